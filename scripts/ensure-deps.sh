@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Makes sure the Debian 12 packages the build needs are installed: installs
+# them when run as root, otherwise prints the exact command and fails.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-tools-dev libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+if [ "${1:-}" = "--with" ]; then shift; packages+=("$@"); fi
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+  echo "Missing packages. Install them with:" >&2
+  echo "  sudo apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi

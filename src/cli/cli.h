@@ -1,0 +1,40 @@
+#pragma once
+
+#include <iosfwd>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The command line for production lines and scripts: answers no questions,
+// prints UTF-8, and exits 0 on success, 1 for invalid input or a failed
+// operation (the program's own message on standard error), 2 for a usage
+// error (the usage on standard error).
+namespace rkt::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+struct Context {
+  std::ostream& out;
+  std::ostream& err;
+};
+
+struct Command {
+  std::string_view name;
+  std::string_view usage;    // the arguments, e.g. "FILE.RKT [--json]"
+  std::string_view summary;  // one line for --help
+  int (*run)(Context& ctx, std::span<const std::string> args);
+};
+
+// The commands of each area, in the order --help lists them.
+std::span<const Command> FileCommands();
+
+// Runs one command line (without the program name).
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// Writes the usage of one command to ctx.err and returns kExitUsage.
+int UsageError(Context& ctx, std::string_view command, std::string_view problem);
+
+}  // namespace rkt::cli

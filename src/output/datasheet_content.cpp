@@ -1,0 +1,98 @@
+#include "output/datasheet_content.h"
+
+#include <cstdio>
+
+#include "model/data_code.h"
+#include "model/data_set.h"
+#include "model/text_encoding.h"
+#include "model/value_conversions.h"
+#include "text/builtin_texts.h"
+#include "text/language.h"
+
+namespace rkt {
+
+namespace {
+
+std::string PrintText(const char* key, const char* def) { return GetText("Print", key, def); }
+
+// The current caption of a main-window control, as its label.
+std::string Caption(const char* control, const char* def) { return GetText("frmMain", control, def) + ":"; }
+
+// List item i in the current language; an index outside the list shows the
+// first item, as the window does.
+std::string Item(TextList list, int i) {
+  if (BuiltinItem(list, i).empty()) i = 0;
+  const std::string key = std::string(ListControlName(list)) + std::to_string(i);
+  if (list == TextList::SwitchingFrequency) return std::string(BuiltinItem(list, i));
+  return GetText("frmMain", key, BuiltinItem(list, i));
+}
+
+}  // namespace
+
+std::string UnknownText() { return "Unbekannt"; }
+
+std::vector<OutputLineItem> CommonContent(const DataSet& ds) {
+  std::vector<OutputLineItem> lines;
+  const auto add = [&](std::string label, std::string value) { lines.push_back({std::move(label), std::move(value)}); };
+  const auto get = [&](ValueId id) { return ds.GetInt(id, kWorkingCopy); };
+
+  if (!ds.FileName().empty()) add(GetText("frmMain", "lblFileName", "Datei:"), ds.FileName());
+  add({}, {});
+  add(PrintText("lblTyp", "Typenbezeichnung:"), Cp1252ToUtf8(ds.GetString(ValueId::TypeName, kWorkingCopy)));
+
+  const int serial = get(ValueId::SerialNumber);
+  char serialText[16];
+  std::snprintf(serialText, sizeof serialText, "%05d", serial);
+  add(PrintText("lblSerial", "Seriennummer:"), serial == 0 ? UnknownText() : serialText);
+
+  const int m1 = get(ValueId::ManufacturePart1);
+  const int m2 = get(ValueId::ManufacturePart2);
+  add(PrintText("lblYear", "Herstellungsjahr:"),
+      m1 == 0 && m2 == 0 ? UnknownText() : std::to_string(m1) + "/" + std::to_string(m2));
+  add(PrintText("lblVersion", "Version:"), ds.GetString(ValueId::VersionText, kWorkingCopy));
+  add(PrintText("lblDatacode", "Datencode:"), EncodeDataCode(ds));
+  add({}, {});
+
+  // The variant decides which output and input lines apply. It is taken from
+  // the working copy like everything else: after a data code the read copy
+  // describes a different sensor.
+  const int mask = get(ValueId::FeatureMask);
+  const int variant = get(ValueId::VersionPart3);
+
+  add(Caption("lblSwitchfrequency", "Störfilterung"), Item(TextList::SwitchingFrequency, get(ValueId::SwitchingFrequency)));
+  if ((mask & 64) == 0) add(Caption("lblPulse", "Gegenseitige Beeinflussung"), Item(TextList::Pulse, get(ValueId::PulseFrequency)));
+  if ((mask & 2) == 0) add(Caption("lblHysteresis", "Hysterese"), Item(TextList::Hysteresis, get(ValueId::Hysteresis)));
+  add(Caption("lblKeyboardLock", "Tastaturverriegelung"), Item(TextList::KeyboardLock, get(ValueId::KeyboardLock)));
+  if (get(ValueId::ProgramLock) == 1) add(Caption("lblProgramLock", "Parametrierung"), Item(TextList::ProgramLock, 1));
+
+  const std::string output = Caption("frameOutput", "Ausgangsfunktion");
+  if (variant == 3) {
+    add(output, Item(TextList::SingleOutput, get(ValueId::DarkSwitching)));
+  } else if (variant == 5) {
+    add(output, Item(TextList::InputOutput, get(ValueId::InputOutputMode)));
+  } else if (variant == 6) {
+    add(output, GetText("frmMain", "chkAlarmOutput", "Ausgang invertiert"));
+  } else {
+    add(output, Item(TextList::Output, get(ValueId::WarningFunction)));
+  }
+  add(Caption("lblFunction", "Funktion des Warnausgangs"), Item(TextList::OutputType, get(ValueId::OutputType)));
+
+  if (variant != 4) {
+    const int input = get(ValueId::InputFunction);
+    add(Caption("frameInput", "Eingangsfunktion"), Item(TextList::Input, input));
+    if (input != 0 && get(ValueId::InputInverted) != 0)
+      add({}, GetText("frmMain", "chkInputInv", "negative Logik"));
+  }
+
+  add(Caption("chkTimefunction1", "Einschaltverzögerung"),
+      get(ValueId::TimeFunction1) != 0 ? FormatTenths(get(ValueId::TimeValue1)) : "0.0 s");
+  const int tf2 = get(ValueId::TimeFunction2);
+  add(Caption("chkTimefunction2", "Ausschaltzeit"),
+      tf2 >= 1 ? Item(TextList::TimeFunction2, tf2 - 1) + " " + FormatTimeValue2(get(ValueId::TimeValue2), tf2)
+               : "0.0 s");
+  if (ds.SensitivityValid() != 0)
+    add(Caption("frameSensitivity", "Empfindlichkeit"), FormatSensitivity(get(ValueId::Sensitivity)));
+  return lines;
+}
+
+}  // namespace rkt
