@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <filesystem>
+#include <sstream>
+
+#include "cli/cli.h"
+
+namespace rkt::cli {
+namespace {
+
+const std::string kSample = std::string(RKT_SOURCE_DIR) + "/resources/samples/sample.RKT";
+
+struct CliResult {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+CliResult Cli(std::vector<std::string> args) {
+  std::ostringstream out, err;
+  const int code = RunCli(args, out, err);
+  return {code, out.str(), err.str()};
+}
+
+QJsonObject Json(const std::string& text) {
+  QJsonParseError error{};
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+  EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << text;
+  return doc.object();
+}
+
+// The sample was written byte by byte by a separate script, not by our own
+// writer, so these values check the reader against the file layout itself.
+TEST(CliShow, SampleFileInWordsAndAsJson) {
+  const CliResult text = Cli({"show", kSample});
+  ASSERT_EQ(text.code, kExitOk) << text.err;
+  for (const char* expected : {"RKT 410-DL/2", "Lichtschranke", "12345", "7/3", "3.1.2", "UND-Verknüpfung",
+                               "negative Logik", "Impulsverlängerung 120 ms", "1.3 s", "50%",
+                               "Förderband Halle 3 – Station 12"})
+    EXPECT_NE(text.out.find(expected), std::string::npos) << expected << "\n" << text.out;
+
+  const CliResult json = Cli({"show", kSample, "--json"});
+  ASSERT_EQ(json.code, kExitOk);
+  const QJsonObject o = Json(json.out);
+  EXPECT_EQ(o["typeName"].toString(), "RKT 410-DL/2");
+  EXPECT_EQ(o["additionalName"].toString(), "Lichtschranke");
+  EXPECT_EQ(o["serialNumber"].toInt(), 12345);
+  EXPECT_EQ(o["manufactureDate"].toString(), "7/3");
+  EXPECT_EQ(o["version"].toString(), "3.1.2");
+  EXPECT_EQ(o["typeCode"].toInt(), 5);
+  EXPECT_TRUE(o["sensitivityValid"].toBool());
+  EXPECT_EQ(o["comment"].toString(), QString::fromUtf8("Förderband Halle 3 – Station 12"));
+  const QJsonObject blocks = o["blocks"].toObject();
+  for (const char* b : {"identification", "name1", "name2", "name3", "parameters"})
+    EXPECT_EQ(blocks[b].toArray().size(), 16) << b;
+  EXPECT_EQ(blocks["parameters"].toArray()[1].toInt(), 0x45) << "the file's inverted input bit is taken back";
+  const QJsonObject values = o["values"].toObject();
+  EXPECT_EQ(values.size(), 32);
+  EXPECT_EQ(values["InputFunction"].toInt(), 3);
+  EXPECT_TRUE(values["InputInverted"].toBool());
+  EXPECT_EQ(values["TimeFunction2"].toInt(), 2);
+  EXPECT_EQ(values["Sensitivity"].toInt(), 46);
+  EXPECT_EQ(values["OutputType"].toInt(), 0);
+  EXPECT_EQ(o["dataCode"].toString().toStdString(), Cli({"code", kSample}).out.substr(0, 23));
+}
+
+TEST(CliDecode, CodeToFileAndBack) {
+  const std::string code = Cli({"code", kSample}).out.substr(0, 23);
+  const std::string out = (std::filesystem::temp_directory_path() / "rkt-cli-decode-test").string();
+  std::filesystem::remove(out + ".RKT");
+
+  std::string lower = code;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const CliResult decoded = Cli({"decode", lower, "-o", out, "--json"});
+  ASSERT_EQ(decoded.code, kExitOk) << decoded.err;
+  const QJsonObject o = Json(decoded.out);
+  EXPECT_EQ(o["typeName"].toString(), "<DATACODE>");
+  EXPECT_EQ(o["values"].toObject()["InputFunction"].toInt(), 3);
+  EXPECT_FALSE(o["sensitivityValid"].toBool());
+
+  const CliResult again = Cli({"code", out + ".RKT"});
+  EXPECT_EQ(again.code, kExitOk);
+  EXPECT_EQ(again.out, code + "\n") << "the saved file carries the same setting";
+  std::filesystem::remove(out + ".RKT");
+}
+
+TEST(CliErrors, ExitCodesAndMessages) {
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    const char* err;
+  } rows[] = {
+      {{}, kExitUsage, "Usage:"},
+      {{"frobnicate"}, kExitUsage, "unknown command"},
+      {{"show"}, kExitUsage, "Usage: rkt410-cli show"},
+      {{"show", kSample, "--bogus"}, kExitUsage, "unknown option"},
+      {{"decode", "X", "-o"}, kExitUsage, "-o needs"},
+      {{"show", "/nonexistent/file.RKT"}, kExitFailure, "Ungültige Datendatei!"},
+      {{"code", std::string(RKT_SOURCE_DIR) + "/README.md"}, kExitFailure, "Ungültige Datendatei!"},
+      {{"decode", "0000-0000-0000-0000-00D"}, kExitFailure, "Ungültiger Datencode!"},
+      {{"decode", "0000-0000-0000-0000-00C", "-o", "/nonexistent/dir/x.RKT"}, kExitFailure,
+       "Fehler beim Speichern der Datei!"},
+  };
+  for (const auto& row : rows) {
+    const CliResult r = Cli(row.args);
+    EXPECT_EQ(r.code, row.code) << r.err;
+    EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "") << "failures print nothing on standard output";
+  }
+  const CliResult help = Cli({"--help"});
+  EXPECT_EQ(help.code, kExitOk);
+  for (const char* cmd : {"show", "code", "decode"}) EXPECT_NE(help.out.find(cmd), std::string::npos) << cmd;
+}
+
+}  // namespace
+}  // namespace rkt::cli
