@@ -30,7 +30,7 @@ std::string BuiltinMessageText(int number) {
              "Sie die Daten in einer Datei speichern.";
     case 1001: return "Fehler beim Lesen der Sensordaten! (1001)";
     case 1002: return "Fehler beim Lesen der Sensordaten! (1002)";
-    // 1005 has always been shown as 1003; support documents quote that number.
+    // A wrong block echo is reported to users under the number 1003.
     case 1005: return "Fehler beim Lesen der Sensordaten! (1003)";
     case 1010: return "Fehler beim Schreiben der Sensordaten! (1010)";
     case 1011: return "Fehler beim Schreiben der Sensordaten! (1011)";
