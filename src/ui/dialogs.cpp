@@ -1,0 +1,485 @@
+#include "ui/dialogs.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "model/data_code.h"
+#include "model/data_set.h"
+#include "model/text_encoding.h"
+#include "rkt_version.h"
+#include "text/messages.h"
+#include "ui/combo_utils.h"
+#include "ui/ui_services.h"
+#include "ui/ui_text.h"
+
+namespace rkt {
+
+namespace {
+
+template <typename T>
+T* Named(T* widget, const QString& name) {
+  widget->setObjectName(name);
+  return widget;
+}
+
+QPushButton* Button(const char* name) { return Named(new QPushButton, QString::fromLatin1(name)); }
+
+// A dialog's caption from its own section, key = the control's name.
+QString Text(const char* section, const char* key, const char* def) { return UiText(section, key, def); }
+
+QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons) {
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  for (QPushButton* b : buttons) row->addWidget(b);
+  return row;
+}
+
+QString FromDataSet(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
+
+}  // namespace
+
+int ShowFormModal(QDialog& dialog) {
+  dialog.adjustSize();
+  CenterOnMain(&dialog);
+  return dialog.exec();
+}
+
+// ---- frmDataCode ----------------------------------------------------------
+
+frmDataCode::frmDataCode(DataSet& ds, QWidget* parent) : QDialog(parent), m_ds(ds) {
+  setObjectName(QStringLiteral("frmDataCode"));
+  txtCode = Named(new QLineEdit(QStringLiteral("0000-0000-0000-0000-00")), QStringLiteral("txtCode"));
+  txtCode->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  txtCode->setMaxLength(static_cast<int>(kDataCodeLength));
+  txtCode->setMinimumWidth(txtCode->fontMetrics().horizontalAdvance(QString(26, QLatin1Char('W'))));
+  txtCode->installEventFilter(this);
+  btOK = Button("btOK");
+  btCancel = Button("btCancel");
+  btHelp = Button("btHelp");
+  btOK->setDefault(true);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(txtCode);
+  layout->addLayout(ButtonRow({btOK, btCancel, btHelp}));
+  SetLanguage();
+
+  m_initialCode = QString::fromStdString(EncodeDataCode(m_ds));
+  txtCode->setText(m_initialCode);
+  connect(btOK, &QPushButton::clicked, this, &frmDataCode::OnOk);
+  connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(btHelp, &QPushButton::clicked, this, [] { ShowHelp(500); });
+}
+
+void frmDataCode::SetLanguage() {
+  setWindowTitle(Text("frmDataCode", "frmDataCode", "Sensor Datencode"));
+  btOK->setText(Text("frmDataCode", "btOk", "&OK"));
+  btCancel->setText(Text("frmDataCode", "btCancel", "&Abbruch"));
+  btHelp->setText(Text("frmDataCode", "btHelp", "&Hilfe"));
+}
+
+bool frmDataCode::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == txtCode) {
+    if (event->type() == QEvent::FocusIn) {
+      // Queued: a mouse click would otherwise place the caret over the selection.
+      QTimer::singleShot(0, txtCode, [this] { txtCode->selectAll(); });
+    } else if (event->type() == QEvent::KeyPress) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      const QString typed = key->text();
+      if (typed.size() == 1 && typed[0].isLower()) {
+        txtCode->insert(typed.toUpper());
+        return true;
+      }
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void frmDataCode::OnOk() {
+  const QString t = txtCode->text();
+  if (t == m_initialCode || t.isEmpty()) {
+    accept();
+    return;
+  }
+  if (!ApplyDataCode(m_ds, t.toStdString())) {
+    ShowMessage(msg::kInvalidDataCode);
+    txtCode->setFocus();
+    txtCode->selectAll();
+    return;
+  }
+  emit CodeApplied();
+  accept();
+}
+
+// ---- frmSensorInfo --------------------------------------------------------
+
+frmSensorInfo::frmSensorInfo(const DataSet& ds, QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("frmSensorInfo"));
+  lblTyp = Named(new QLabel, QStringLiteral("lblTyp"));
+  lblSerial = Named(new QLabel, QStringLiteral("lblSerial"));
+  lblYear = Named(new QLabel, QStringLiteral("lblYear"));
+  lblVersion = Named(new QLabel, QStringLiteral("lblVersion"));
+  lblCode = Named(new QLabel, QStringLiteral("lblCode"));
+  lbTyp = Named(new QLabel, QStringLiteral("lbTyp"));
+  lbTyp1 = Named(new QLabel, QStringLiteral("lbTyp1"));
+  lbNr = Named(new QLabel, QStringLiteral("lbNr"));
+  lbJahr = Named(new QLabel, QStringLiteral("lbJahr"));
+  lbVersion = Named(new QLabel, QStringLiteral("lbVersion"));
+  lbCode = Named(new QLabel, QStringLiteral("lbCode"));
+  lbCode->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  for (QLabel* value : {lbTyp, lbTyp1, lbNr, lbJahr, lbVersion, lbCode}) {
+    value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    value->setTextFormat(Qt::PlainText);
+  }
+  btOK = Button("btOK");
+  btOK->setDefault(true);
+
+  auto* picture = new QLabel;
+  picture->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
+  auto* grid = new QGridLayout;
+  grid->addWidget(lblTyp, 0, 0);
+  grid->addWidget(lbTyp, 0, 1);
+  grid->addWidget(lbTyp1, 1, 1);
+  grid->addWidget(lblSerial, 2, 0);
+  grid->addWidget(lbNr, 2, 1);
+  grid->addWidget(lblYear, 3, 0);
+  grid->addWidget(lbJahr, 3, 1);
+  grid->addWidget(lblVersion, 4, 0);
+  grid->addWidget(lbVersion, 4, 1);
+  grid->addWidget(lblCode, 5, 0);
+  grid->addWidget(lbCode, 5, 1);
+  auto* top = new QHBoxLayout;
+  top->addWidget(picture, 0, Qt::AlignTop);
+  top->addLayout(grid, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addLayout(ButtonRow({btOK}));
+  SetLanguage();
+
+  const std::string name = ds.GetString(ValueId::TypeName, kWorkingCopy);
+  lbTyp->setText(FromDataSet(TypeDesignation(ds, kWorkingCopy)));
+  lbTyp1->setText(FromDataSet(AdditionalDesignation(ds, kWorkingCopy)));
+  lbNr->setText(QStringLiteral("%1").arg(ds.GetInt(ValueId::SerialNumber, kWorkingCopy), 5, 10, QLatin1Char('0')));
+  lbJahr->setText(QStringLiteral("%1/%2").arg(ds.GetInt(ValueId::ManufacturePart1, kWorkingCopy))
+                      .arg(ds.GetInt(ValueId::ManufacturePart2, kWorkingCopy)));
+  lbVersion->setText(QString::fromStdString(ds.GetString(ValueId::VersionText, kWorkingCopy)));
+  lbCode->setText(QString::fromStdString(EncodeDataCode(ds)));
+  connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void frmSensorInfo::SetLanguage() {
+  setWindowTitle(Text("frmSensorInfo", "frmSensorInfo", "Sensor Info"));
+  lblTyp->setText(Text("frmSensorInfo", "lblTyp", "Typenbezeichnung:"));
+  lblSerial->setText(Text("frmSensorInfo", "lblSerial", "Seriennummer:"));
+  lblYear->setText(Text("frmSensorInfo", "lblYear", "Herstellungsjahr:"));
+  lblVersion->setText(Text("frmSensorInfo", "lblVersion", "Version:"));
+  lblCode->setText(Text("frmSensorInfo", "lblCode", "Sensorcode:"));
+  btOK->setText(Text("frmSensorInfo", "btOk", "&OK"));
+}
+
+// ---- frmChanged -----------------------------------------------------------
+
+frmChanged::frmChanged(bool progexit, QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("frmChanged"));
+  for (int i = 0; i < 3; ++i) lblText[static_cast<std::size_t>(i)] = Named(new QLabel, QStringLiteral("lblText%1").arg(i));
+  btYes = Button("btYes");
+  btCancel = Button("btCancel");
+  btHelp = Button("btHelp");
+  btCancel->setDefault(true);  // Enter keeps the changes: the safe answer
+  auto* icon = new QLabel;
+  icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32));
+  auto* texts = new QVBoxLayout;
+  for (QLabel* l : lblText) texts->addWidget(l);
+  auto* top = new QHBoxLayout;
+  top->addWidget(icon, 0, Qt::AlignTop);
+  top->addLayout(texts, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addLayout(ButtonRow({btYes, btCancel, btHelp}));
+  SetLanguage();
+  lblText[1]->setVisible(progexit);
+  lblText[2]->setVisible(!progexit);
+
+  connect(btYes, &QPushButton::clicked, this, [this] {
+    m_closedByButton = true;
+    m_answer = false;
+    accept();
+  });
+  connect(btCancel, &QPushButton::clicked, this, [this] {
+    m_closedByButton = true;
+    m_answer = true;
+    QDialog::reject();
+  });
+  connect(btHelp, &QPushButton::clicked, this, [] { ShowHelp(400); });
+}
+
+void frmChanged::SetLanguage() {
+  setWindowTitle(Text("frmChanged", "frmChanged", "Sensor Daten geändert"));
+  lblText[0]->setText(Text("frmChanged", "lblText0", "Sie haben die Sensorparameter geändert."));
+  lblText[1]->setText(Text("frmChanged", "lblText1", "Wollen Sie wirklich beenden?"));
+  lblText[2]->setText(Text("frmChanged", "lblText2", "Wollen Sie die Daten verwerfen?"));
+  btYes->setText(Text("frmChanged", "btYes", "&Ja"));
+  btCancel->setText(Text("frmChanged", "btCancel", "&Abbruch"));
+  btHelp->setText(Text("frmChanged", "btHelp", "&Hilfe"));
+}
+
+void frmChanged::closeEvent(QCloseEvent* event) {
+  // The user must answer with a button.
+  if (!m_closedByButton) event->ignore();
+  else QDialog::closeEvent(event);
+}
+
+void frmChanged::reject() {
+  // Escape answers like Cancel: the changes are kept.
+  btCancel->click();
+}
+
+bool DataChanged(const DataSet& ds, bool progexit) {
+  if (!ds.IsChanged()) return false;
+  frmChanged dialog(progexit, MainWindow());
+  ShowFormModal(dialog);
+  return dialog.Answer();
+}
+
+// ---- frmPrintComment ------------------------------------------------------
+
+namespace {
+// The comment keeps Windows line ends, as the files and the printout expect.
+QString CommentForEditing(const std::string& cp1252) { return FromDataSet(cp1252).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+std::string CommentForDataSet(const QString& text) {
+  QString t = text;
+  t.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  return Utf8ToCp1252(t.toStdString());
+}
+}  // namespace
+
+frmPrintComment::frmPrintComment(DataSet& ds, QWidget* parent) : QDialog(parent), m_ds(ds) {
+  setObjectName(QStringLiteral("frmPrintComment"));
+  lblComment = Named(new QLabel, QStringLiteral("lblComment"));
+  txtComment = Named(new QPlainTextEdit, QStringLiteral("txtComment"));
+  txtComment->setTabChangesFocus(true);
+  lblComment->setBuddy(txtComment);
+  btOK = Button("btOK");
+  btHelp = Button("btHelp");
+  btCancel = Button("btCancel");
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(lblComment);
+  layout->addWidget(txtComment);
+  layout->addLayout(ButtonRow({btOK, btCancel, btHelp}));
+  resize(420, 220);
+  SetLanguage();
+  txtComment->setPlainText(CommentForEditing(m_ds.Comment()));
+  connect(btOK, &QPushButton::clicked, this, &frmPrintComment::OnOk);
+  connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(btHelp, &QPushButton::clicked, this, [] { ShowHelp(600); });
+}
+
+void frmPrintComment::SetLanguage() {
+  setWindowTitle(Text("frmPrintComment", "frmPrintComment", "Sensor Datenblatt"));
+  lblComment->setText(Text("frmPrintComment", "lblComment", "Zusatzbeschreibung:"));
+  btOK->setText(Text("frmPrintComment", "btOk", "&OK"));
+  btHelp->setText(Text("frmPrintComment", "btHelp", "&Hilfe"));
+  btCancel->setText(Text("frmPrintComment", "btCancel", "&Abbruch"));
+}
+
+void frmPrintComment::OnOk() {
+  const std::string text = CommentForDataSet(txtComment->toPlainText());
+  if (text != m_ds.Comment()) {
+    m_ds.SetValue(ValueId::Comment, text);
+    m_ds.SetValue(ValueId::CommentChanged, true);
+  }
+  accept();
+}
+
+bool GetComment(DataSet& ds) {
+  frmPrintComment dialog(ds, MainWindow());
+  return ShowFormModal(dialog) == QDialog::Accepted;
+}
+
+// ---- frmRWState -----------------------------------------------------------
+
+frmRWState::frmRWState(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("frmRWState"));
+  setWindowModality(Qt::WindowModal);
+  gaugeBar = Named(new QProgressBar, QStringLiteral("gaugeBar"));
+  gaugeBar->setMinimum(0);
+  gaugeBar->setTextVisible(false);
+  gaugeBar->setMinimumWidth(320);
+  btCancel = Button("btCancel");
+  auto* layout = new QVBoxLayout(this);
+  for (int i = 0; i < 6; ++i) {
+    lblSensor[static_cast<std::size_t>(i)] = Named(new QLabel, QStringLiteral("lblSensor%1").arg(i));
+    layout->addWidget(lblSensor[static_cast<std::size_t>(i)]);
+  }
+  layout->addWidget(gaugeBar);
+  layout->addLayout(ButtonRow({btCancel}));
+  SetLanguage();
+  connect(btCancel, &QPushButton::clicked, this, [this] { m_cancelled = true; });
+}
+
+void frmRWState::SetLanguage() {
+  static const char* const kCaptions[6] = {"Daten werden zum Sensor übertragen.",
+                                           "Sensordaten werden ausgelesen.",
+                                           "Sensor suchen.",
+                                           "Empfindlichkeitseinstellung wird ausgelesen!",
+                                           "Empfindlichkeitsdaten werden zum Senor übertragen!",
+                                           "Defaultwerte werden ausgelesen."};
+  setWindowTitle(Text("frmRWState", "frmRWState", "RKT410 Parametrierung"));
+  btCancel->setText(Text("frmRWState", "btCancel", "&Abbruch"));
+  for (int i = 0; i < 6; ++i)
+    lblSensor[static_cast<std::size_t>(i)]->setText(
+        Text("frmRWState", ("lblSensor" + std::to_string(i)).c_str(), kCaptions[i]));
+}
+
+void frmRWState::ShowForm(int typ, int steps) {
+  m_cancelled = false;
+  for (int i = 0; i < 6; ++i) lblSensor[static_cast<std::size_t>(i)]->setVisible(i == typ);
+  gaugeBar->setMaximum(steps + 1);
+  gaugeBar->setValue(1);
+  adjustSize();
+  CenterOnMain(this);
+  show();
+}
+
+bool frmRWState::IncBar(int count) {
+  const int value = std::clamp(gaugeBar->value() + count, 0, gaugeBar->maximum());
+  gaugeBar->setValue(value);
+  show();
+  return !m_cancelled;
+}
+
+void frmRWState::closeEvent(QCloseEvent* event) {
+  // The operation unloads the dialog; the close box only asks it to stop.
+  m_cancelled = true;
+  event->ignore();
+}
+
+void frmRWState::reject() { m_cancelled = true; }
+
+// ---- frmAbout -------------------------------------------------------------
+
+frmAbout::frmAbout(bool echo, QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("frmAbout"));
+  lblProgram = Named(new QLabel, QStringLiteral("lblProgram"));
+  QFont big = lblProgram->font();
+  big.setPointSizeF(big.pointSizeF() * 1.4);
+  big.setBold(true);
+  lblProgram->setFont(big);
+  lblVersion = Named(new QLabel, QStringLiteral("lblVersion"));
+  lblVersionNum = Named(new QLabel, QStringLiteral("lblVersionNum"));
+  lblSoftware = Named(new QLabel, QStringLiteral("lblSoftware"));
+  lblCopyright = Named(new QLabel, QStringLiteral("lblCopyright"));
+  auto* credits = new QLabel(QStringLiteral("Varem electronic"));
+  auto* notice = new QLabel(QStringLiteral("\u00A9 Varem electronic. Alle Rechte vorbehalten."));
+  btOK = Button("btOK");
+  btOK->setDefault(true);
+  auto* version = new QHBoxLayout;
+  version->addWidget(lblVersion);
+  version->addWidget(lblVersionNum);
+  version->addStretch();
+  auto* frame = new QGroupBox;
+  auto* frameLayout = new QVBoxLayout(frame);
+  frameLayout->addWidget(lblProgram);
+  frameLayout->addLayout(version);
+  frameLayout->addWidget(lblSoftware);
+  frameLayout->addWidget(credits);
+  frameLayout->addWidget(lblCopyright);
+  frameLayout->addWidget(notice);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(frame);
+  layout->addLayout(ButtonRow({btOK}));
+  SetLanguage();
+  lblProgram->setText(QApplication::applicationDisplayName());
+  lblVersionNum->setText(QStringLiteral(RKT_VERSION_STRING) + (echo ? QStringLiteral("e") : QString()));
+  connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void frmAbout::SetLanguage() {
+  setWindowTitle(Text("frmAbout", "frmAbout", "Info über"));
+  lblVersion->setText(Text("frmAbout", "lblVersion", "Version"));
+  lblSoftware->setText(Text("frmAbout", "lblSoftware", "Software Entwicklung:"));
+  lblCopyright->setText(Text("frmAbout", "lblCopyright", "Dieses Programm ist urheberrechtlich geschützt."));
+}
+
+// ---- frmOptions -----------------------------------------------------------
+
+frmOptions::frmOptions(OptionsBackend& backend, QWidget* parent) : QDialog(parent), m_backend(backend) {
+  setObjectName(QStringLiteral("frmOptions"));
+  framePort = Named(new QGroupBox, QStringLiteral("framePort"));
+  cmbPorts = Named(new QComboBox, QStringLiteral("cmbPorts"));
+  cmbPorts->setEditable(true);  // a device path the list does not know can be typed
+  chkSensor = Named(new QCheckBox, QStringLiteral("chkSensor"));
+  chkTooltips = Named(new QCheckBox, QStringLiteral("chkTooltips"));
+  chkOverview = Named(new QCheckBox, QStringLiteral("chkOverview"));
+  frameSprache = Named(new QGroupBox(QStringLiteral("Sprache/Language")), QStringLiteral("frameSprache"));
+  cmbLanguage = Named(new QComboBox, QStringLiteral("cmbLanguage"));
+  btOK = Button("btOK");
+  btHelp = Button("btHelp");
+  btCancel = Button("btCancel");
+  btOK->setDefault(true);
+  auto* portLayout = new QVBoxLayout(framePort);
+  portLayout->addWidget(cmbPorts);
+  auto* langLayout = new QVBoxLayout(frameSprache);
+  langLayout->addWidget(cmbLanguage);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(framePort);
+  layout->addWidget(chkSensor);
+  layout->addWidget(chkTooltips);
+  layout->addWidget(chkOverview);
+  layout->addWidget(frameSprache);
+  layout->addLayout(ButtonRow({btOK, btCancel, btHelp}));
+  SetLanguage();
+
+  chkSensor->setChecked(m_backend.Detection() == 1);
+  chkTooltips->setChecked(m_backend.Tooltips());
+  cmbPorts->addItems(m_backend.Ports());
+  const QString current = m_backend.CurrentPort();
+  if (SelectComboText(cmbPorts, current) < 0 && !current.isEmpty()) cmbPorts->setEditText(current);
+  cmbLanguage->addItems(m_backend.Languages());
+  cmbLanguage->setCurrentIndex(m_backend.CurrentLanguage());
+  chkOverview->setChecked(m_backend.OverviewShown() == 1);
+
+  // A language is taken at once (Cancel keeps it); the dialog follows.
+  connect(cmbLanguage, &QComboBox::activated, this, [this](int index) {
+    m_backend.SelectLanguage(index);
+    SetLanguage();
+  });
+  connect(btOK, &QPushButton::clicked, this, &frmOptions::OnOk);
+  connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(btHelp, &QPushButton::clicked, this, [] { ShowHelp(200); });
+}
+
+void frmOptions::SetLanguage() {
+  setWindowTitle(Text("frmOptions", "frmOptions", "Optionen"));
+  framePort->setTitle(Text("frmOptions", "framePort", "Schnittstelle"));
+  chkSensor->setText(Text("frmOptions", "chkSensor", "Automatische Sensordetektion"));
+  chkTooltips->setText(Text("frmOptions", "chkTooltips", "Hilfestellungen"));
+  chkOverview->setText(Text("frmOptions", "chkOverview", "Übersicht anzeigen"));
+  btOK->setText(Text("frmOptions", "btOK", "&OK"));
+  btHelp->setText(Text("frmOptions", "btHelp", "&Hilfe"));
+  btCancel->setText(Text("frmOptions", "btCancel", "&Abbruch"));
+}
+
+void frmOptions::OnOk() {
+  m_backend.SetDetection(chkSensor->isChecked() ? 1 : 0);
+  m_backend.SetTooltips(chkTooltips->isChecked());
+  m_backend.OpenPort(cmbPorts->currentText().trimmed());
+  m_backend.SetOverviewShown(chkOverview->isChecked() ? 1 : 0);
+  accept();
+}
+
+}  // namespace rkt

@@ -1,0 +1,513 @@
+#include "ui/frm_main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "model/data_set.h"
+#include "model/parameter_file.h"
+#include "model/recent_files.h"
+#include "model/text_encoding.h"
+#include "rkt_version.h"
+#include "text/messages.h"
+#include "ui/dialogs.h"
+#include "ui/overview.h"
+#include "ui/parameter_panel.h"
+#include "ui/ui_services.h"
+#include "ui/ui_text.h"
+
+namespace rkt {
+
+namespace {
+
+struct MenuItem {
+  const char* name;
+  const char* caption;  // built-in German, "&" marks the access key
+};
+
+constexpr MenuItem kMenuItems[] = {
+    {"mnFile", "&Datei"},
+    {"mnLoad", "&Öffnen ..."},
+    {"mnSave", "&Speichern"},
+    {"mnSaveas", "Speichern &unter ..."},
+    {"mnPrint", "&Drucken"},
+    {"mnExport", "&Export"},
+    {"mnExit", "&Beenden"},
+    {"mnOptions", "&Optionen"},
+    {"mnSensor", "&Sensor"},
+    {"mnSensorRead", "&Lesen"},
+    {"mnCode", "&Code"},
+    {"mnSensorWrite", "&Schreiben"},
+    {"mnExtraInfo", "&Zusatzbeschreibung"},
+    {"mnSensorInfo", "&Info"},
+    {"mnSensorDefault", "&Werkseinstellungen"},
+    {"mnSensorTest", "&Kommunikation testen"},
+    {"mnSensRead", "&Empfindlichkeit lesen"},
+    {"mnSensWrite", "Emp&findlichkeit schreiben"},
+    {"mnHelp", "&Hilfe"},
+    {"mnContents", "&Inhalt"},
+    {"mnAbout", "Info &über ..."},
+};
+
+const char* DefaultCaption(const char* name) {
+  for (const MenuItem& m : kMenuItems)
+    if (std::string_view(m.name) == name) return m.caption;
+  return "";
+}
+
+constexpr const char* kTooltips[11] = {"Sensordatensatz laden",
+                                       "Sensordatensatz speichern",
+                                       "Sensordatensatz ausdrucken",
+                                       "Kommunikation testen",
+                                       "Daten zum Sensor übertragen",
+                                       "Sensordaten lesen",
+                                       "Sensorinfo anzeigen",
+                                       "Werkseinstellungen vom Sensor laden",
+                                       "Empfindlichkeitseinstellung zum Sensor übertragen",
+                                       "Sensor-Empfindlichkeit auslesen",
+                                       "Sensor Zusatzbeschreibung"};
+constexpr bool kEnabledAtStart[11] = {true, false, false, true, false, true, false, false, false, true, false};
+// Buttons and menu items that need a data set.
+constexpr int kDataButtons[] = {1, 2, 4, 6, 7, 10};
+constexpr const char* kDataItems[] = {"mnSensorWrite", "mnSensorInfo", "mnSave",          "mnSaveas",
+                                      "mnExtraInfo",   "mnSensorDefault", "mnPrint", "mnExport"};
+
+QIcon ToolbarFallbackIcon(QStyle* style, int index) {
+  static constexpr QStyle::StandardPixmap kIcons[11] = {
+      QStyle::SP_DialogOpenButton, QStyle::SP_DialogSaveButton, QStyle::SP_FileDialogDetailedView,
+      QStyle::SP_DriveNetIcon,     QStyle::SP_ArrowUp,          QStyle::SP_ArrowDown,
+      QStyle::SP_MessageBoxInformation, QStyle::SP_BrowserReload, QStyle::SP_MediaVolume,
+      QStyle::SP_MediaVolumeMuted, QStyle::SP_FileDialogContentsView};
+  return style->standardIcon(kIcons[index]);
+}
+
+}  // namespace
+
+frmMain::frmMain(DataSet& ds, RecentFiles& recent, QWidget* parent) : QMainWindow(parent), m_ds(ds), m_recent(recent) {
+  setObjectName(QStringLiteral("frmMain"));
+  setAttribute(Qt::WA_DeleteOnClose, false);
+  SetMainWindow(this);
+  BuildMenus();
+  BuildToolbar();
+  BuildCentral();
+  BuildStatusBar();
+
+  m_fileLabel = QStringLiteral("Datei:");
+  setWindowTitle(QStringLiteral("RKT 410 Parametrierung %1.%2").arg(RKT_VERSION_MAJOR).arg(RKT_VERSION_MINOR));
+  QApplication::setApplicationDisplayName(QStringLiteral("RKT 410 Parametrierung"));
+  // The large time-function pictures suit screens with more pixels per inch.
+  if (QScreen* screen = QGuiApplication::primaryScreen(); screen && screen->logicalDotsPerInch() >= 120)
+    m_panel->SetPictureSuffix(QStringLiteral("1"));
+  m_frameSensor->setTitle(QStringLiteral("Unbekannt"));
+
+  m_ds.onChangedFlag = [this](bool changed) { ShowChangedIndicator(changed); };
+  m_recent.onChanged = [this] { RebuildRecentMenu(); };
+  RebuildRecentMenu();
+  SetDataAvailable(false);
+  connect(m_panel, &ParameterPanel::OverviewRefreshRequested, this, &frmMain::RefreshOverview);
+  connect(m_panel, &ParameterPanel::ProgramLockTicked, this, [] { ShowMessage(msg::kProgramLockWarning, mb::kOk, 1010); });
+  int shown = 1;
+  SetOverviewShown(shown);
+}
+
+frmMain::~frmMain() {
+  m_ds.onChangedFlag = nullptr;
+  m_recent.onChanged = nullptr;
+  if (MainWindow() == this) SetMainWindow(nullptr);
+}
+
+QAction* frmMain::Action(const char* name) const { return findChild<QAction*>(QString::fromLatin1(name)); }
+
+void frmMain::BuildMenus() {
+  const auto item = [this](QMenu* menu, const char* name, auto&& slot, const QKeySequence& key = {}) {
+    QAction* a = menu->addAction(QString::fromUtf8(DefaultCaption(name)));
+    a->setObjectName(QString::fromLatin1(name));
+    if (!key.isEmpty()) a->setShortcut(key);
+    connect(a, &QAction::triggered, this, slot);
+    return a;
+  };
+  const auto menu = [this](const char* name) {
+    QMenu* m = menuBar()->addMenu(QString::fromUtf8(DefaultCaption(name)));
+    m->setObjectName(QString::fromLatin1(name));
+    m->menuAction()->setObjectName(QString::fromLatin1(name));
+    return m;
+  };
+  const auto sensor = [this](SensorCommand c) { return [this, c] { emit SensorCommandRequested(c); }; };
+
+  m_fileMenu = menu("mnFile");
+  item(m_fileMenu, "mnLoad", [this] { LoadParameterFile({}); }, QKeySequence::Open);
+  m_fileMenu->addSeparator();
+  item(m_fileMenu, "mnSave", [this] { SaveParameterFile(false); }, QKeySequence::Save);
+  item(m_fileMenu, "mnSaveas", [this] { SaveParameterFile(true); }, QKeySequence::SaveAs);
+  m_fileMenu->addSeparator();
+  item(m_fileMenu, "mnPrint", [this] { emit OutputRequested(OutputCommand::PrintWithDialog); }, QKeySequence::Print);
+  m_fileMenu->addSeparator();
+  item(m_fileMenu, "mnExport", [this] { emit OutputRequested(OutputCommand::Export); });
+  m_recentSeparator = m_fileMenu->addSeparator();
+  m_recentSeparator->setObjectName(QStringLiteral("mnFileSep"));
+  for (int i = 0; i < RecentFiles::kMaxEntries; ++i) {
+    QAction* a = m_fileMenu->addAction(QString());
+    a->setObjectName(QStringLiteral("mnFiles%1").arg(i + 1));
+    connect(a, &QAction::triggered, this, [this, i] {
+      LoadParameterFile(QString::fromStdString(m_recent.GetRecentFile(i + 1)));
+    });
+    m_recentActions[static_cast<std::size_t>(i)] = a;
+  }
+  m_fileMenu->addSeparator();
+  item(m_fileMenu, "mnExit", [this] { close(); }, QKeySequence::Quit);
+
+  QAction* options = menuBar()->addAction(QString::fromUtf8(DefaultCaption("mnOptions")));
+  options->setObjectName(QStringLiteral("mnOptions"));
+  connect(options, &QAction::triggered, this, &frmMain::ShowOptions);
+
+  QMenu* s = menu("mnSensor");
+  item(s, "mnSensorRead", sensor(SensorCommand::Read));
+  item(s, "mnCode", [this] { ShowDataCode(); });
+  item(s, "mnSensorWrite", sensor(SensorCommand::Write));
+  item(s, "mnExtraInfo", [this] { GetComment(m_ds); });
+  s->addSeparator();
+  item(s, "mnSensorInfo", [this] { ShowSensorInfo(); });
+  s->addSeparator();
+  item(s, "mnSensorDefault", sensor(SensorCommand::Defaults));
+  s->addSeparator();
+  item(s, "mnSensorTest", sensor(SensorCommand::Test));
+  s->addSeparator();
+  item(s, "mnSensRead", sensor(SensorCommand::ReadSensitivity));
+  item(s, "mnSensWrite", sensor(SensorCommand::WriteSensitivity));
+
+  QMenu* h = menu("mnHelp");
+  item(h, "mnContents", [] { ShowHelp(0); }, QKeySequence::HelpContents);
+  h->addSeparator();
+  item(h, "mnAbout", [this] { ShowAbout(); });
+}
+
+void frmMain::BuildToolbar() {
+  m_toolbar = addToolBar(QString());
+  m_toolbar->setObjectName(QStringLiteral("picToolbar"));
+  m_toolbar->setMovable(false);
+  m_toolbar->setFloatable(false);
+  m_toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
+  for (int i = 0; i < 11; ++i) {
+    QAction* a = m_toolbar->addAction(ToolbarFallbackIcon(style(), i), QString::fromUtf8(kTooltips[i]));
+    a->setObjectName(QStringLiteral("tbButton%1").arg(i));
+    a->setToolTip(QString::fromUtf8(kTooltips[i]));
+    a->setEnabled(kEnabledAtStart[i]);
+    connect(a, &QAction::triggered, this, [this, i] { ClickToolbarButton(i); });
+    m_tb[static_cast<std::size_t>(i)] = a;
+    if (i == 2 || i == 3 || i == 9) m_toolbar->addSeparator();
+  }
+}
+
+void frmMain::BuildCentral() {
+  m_frameSensor = new QGroupBox;
+  m_frameSensor->setObjectName(QStringLiteral("frameSensor"));
+  m_overview = new OverviewBlock;
+  m_panel = new ParameterPanel(m_ds);
+  auto* inner = new QVBoxLayout(m_frameSensor);
+  inner->addWidget(m_overview);
+  inner->addWidget(m_panel);
+  m_frameSensor->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+
+  // The frame keeps its size and stays centred; the window never gets
+  // smaller than the frame.
+  auto* central = new QWidget;
+  auto* grid = new QGridLayout(central);
+  grid->addWidget(m_frameSensor, 1, 1);
+  grid->setRowStretch(0, 1);
+  grid->setRowStretch(2, 1);
+  grid->setColumnStretch(0, 1);
+  grid->setColumnStretch(2, 1);
+  setCentralWidget(central);
+}
+
+void frmMain::BuildStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName(QStringLiteral("Statusbar"));
+  bar->setSizeGripEnabled(true);
+  m_sbPort = new QLabel(QStringLiteral("NONE"));
+  m_sbPort->setObjectName(QStringLiteral("SBPort"));
+  m_lblSens = new QLabel(QStringLiteral("SENS"));
+  m_lblSens->setObjectName(QStringLiteral("lblSens"));
+  m_sbSens = new QLabel;
+  m_sbSens->setObjectName(QStringLiteral("SBSens"));
+  m_sbSens->setToolTip(QStringLiteral("Sensor Indikator"));
+  m_sbSensFind = new QToolButton;
+  m_sbSensFind->setObjectName(QStringLiteral("SBSensFind"));
+  m_sbSensFind->setToolTip(QStringLiteral("Sensor testen"));
+  m_sbSensFind->setAutoRaise(true);
+  m_sbSensFind->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+  connect(m_sbSensFind, &QToolButton::clicked, this, [this] { emit SensorCommandRequested(SensorCommand::Test); });
+  m_lblTBChanged = new QLabel;
+  m_lblTBChanged->setObjectName(QStringLiteral("lblTBChanged"));
+  m_lblTBChanged->setMinimumWidth(m_lblTBChanged->fontMetrics().horizontalAdvance(QStringLiteral(" C ")));
+  m_lblTBChanged->setAlignment(Qt::AlignCenter);
+  m_lblFilename = new QLabel;
+  m_lblFilename->setObjectName(QStringLiteral("lblFilename"));
+  m_lblFilename->setTextFormat(Qt::PlainText);
+  m_imgLogo = new QLabel(QStringLiteral("Varem electronic"));
+  m_imgLogo->setObjectName(QStringLiteral("imgLogo"));
+  for (QWidget* w : std::initializer_list<QWidget*>{m_sbPort, m_lblSens, m_sbSens, m_sbSensFind, m_lblTBChanged})
+    bar->addWidget(w);
+  bar->addWidget(m_lblFilename, 1);
+  bar->addPermanentWidget(m_imgLogo);  // stays at the right end
+}
+
+void frmMain::RebuildRecentMenu() {
+  const int count = m_recent.Count();
+  m_recentSeparator->setVisible(count > 0);
+  for (int i = 0; i < RecentFiles::kMaxEntries; ++i) {
+    QAction* a = m_recentActions[static_cast<std::size_t>(i)];
+    if (i < count) {
+      const QString title = QString::fromStdString(FileTitle(m_recent.GetRecentFile(i + 1)));
+      // "&&" keeps an ampersand in a file name from becoming an access key.
+      a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QString(title).replace(QLatin1Char('&'), QStringLiteral("&&"))));
+      a->setToolTip(QString::fromStdString(m_recent.GetRecentFile(i + 1)));
+    }
+    a->setVisible(i < count);
+  }
+}
+
+void frmMain::ClickToolbarButton(int index) {
+  QAction* a = m_tb[static_cast<std::size_t>(index)];
+  if (!a->isEnabled() || m_toolbarBusy) return;
+  m_toolbarBusy = true;
+  RunToolbarCommand(index);
+  m_toolbarBusy = false;
+}
+
+void frmMain::RunToolbarCommand(int index) {
+  switch (index) {
+    case 0: LoadParameterFile({}); break;
+    case 1: SaveParameterFile(false); break;
+    case 2: emit OutputRequested(OutputCommand::PrintDirect); break;
+    case 3: emit SensorCommandRequested(SensorCommand::Test); break;
+    case 4: emit SensorCommandRequested(SensorCommand::Write); break;
+    case 5: emit SensorCommandRequested(SensorCommand::Read); break;
+    case 6: ShowSensorInfo(); break;
+    case 7: emit SensorCommandRequested(SensorCommand::Defaults); break;
+    case 8: emit SensorCommandRequested(SensorCommand::WriteSensitivity); break;
+    case 9: emit SensorCommandRequested(SensorCommand::ReadSensitivity); break;
+    case 10: GetComment(m_ds); break;
+    default: break;
+  }
+}
+
+void frmMain::FillPanel(bool refreshOverview) {
+  m_frameSensor->setVisible(true);
+  ShowFileName();
+  m_frameSensor->setTitle(QString::fromStdString(Cp1252ToUtf8(TypeDesignation(m_ds, kWorkingCopy))));
+  m_panel->FillPanel(refreshOverview);
+}
+
+void frmMain::ReadPanel() { m_panel->ReadPanel(); }
+void frmMain::ShowSensitivity() { m_panel->ShowSensitivity(); }
+void frmMain::TakeSensitivity() { m_panel->TakeSensitivity(); }
+
+void frmMain::SetDataAvailable(bool available) {
+  if (!available) SetSensitivityAvailable(false);
+  for (const int i : kDataButtons) m_tb[static_cast<std::size_t>(i)]->setEnabled(available);
+  for (const char* name : kDataItems)
+    if (QAction* a = Action(name)) a->setEnabled(available);
+}
+
+void frmMain::SetSensitivityAvailable(bool available) {
+  m_sensitivityAvailable = available;
+  m_tb[8]->setEnabled(available);
+  if (QAction* a = Action("mnSensWrite")) a->setEnabled(available);
+  m_lblSens->setEnabled(available);
+  m_panel->SetSensitivityAvailable(available);
+}
+
+void frmMain::ShowFileName() {
+  const std::string name = m_ds.FileName();
+  if (name.empty()) {
+    m_lblFilename->hide();
+    return;
+  }
+  m_lblFilename->setText(" " + m_fileLabel + " " + QString::fromStdString(FileTitle(name)) + " ");
+  m_lblFilename->setToolTip(QString::fromStdString(name));
+  m_lblFilename->show();
+}
+
+void frmMain::HideSensorFrame() { m_frameSensor->setVisible(false); }
+
+void frmMain::RefreshOverview() { m_overview->RefreshOverview(m_ds, m_sensitivityAvailable); }
+
+void frmMain::SetOverviewEnabled(int n) { m_overview->SetOverviewEnabled(n); }
+
+void frmMain::ShowChangedIndicator(bool changed) { m_lblTBChanged->setText(changed ? QStringLiteral("C") : QString()); }
+
+void frmMain::SetOverviewShown(int& value) {
+  if (!m_overviewInitialised) {
+    m_overviewInitialised = true;
+    m_overviewShown = 1;
+    value = 1;
+    return;
+  }
+  if (value < 0) {
+    value = m_overviewShown;
+    return;
+  }
+  if (value == m_overviewShown) return;
+  m_overviewShown = value;
+  const bool normal = !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
+  if (value) {
+    m_overview->show();
+    ApplySizeRule();
+    if (normal && m_fullHeight > 0) resize(width(), m_fullHeight);
+  } else {
+    m_fullHeight = height();
+    const int block = m_overview->height() + m_frameSensor->layout()->spacing();
+    m_overview->hide();
+    ApplySizeRule();
+    if (normal) resize(width(), height() - block);
+  }
+}
+
+void frmMain::ApplySizeRule() {
+  m_frameSensor->adjustSize();
+  centralWidget()->setMinimumSize(m_frameSensor->sizeHint());
+  // Take the new minimum now, not on the next layout pass, so that a resize
+  // right after is measured against it.
+  centralWidget()->layout()->activate();
+  layout()->activate();
+  // A maximised window on a screen too small for the frame goes back to normal.
+  if ((windowState() & Qt::WindowMaximized) && centralWidget()->size().width() < m_frameSensor->sizeHint().width())
+    showNormal();
+}
+
+void frmMain::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::WindowStateChange) ApplySizeRule();
+  QMainWindow::changeEvent(event);
+}
+
+void frmMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  ApplySizeRule();
+  if (m_languagePending) {
+    m_languagePending = false;
+    LoadMainTexts();
+  }
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+  if (DataChanged(m_ds, true)) {
+    event->ignore();
+    return;
+  }
+  if (m_shutdown) m_shutdown();
+  event->accept();
+}
+
+QString frmMain::FileFilter() const {
+  // Qt's filter form: "Text (*.RKT);;Text (*.*)".
+  return MainText("FileFilter0", "RKT410 Parameter (*.RKT)") + QStringLiteral(";;") +
+         MainText("FileFilter1", "Alle Dateien (*.*)");
+}
+
+void frmMain::LoadParameterFile(const QString& requested) {
+  if (DataChanged(m_ds, false)) return;
+  QString path = requested;
+  if (path.isEmpty() || !FileIsUsable(path.toStdString())) {
+    path = QFileDialog::getOpenFileName(this, QString(), path, FileFilter());
+    if (path.isEmpty()) return;
+    if (!HasExtension(path.toStdString())) path += QStringLiteral(".RKT");
+  }
+  const LoadStatus status = rkt::LoadParameterFile(m_ds, path.toStdString());
+  if (status != LoadStatus::Ok) {
+    ShowMessage(msg::kInvalidFile);
+    return;
+  }
+  FillPanel();
+  ShowSensitivity();
+  SetDataAvailable(true);
+  SetSensitivityAvailable(m_ds.SensitivityValid() != 0);
+  RefreshOverview();
+  m_ds.SetValue(ValueId::Changed, false);
+}
+
+bool frmMain::SaveParameterFile(bool askName) {
+  QString name = QString::fromStdString(m_ds.FileName());
+  if (name.isEmpty()) askName = true;
+  if (askName) {
+    name = QFileDialog::getSaveFileName(this, QString(), name, FileFilter());
+    if (name.isEmpty()) return false;
+  }
+  ReadPanel();
+  TakeSensitivity();
+  const SaveResult saved = rkt::SaveParameterFile(m_ds, name.toStdString());
+  if (!saved.ok) {
+    // The data stays as it was in the window, still marked changed.
+    m_ds.RestoreBackup();
+    m_ds.SetValue(ValueId::Changed, true);
+    ShowMessage(msg::kSaveFailed);
+    return false;
+  }
+  FillPanel();
+  m_ds.SetValue(ValueId::Changed, false);
+  return true;
+}
+
+void frmMain::ShowDataCode() {
+  if (DataChanged(m_ds, false)) return;
+  frmDataCode dialog(m_ds, this);
+  connect(&dialog, &frmDataCode::CodeApplied, this, [this] {
+    FillPanel();
+    SetDataAvailable(true);
+    SetSensitivityAvailable(false);
+    m_ds.SetValue(ValueId::Changed, false);
+    m_ds.SetValue(ValueId::CommentChanged, false);
+  });
+  ShowFormModal(dialog);
+}
+
+void frmMain::ShowOptions() {
+  if (m_options) {
+    frmOptions dialog(*m_options, this);
+    ShowFormModal(dialog);
+  }
+  LoadMainTexts();
+}
+
+void frmMain::ShowSensorInfo() {
+  // The dialog shows the data code of what the panel shows.
+  if (m_ds.DataValid() != 0) ReadPanel();
+  frmSensorInfo dialog(m_ds, this);
+  ShowFormModal(dialog);
+}
+
+void frmMain::ShowAbout() {
+  frmAbout dialog(m_echo ? m_echo() : true, this);
+  ShowFormModal(dialog);
+}
+
+void frmMain::LoadMainTexts() {
+  const int index = m_languageIndex ? m_languageIndex() : 0;
+  if (index == m_appliedLanguage) return;
+  m_appliedLanguage = index;
+
+  const QString title = MainText("frmMain", "RKT 410 Parametrierung");
+  setWindowTitle(QStringLiteral("%1 %2.%3").arg(title).arg(RKT_VERSION_MAJOR).arg(RKT_VERSION_MINOR));
+  QApplication::setApplicationDisplayName(title);
+  m_fileLabel = MainText("lblFileName", "Datei:");
+  for (const MenuItem& m : kMenuItems)
+    if (QAction* a = Action(m.name)) a->setText(MainText(m.name, m.caption));
+  for (int i = 0; i < 11; ++i)
+    m_tb[static_cast<std::size_t>(i)]->setToolTip(UiText("Tooltips", "Tooltip" + std::to_string(i), kTooltips[i]));
+  m_panel->ApplyTexts();
+  ShowFileName();
+  if (m_ds.DataValid() != 0) RefreshOverview();
+}
+
+}  // namespace rkt

@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <functional>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QToolBar;
+class QToolButton;
+
+namespace rkt {
+
+class DataSet;
+class OptionsBackend;
+class OverviewBlock;
+class ParameterPanel;
+class RecentFiles;
+
+enum class SensorCommand { Read, Defaults, Write, ReadSensitivity, WriteSensitivity, Test };
+enum class OutputCommand { PrintWithDialog, PrintDirect, Export };
+
+// The program's one main window: menus, toolbar, the sensor frame with the
+// overview above the parameter panel, and the status bar. Sensor commands
+// and output are carried out elsewhere; the window raises them as signals
+// and offers the refresh operations they need.
+class frmMain : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  frmMain(DataSet& ds, RecentFiles& recent, QWidget* parent = nullptr);
+  ~frmMain() override;
+
+  // Refresh operations used by the sensor, file and code commands.
+  void FillPanel(bool refreshOverview = true);
+  void ReadPanel();
+  void ShowSensitivity();
+  void TakeSensitivity();
+  void SetDataAvailable(bool available);
+  void SetSensitivityAvailable(bool available);
+  bool SensitivityAvailable() const { return m_sensitivityAvailable; }
+  void ShowFileName();
+  void HideSensorFrame();
+  void RefreshOverview();
+  void SetOverviewEnabled(int n);
+  // -1 asks (the state comes back in value); 0 hides; 1 shows.
+  void SetOverviewShown(int& value);
+  void ShowChangedIndicator(bool changed);
+
+  // File commands.
+  void LoadParameterFile(const QString& path);
+  // False when nothing was saved (cancelled or failed; a failure is reported).
+  bool SaveParameterFile(bool askName);
+
+  // Applies the current language to the window; does nothing when the
+  // language is the one applied last time.
+  void LoadMainTexts();
+  // Where the window learns the current language index (0 = built-in German).
+  void SetLanguageIndexSource(std::function<int()> source) { m_languageIndex = std::move(source); }
+  void SetOptionsBackend(OptionsBackend* backend) { m_options = backend; }
+  void SetEchoSource(std::function<bool()> echo) { m_echo = std::move(echo); }
+  // Run after the user agreed to close, before the window goes.
+  void SetShutdown(std::function<void()> shutdown) { m_shutdown = std::move(shutdown); }
+
+  // Runs a toolbar command as a click would (ignored while disabled or while
+  // another toolbar command runs).
+  void ClickToolbarButton(int index);
+  bool ToolbarBusy() const { return m_toolbarBusy; }
+
+  ParameterPanel* Panel() const { return m_panel; }
+  OverviewBlock* Overview() const { return m_overview; }
+  QGroupBox* SensorFrame() const { return m_frameSensor; }
+  QAction* Action(const char* name) const;
+  QAction* ToolbarAction(int index) const { return m_tb[static_cast<std::size_t>(index)]; }
+  QLabel* StatusPort() const { return m_sbPort; }
+  QLabel* SensorIndicator() const { return m_sbSens; }
+  QToolButton* SensorFindButton() const { return m_sbSensFind; }
+
+ signals:
+  void SensorCommandRequested(SensorCommand command);
+  void OutputRequested(OutputCommand command);
+
+ protected:
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void BuildToolbar();
+  void BuildCentral();
+  void BuildStatusBar();
+  void RebuildRecentMenu();
+  void RunToolbarCommand(int index);
+  void ShowDataCode();
+  void ShowOptions();
+  void ShowSensorInfo();
+  void ShowAbout();
+  void ApplySizeRule();
+  QString FileFilter() const;
+
+  DataSet& m_ds;
+  RecentFiles& m_recent;
+  ParameterPanel* m_panel = nullptr;
+  OverviewBlock* m_overview = nullptr;
+  QGroupBox* m_frameSensor = nullptr;
+  QToolBar* m_toolbar = nullptr;
+  std::array<QAction*, 11> m_tb{};
+  std::array<QAction*, 5> m_recentActions{};
+  QAction* m_recentSeparator = nullptr;
+  QMenu* m_fileMenu = nullptr;
+  QLabel* m_sbPort = nullptr;
+  QLabel* m_lblSens = nullptr;
+  QLabel* m_sbSens = nullptr;
+  QToolButton* m_sbSensFind = nullptr;
+  QLabel* m_lblTBChanged = nullptr;
+  QLabel* m_lblFilename = nullptr;
+  QLabel* m_imgLogo = nullptr;
+
+  bool m_languagePending = true;
+  int m_appliedLanguage = 0;
+  bool m_toolbarBusy = false;
+  bool m_sensitivityAvailable = false;
+  int m_overviewShown = 0;
+  bool m_overviewInitialised = false;
+  int m_fullHeight = 0;
+  QString m_fileLabel;
+  std::function<int()> m_languageIndex;
+  std::function<bool()> m_echo;
+  std::function<void()> m_shutdown;
+  OptionsBackend* m_options = nullptr;
+};
+
+}  // namespace rkt

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QRadioButton;
+class QScrollBar;
+class QSvgWidget;
+
+namespace rkt {
+
+class DataSet;
+
+// The controls through which the user sees and edits the working copy.
+// FillPanel shows the working copy and decides per sensor type which controls
+// and list items exist; ReadPanel takes the controls back into the working
+// copy just before the data set is written or saved. In between, user actions
+// only mark the data changed and keep dependent controls consistent.
+class ParameterPanel : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ParameterPanel(DataSet& ds, QWidget* parent = nullptr);
+
+  // Shows the working copy. The caller clears the changed flag afterwards.
+  void FillPanel(bool refreshOverview = true);
+  // Saves the working copy as backup, then stores the controls' state in it.
+  void ReadPanel();
+  // Sets the sensitivity bar from the working copy without marking a change.
+  void ShowSensitivity();
+  // Stores the sensitivity bar's value while the sensitivity group is enabled.
+  void TakeSensitivity();
+  void SetInputEnabled(bool enabled);
+  // Enables the sensitivity group; disabling resets it without a change.
+  void SetSensitivityAvailable(bool available);
+
+  // Re-applies the current language to captions and list texts (the three
+  // rebuilt lists take their texts from the snapshot).
+  void ApplyTexts();
+  // "" or "1": the time-function pictures in normal or large size.
+  void SetPictureSuffix(const QString& suffix);
+  bool IsFilling() const { return m_filling; }
+
+  // Controls, named as their objectName; tests and the window reach them here.
+  QGroupBox* frameInput;
+  QComboBox* cmbInput;
+  QCheckBox* chkInputInv;
+  QGroupBox* frameSensitivity;
+  QScrollBar* scrlSensitivity;
+  QLabel* lblSensitivity;
+  QGroupBox* frameOutput;
+  QComboBox* cmbSingleOutput;
+  QCheckBox* chkOutputInv;
+  QWidget* picOutputType;
+  std::array<QRadioButton*, 3> rdOutputType;
+  QLabel* lblFunction;
+  QComboBox* cmbOutput;
+  QCheckBox* chkAlarmOutput;
+  QComboBox* cmbInputOutput;
+  QGroupBox* frameGeneral;
+  QLabel* lblProgramLock;
+  QCheckBox* chkProgramLock;
+  QComboBox* cmbProgramlock;
+  QLabel* lblKeyboardLock;
+  QComboBox* cmbKeyboardlock;
+  QLabel* lblPulse;
+  QComboBox* cmbPulse;
+  QLabel* lblSwitchfrequency;
+  QComboBox* cmbSchaltfrequenz;
+  QLabel* lblHysteresis;
+  QComboBox* cmbHysteresis;
+  QGroupBox* frameTimefunction;
+  QCheckBox* chkTimefunction1;
+  QScrollBar* scrlEinschalt;
+  QLabel* lblEinschalt;
+  QSvgWidget* imgTimefunction1;
+  QCheckBox* chkTimefunction2;
+  std::array<QRadioButton*, 3> rdTimefunction2;
+  QScrollBar* scrlAusgang;
+  QLabel* lblAusgang;
+  QSvgWidget* imgTimefunction2;
+
+ signals:
+  // FillPanel asks for the overview to be rebuilt.
+  void OverviewRefreshRequested();
+  // The user ticked the programming lock (message 33 is the window's job).
+  void ProgramLockTicked();
+
+ private:
+  void BuildControls();
+  void ConnectEvents();
+  void MarkChanged();
+  void SetPicture(QSvgWidget* img, const QString& name);
+  int SelectedTimeFunction2Index() const;
+  void UpdateAusgangLabel();
+  void OnInputChanged();
+  void OnInputOutputChanged();
+  void OnTimeFunction1Clicked();
+  void OnTimeFunction2Clicked();
+
+  DataSet& m_ds;
+  bool m_filling = false;
+  QString m_suffix;
+  // Texts of the three lists that are rebuilt per sensor type.
+  QStringList m_inputTexts;
+  QStringList m_switchingTexts;
+  QStringList m_pulseTexts;
+};
+
+}  // namespace rkt

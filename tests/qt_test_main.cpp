@@ -1,0 +1,16 @@
+// main() for widget tests: one QApplication for the whole run, settings kept
+// in a temporary folder so no test touches the user's own.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+int main(int argc, char** argv) {
+  QTemporaryDir settings;
+  qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+  QStandardPaths::setTestModeEnabled(true);
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QScrollBar>
+
+#include "model/data_set.h"
+#include "ui/parameter_panel.h"
+#include "ui_test_support.h"
+
+namespace rkt {
+namespace {
+
+using Codes = std::vector<int>;
+
+struct PanelFixture : ::testing::Test {
+  DataSet ds;
+  ParameterPanel panel{ds};
+  void Fill(int version, int variant, int type) {
+    test::SetIdent(ds, version, variant, type);
+    panel.FillPanel(false);
+  }
+};
+
+TEST_F(PanelFixture, InputListFollowsVersionMaskAndVariant) {
+  const struct {
+    int version, variant, type;
+    Codes codes;
+    const char* why;
+  } rows[] = {
+      {3, 1, 15, {0, 2, 3, 4, 5}, "mask bit 4: no Test, ver < 4 ends at XOR"},
+      {4, 1, 15, {0, 2, 3, 4, 5, 8, 9}, "mask bit 4, ver >= 4: Latch and D-Flipflop too"},
+      {4, 1, 1, {0, 1, 2, 3, 4, 5, 6, 8, 9}, "variant < 2 never offers Vorausfall-Test"},
+      {4, 2, 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, "everything"},
+      {3, 2, 1, {0, 1, 2, 3, 4, 5}, "ver < 4 ends at XOR"},
+  };
+  for (const auto& row : rows) {
+    Fill(row.version, row.variant, row.type);
+    EXPECT_EQ(test::ItemData(panel.cmbInput), row.codes) << row.why;
+  }
+  EXPECT_EQ(panel.cmbInput->itemText(1), QStringLiteral("Test"));
+}
+
+TEST_F(PanelFixture, VariantDecidesTheOutputControls) {
+  const struct {
+    int variant;
+    bool input, warning, single, alarm, inputOutput;
+  } rows[] = {
+      {1, true, true, false, false, false}, {3, true, false, true, false, false},
+      {4, false, true, false, false, false}, {5, true, false, false, false, true},
+      {6, true, false, false, true, false},
+  };
+  for (const auto& row : rows) {
+    Fill(4, row.variant, 1);
+    const std::string v = "variant " + std::to_string(row.variant);
+    EXPECT_EQ(!panel.frameInput->isHidden(), row.input) << v;
+    EXPECT_EQ(!panel.cmbOutput->isHidden(), row.warning) << v;
+    EXPECT_EQ(!panel.cmbSingleOutput->isHidden(), row.single) << v;
+    EXPECT_EQ(!panel.chkAlarmOutput->isHidden(), row.alarm) << v;
+    EXPECT_EQ(!panel.cmbInputOutput->isHidden(), row.inputOutput) << v;
+  }
+}
+
+TEST_F(PanelFixture, MaskBitsGreyOrShortenLists) {
+  Fill(4, 1, 5);  // mask 32: nothing missing; version 4 type 5 offers 1.5 kHz
+  EXPECT_EQ(panel.cmbSchaltfrequenz->count(), 7);
+  EXPECT_EQ(panel.cmbPulse->count(), 3);
+  EXPECT_TRUE(panel.cmbPulse->isEnabled());
+  EXPECT_TRUE(panel.cmbHysteresis->isEnabled());
+
+  Fill(3, 1, 5);
+  EXPECT_EQ(panel.cmbSchaltfrequenz->count(), 6) << "below version 4 the list starts at 1 kHz";
+  EXPECT_EQ(panel.cmbSchaltfrequenz->itemText(0), QStringLiteral("1 kHz    --> 0,5 ms"));
+
+  Fill(4, 1, 3);  // mask 161: bit 7 drops Pulsfrequenz 3
+  EXPECT_EQ(panel.cmbPulse->count(), 2);
+
+  ds.SetValue(ValueId::PulseFrequency, 2);
+  ds.SetValue(ValueId::Hysteresis, 2);
+  Fill(4, 1, 15);  // mask 115: bit 1 no hysteresis, bit 6 no pulse selection
+  EXPECT_FALSE(panel.cmbHysteresis->isEnabled());
+  EXPECT_FALSE(panel.lblHysteresis->isEnabled());
+  EXPECT_EQ(panel.cmbHysteresis->currentIndex(), 0);
+  EXPECT_FALSE(panel.cmbPulse->isEnabled());
+  EXPECT_EQ(panel.cmbPulse->currentIndex(), 0);
+}
+
+TEST_F(PanelFixture, OutOfRangeValuesFallBack) {
+  ds.Param(kWorkingCopy, param::kSwitchingFrequency) = 3;  // index 0 = 1.5 kHz, not offered here
+  ds.Param(kWorkingCopy, param::kFunctions) = 0x0E;        // TimeFunction2 = 1 despite extra bits
+  ds.SetValue(ValueId::InputFunction, 7);                   // Vorausfall-Test, not offered for variant 1
+  Fill(4, 1, 1);
+  EXPECT_EQ(panel.cmbSchaltfrequenz->currentIndex(), 0);
+  EXPECT_EQ(panel.cmbSchaltfrequenz->currentData().toInt(), 1);
+  EXPECT_EQ(panel.cmbInput->currentIndex(), 0);
+  EXPECT_TRUE(panel.rdTimefunction2[0]->isChecked());
+}
+
+// Builds a data set whose every value is one the panel can show for the
+// type, so showing and reading it back must give the same bytes.
+void RandomShowableSet(DataSet& ds, std::mt19937& rng) {
+  const auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  ds.Reset();
+  const int version = 3 + pick(2);
+  const int variant = 1 + pick(6);
+  const int type = 1 + pick(16);
+  test::SetIdent(ds, version, variant, type);
+  const int mask = FeatureMaskFor(type);
+  for (int i = 1; i <= kBlockSize; ++i) ds.Param(kWorkingCopy, i) = 0;
+  ds.Param(kWorkingCopy, param::kSensitivity) = static_cast<std::uint8_t>(7 + pick(93));
+  ds.SetValue(ValueId::OutputType, pick(3));
+  ds.SetValue(ValueId::ProgramLock, pick(2));
+  ds.SetValue(ValueId::TimeFunction1, pick(2));
+  ds.SetValue(ValueId::TimeValue1, 1 + pick(255));
+  const bool fast = version >= 4 && (type == 5 || type == 6);
+  ds.SetValue(ValueId::SwitchingFrequency, fast ? pick(7) : 1 + pick(6));
+  if ((mask & 64) == 0) ds.SetValue(ValueId::PulseFrequency, pick((mask & 128) ? 2 : 3));
+  if ((mask & 2) == 0) ds.SetValue(ValueId::Hysteresis, pick(3));
+  ds.SetValue(ValueId::KeyboardLock, pick(3));
+  ds.SetValue(ValueId::TimeFunction2, pick(4));
+  ds.SetValue(ValueId::TimeValue2, 1 + pick(255));
+  if (variant == 3) ds.SetValue(ValueId::DarkSwitching, pick(2));
+  if (variant == 5) ds.SetValue(ValueId::InputOutputMode, 3 + pick(2));
+  if (variant == 6) ds.SetValue(ValueId::AlarmInverted, pick(2));
+  if (variant != 3 && variant != 5 && variant != 6) ds.SetValue(ValueId::WarningFunction, pick(3));
+  if (variant != 4) {
+    Codes offered;
+    for (int code = 0; code <= (version >= 4 ? 9 : 5); ++code) {
+      if ((mask & 16) && (code == 1 || code == 6 || code == 7)) continue;
+      if (code == 7 && variant < 2) continue;
+      offered.push_back(code);
+    }
+    const int input = offered[static_cast<std::size_t>(pick(static_cast<int>(offered.size())))];
+    ds.SetValue(ValueId::InputFunction, input);
+    ds.SetValue(ValueId::InputInverted, input != 0 ? pick(2) : 0);
+  }
+}
+
+TEST_F(PanelFixture, FillThenReadLeavesTheWorkingCopyUnchanged) {
+  std::mt19937 rng(11);
+  for (int n = 0; n < 300; ++n) {
+    RandomShowableSet(ds, rng);
+    const DataSet::Block before = ds.GetBlock(BlockId::Parameter, kWorkingCopy);
+    panel.FillPanel(false);
+    panel.ReadPanel();
+    const DataSet::Block after = ds.GetBlock(BlockId::Parameter, kWorkingCopy);
+    for (int i = 1; i <= kBlockSize; ++i)
+      ASSERT_EQ(after[static_cast<std::size_t>(i)], before[static_cast<std::size_t>(i)])
+          << "set " << n << " byte " << i << " variant " << ds.GetInt(ValueId::VersionPart3, kWorkingCopy) << " type "
+          << ds.GetInt(ValueId::TypeCode, kWorkingCopy);
+    EXPECT_EQ(ds.GetBlock(BlockId::Parameter, kBackupCopy), before) << "read panel saves the backup first";
+    EXPECT_FALSE(ds.IsChanged()) << "filling is not a user change";
+  }
+}
+
+TEST_F(PanelFixture, ControlEventsKeepDependentControlsConsistent) {
+  ds.SetValue(ValueId::InputFunction, 3);
+  ds.SetValue(ValueId::InputOutputMode, 3);
+  Fill(4, 5, 1);
+  EXPECT_TRUE(panel.cmbInput->isEnabled()) << "an +Eingang pin leaves the input usable";
+  EXPECT_FALSE(panel.chkInputInv->isHidden());
+
+  panel.cmbInputOutput->setCurrentIndex(0);  // Antivalent: the pin is an output
+  EXPECT_FALSE(panel.cmbInput->isEnabled());
+  EXPECT_EQ(panel.cmbInput->currentData().toInt(), 0);
+  EXPECT_TRUE(panel.chkInputInv->isHidden()) << "\"keine\" hides the inversion";
+  panel.cmbInputOutput->setCurrentIndex(4);
+  EXPECT_TRUE(panel.cmbInput->isEnabled());
+  EXPECT_EQ(panel.cmbInput->currentData().toInt(), 0) << "enabling does not bring the old function back";
+
+  panel.chkTimefunction2->setChecked(false);
+  ds.SetValue(ValueId::Changed, false);
+  panel.chkTimefunction2->click();
+  EXPECT_TRUE(panel.rdTimefunction2[0]->isChecked());
+  EXPECT_TRUE(ds.IsChanged());
+  panel.scrlAusgang->setValue(120);
+  EXPECT_EQ(panel.lblAusgang->text(), QStringLiteral("12.0 s"));
+  panel.rdTimefunction2[1]->click();
+  EXPECT_EQ(panel.lblAusgang->text(), QStringLiteral("120 ms")) << "the unit follows the mode, the value stays";
+  EXPECT_FALSE(panel.rdTimefunction2[0]->isChecked());
+  panel.chkTimefunction2->click();
+  EXPECT_FALSE(panel.scrlAusgang->isEnabled());
+  EXPECT_TRUE(panel.lblAusgang->isHidden());
+
+  panel.scrlEinschalt->setEnabled(true);
+  panel.scrlEinschalt->setValue(7);
+  EXPECT_EQ(panel.lblEinschalt->text(), QStringLiteral("0.7 s"));
+  panel.SetSensitivityAvailable(true);
+  panel.scrlSensitivity->setValue(46);
+  EXPECT_EQ(panel.lblSensitivity->text(), QStringLiteral("50%"));
+}
+
+TEST_F(PanelFixture, ProgramLockWarnsOnlyWhenTickedByHand) {
+  test::MessageRecorder messages;
+  bool warned = false;
+  QObject::connect(&panel, &ParameterPanel::ProgramLockTicked, [&] { warned = true; });
+  ds.SetValue(ValueId::ProgramLock, 1);
+  Fill(4, 1, 1);
+  EXPECT_TRUE(panel.chkProgramLock->isChecked());
+  EXPECT_FALSE(warned) << "a fill is not the user";
+  panel.chkProgramLock->click();
+  EXPECT_FALSE(warned) << "unticking warns of nothing";
+  panel.chkProgramLock->click();
+  EXPECT_TRUE(warned);
+}
+
+TEST_F(PanelFixture, SensitivityComesAndGoesWithoutMarkingAChange) {
+  ds.SetValue(ValueId::Sensitivity, 92);
+  panel.SetSensitivityAvailable(true);
+  panel.ShowSensitivity();
+  EXPECT_EQ(panel.scrlSensitivity->value(), 92);
+  EXPECT_EQ(panel.lblSensitivity->text(), QStringLiteral("100%"));
+  EXPECT_FALSE(ds.IsChanged());
+  panel.scrlSensitivity->setValue(0);
+  EXPECT_TRUE(ds.IsChanged()) << "a user move is a change";
+  panel.TakeSensitivity();
+  EXPECT_EQ(ds.Param(kWorkingCopy, param::kSensitivity), 7);
+
+  ds.SetValue(ValueId::Changed, false);
+  panel.SetSensitivityAvailable(false);
+  EXPECT_FALSE(ds.IsChanged());
+  EXPECT_EQ(panel.lblSensitivity->text(), QString());
+  ds.SetValue(ValueId::Sensitivity, 50);
+  panel.TakeSensitivity();
+  EXPECT_EQ(ds.GetInt(ValueId::Sensitivity, kWorkingCopy), 50) << "a disabled bar leaves the stored value";
+}
+
+}  // namespace
+}  // namespace rkt
