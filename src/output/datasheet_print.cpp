@@ -131,12 +131,19 @@ class PrintedSheet final : public OutputTarget {
   double Y(double mm) const { return mm * m_pxPerMmY; }
   double RightMm() const { return m_widthMm - kRightMm; }
 
+  // The page plan was laid out for Arial. Its proportions place the text
+  // baseline, the line pitch and the value column, so that a stand-in font
+  // with taller ascent or wider average character (as the usual Linux
+  // sans-serif fonts have) keeps the plan's look.
   void UseFont(const QFont& font) {
+    constexpr double kAscentEm = 1854.0 / 2048;
+    constexpr double kLineEm = (1854.0 + 434 + 67) / 2048;
+    constexpr double kAverageCharEm = 904.0 / 2048;
     m_painter.setFont(font);
-    const QFontMetricsF metrics(font, &m_device);
-    m_metricsAscent = metrics.ascent();
-    m_lineMm = metrics.lineSpacing() / m_pxPerMmY;
-    m_columnMm = metrics.averageCharWidth() / m_pxPerMmX;
+    const double emPx = font.pointSizeF() * m_device.logicalDpiY() / 72.0;
+    m_metricsAscent = kAscentEm * emPx;
+    m_lineMm = kLineEm * emPx / m_pxPerMmY;
+    m_columnMm = kAverageCharEm * emPx / m_pxPerMmX;
   }
 
   double WidthMm(const std::string& text) const {
