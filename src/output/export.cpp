@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "model/text_encoding.h"
+#include "text/language.h"
 #include "text/messages.h"
 
 namespace rkt {
@@ -40,7 +41,23 @@ std::string CsvLine(const std::vector<std::string>& cells) {
   return line + std::string(kLineEnd);
 }
 
+// The language text with its pattern; both cases, as names on Linux differ by
+// case where Windows ignores it.
+std::string NameFilter(std::string text, std::string_view extension) {
+  const std::string upper = "*." + std::string(extension);
+  std::string lower = upper;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (const std::string given = " (" + upper + ")"; text.ends_with(given)) text.resize(text.size() - given.size());
+  return text + " (" + upper + " " + lower + ")";
+}
+
 }  // namespace
+
+std::string ExportFileFilter() {
+  return NameFilter(GetText("frmMain", "ExportFilter0", "Textdatei (*.TXT)"), "TXT") + ";;" +
+         NameFilter(GetText("frmMain", "ExportFilter1", "CSV Datei (*.CSV)"), "CSV");
+}
 
 ExportFormat ExportFormatFor(std::string_view fileName) {
   if (fileName.size() < 3) return ExportFormat::Txt;

@@ -18,6 +18,10 @@ enum class ExportFormat { Txt, Csv };
 // CSV when the name's last three characters, upper-cased, are "CSV".
 ExportFormat ExportFormatFor(std::string_view fileName);
 
+// The export dialog's name filters in Qt's form ("Textdatei (*.TXT *.txt);;
+// CSV Datei (*.CSV *.csv)"), from the language texts ExportFilter0/1.
+std::string ExportFileFilter();
+
 // Where the label/value lines of a datasheet go.
 class OutputTarget {
  public:

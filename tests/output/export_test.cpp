@@ -184,6 +184,10 @@ TEST(Export, FormatByTheNamesLastThreeCharacters) {
   for (const auto& row : rows) EXPECT_EQ(ExportFormatFor(row.name), row.format) << row.name;
 }
 
+TEST(Export, FileDialogFilterOffersBothCases) {
+  EXPECT_EQ(ExportFileFilter(), "Textdatei (*.TXT *.txt);;CSV Datei (*.CSV *.csv)");
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
