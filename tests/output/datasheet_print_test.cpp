@@ -164,6 +164,13 @@ TEST(PrintDatasheet, PdfPrinterWritesAtomically) {
   const OutputResult noFolder = PrintDatasheetToPdf(test::SensorA(), dir.Path("missing/x.pdf"));
   EXPECT_FALSE(noFolder.ok);
 
+  QPrinter nowhere(QPrinter::HighResolution);
+  nowhere.setOutputFormat(QPrinter::PdfFormat);
+  nowhere.setOutputFileName({});
+  const OutputResult refused = PrintDatasheet(test::SensorA(), nowhere);
+  EXPECT_FALSE(refused.ok) << "a printer that cannot start is reported";
+  EXPECT_NE(refused.error.find("Fehler beim Drucken"), std::string::npos) << refused.error;
+
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(dir.Dir())) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());

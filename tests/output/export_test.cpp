@@ -100,17 +100,7 @@ constexpr Golden kGoldens[] = {
     {"C: variant 5, stale read copy, unoffered pulse and input", test::SensorC, kTxtC, kCsvC},
 };
 
-TEST(Export, TxtAndCsvMatchTheLayoutExactly) {
-  for (const Golden& g : kGoldens) {
-    SCOPED_TRACE(g.name);
-    const DataSet ds = g.make();
-    ASSERT_FALSE(EncodeDataCode(ds).empty());
-    EXPECT_EQ(ExportText(ds, ExportFormat::Txt), test::WithCode(g.txt, ds));
-    EXPECT_EQ(ExportText(ds, ExportFormat::Csv), test::WithCode(g.csv, ds));
-  }
-}
-
-// Separators outside quoted cells; both lines must hold the same number.
+// Separators outside quoted cells.
 int Separators(std::string_view line) {
   int count = 0;
   bool quoted = false;
@@ -121,16 +111,16 @@ int Separators(std::string_view line) {
   return count;
 }
 
-TEST(Export, CsvLinesHaveTheSameNumberOfCells) {
+TEST(Export, TxtAndCsvMatchTheLayoutExactly) {
   for (const Golden& g : kGoldens) {
     SCOPED_TRACE(g.name);
-    const std::string csv = ExportText(g.make(), ExportFormat::Csv);
+    const DataSet ds = g.make();
+    ASSERT_FALSE(EncodeDataCode(ds).empty());
+    EXPECT_EQ(ExportText(ds, ExportFormat::Txt), test::WithCode(g.txt, ds));
+    const std::string csv = ExportText(ds, ExportFormat::Csv);
+    EXPECT_EQ(csv, test::WithCode(g.csv, ds));
     const std::size_t firstEnd = csv.find("\r\n");
-    ASSERT_NE(firstEnd, std::string::npos);
-    const std::string labels = csv.substr(0, firstEnd);
-    const std::string values = csv.substr(firstEnd + 2, csv.size() - firstEnd - 4);
-    EXPECT_EQ(values.find('\n'), std::string::npos) << "exactly two lines";
-    EXPECT_EQ(Separators(labels), Separators(values));
+    EXPECT_EQ(Separators(csv.substr(0, firstEnd)), Separators(csv.substr(firstEnd))) << "as many cells as labels";
   }
 }
 
