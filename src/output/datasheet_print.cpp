@@ -67,8 +67,7 @@ class PrintedSheet final : public OutputTarget {
         m_heightMm(device.height() / m_pxPerMmY) {}
 
   void Header(const std::string& title) {
-    InitPrintResources();
-    QSvgRenderer logo(QStringLiteral(":/print/logo.svg"));
+    QSvgRenderer logo(LogoResourcePath());
     logo.render(&m_painter, QRectF(X(kLeftMm), Y(kLeftMm), X(kLogoMm), Y(kLogoMm)));
 
     UseFont(SheetFont(kHeaderPoints, true));
@@ -248,6 +247,11 @@ OutputResult WritePdf(const DataSet& ds, const std::string& path, const QPageLay
 }
 
 }  // namespace
+
+QString LogoResourcePath() {
+  InitPrintResources();
+  return QStringLiteral(":/print/logo.svg");
+}
 
 std::string PrintDateText() {
   return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();

@@ -7,6 +7,7 @@
 class QPagedPaintDevice;
 class QPainter;
 class QPrinter;
+class QString;
 
 // The printed one-page datasheet: header with logo, maker and title, the
 // print date, the common content and the description (comment). Nothing here
@@ -20,6 +21,10 @@ struct PrintOptions {
   // date format.
   std::string date;
 };
+
+// The maker's logo printed in the header (an SVG resource), for windows
+// that show it too.
+QString LogoResourcePath();
 
 // Today's date as the date line shows it.
 std::string PrintDateText();

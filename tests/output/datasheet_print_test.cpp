@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QImage>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -115,6 +117,26 @@ TEST(PrintDatasheet, NothingCrossesTheMargins) {
     EXPECT_LE(m.captured(2).toDouble(), right) << m.captured(3).toStdString();
   }
   EXPECT_GT(words, 60);
+}
+
+TEST(PrintDatasheet, LogoInTheHeader) {
+  ASSERT_TRUE(QFile::exists(LogoResourcePath()));
+  const QString tool = QStandardPaths::findExecutable("pdftoppm");
+  if (tool.isEmpty()) GTEST_SKIP() << "pdftoppm (poppler-utils) is missing";
+  test::TempDir dir;
+  ASSERT_TRUE(PrintDatasheetToPdf(test::SensorA(), dir.Path("logo.pdf")).ok);
+  QProcess process;
+  process.start(tool, {"-r", "254", "-png", "-singlefile", QString::fromStdString(dir.Path("logo.pdf")),
+                       QString::fromStdString(dir.Path("page"))});
+  ASSERT_TRUE(process.waitForFinished(30000));
+  const QImage page(QString::fromStdString(dir.Path("page.png")));
+  ASSERT_FALSE(page.isNull());
+  // At 254 dpi one millimetre is 10 pixels; the logo spans 20..27 mm from
+  // the paper's corner (5 mm page margin + 15 mm).
+  const QColor inside = page.pixelColor(205, 235);
+  const QColor outside = page.pixelColor(185, 235);
+  EXPECT_GT(inside.blue(), inside.red() + 60) << "the logo's blue";
+  EXPECT_EQ(outside, QColor(Qt::white));
 }
 
 TEST(PrintDatasheet, LongCommentContinuesOnASecondPage) {
