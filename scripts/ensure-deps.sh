@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-tools-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  poppler-utils  # pdftotext checks the printed datasheet in the tests
 )
 if [ "${1:-}" = "--with" ]; then shift; packages+=("$@"); fi
 

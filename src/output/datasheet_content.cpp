@@ -6,6 +6,7 @@
 #include "model/data_set.h"
 #include "model/text_encoding.h"
 #include "model/value_conversions.h"
+#include "output/offered_items.h"
 #include "text/builtin_texts.h"
 #include "text/language.h"
 
@@ -30,6 +31,8 @@ std::string Item(TextList list, int i) {
 }  // namespace
 
 std::string UnknownText() { return "Unbekannt"; }
+
+std::string DatasheetTitle() { return PrintText("Print", "RKT 410 - Parametereinstellung"); }
 
 std::vector<OutputLineItem> CommonContent(const DataSet& ds) {
   std::vector<OutputLineItem> lines;
@@ -58,9 +61,19 @@ std::vector<OutputLineItem> CommonContent(const DataSet& ds) {
   // describes a different sensor.
   const int mask = get(ValueId::FeatureMask);
   const int variant = get(ValueId::VersionPart3);
+  const int version1 = get(ValueId::VersionPart1);
+  const int inputCount = static_cast<int>(BuiltinList(TextList::Input).size());
+  const int pulseCount = static_cast<int>(BuiltinList(TextList::Pulse).size());
+  const int frequencyCount = static_cast<int>(BuiltinList(TextList::SwitchingFrequency).size());
 
-  add(Caption("lblSwitchfrequency", "Störfilterung"), Item(TextList::SwitchingFrequency, get(ValueId::SwitchingFrequency)));
-  if ((mask & 64) == 0) add(Caption("lblPulse", "Gegenseitige Beeinflussung"), Item(TextList::Pulse, get(ValueId::PulseFrequency)));
+  // Values the panel's list does not offer for this type show its first item.
+  const int frequency = ShownItem(OfferedSwitchingFrequencies(version1, get(ValueId::TypeCode), frequencyCount),
+                                  get(ValueId::SwitchingFrequency));
+  add(Caption("lblSwitchfrequency", "Störfilterung"), Item(TextList::SwitchingFrequency, frequency));
+  if ((mask & 64) == 0) {
+    const int pulse = ShownItem(OfferedPulseFrequencies(mask, pulseCount), get(ValueId::PulseFrequency));
+    add(Caption("lblPulse", "Gegenseitige Beeinflussung"), Item(TextList::Pulse, pulse));
+  }
   if ((mask & 2) == 0) add(Caption("lblHysteresis", "Hysterese"), Item(TextList::Hysteresis, get(ValueId::Hysteresis)));
   add(Caption("lblKeyboardLock", "Tastaturverriegelung"), Item(TextList::KeyboardLock, get(ValueId::KeyboardLock)));
   if (get(ValueId::ProgramLock) == 1) add(Caption("lblProgramLock", "Parametrierung"), Item(TextList::ProgramLock, 1));
@@ -78,7 +91,10 @@ std::vector<OutputLineItem> CommonContent(const DataSet& ds) {
   add(Caption("lblFunction", "Funktion des Warnausgangs"), Item(TextList::OutputType, get(ValueId::OutputType)));
 
   if (variant != 4) {
-    const int input = get(ValueId::InputFunction);
+    int input = ShownItem(OfferedInputFunctions(version1, variant, mask, inputCount), get(ValueId::InputFunction));
+    // While the shared pin works as an output the panel sets the input to
+    // "keine" and greys it; show the same.
+    if (variant == 5 && get(ValueId::InputOutputMode) <= 2) input = 0;
     add(Caption("frameInput", "Eingangsfunktion"), Item(TextList::Input, input));
     if (input != 0 && get(ValueId::InputInverted) != 0)
       add({}, GetText("frmMain", "chkInputInv", "negative Logik"));

@@ -20,6 +20,9 @@ struct OutputLineItem {
 // value continues the previous line's value.
 std::vector<OutputLineItem> CommonContent(const DataSet& ds);
 
+// The datasheet's title, also the first line of a TXT export.
+std::string DatasheetTitle();
+
 // "Unbekannt": shown for a missing serial number or manufacturing date.
 std::string UnknownText();
 

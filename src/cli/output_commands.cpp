@@ -1,0 +1,134 @@
+// Datasheet output from the command line: the TXT/CSV export and the printed
+// datasheet as a PDF file, for production lines without a printer dialog.
+#include <QGuiApplication>
+#include <optional>
+#include <ostream>
+
+#include "cli/cli.h"
+#include "model/data_set.h"
+#include "model/parameter_file.h"
+#include "output/datasheet_print.h"
+#include "output/export.h"
+#include "text/messages.h"
+
+namespace rkt::cli {
+
+namespace {
+
+struct Options {
+  std::string input;
+  std::string output;
+};
+
+// FILE.RKT -o OUT [--lang NAME]; nullopt after the error has been reported
+// (exit code in `code`).
+std::optional<Options> Parse(Context& ctx, std::string_view command, std::span<const std::string> args, int& code) {
+  Options o;
+  std::vector<std::string> positional;
+  std::optional<std::string> language;
+  code = kExitUsage;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "-o" || a == "--output" || a == "--lang") {
+      if (i + 1 >= args.size()) {
+        UsageError(ctx, command, a + " needs a value");
+        return std::nullopt;
+      }
+      if (a == "--lang") {
+        language = args[++i];
+      } else {
+        o.output = args[++i];
+      }
+    } else if (a.size() > 1 && a[0] == '-') {
+      UsageError(ctx, command, "unknown option '" + a + "'");
+      return std::nullopt;
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 1) {
+    UsageError(ctx, command, "expected one parameter file");
+    return std::nullopt;
+  }
+  if (o.output.empty()) {
+    UsageError(ctx, command, "-o OUT is required");
+    return std::nullopt;
+  }
+  if (language) {
+    // The texts of language files are not built into this version yet.
+    ctx.err << "rkt410-cli: --lang " << *language
+            << ": language files are not available yet; only the built-in German texts can be used\n";
+    code = kExitFailure;
+    return std::nullopt;
+  }
+  o.input = positional.front();
+  return o;
+}
+
+int Load(Context& ctx, DataSet& ds, const std::string& path) {
+  switch (LoadParameterFile(ds, path)) {
+    case LoadStatus::Ok: return kExitOk;
+    case LoadStatus::NotUsable:
+      ctx.err << MessageDisplayText(msg::kInvalidFile) << "\n" << path << ": missing or empty\n";
+      return kExitFailure;
+    case LoadStatus::Invalid:
+      ctx.err << MessageDisplayText(msg::kInvalidFile) << "\n" << path << ": not a parameter file or damaged\n";
+      return kExitFailure;
+  }
+  return kExitFailure;
+}
+
+int Report(Context& ctx, const OutputResult& result) {
+  if (result.ok) return kExitOk;
+  ctx.err << result.error << "\n";
+  return kExitFailure;
+}
+
+int Export(Context& ctx, std::span<const std::string> args) {
+  int code = kExitOk;
+  const auto o = Parse(ctx, "export", args, code);
+  if (!o) return code;
+  DataSet ds;
+  if (const int rc = Load(ctx, ds, o->input); rc != kExitOk) return rc;
+  return Report(ctx, ExportDatasheet(ds, o->output));
+}
+
+// Fonts and painting need a QGuiApplication. The command line has no window,
+// so it uses the offscreen platform unless the caller chose one.
+bool EnsureGuiApplication() {
+  if (QCoreApplication::instance()) return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "rkt410-cli";
+  static char* argv[] = {name, nullptr};
+  // Lives until the process ends; the command line may print more than once.
+  new QGuiApplication(argc, argv);
+  return true;
+}
+
+int Print(Context& ctx, std::span<const std::string> args) {
+  int code = kExitOk;
+  const auto o = Parse(ctx, "print", args, code);
+  if (!o) return code;
+  DataSet ds;
+  if (const int rc = Load(ctx, ds, o->input); rc != kExitOk) return rc;
+  if (!EnsureGuiApplication()) {
+    ctx.err << "rkt410-cli: printing needs a graphical application object\n";
+    return kExitFailure;
+  }
+  return Report(ctx, PrintDatasheetToPdf(ds, o->output));
+}
+
+constexpr Command kOutputCommands[] = {
+    {"export", "FILE.RKT -o OUT.TXT|OUT.CSV [--lang NAME]",
+     "Exports the datasheet of a parameter file as text, or as CSV when OUT ends in \"csv\" (Windows-1252, CR LF).",
+     Export},
+    {"print", "FILE.RKT -o OUT.PDF [--lang NAME]",
+     "Prints the datasheet of a parameter file, with its comment, into an A4 PDF file.", Print},
+};
+
+}  // namespace
+
+std::span<const Command> OutputCommands() { return kOutputCommands; }
+
+}  // namespace rkt::cli

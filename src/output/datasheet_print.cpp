@@ -1,0 +1,293 @@
+#include "output/datasheet_print.h"
+
+#include <QDate>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QSvgRenderer>
+#include <algorithm>
+
+#include "model/data_set.h"
+#include "model/text_encoding.h"
+#include "output/datasheet_content.h"
+#include "text/language.h"
+#include "text/messages.h"
+
+// Resources of a static library must be registered by hand, from outside any
+// namespace.
+static void InitPrintResources() { Q_INIT_RESOURCE(print); }
+
+namespace rkt {
+
+namespace {
+
+constexpr double kLeftMm = 15;
+constexpr double kRightMm = 15;    // distance of the title, rule and text from the right edge
+constexpr double kBottomMm = 15;   // a line that would end closer to the bottom goes to the next page
+constexpr double kTopOfPageMm = 15;
+constexpr double kLogoMm = 7;
+constexpr double kMakerXMm = 23;
+constexpr double kHeaderYMm = 16;
+constexpr double kRuleYMm = 24;
+constexpr double kBelowRuleMm = 5;
+constexpr double kRuleWidthMm = 0.25;
+constexpr int kValueColumn = 50;
+constexpr double kHeaderPoints = 18;
+constexpr double kBodyPoints = 10;
+
+QFont SheetFont(double points, bool bold) {
+  QFont font;
+  // Arial where it exists; elsewhere a metric twin, or whatever sans-serif
+  // font the font matching finds.
+  font.setFamilies({"Arial", "Liberation Sans", "Nimbus Sans", "Helvetica"});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSizeF(points);
+  font.setBold(bold);
+  return font;
+}
+
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+class PrintedSheet final : public OutputTarget {
+ public:
+  PrintedSheet(QPainter& painter, QPagedPaintDevice& device)
+      : m_painter(painter),
+        m_device(device),
+        m_pxPerMmX(device.logicalDpiX() / 25.4),
+        m_pxPerMmY(device.logicalDpiY() / 25.4),
+        m_widthMm(device.width() / m_pxPerMmX),
+        m_heightMm(device.height() / m_pxPerMmY) {}
+
+  void Header(const std::string& title) {
+    QSvgRenderer logo(LogoResourcePath());
+    logo.render(&m_painter, QRectF(X(kLeftMm), Y(kLeftMm), X(kLogoMm), Y(kLogoMm)));
+
+    UseFont(SheetFont(kHeaderPoints, true));
+    Draw(kMakerXMm, kHeaderYMm, "Varem electronic");
+    Draw(RightMm() - WidthMm(title), kHeaderYMm, title);
+
+    QPen pen(Qt::black);
+    pen.setWidthF(Y(kRuleWidthMm));
+    m_painter.setPen(pen);
+    m_painter.drawLine(QPointF(X(kLeftMm), Y(kRuleYMm)), QPointF(X(RightMm()), Y(kRuleYMm)));
+
+    UseFont(SheetFont(kBodyPoints, false));
+    m_yMm = kRuleYMm + kBelowRuleMm;
+  }
+
+  // Label at 15 mm, value at text column 50; a label that runs past the
+  // column puts its value on the next line, a value too wide for the page
+  // continues below at the column.
+  void OutputLine(const std::string& label, const std::string& value, bool newLine) override {
+    if (!label.empty() || !value.empty()) {
+      EnsureRoom();
+      double xMm = kLeftMm;
+      if (!label.empty()) {
+        Draw(xMm, m_yMm, label);
+        xMm += WidthMm(label);
+      }
+      if (!value.empty()) {
+        const double valueMm = (kValueColumn - 1) * m_columnMm;
+        if (xMm > valueMm) NextLine();
+        const std::vector<std::string> parts = Wrap(value, RightMm() - valueMm);
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+          if (i > 0) NextLine();
+          EnsureRoom();
+          Draw(valueMm, m_yMm, parts[i]);
+        }
+      }
+    }
+    if (newLine) NextLine();
+  }
+
+  // The description from 15 mm, wrapped at the right margin; each line
+  // break in the text starts a new line.
+  void Comment(const std::string& text) {
+    std::size_t start = 0;
+    while (start <= text.size()) {
+      std::size_t end = text.find_first_of("\r\n", start);
+      if (end == std::string::npos) end = text.size();
+      for (const std::string& line : Wrap(text.substr(start, end - start), RightMm() - kLeftMm)) {
+        EnsureRoom();
+        Draw(kLeftMm, m_yMm, line);
+        NextLine();
+      }
+      if (end == text.size()) break;
+      start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+  }
+
+ private:
+  double X(double mm) const { return mm * m_pxPerMmX; }
+  double Y(double mm) const { return mm * m_pxPerMmY; }
+  double RightMm() const { return m_widthMm - kRightMm; }
+
+  // The page plan was laid out for Arial. Its proportions place the text
+  // baseline, the line pitch and the value column, so that a stand-in font
+  // with taller ascent or wider average character (as the usual Linux
+  // sans-serif fonts have) keeps the plan's look.
+  void UseFont(const QFont& font) {
+    constexpr double kAscentEm = 1854.0 / 2048;
+    constexpr double kLineEm = (1854.0 + 434 + 67) / 2048;
+    constexpr double kAverageCharEm = 904.0 / 2048;
+    m_painter.setFont(font);
+    const double emPx = font.pointSizeF() * m_device.logicalDpiY() / 72.0;
+    m_metricsAscent = kAscentEm * emPx;
+    m_lineMm = kLineEm * emPx / m_pxPerMmY;
+    m_columnMm = kAverageCharEm * emPx / m_pxPerMmX;
+  }
+
+  double WidthMm(const std::string& text) const {
+    return QFontMetricsF(m_painter.font(), &m_device).horizontalAdvance(Q(text)) / m_pxPerMmX;
+  }
+
+  // Positions name the top left corner of the text, as on the page plan.
+  void Draw(double xMm, double yMm, const std::string& text) {
+    m_painter.setPen(Qt::black);
+    m_painter.drawText(QPointF(X(xMm), Y(yMm) + m_metricsAscent), Q(text));
+  }
+
+  void NextLine() { m_yMm += m_lineMm; }
+
+  void EnsureRoom() {
+    if (m_yMm + m_lineMm <= m_heightMm - kBottomMm || m_yMm <= kTopOfPageMm) return;
+    m_device.newPage();
+    m_yMm = kTopOfPageMm;
+  }
+
+  // Cuts text into lines no wider than widthMm: after each space, and
+  // inside a word only when the word alone is wider than a line.
+  std::vector<std::string> Wrap(const std::string& text, double widthMm) const {
+    const QString all = Q(text);
+    std::vector<QString> words;
+    QString word;
+    for (const QChar c : all) {
+      word += c;
+      if (c == u' ') {
+        words.push_back(word);
+        word.clear();
+      }
+    }
+    if (!word.isEmpty()) words.push_back(word);
+
+    const QFontMetricsF metrics(m_painter.font(), &m_device);
+    const double limit = X(widthMm);
+    std::vector<std::string> lines;
+    QString line;
+    for (QString w : words) {
+      // A trailing space may hang over the margin.
+      if (!line.isEmpty() && metrics.horizontalAdvance(line + w.trimmed()) > limit) {
+        lines.push_back(line.toStdString());
+        line.clear();
+      }
+      while (line.isEmpty() && metrics.horizontalAdvance(w.trimmed()) > limit && w.size() > 1) {
+        int fit = 1;
+        while (fit < w.size() && metrics.horizontalAdvance(w.left(fit + 1)) <= limit) ++fit;
+        lines.push_back(w.left(fit).toStdString());
+        w = w.mid(fit);
+      }
+      line += w;
+    }
+    if (!line.isEmpty() || lines.empty()) lines.push_back(line.toStdString());
+    return lines;
+  }
+
+  QPainter& m_painter;
+  QPagedPaintDevice& m_device;
+  double m_pxPerMmX;
+  double m_pxPerMmY;
+  double m_widthMm;
+  double m_heightMm;
+  double m_yMm = 0;
+  double m_lineMm = 0;
+  double m_columnMm = 0;
+  double m_metricsAscent = 0;
+};
+
+OutputResult FileFailure(const std::string& path, const QString& why) {
+  return {false, MessageDisplayText(msg::kSaveFailed) + "\n" + path + ": " + why.toStdString()};
+}
+
+OutputResult PrinterFailure(const QPrinter& printer) {
+  std::string text = GetText("Print", "PrintFailed", "Fehler beim Drucken!");
+  if (!printer.printerName().isEmpty()) text += "\n" + printer.printerName().toStdString();
+  return {false, text};
+}
+
+OutputResult WritePdf(const DataSet& ds, const std::string& path, const QPageLayout& layout, int resolution,
+                      const PrintOptions& options) {
+  if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    return {false, "Printing needs a QGuiApplication"};
+  // The PDF goes into a temporary file beside the target; it replaces the
+  // target only once complete, and is removed when anything fails.
+  QSaveFile file(Q(path));
+  if (!file.open(QIODevice::WriteOnly)) return FileFailure(path, file.errorString());
+  {
+    QPdfWriter writer(&file);
+    writer.setPageLayout(layout);
+    writer.setResolution(resolution);
+    writer.setCreator(QStringLiteral("RKT 410 Parametrierung"));
+    writer.setTitle(Q(DatasheetTitle()));
+    QPainter painter;
+    if (!painter.begin(&writer)) return FileFailure(path, QStringLiteral("cannot start the PDF"));
+    PaintDatasheet(ds, painter, writer, options);
+    painter.end();
+  }
+  if (file.error() != QFileDevice::NoError) return FileFailure(path, file.errorString());
+  if (!file.commit()) return FileFailure(path, file.errorString());
+  return {true, {}};
+}
+
+}  // namespace
+
+QString LogoResourcePath() {
+  InitPrintResources();
+  return QStringLiteral(":/print/logo.svg");
+}
+
+std::string PrintDateText() {
+  return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
+}
+
+void PaintDatasheet(const DataSet& ds, QPainter& painter, QPagedPaintDevice& device, const PrintOptions& options) {
+  PrintedSheet sheet(painter, device);
+  sheet.Header(DatasheetTitle());
+  sheet.OutputLine(GetText("Print", "lblPrintDate", "Druckdatum:"),
+                   options.date.empty() ? PrintDateText() : options.date, true);
+  OutputContent(sheet, CommonContent(ds));
+
+  const std::string comment = Cp1252ToUtf8(ds.Comment());
+  if (comment.find_first_not_of(" \t\r\n") != std::string::npos) {
+    sheet.OutputLine({}, {}, true);
+    sheet.OutputLine(GetText("Print", "lblComment", "Zusatzbeschreibung:"), {}, true);
+    sheet.OutputLine({}, {}, true);
+    sheet.Comment(comment);
+  }
+}
+
+OutputResult PrintDatasheet(const DataSet& ds, QPrinter& printer, const PrintOptions& options) {
+  if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+    return WritePdf(ds, printer.outputFileName().toStdString(), printer.pageLayout(), printer.resolution(),
+                    options);
+  QPainter painter;
+  if (!painter.begin(&printer)) return PrinterFailure(printer);
+  PaintDatasheet(ds, painter, printer, options);
+  if (!painter.end() || printer.printerState() == QPrinter::Error) return PrinterFailure(printer);
+  return {true, {}};
+}
+
+OutputResult PrintDatasheetToPdf(const DataSet& ds, const std::string& path, const PrintOptions& options) {
+  const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(5, 5, 5, 5),
+                       QPageLayout::Millimeter);
+  return WritePdf(ds, path, a4, 600, options);
+}
+
+}  // namespace rkt
