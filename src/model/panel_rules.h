@@ -1,21 +1,29 @@
 #pragma once
 
+#include <span>
 #include <vector>
 
-// Which list items a sensor type offers. The parameter panel builds its lists
-// by these rules; the overview, datasheet and export use them too, so that a
-// value is always shown as the panel would show it.
+// Which items the panel's rebuilt lists offer for a sensor type. The panel
+// builds its lists from these; the overview, datasheet and export use them
+// so that they show what the panel shows: a stored value the list does not
+// offer appears as the list's first item.
 namespace rkt {
 
-// Input-function codes offered, ascending. snapshotCount is the number of
-// input texts the window holds (10 with the built-in list).
-std::vector<int> OfferedInputFunctions(int version1, int variant, int featureMask, int snapshotCount = 10);
+// Input-function codes offered by the input list, ascending. `count` is the
+// number of input texts the program has (10 built in). Code 0 ("keine") is
+// always offered and always first.
+std::vector<int> OfferedInputFunctions(int version1, int variant, int mask, int count = 10);
 
-// Switching-frequency indices offered, ascending: index 0 (1.5 kHz) only for
-// types 5 and 6 from version 4 on.
-std::vector<int> OfferedSwitchingFrequencies(int version1, int typeCode, int snapshotCount = 7);
+// Pulse-frequency list indices offered, ascending (the last is dropped for
+// types without the third frequency).
+std::vector<int> OfferedPulseFrequencies(int mask, int count = 3);
 
-// How many pulse frequencies are offered (mask bit 7 removes the last one).
-int OfferedPulseCount(int featureMask, int snapshotCount = 3);
+// Switching-frequency indices offered, ascending: the fastest rate only on
+// the types that have it.
+std::vector<int> OfferedSwitchingFrequencies(int version1, int typeCode, int count = 7);
+
+// The value as the list shows it: the value itself when offered, else the
+// first offered item (or 0 for an empty list).
+int ShownItem(std::span<const int> offered, int value);
 
 }  // namespace rkt

@@ -6,7 +6,7 @@
 #include "model/data_set.h"
 #include "model/text_encoding.h"
 #include "model/value_conversions.h"
-#include "output/offered_items.h"
+#include "model/panel_rules.h"
 #include "text/builtin_texts.h"
 #include "text/language.h"
 

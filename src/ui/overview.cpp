@@ -10,17 +10,6 @@
 
 namespace rkt {
 
-namespace {
-
-// Position of code in the list the panel builds, or 0 when it is not offered.
-int OfferedPosition(const std::vector<int>& offered, int code) {
-  for (std::size_t i = 0; i < offered.size(); ++i)
-    if (offered[i] == code) return static_cast<int>(i);
-  return 0;
-}
-
-}  // namespace
-
 QStringList OverviewLines(const DataSet& ds, bool sensitivityAvailable) {
   const auto get = [&](ValueId id) { return ds.GetInt(id, kReadCopy); };
   const int mask = get(ValueId::FeatureMask);
@@ -29,9 +18,8 @@ QStringList OverviewLines(const DataSet& ds, bool sensitivityAvailable) {
   const QString sep = QStringLiteral(": ");
   QStringList lines;
 
-  const auto freq = OfferedSwitchingFrequencies(ver, get(ValueId::TypeCode));
-  const int freqCode = freq[static_cast<std::size_t>(OfferedPosition(freq, get(ValueId::SwitchingFrequency)))];
-  lines << MainText("lblSwitchfrequency", "Störfilterung") + sep + ListText(TextList::SwitchingFrequency, freqCode);
+  const int frequency = ShownItem(OfferedSwitchingFrequencies(ver, get(ValueId::TypeCode)), get(ValueId::SwitchingFrequency));
+  lines << MainText("lblSwitchfrequency", "Störfilterung") + sep + ListText(TextList::SwitchingFrequency, frequency);
   if ((mask & 64) == 0)
     lines << MainText("lblPulse", "Gegenseitige Beeinflussung") + sep + ListText(TextList::Pulse, get(ValueId::PulseFrequency));
   if ((mask & 2) == 0)
@@ -54,10 +42,10 @@ QStringList OverviewLines(const DataSet& ds, bool sensitivityAvailable) {
   lines << MainText("lblFunction", "Funktion des Warnausgangs") + sep + ListText(TextList::OutputType, get(ValueId::OutputType));
 
   if (variant != 4) {
-    const auto inputs = OfferedInputFunctions(ver, variant, mask);
-    const int p = OfferedPosition(inputs, get(ValueId::InputFunction));
-    lines << MainText("frameInput", "Eingangsfunktion") + sep + ListText(TextList::Input, inputs[static_cast<std::size_t>(p)]);
-    if (p > 0 && get(ValueId::InputInverted) != 0) lines << MainText("chkInputInv", "negative Logik");
+    const int input = ShownItem(OfferedInputFunctions(ver, variant, mask), get(ValueId::InputFunction));
+    lines << MainText("frameInput", "Eingangsfunktion") + sep + ListText(TextList::Input, input);
+    // Only a function other than the list's first ("keine") can be inverted.
+    if (input != 0 && get(ValueId::InputInverted) != 0) lines << MainText("chkInputInv", "negative Logik");
   }
 
   const QString tf1 = MainText("chkTimefunction1", "Einschaltverzögerung") + sep;

@@ -464,7 +464,7 @@ void ParameterPanel::FillPanel(bool refreshOverview) {
 
   // Pulse frequency.
   cmbPulse->clear();
-  for (int i = 0; i < OfferedPulseCount(mask, static_cast<int>(m_pulseTexts.size())); ++i) cmbPulse->addItem(m_pulseTexts[i], i);
+  for (const int i : OfferedPulseFrequencies(mask, static_cast<int>(m_pulseTexts.size()))) cmbPulse->addItem(m_pulseTexts[i], i);
   const bool noPulse = (mask & 64) != 0;
   cmbPulse->setEnabled(!noPulse);
   lblPulse->setEnabled(!noPulse);

@@ -5,33 +5,49 @@
 namespace rkt {
 namespace {
 
-using Codes = std::vector<int>;
-
-// Mask bits 2 and 3 come from no type code of today's sensors, so the list
-// rules are checked here directly for them.
-TEST(PanelRules, InputFunctionsOffered) {
+TEST(PanelRules, InputFunctionsPerSensorType) {
   const struct {
-    int version, variant, mask;
-    Codes codes;
-    const char* why;
+    const char* context;
+    int version1, variant, mask;
+    std::vector<int> codes;
   } rows[] = {
-      {4, 2, 4, {0, 1}, "mask bit 2: only keine and Test"},
-      {4, 2, 4 | 16, {0}, "bits 2 and 4: only keine"},
-      {3, 1, 16, {0, 2, 3, 4, 5}, "bit 4 below version 4"},
-      {4, 1, 16, {0, 2, 3, 4, 5, 8, 9}, "bit 4 from version 4"},
-      {4, 1, 0, {0, 1, 2, 3, 4, 5, 6, 8, 9}, "variant 1: no Vorausfall-Test"},
-      {4, 2, 0, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, "all ten"},
+      {"old type offers codes up to XOR", 3, 2, 0, {0, 1, 2, 3, 4, 5}},
+      {"new type offers all ten", 4, 2, 0, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+      {"Vorausfall-Test needs variant 2 or more", 4, 1, 0, {0, 1, 2, 3, 4, 5, 6, 8, 9}},
+      {"no test functions, old", 3, 1, 16, {0, 2, 3, 4, 5}},
+      {"no test functions, new", 4, 1, 16, {0, 2, 3, 4, 5, 8, 9}},
+      {"single input", 4, 2, 4, {0, 1}},
+      {"single input without test", 4, 2, 4 | 16, {0}},
   };
-  for (const auto& row : rows) EXPECT_EQ(OfferedInputFunctions(row.version, row.variant, row.mask), row.codes) << row.why;
+  for (const auto& row : rows)
+    EXPECT_EQ(OfferedInputFunctions(row.version1, row.variant, row.mask), row.codes) << row.context;
+  EXPECT_EQ(OfferedInputFunctions(4, 2, 0, 6), (std::vector<int>{0, 1, 2, 3, 4, 5}))
+      << "a shorter text list bounds the codes";
 }
 
-TEST(PanelRules, SwitchingAndPulseFrequencies) {
-  EXPECT_EQ(OfferedSwitchingFrequencies(4, 5).front(), 0);
-  EXPECT_EQ(OfferedSwitchingFrequencies(4, 6).size(), 7u);
-  EXPECT_EQ(OfferedSwitchingFrequencies(3, 5).front(), 1) << "version below 4";
-  EXPECT_EQ(OfferedSwitchingFrequencies(4, 7).size(), 6u) << "other types";
-  EXPECT_EQ(OfferedPulseCount(128), 2);
-  EXPECT_EQ(OfferedPulseCount(64), 3);
+TEST(PanelRules, PulseAndSwitchingFrequencies) {
+  EXPECT_EQ(OfferedPulseFrequencies(0), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(OfferedPulseFrequencies(128), (std::vector<int>{0, 1})) << "no third pulse frequency";
+
+  const struct {
+    int version1, type;
+    int first;
+  } rows[] = {{4, 5, 0}, {4, 6, 0}, {3, 5, 1}, {4, 7, 1}, {5, 15, 1}};
+  for (const auto& row : rows) {
+    const std::vector<int> offered = OfferedSwitchingFrequencies(row.version1, row.type);
+    ASSERT_FALSE(offered.empty());
+    EXPECT_EQ(offered.front(), row.first) << "version " << row.version1 << " type " << row.type;
+    EXPECT_EQ(offered.back(), 6);
+    EXPECT_EQ(offered.size(), static_cast<std::size_t>(7 - row.first));
+  }
+}
+
+TEST(PanelRules, ValueNotOfferedShowsTheFirstItem) {
+  const std::vector<int> offered = {1, 2, 3};
+  EXPECT_EQ(ShownItem(offered, 2), 2);
+  EXPECT_EQ(ShownItem(offered, 0), 1);
+  EXPECT_EQ(ShownItem(offered, 9), 1);
+  EXPECT_EQ(ShownItem({}, 5), 0);
 }
 
 }  // namespace
