@@ -4,6 +4,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QSvgRenderer>
+#include <QPainter>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -19,11 +25,14 @@
 #include "model/parameter_file.h"
 #include "model/recent_files.h"
 #include "model/text_encoding.h"
+#include "output/datasheet_print.h"
+#include "output/export.h"
 #include "rkt_version.h"
 #include "text/messages.h"
 #include "ui/dialogs.h"
 #include "ui/overview.h"
 #include "ui/parameter_panel.h"
+#include "ui/toolbar/toolbar_icons.h"
 #include "ui/ui_services.h"
 #include "ui/ui_text.h"
 
@@ -66,31 +75,11 @@ const char* DefaultCaption(const char* name) {
   return "";
 }
 
-constexpr const char* kTooltips[11] = {"Sensordatensatz laden",
-                                       "Sensordatensatz speichern",
-                                       "Sensordatensatz ausdrucken",
-                                       "Kommunikation testen",
-                                       "Daten zum Sensor übertragen",
-                                       "Sensordaten lesen",
-                                       "Sensorinfo anzeigen",
-                                       "Werkseinstellungen vom Sensor laden",
-                                       "Empfindlichkeitseinstellung zum Sensor übertragen",
-                                       "Sensor-Empfindlichkeit auslesen",
-                                       "Sensor Zusatzbeschreibung"};
 constexpr bool kEnabledAtStart[11] = {true, false, false, true, false, true, false, false, false, true, false};
 // Buttons and menu items that need a data set.
 constexpr int kDataButtons[] = {1, 2, 4, 6, 7, 10};
 constexpr const char* kDataItems[] = {"mnSensorWrite", "mnSensorInfo", "mnSave",          "mnSaveas",
                                       "mnExtraInfo",   "mnSensorDefault", "mnPrint", "mnExport"};
-
-QIcon ToolbarFallbackIcon(QStyle* style, int index) {
-  static constexpr QStyle::StandardPixmap kIcons[11] = {
-      QStyle::SP_DialogOpenButton, QStyle::SP_DialogSaveButton, QStyle::SP_FileDialogDetailedView,
-      QStyle::SP_DriveNetIcon,     QStyle::SP_ArrowUp,          QStyle::SP_ArrowDown,
-      QStyle::SP_MessageBoxInformation, QStyle::SP_BrowserReload, QStyle::SP_MediaVolume,
-      QStyle::SP_MediaVolumeMuted, QStyle::SP_FileDialogContentsView};
-  return style->standardIcon(kIcons[index]);
-}
 
 }  // namespace
 
@@ -151,9 +140,9 @@ void frmMain::BuildMenus() {
   item(m_fileMenu, "mnSave", [this] { SaveParameterFile(false); }, QKeySequence::Save);
   item(m_fileMenu, "mnSaveas", [this] { SaveParameterFile(true); }, QKeySequence::SaveAs);
   m_fileMenu->addSeparator();
-  item(m_fileMenu, "mnPrint", [this] { emit OutputRequested(OutputCommand::PrintWithDialog); }, QKeySequence::Print);
+  item(m_fileMenu, "mnPrint", [this] { PrintOrExport(true, true); }, QKeySequence::Print);
   m_fileMenu->addSeparator();
-  item(m_fileMenu, "mnExport", [this] { emit OutputRequested(OutputCommand::Export); });
+  item(m_fileMenu, "mnExport", [this] { PrintOrExport(true, false); });
   m_recentSeparator = m_fileMenu->addSeparator();
   m_recentSeparator->setObjectName(QStringLiteral("mnFileSep"));
   for (int i = 0; i < RecentFiles::kMaxEntries; ++i) {
@@ -198,15 +187,19 @@ void frmMain::BuildToolbar() {
   m_toolbar->setMovable(false);
   m_toolbar->setFloatable(false);
   m_toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
-  for (int i = 0; i < 11; ++i) {
-    QAction* a = m_toolbar->addAction(ToolbarFallbackIcon(style(), i), QString::fromUtf8(kTooltips[i]));
+  m_toolbar->setIconSize(QSize(kToolbarSymbolSize, kToolbarSymbolSize));
+  for (int i = 0; i < kToolbarButtonCount; ++i) {
+    const QString tip = QString::fromStdString(ToolbarTooltip(i));
+    QAction* a = m_toolbar->addAction(ToolbarIcon(i), tip);
     a->setObjectName(QStringLiteral("tbButton%1").arg(i));
-    a->setToolTip(QString::fromUtf8(kTooltips[i]));
+    a->setToolTip(tip);
     a->setEnabled(kEnabledAtStart[i]);
     connect(a, &QAction::triggered, this, [this, i] { ClickToolbarButton(i); });
     m_tb[static_cast<std::size_t>(i)] = a;
     if (i == 2 || i == 3 || i == 9) m_toolbar->addSeparator();
   }
+  m_tooltips = new TooltipSwitch(this);
+  m_tooltips->Watch(m_toolbar);
 }
 
 void frmMain::BuildCentral() {
@@ -241,12 +234,13 @@ void frmMain::BuildStatusBar() {
   m_lblSens->setObjectName(QStringLiteral("lblSens"));
   m_sbSens = new QLabel;
   m_sbSens->setObjectName(QStringLiteral("SBSens"));
-  m_sbSens->setToolTip(QStringLiteral("Sensor Indikator"));
+  m_sbSens->setToolTip(QString::fromStdString(StatusTooltip(StatusImage::DetectionOff)));
+  ShowDetectionState(StatusImage::DetectionOff);
   m_sbSensFind = new QToolButton;
   m_sbSensFind->setObjectName(QStringLiteral("SBSensFind"));
-  m_sbSensFind->setToolTip(QStringLiteral("Sensor testen"));
+  m_sbSensFind->setToolTip(QString::fromStdString(StatusTooltip(StatusImage::SensorFind)));
   m_sbSensFind->setAutoRaise(true);
-  m_sbSensFind->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+  m_sbSensFind->setIcon(StatusIcon(StatusImage::SensorFind));
   connect(m_sbSensFind, &QToolButton::clicked, this, [this] { emit SensorCommandRequested(SensorCommand::Test); });
   m_lblTBChanged = new QLabel;
   m_lblTBChanged->setObjectName(QStringLiteral("lblTBChanged"));
@@ -255,10 +249,24 @@ void frmMain::BuildStatusBar() {
   m_lblFilename = new QLabel;
   m_lblFilename->setObjectName(QStringLiteral("lblFilename"));
   m_lblFilename->setTextFormat(Qt::PlainText);
-  m_imgLogo = new QLabel(QStringLiteral("Varem electronic"));
+  m_imgLogo = new QLabel;
   m_imgLogo->setObjectName(QStringLiteral("imgLogo"));
+  m_imgLogo->setToolTip(QStringLiteral("Varem electronic"));
+  {
+    // Rendered at the screen's pixel ratio so it stays sharp.
+    const qreal ratio = devicePixelRatioF();
+    const int side = fontMetrics().height();
+    QPixmap logo(QSize(side, side) * ratio);
+    logo.fill(Qt::transparent);
+    QPainter painter(&logo);
+    QSvgRenderer(LogoResourcePath()).render(&painter);
+    painter.end();
+    logo.setDevicePixelRatio(ratio);
+    m_imgLogo->setPixmap(logo);
+  }
   for (QWidget* w : std::initializer_list<QWidget*>{m_sbPort, m_lblSens, m_sbSens, m_sbSensFind, m_lblTBChanged})
     bar->addWidget(w);
+  m_tooltips->Watch(bar);
   bar->addWidget(m_lblFilename, 1);
   bar->addPermanentWidget(m_imgLogo);  // stays at the right end
 }
@@ -290,7 +298,7 @@ void frmMain::RunToolbarCommand(int index) {
   switch (index) {
     case 0: LoadParameterFile({}); break;
     case 1: SaveParameterFile(false); break;
-    case 2: emit OutputRequested(OutputCommand::PrintDirect); break;
+    case 2: PrintOrExport(false, true); break;
     case 3: emit SensorCommandRequested(SensorCommand::Test); break;
     case 4: emit SensorCommandRequested(SensorCommand::Write); break;
     case 5: emit SensorCommandRequested(SensorCommand::Read); break;
@@ -503,11 +511,61 @@ void frmMain::LoadMainTexts() {
   m_fileLabel = MainText("lblFileName", "Datei:");
   for (const MenuItem& m : kMenuItems)
     if (QAction* a = Action(m.name)) a->setText(MainText(m.name, m.caption));
-  for (int i = 0; i < 11; ++i)
-    m_tb[static_cast<std::size_t>(i)]->setToolTip(UiText("Tooltips", "Tooltip" + std::to_string(i), kTooltips[i]));
+  for (int i = 0; i < kToolbarButtonCount; ++i)
+    m_tb[static_cast<std::size_t>(i)]->setToolTip(QString::fromStdString(ToolbarTooltip(i)));
+  m_sbSens->setToolTip(QString::fromStdString(StatusTooltip(StatusImage::DetectionOff)));
+  m_sbSensFind->setToolTip(QString::fromStdString(StatusTooltip(StatusImage::SensorFind)));
   m_panel->ApplyTexts();
   ShowFileName();
   if (m_ds.DataValid() != 0) RefreshOverview();
+}
+
+}  // namespace rkt
+
+namespace rkt {
+
+void frmMain::ShowDetectionState(StatusImage image) {
+  m_sbSens->setPixmap(StatusIcon(image).pixmap(QSize(kToolbarSymbolSize, kToolbarSymbolSize), devicePixelRatioF()));
+  m_sbSens->setProperty("state", static_cast<int>(image));
+}
+
+void frmMain::SetTooltips(bool on) { m_tooltips->SetEnabled(on); }
+bool frmMain::Tooltips() const { return m_tooltips->IsEnabled(); }
+
+void frmMain::PrintOrExport(bool showDialog, bool toPrinter) {
+  if (toPrinter) {
+    if (m_ds.Comment().empty() && !GetComment(m_ds)) return;
+    QPrinter printer(QPrinter::HighResolution);
+    if (showDialog) {
+      QPrintDialog dialog(&printer, this);
+      dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+      dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+      if (dialog.exec() != QDialog::Accepted) return;
+    } else if (QPrinterInfo::defaultPrinter().isNull()) {
+      // No printer installed: the datasheet goes to a PDF file instead.
+      const QString pdf = QFileDialog::getSaveFileName(this, QString(), QString(), QStringLiteral("PDF (*.pdf)"));
+      if (pdf.isEmpty()) return;
+      printer.setOutputFormat(QPrinter::PdfFormat);
+      printer.setOutputFileName(pdf.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ? pdf : pdf + ".pdf");
+    }
+    // The sheet shows what the window shows, pending edits included.
+    ReadPanel();
+    const OutputResult result = PrintDatasheet(m_ds, printer);
+    if (!result.ok) ShowErrorText(QString::fromStdString(result.error));
+    return;
+  }
+  QFileDialog dialog(this);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(QString::fromStdString(ExportFileFilter()));
+  dialog.setDefaultSuffix(QStringLiteral("TXT"));
+  connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+    dialog.setDefaultSuffix(filter.contains(QStringLiteral("CSV"), Qt::CaseInsensitive) ? QStringLiteral("CSV")
+                                                                                          : QStringLiteral("TXT"));
+  });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  ReadPanel();
+  const OutputResult result = ExportDatasheet(m_ds, dialog.selectedFiles().front().toStdString());
+  if (!result.ok) ShowErrorText(QString::fromStdString(result.error));
 }
 
 }  // namespace rkt

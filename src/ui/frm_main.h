@@ -18,9 +18,10 @@ class OptionsBackend;
 class OverviewBlock;
 class ParameterPanel;
 class RecentFiles;
+class TooltipSwitch;
+enum class StatusImage;
 
 enum class SensorCommand { Read, Defaults, Write, ReadSensitivity, WriteSensitivity, Test };
-enum class OutputCommand { PrintWithDialog, PrintDirect, Export };
 
 // The program's one main window: menus, toolbar, the sensor frame with the
 // overview above the parameter panel, and the status bar. Sensor commands
@@ -64,6 +65,15 @@ class frmMain : public QMainWindow {
   // Run after the user agreed to close, before the window goes.
   void SetShutdown(std::function<void()> shutdown) { m_shutdown = std::move(shutdown); }
 
+  // The datasheet: on the printer (with the printer dialog or on the current
+  // printer) or as a TXT/CSV export. Asks for a description first when the
+  // data set has none.
+  void PrintOrExport(bool showDialog, bool toPrinter);
+  // The detection indicator's picture.
+  void ShowDetectionState(StatusImage image);
+  void SetTooltips(bool on);
+  bool Tooltips() const;
+
   // Runs a toolbar command as a click would (ignored while disabled or while
   // another toolbar command runs).
   void ClickToolbarButton(int index);
@@ -80,7 +90,6 @@ class frmMain : public QMainWindow {
 
  signals:
   void SensorCommandRequested(SensorCommand command);
-  void OutputRequested(OutputCommand command);
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -118,6 +127,7 @@ class frmMain : public QMainWindow {
   QLabel* m_lblTBChanged = nullptr;
   QLabel* m_lblFilename = nullptr;
   QLabel* m_imgLogo = nullptr;
+  TooltipSwitch* m_tooltips = nullptr;
 
   bool m_languagePending = true;
   int m_appliedLanguage = 0;

@@ -59,6 +59,16 @@ int ShowMessage(int number, int buttons, int helpContext) {
   return BoxAnswer(box.standardButton(box.clickedButton()));
 }
 
+void ShowErrorText(const QString& text) {
+  if (Handler()) {
+    Handler()(-1, mb::kOk, -1);
+    return;
+  }
+  QMessageBox box(QMessageBox::Warning, QString::fromStdString(GetText("frmMessage", "frmMessage", "RKT410 Meldung")),
+                  text, QMessageBox::Ok, MainWindow());
+  box.exec();
+}
+
 void SetMessageHandler(MessageHandler handler) { Handler() = std::move(handler); }
 
 void ShowHelp(int context) {

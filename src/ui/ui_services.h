@@ -2,6 +2,7 @@
 
 #include <functional>
 
+class QString;
 class QWidget;
 
 namespace rkt {
@@ -25,6 +26,9 @@ int ShowMessage(int number, int buttons = mb::kOk, int helpContext = -1);
 using MessageHandler = std::function<int(int number, int buttons, int helpContext)>;
 // Installs a handler in place of the box; an empty one restores the box.
 void SetMessageHandler(MessageHandler handler);
+
+// Shows a failure that has no message number (the text says what failed).
+void ShowErrorText(const QString& text);
 
 // Opens the help at a topic (0 = contents).
 void ShowHelp(int context);
