@@ -108,6 +108,8 @@ MessageBoxRequest BuildMessage(int number, int buttons, std::optional<int> helpC
   return r;
 }
 
+int ShowMessageBox(const MessageBoxRequest& request) { return Present(request); }
+
 int ShowMessage(int number, int buttons, std::optional<int> helpContext) {
   return Present(BuildMessage(number, buttons, helpContext));
 }

@@ -114,6 +114,9 @@ void SetHelpViewer(HelpViewer* viewer);
 // MessageDisplayText, the question icon always.
 MessageBoxRequest BuildMessage(int number, int buttons = msg::kOkOnly, std::optional<int> helpContext = {});
 
+// Shows any box through the presenter in use and returns the answer code.
+int ShowMessageBox(const MessageBoxRequest& request);
+
 // Shows message number modally and returns the answer code.
 int ShowMessage(int number, int buttons = msg::kOkOnly, std::optional<int> helpContext = {});
 

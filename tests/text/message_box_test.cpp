@@ -26,8 +26,9 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "message_box_test";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: its end would race the static objects of the Qt libraries.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 QPushButton* ButtonWithText(QMessageBox* box, const QString& text) {
