@@ -27,7 +27,9 @@ QApplication& App() {
   static char name[] = "message_box_test";
   static char* argv[] = {name, nullptr};
   // Never destroyed: its end would race the static objects of the Qt libraries.
-  static QApplication* app = new QApplication(argc, argv);
+  static QApplication* app = QApplication::instance() != nullptr
+                                 ? static_cast<QApplication*>(QApplication::instance())
+                                 : new QApplication(argc, argv);
   return *app;
 }
 
