@@ -16,6 +16,7 @@
 #include "text/message_box.h"
 #include "text/messages.h"
 #include "text/text_keys.h"
+#include "text/window_placement.h"
 
 namespace rkt {
 
@@ -44,6 +45,7 @@ void Frame::Start(bool showStartPicture) {
   FindLanguages(LanguageFolders(m_programDir));
   // 4. The main window, not yet visible.
   m_mainWindow = std::make_unique<PlaceholderWindow>(*this);
+  SetMainWindow(m_mainWindow.get());
   // 5. Serial layer with the service values; the port stays closed.
   m_link.InitPorts(m_settings.ReadLinkSettings());
   // 6. Data set in its start state, no file.
@@ -127,10 +129,7 @@ int Main(int argc, char** argv) {
   OfflineLink link;
   Frame frame(*settings, link, programDir);
 
-  QtMessagePresenter presenter([&frame]() -> QWidget* {
-    QWidget* w = frame.MainWindow();
-    return w != nullptr && w->isVisible() ? w : nullptr;
-  });
+  QtMessagePresenter presenter;
   QtHelpViewer helpViewer(HelpFolders(programDir));
   SetMessagePresenter(&presenter);
   SetHelpViewer(&helpViewer);

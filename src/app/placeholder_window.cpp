@@ -13,6 +13,7 @@
 #include "text/language.h"
 #include "text/messages.h"
 #include "text/text_keys.h"
+#include "text/window_placement.h"
 
 namespace rkt {
 
@@ -64,6 +65,7 @@ PlaceholderWindow::PlaceholderWindow(Frame& frame)
 
   FillLanguageMenu();
   UpdateStatus();
+  CenterOnMain(*this);  // no main window yet: centred on the screen
 }
 
 void PlaceholderWindow::FillLanguageMenu() {

@@ -1,5 +1,7 @@
 #include "text/message_box.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QDialogButtonBox>
 #include <QMessageBox>
 #include <QPushButton>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "text/text_keys.h"
+#include "text/window_placement.h"
 
 namespace rkt {
 
@@ -38,7 +41,8 @@ QString Caption(const char* key) { return QString::fromStdString(Text("frmMessag
 }  // namespace
 
 int QtMessagePresenter::Present(const MessageBoxRequest& request) {
-  QMessageBox box(m_parent ? m_parent() : nullptr);
+  QWidget* main = MainWindow();
+  QMessageBox box(main != nullptr && main->isVisible() ? main : nullptr);
   box.setObjectName("frmMessage");
   box.setIcon(QMessageBox::Question);
   box.setWindowTitle(QString::fromStdString(request.title));
@@ -87,6 +91,16 @@ int QtMessagePresenter::Present(const MessageBoxRequest& request) {
     }
   }
 
+  // A busy pointer set for a long operation must not hide that the box
+  // waits for an answer.
+  int busyPointers = 0;
+  QCursor busyShape;
+  while (QApplication::overrideCursor() != nullptr) {
+    busyShape = *QApplication::overrideCursor();
+    QApplication::restoreOverrideCursor();
+    ++busyPointers;
+  }
+
   for (;;) {
     box.exec();
     if (reopen && box.clickedButton() == helpButton) {
@@ -95,6 +109,7 @@ int QtMessagePresenter::Present(const MessageBoxRequest& request) {
     }
     break;
   }
+  for (int i = 0; i < busyPointers; ++i) QApplication::setOverrideCursor(busyShape);
   if (answer) return *answer;
   if (auto it = answers.find(box.clickedButton()); it != answers.end()) return it->second;
   return SafeAnswer(request.buttons);

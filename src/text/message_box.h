@@ -1,10 +1,6 @@
 #pragma once
 
-#include <functional>
-
 #include "text/messages.h"
-
-class QWidget;
 
 namespace rkt {
 
@@ -13,13 +9,10 @@ namespace rkt {
 // button and F1 that open the topic while the box stays open.
 class QtMessagePresenter : public MessagePresenter {
  public:
-  // parent gives the window the box belongs to (the main window once it
-  // exists); the box blocks only that window, so the help window stays usable.
-  explicit QtMessagePresenter(std::function<QWidget*()> parent = {}) : m_parent(std::move(parent)) {}
+  // The box belongs to the main window (SetMainWindow) once that is shown,
+  // and blocks only that window, so the help window stays usable.
+  QtMessagePresenter() = default;
   int Present(const MessageBoxRequest& request) override;
-
- private:
-  std::function<QWidget*()> m_parent;
 };
 
 }  // namespace rkt

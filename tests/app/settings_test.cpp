@@ -200,12 +200,6 @@ TEST_F(SettingsTest, AShorterListLeavesTheStaleEntries) {
   EXPECT_EQ(m_recent.Entries(), (std::vector<std::string>{"/x", "/b", "/c"}));
 }
 
-TEST_F(SettingsTest, EmptyValueExistsAndBeatsTheDefault) {
-  LoadWith("Language", "");
-  SettingsStore store(IniPath());
-  EXPECT_EQ(store.GetString(kSettingsSection, "Language", "GER"), "");
-}
-
 TEST_F(SettingsTest, DefaultLanguageKeepsGerman) {
   LoadWith("Language", "Deutsch");
   EXPECT_EQ(CurrentLanguageIndex(), 0);
