@@ -118,8 +118,12 @@ int Main(int argc, char** argv) {
       QStringLiteral("settings"), QStringLiteral("Keep the options in the INI file <file> instead of the user's store."),
       QStringLiteral("file"));
   const QCommandLineOption noSplashOption(QStringLiteral("no-start-picture"), QStringLiteral("Start without the start picture."));
+  const QCommandLineOption helpTopicOption(QStringLiteral("help-topic"),
+                                           QStringLiteral("Open the help at topic <context> after the start."),
+                                           QStringLiteral("context"));
   parser.addOption(settingsOption);
   parser.addOption(noSplashOption);
+  parser.addOption(helpTopicOption);
   parser.process(app);
 
   const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
@@ -135,6 +139,7 @@ int Main(int argc, char** argv) {
   SetHelpViewer(&helpViewer);
 
   frame.Start(!parser.isSet(noSplashOption));
+  if (parser.isSet(helpTopicOption)) ShowHelp(parser.value(helpTopicOption).toInt());
   const int code = frame.Run();
 
   SetMessagePresenter(nullptr);

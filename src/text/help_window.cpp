@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "text/text_keys.h"
+#include "text/window_placement.h"
 
 namespace rkt {
 
@@ -57,6 +58,7 @@ HelpWindow::HelpWindow() : m_browser(new QTextBrowser(this)) {
   contents->setToolTip(QStringLiteral("Inhalt / Contents (Alt+Home)"));
   back->setToolTip(QStringLiteral("Zurück / Back (Alt+Left)"));
   forward->setToolTip(QStringLiteral("Vor / Forward (Alt+Right)"));
+  for (QPushButton* b : {contents, back, forward}) b->setFixedWidth(40);
   back->setEnabled(false);
   forward->setEnabled(false);
   connect(m_browser, &QTextBrowser::backwardAvailable, back, &QWidget::setEnabled);
@@ -98,7 +100,10 @@ void HelpWindow::ShowPage(const QUrl& url, const std::string& helpFile) {
 QtHelpViewer::~QtHelpViewer() = default;
 
 void QtHelpViewer::ShowTopic(const std::string& helpFile, int context) {
-  if (!m_window) m_window = std::make_unique<HelpWindow>();
+  if (!m_window) {
+    m_window = std::make_unique<HelpWindow>();
+    CenterOnMain(*m_window);
+  }
   m_window->ShowPage(HelpPageUrl(helpFile, context, m_folders), helpFile);
   m_window->show();
   m_window->raise();
