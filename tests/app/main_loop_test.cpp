@@ -71,6 +71,21 @@ TEST(MainLoop, RequestsMergeAndClearDropsThem) {
   EXPECT_EQ(runs, 1) << "two raises before the loop are one run; a cleared one is none";
 }
 
+TEST(MainLoop, ObjectsReleasedWithDeleteLaterAreFreed) {
+  App();
+  DetectionRequest request;
+  MainLoop loop(request, [] {});
+  bool destroyed = false;
+  auto* object = new QObject;
+  QObject::connect(object, &QObject::destroyed, [&] { destroyed = true; });
+  // Released outside any event handler, as during the start-up.
+  object->deleteLater();
+  // Two passes later the object must be gone.
+  QTimer::singleShot(0, [&] { QTimer::singleShot(0, [&] { loop.Quit(); }); });
+  loop.Run();
+  EXPECT_TRUE(destroyed);
+}
+
 TEST(MainLoop, IdleLoopSleeps) {
   App();
   DetectionRequest request;

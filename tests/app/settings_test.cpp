@@ -142,7 +142,7 @@ TEST_F(SettingsTest, RecentFilesEndAtTheFirstGap) {
 
 TEST_F(SettingsTest, LongValuesAreReadWhole) {
   // A long path must not hide itself or the entries behind it.
-  const std::string longPath = "/home/technician/" + std::string(600, 'x') + "/Sensor, Linie 3.RKT";
+  const std::string longPath = "/home/technician/Müller/" + std::string(600, 'x') + "/Sensor, Linie 3.RKT";
   {
     SettingsStore store(IniPath());
     store.SetString(kRecentSection, "FILE1", longPath);
