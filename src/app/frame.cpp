@@ -2,7 +2,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QScreen>
+#include <QSessionManager>
 #include <QSplashScreen>
 
 #include "app/link_services.h"
@@ -137,6 +137,12 @@ int Main(int argc, char** argv) {
   QtHelpViewer helpViewer(HelpFolders(programDir));
   SetMessagePresenter(&presenter);
   SetHelpViewer(&helpViewer);
+
+  // Logging off or shutting down the system closes the main window as the
+  // user would, so that the options are saved; a kept window stops it.
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, [&frame](QSessionManager& manager) {
+    if (!frame.Ended() && frame.MainWindow() != nullptr && !frame.MainWindow()->close()) manager.cancel();
+  });
 
   frame.Start(!parser.isSet(noSplashOption));
   if (parser.isSet(helpTopicOption)) ShowHelp(parser.value(helpTopicOption).toInt());

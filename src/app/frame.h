@@ -9,8 +9,6 @@
 #include "model/data_set.h"
 #include "model/recent_files.h"
 
-class QSplashScreen;
-
 // The application frame: start-up in a fixed order, the main loop, and the
 // orderly end. It owns the data set, the recent-file list and the view
 // options that the windows work on.

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 
@@ -87,6 +88,21 @@ TEST_F(MessageBoxTest, HelpOpensTheTopicAndTheBoxStaysOpen) {
   EXPECT_EQ(m_help.contexts, std::vector<int>{2000});
   EXPECT_EQ(text, "Der Sensor kann nicht angesprochen werden!");
   EXPECT_EQ(icon, QMessageBox::Question);
+}
+
+TEST_F(MessageBoxTest, F1OpensTheTopicToo) {
+  bool stillOpen = false;
+  WhenBoxShown([&](QMessageBox* box) {
+    // Shortcuts reach only the active window.
+    box->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(box));
+    QTest::keyClick(box, Qt::Key_F1);
+    stillOpen = box->isVisible();
+    ButtonWithText(box, "OK")->click();
+  });
+  EXPECT_EQ(m_presenter.Present(BuildMessage(msg::kProgramLockWarning, msg::kOkOnly, help::kProgramLock)), msg::kOk);
+  EXPECT_EQ(m_help.contexts, std::vector<int>{1010});
+  EXPECT_TRUE(stillOpen);
 }
 
 TEST_F(MessageBoxTest, ButtonSetsAndAnswers) {
