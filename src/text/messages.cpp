@@ -1,10 +1,34 @@
 #include "text/messages.h"
 
-#include <string_view>
+#include <array>
+#include <iostream>
 
 #include "text/language.h"
 
 namespace rkt {
+
+namespace {
+
+constexpr std::array kMessageNumbers = {1, 2, 3, 4, 20, 21, 30, 31, 32, 33, 34, 35, 1001, 1002, 1005, 1010, 1011, 1012, 1021, 1030};
+constexpr std::array kHelpContexts = {help::kContents,    help::kOptions,   help::kDataChanged, help::kDataCode,
+                                      help::kPrintComment, help::kProgramLock, help::kNoSensor,  help::kPortInit,
+                                      help::kTypeChanged, help::kSensorError};
+
+MessagePresenter* g_presenter = nullptr;
+HelpViewer* g_helpViewer = nullptr;
+
+int Present(const MessageBoxRequest& request) {
+  if (g_presenter != nullptr) return g_presenter->Present(request);
+  // No window system: say it where someone may read it, and take the answer
+  // that ends the operation.
+  std::cerr << request.title << ": " << request.text << '\n';
+  return SafeAnswer(request.buttons);
+}
+
+}  // namespace
+
+std::span<const int> MessageNumbers() { return kMessageNumbers; }
+std::span<const int> HelpContexts() { return kHelpContexts; }
 
 std::string BuiltinMessageText(int number) {
   switch (number) {
@@ -47,13 +71,7 @@ std::string GetErrorText(int number) {
   return BuiltinMessageText(number);
 }
 
-std::string MessageDisplayText(int number) {
-  std::string text = GetErrorText(number);
-  if (text.empty()) {
-    text = GetText("Errors", "Default", "Programmfehler! Fehlernummer");
-    // One blank before a number ≥ 0, the minus sign alone before a negative.
-    text += number >= 0 ? " " + std::to_string(number) : std::to_string(number);
-  }
+std::string ConvertLineBreaks(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -65,6 +83,58 @@ std::string MessageDisplayText(int number) {
     }
   }
   return out;
+}
+
+std::string MessageDisplayText(int number) {
+  std::string text = GetErrorText(number);
+  if (text.empty()) {
+    text = GetText("Errors", "Default", kProgramErrorText);
+    // One blank before a number ≥ 0, the minus sign alone before a negative.
+    text += number >= 0 ? " " + std::to_string(number) : std::to_string(number);
+  }
+  return ConvertLineBreaks(text);
+}
+
+void SetMessagePresenter(MessagePresenter* presenter) { g_presenter = presenter; }
+void SetHelpViewer(HelpViewer* viewer) { g_helpViewer = viewer; }
+
+MessageBoxRequest BuildMessage(int number, int buttons, std::optional<int> helpContext) {
+  MessageBoxRequest r;
+  r.title = GetText("frmMessage", "frmMessage", kMessageTitle);
+  r.text = MessageDisplayText(number);
+  r.buttons = buttons;
+  r.style = buttons + msg::kQuestionIcon;
+  r.helpContext = helpContext;
+  return r;
+}
+
+int ShowMessageBox(const MessageBoxRequest& request) { return Present(request); }
+
+int ShowMessage(int number, int buttons, std::optional<int> helpContext) {
+  return Present(BuildMessage(number, buttons, helpContext));
+}
+
+int AskSensitivityWrite() {
+  MessageBoxRequest r;
+  // No title of its own: the application's title, as the platform gives it.
+  r.title = GetText("frmMain", "frmMain", "RKT 410 Parametrierung");
+  r.text = GetText("Message", "SensorWriteSens", kSensitivityWriteQuestion);
+  r.buttons = msg::kYesNo;
+  r.style = msg::kYesNo + msg::kQuestionIcon;
+  return Present(r);
+}
+
+int SafeAnswer(int buttons) {
+  switch (buttons) {
+    case msg::kYesNo: return msg::kNo;
+    case msg::kYesNoCancel:
+    case msg::kRetryCancel: return msg::kCancel;
+    default: return msg::kOk;
+  }
+}
+
+void ShowHelp(int context) {
+  if (g_helpViewer != nullptr) g_helpViewer->ShowTopic(CurrentHelpFile(), context);
 }
 
 }  // namespace rkt

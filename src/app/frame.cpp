@@ -1,0 +1,156 @@
+#include "app/frame.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QSessionManager>
+#include <QSplashScreen>
+
+#include "app/link_services.h"
+#include "app/offline_link.h"
+#include "app/placeholder_window.h"
+#include "app/settings_store.h"
+#include "app/start_picture.h"
+#include "rkt_version.h"
+#include "text/help_window.h"
+#include "text/language.h"
+#include "text/message_box.h"
+#include "text/messages.h"
+#include "text/text_keys.h"
+#include "text/window_placement.h"
+
+namespace rkt {
+
+Frame::Frame(SettingsStore& settings, LinkServices& link, std::filesystem::path programDir)
+    : m_settings(settings),
+      m_link(link),
+      m_programDir(std::move(programDir)),
+      m_loop(m_request, [this] { m_link.DetectSensor(); }) {
+  m_data.SetRecentFiles(&m_recent);
+}
+
+Frame::~Frame() = default;
+
+void Frame::Start(bool showStartPicture) {
+  // 1. Start picture, with the busy pointer until the main window is up.
+  std::unique_ptr<QSplashScreen> splash;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  if (showStartPicture) {
+    splash = std::make_unique<QSplashScreen>(StartPicture());
+    splash->show();
+    QCoreApplication::processEvents();
+  }
+  // 2. Overview display on; the stored option may switch it off.
+  m_view.overviewShown = true;
+  // 3. Languages; the stored one is selected by LoadOptions.
+  FindLanguages(LanguageFolders(m_programDir));
+  // 4. The main window, not yet visible.
+  m_mainWindow = std::make_unique<PlaceholderWindow>(*this);
+  SetMainWindow(m_mainWindow.get());
+  // 5. Serial layer with the service values; the port stays closed.
+  m_link.InitPorts(m_settings.ReadLinkSettings());
+  // 6. Data set in its start state, no file.
+  m_data.Reset();
+  // 7. No recent files until the stored ones are read.
+  m_recent.ResetRecentFiles();
+  // 8. Detection with its request flag.
+  m_link.InitDetection(m_request);
+  // 9. Options: opens the stored port (a failure is reported over the start
+  // picture) and selects the stored language.
+  LoadOptions(m_settings, m_link, m_view, m_recent);
+  // 10. Main window up.
+  m_mainWindow->show();
+  m_mainWindow->LoadMainTexts();
+  QCoreApplication::processEvents();
+  // 11. Start picture away.
+  if (splash) splash->finish(m_mainWindow.get());
+  splash.reset();
+  QApplication::restoreOverrideCursor();
+  // 12. With automatic detection the first run comes at once.
+  if (m_link.DetectionMode() == 1) m_request.Raise();
+  else m_request.Clear();
+}
+
+int Frame::Run() { return m_loop.Run(); }
+
+bool Frame::DataChanged(bool progexit) {
+  if (dataChangedHandler) return dataChangedHandler(progexit);
+  if (!m_data.IsChanged()) return false;
+  MessageBoxRequest r;
+  r.title = Text("frmChanged", "frmChanged");
+  r.text = Text("frmChanged", "lblText0") + "\n" + Text("frmChanged", progexit ? "lblText1" : "lblText2");
+  r.buttons = msg::kYesNo;
+  r.style = msg::kYesNo + msg::kQuestionIcon;
+  r.helpContext = help::kDataChanged;
+  return ShowMessageBox(r) != msg::kYes;
+}
+
+bool Frame::QueryUnload() {
+  if (m_ended) return true;
+  if (DataChanged(true)) return false;
+  ProgramExit();
+  return true;
+}
+
+void Frame::ProgramExit() {
+  if (m_ended) return;
+  m_ended = true;
+  // The last file used is offered first next time.
+  if (!m_data.FileName().empty()) m_recent.AddRecentFile(m_data.FileName());
+  SaveOptions(m_settings, m_link, m_view, m_recent);
+  if (!m_settings.Sync())
+    qWarning("rkt410: the settings could not be written to %s", qPrintable(m_settings.Location()));
+  m_link.ClosePort();
+  m_loop.Quit();
+}
+
+int Main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("rkt410"));
+  QApplication::setApplicationVersion(QStringLiteral(RKT_VERSION_STRING));
+  // The frame ends the program through ProgramExit, not when a window closes.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("RKT 410 Parametrierung"));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  const QCommandLineOption settingsOption(
+      QStringLiteral("settings"), QStringLiteral("Keep the options in the INI file <file> instead of the user's store."),
+      QStringLiteral("file"));
+  const QCommandLineOption noSplashOption(QStringLiteral("no-start-picture"), QStringLiteral("Start without the start picture."));
+  const QCommandLineOption helpTopicOption(QStringLiteral("help-topic"),
+                                           QStringLiteral("Open the help at topic <context> after the start."),
+                                           QStringLiteral("context"));
+  parser.addOption(settingsOption);
+  parser.addOption(noSplashOption);
+  parser.addOption(helpTopicOption);
+  parser.process(app);
+
+  const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
+  std::unique_ptr<SettingsStore> settings = parser.isSet(settingsOption)
+                                                ? std::make_unique<SettingsStore>(parser.value(settingsOption))
+                                                : std::make_unique<SettingsStore>();
+  OfflineLink link;
+  Frame frame(*settings, link, programDir);
+
+  QtMessagePresenter presenter;
+  QtHelpViewer helpViewer(HelpFolders(programDir));
+  SetMessagePresenter(&presenter);
+  SetHelpViewer(&helpViewer);
+
+  // Logging off or shutting down the system closes the main window as the
+  // user would, so that the options are saved; a kept window stops it.
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, [&frame](QSessionManager& manager) {
+    if (!frame.Ended() && frame.MainWindow() != nullptr && !frame.MainWindow()->close()) manager.cancel();
+  });
+
+  frame.Start(!parser.isSet(noSplashOption));
+  if (parser.isSet(helpTopicOption)) ShowHelp(parser.value(helpTopicOption).toInt());
+  const int code = frame.Run();
+
+  SetMessagePresenter(nullptr);
+  SetHelpViewer(nullptr);
+  return code;
+}
+
+}  // namespace rkt

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "app/main_loop.h"
+#include "app/options.h"
+#include "model/data_set.h"
+#include "model/recent_files.h"
+
+// The application frame: start-up in a fixed order, the main loop, and the
+// orderly end. It owns the data set, the recent-file list and the view
+// options that the windows work on.
+namespace rkt {
+
+class LinkServices;
+class PlaceholderWindow;
+class SettingsStore;
+
+class Frame {
+ public:
+  Frame(SettingsStore& settings, LinkServices& link, std::filesystem::path programDir);
+  ~Frame();
+  Frame(const Frame&) = delete;
+  Frame& operator=(const Frame&) = delete;
+
+  // Start-up up to the main loop: start picture, overview on, languages,
+  // main window (hidden), InitPorts, data set reset, recent files emptied,
+  // InitDetection, LoadOptions, main window shown, start picture removed,
+  // and a first detection requested when automatic detection is on.
+  void Start(bool showStartPicture = true);
+  // The main loop; returns when ProgramExit has run.
+  int Run();
+
+  // The main window's closing rule: asks about unsaved changes
+  // (DataChanged with progexit true); returns false when the user keeps the
+  // program, otherwise runs ProgramExit and returns true.
+  bool QueryUnload();
+  // Orderly end: the current file goes to the top of the recent files, the
+  // options are saved, the port is closed and the main loop ends.
+  void ProgramExit();
+
+  // True when the caller must stop because the user keeps unsaved changes.
+  // Until the data-changed dialog exists, a plain question stands in for it.
+  bool DataChanged(bool progexit);
+  std::function<bool(bool progexit)> dataChangedHandler;
+
+  DataSet& Data() { return m_data; }
+  RecentFiles& Recent() { return m_recent; }
+  ViewOptions& View() { return m_view; }
+  LinkServices& Link() { return m_link; }
+  DetectionRequest& Request() { return m_request; }
+  MainLoop& Loop() { return m_loop; }
+  PlaceholderWindow* MainWindow() const { return m_mainWindow.get(); }
+  bool Ended() const { return m_ended; }
+
+ private:
+  SettingsStore& m_settings;
+  LinkServices& m_link;
+  std::filesystem::path m_programDir;
+  DataSet m_data;
+  RecentFiles m_recent;
+  ViewOptions m_view;
+  DetectionRequest m_request;
+  MainLoop m_loop;
+  std::unique_ptr<PlaceholderWindow> m_mainWindow;
+  bool m_ended = false;
+};
+
+// The process entry point of the rkt410 program.
+int Main(int argc, char** argv);
+
+}  // namespace rkt

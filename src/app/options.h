@@ -1,0 +1,29 @@
+#pragma once
+
+// Loading the options at start and saving them at the orderly end.
+namespace rkt {
+
+class LinkServices;
+class RecentFiles;
+class SettingsStore;
+
+// Options that belong to the windows rather than the link: the toolbar's
+// tooltips, the overview display and the debug display. The windows read and
+// change them here; the options dialog changes them only in memory.
+struct ViewOptions {
+  bool debug = false;
+  bool tooltips = true;
+  bool overviewShown = true;
+};
+
+// In this order: QDDebug ("yes" in any case), SensDetection (exactly "Auto"
+// switches detection on), Tooltips (exactly "YES"), Port (opened here),
+// BlockDiagram (exactly "Show"), Language (selected by display name), then
+// the recent files, FILE1 first.
+void LoadOptions(const SettingsStore& store, LinkServices& link, ViewOptions& view, RecentFiles& recent);
+
+// Writes SensDetection, Tooltips, Port, BlockDiagram, Language and the
+// recent files.
+void SaveOptions(SettingsStore& store, const LinkServices& link, const ViewOptions& view, const RecentFiles& recent);
+
+}  // namespace rkt

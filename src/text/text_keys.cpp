@@ -1,0 +1,182 @@
+#include "text/text_keys.h"
+
+#include <vector>
+
+#include "text/builtin_texts.h"
+#include "text/language.h"
+#include "text/messages.h"
+
+namespace rkt {
+
+namespace {
+
+std::vector<TextKey> BuildKeys() {
+  std::vector<TextKey> k;
+  const auto add = [&k](std::string section, std::string key, std::string text) {
+    k.push_back({std::move(section), std::move(key), std::move(text)});
+  };
+
+  add("RKT", "Language", std::string(kBuiltinLanguageName));
+  add("RKT", "Help", std::string(kBuiltinHelpFile));
+
+  for (const int number : MessageNumbers()) add("Errors", std::to_string(number), BuiltinMessageText(number));
+  add("Errors", "Default", std::string(kProgramErrorText));
+
+  add("frmMessage", "frmMessage", std::string(kMessageTitle));
+  // The button captions of the message boxes, so that they follow the language.
+  add("frmMessage", "btOK", "OK");
+  add("frmMessage", "btCancel", "Abbrechen");
+  add("frmMessage", "btRetry", "&Wiederholen");
+  add("frmMessage", "btYes", "&Ja");
+  add("frmMessage", "btNo", "&Nein");
+  add("frmMessage", "btHelp", "&Hilfe");
+
+  add("Message", "SensorWriteSens", std::string(kSensitivityWriteQuestion));
+
+  static constexpr const char* kTooltips[] = {"Sensordatensatz laden",
+                                              "Sensordatensatz speichern",
+                                              "Sensordatensatz ausdrucken",
+                                              "Kommunikation testen",
+                                              "Daten zum Sensor übertragen",
+                                              "Sensordaten lesen",
+                                              "Sensorinfo anzeigen",
+                                              "Werkseinstellungen vom Sensor laden",
+                                              "Empfindlichkeitseinstellung zum Sensor übertragen",
+                                              "Sensor-Empfindlichkeit auslesen",
+                                              "Sensor Zusatzbeschreibung"};
+  for (int i = 0; i < 11; ++i) add("Tooltips", "Tooltip" + std::to_string(i), kTooltips[i]);
+
+  add("Print", "Print", "RKT 410 - Parametereinstellung");
+  add("Print", "lblPrintDate", "Druckdatum:");
+  add("Print", "lblTyp", "Typenbezeichnung:");
+  add("Print", "lblSerial", "Seriennummer:");
+  add("Print", "lblYear", "Herstellungsjahr:");
+  add("Print", "lblVersion", "Version:");
+  add("Print", "lblDatacode", "Datencode:");
+  add("Print", "lblComment", "Zusatzbeschreibung:");
+
+  const std::string m = "frmMain";
+  add(m, "frmMain", "RKT 410 Parametrierung");
+  add(m, "lblFileName", "Datei:");
+  add(m, "FileFilter0", "RKT410 Parameter (*.RKT)");
+  add(m, "FileFilter1", "Alle Dateien (*.*)");
+  add(m, "ExportFilter0", "Textdatei (*.TXT)");
+  add(m, "ExportFilter1", "CSV Datei (*.CSV)");
+  add(m, "mnFile", "&Datei");
+  add(m, "mnLoad", "&Öffnen ...");
+  add(m, "mnSave", "&Speichern");
+  add(m, "mnSaveas", "Speichern &unter ...");
+  add(m, "mnPrint", "&Drucken");
+  add(m, "mnExport", "&Export");
+  add(m, "mnExit", "&Beenden");
+  add(m, "mnOptions", "&Optionen");
+  add(m, "mnSensor", "&Sensor");
+  add(m, "mnSensorRead", "&Lesen");
+  add(m, "mnSensorWrite", "&Schreiben");
+  add(m, "mnSensorInfo", "&Info");
+  add(m, "mnSensorDefault", "&Werkseinstellungen");
+  add(m, "mnExtraInfo", "&Zusatzbeschreibung");
+  add(m, "mnSensorTest", "&Kommunikation testen");
+  add(m, "mnSensRead", "&Empfindlichkeit lesen");
+  add(m, "mnSensWrite", "Emp&findlichkeit schreiben");
+  add(m, "mnHelp", "&Hilfe");
+  add(m, "mnContents", "&Inhalt");
+  add(m, "mnAbout", "Info &über ...");
+  add(m, "frameInput", "Eingangsfunktion");
+  add(m, "chkInputInv", "negative Logik");
+  add(m, "frameGeneral", "Allgemeine Funktionen");
+  add(m, "lblFunction", "Funktion des Warnausgangs");
+  add(m, "lblKeyboardLock", "Tastaturverriegelung");
+  add(m, "frameTimefunction", "Zeitfunktionen");
+  add(m, "chkTimefunction1", "Einschaltverzögerung");
+  add(m, "chkTimefunction2", "Ausschaltzeit");
+  add(m, "lblSwitchfrequency", "Störfilterung");
+  add(m, "lblPulse", "Gegenseitige Beeinflussung");
+  add(m, "lblHysteresis", "Hysterese");
+  add(m, "frameOutput", "Ausgangsfunktion");
+  add(m, "chkAlarmOutput", "Ausgang invertiert");
+  add(m, "lblProgramLock", "Parametrierung");
+  add(m, "chkProgramLock", "sperren");
+  add(m, "frameSensitivity", "Empfindlichkeit");
+  for (const TextList list : {TextList::OutputType, TextList::TimeFunction2, TextList::Input, TextList::InputOutput,
+                              TextList::KeyboardLock, TextList::Pulse, TextList::Hysteresis, TextList::SingleOutput,
+                              TextList::Output, TextList::ProgramLock}) {
+    const auto items = BuiltinList(list);
+    for (std::size_t i = 0; i < items.size(); ++i)
+      add(m, std::string(ListControlName(list)) + std::to_string(i), std::string(items[i]));
+  }
+
+  add("frmSensorInfo", "frmSensorInfo", "Sensor Info");
+  add("frmSensorInfo", "lblTyp", "Typenbezeichnung:");
+  add("frmSensorInfo", "lblSerial", "Seriennummer:");
+  add("frmSensorInfo", "lblYear", "Herstellungsjahr:");
+  add("frmSensorInfo", "lblVersion", "Version:");
+  add("frmSensorInfo", "lblCode", "Sensorcode:");
+  add("frmSensorInfo", "btOk", "&OK");
+
+  add("frmChanged", "frmChanged", "Sensor Daten geändert");
+  add("frmChanged", "btCancel", "&Abbruch");
+  add("frmChanged", "btHelp", "&Hilfe");
+  add("frmChanged", "btYes", "&Ja");
+  add("frmChanged", "lblText0", "Sie haben die Sensorparameter geändert.");
+  add("frmChanged", "lblText1", "Wollen Sie wirklich beenden?");
+  add("frmChanged", "lblText2", "Wollen Sie die Daten verwerfen?");
+
+  add("frmAbout", "frmAbout", "Info über");
+  add("frmAbout", "lblVersion", "Version");
+  add("frmAbout", "lblCopyright", "Alle Rechte vorbehalten.");
+  add("frmAbout", "lblSoftware", "Software Entwicklung:");
+
+  add("frmRWState", "frmRWState", "RKT410 Parametrierung");
+  add("frmRWState", "btCancel", "&Abbruch");
+  static constexpr const char* kProgress[] = {"Daten werden zum Sensor übertragen.",
+                                              "Sensordaten werden ausgelesen.",
+                                              "Sensor suchen.",
+                                              "Empfindlichkeitseinstellung wird ausgelesen!",
+                                              "Empfindlichkeitsdaten werden zum Senor übertragen!",
+                                              "Defaultwerte werden ausgelesen."};
+  for (int i = 0; i < 6; ++i) add("frmRWState", "lblSensor" + std::to_string(i), kProgress[i]);
+
+  add("frmPrintComment", "frmPrintComment", "Sensor Datenblatt");
+  add("frmPrintComment", "lblComment", "Zusatzbeschreibung:");
+  add("frmPrintComment", "btOk", "&OK");
+  add("frmPrintComment", "btHelp", "&Hilfe");
+  add("frmPrintComment", "btCancel", "&Abbruch");
+
+  add("frmOptions", "frmOptions", "Optionen");
+  add("frmOptions", "btOK", "&OK");
+  add("frmOptions", "btCancel", "&Abbruch");
+  add("frmOptions", "btHelp", "&Hilfe");
+  add("frmOptions", "framePort", "Schnittstelle");
+  add("frmOptions", "chkTooltips", "Hilfestellungen");
+  add("frmOptions", "chkSensor", "Automatische Sensordetektion");
+  add("frmOptions", "chkOverview", "Übersicht anzeigen");
+
+  add("frmDataCode", "frmDataCode", "Sensor Datencode");
+  add("frmDataCode", "btOk", "&OK");
+  add("frmDataCode", "btHelp", "&Hilfe");
+  add("frmDataCode", "btCancel", "&Abbruch");
+
+  // The program's help window.
+  add("frmHelp", "frmHelp", "RKT410 Hilfe");
+  return k;
+}
+
+}  // namespace
+
+std::span<const TextKey> AllTextKeys() {
+  static const std::vector<TextKey> keys = BuildKeys();
+  return keys;
+}
+
+std::string_view BuiltinText(std::string_view section, std::string_view key) {
+  for (const TextKey& k : AllTextKeys())
+    if (k.section == section && k.key == key) return k.germanText;
+  return {};
+}
+
+std::string Text(std::string_view section, std::string_view key) {
+  return GetText(section, key, BuiltinText(section, key));
+}
+
+}  // namespace rkt

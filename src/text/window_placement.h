@@ -1,0 +1,22 @@
+#pragma once
+
+class QDialog;
+class QWidget;
+
+// Placing dialogs over the main window.
+namespace rkt {
+
+// The program's main window, which dialogs and message boxes belong to;
+// nullptr while there is none.
+void SetMainWindow(QWidget* window);
+QWidget* MainWindow();
+
+// Centres form over the main window (over the screen when there is none),
+// kept inside the screen: a form larger than the main window would
+// otherwise be pushed off it.
+void CenterOnMain(QWidget& form);
+
+// Centres the dialog and runs it modally; returns its result.
+int ShowFormModal(QDialog& dialog);
+
+}  // namespace rkt

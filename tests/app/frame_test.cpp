@@ -1,0 +1,185 @@
+#include "app/frame.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+
+#include "app/placeholder_window.h"
+#include "app/settings_store.h"
+#include "fake_link.h"
+#include "text/language.h"
+#include "text/messages.h"
+
+namespace rkt {
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "frame_test";
+  static char* argv[] = {name, nullptr};
+  // Never destroyed: its end would race the static objects of the Qt libraries.
+  static QApplication* app = new QApplication(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  return *app;
+}
+
+class FakePresenter : public MessagePresenter {
+ public:
+  int Present(const MessageBoxRequest& r) override {
+    shown.push_back(r);
+    return answer;
+  }
+  std::vector<MessageBoxRequest> shown;
+  int answer = msg::kOk;
+};
+
+class FrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    SetMessagePresenter(&m_presenter);
+    // The program folder holds the English language file, as shipped.
+    ASSERT_TRUE(QFile::copy(QStringLiteral(RKT_SOURCE_DIR "/resources/RKT_LANG.ENG"), m_programDir.filePath("RKT_LANG.ENG")));
+  }
+  void TearDown() override {
+    SetMessagePresenter(nullptr);
+    FindLanguages({});
+  }
+  QString Ini() const { return m_settingsDir.filePath("RKT410.ini"); }
+  std::filesystem::path ProgramDir() const { return m_programDir.path().toStdString(); }
+  // Runs the main loop until the main window has been closed.
+  void CloseAndRun(Frame& frame) {
+    QTimer::singleShot(0, [&frame] { frame.MainWindow()->close(); });
+    frame.Run();
+  }
+  QString MenuTitle(Frame& frame, const char* name) {
+    return frame.MainWindow()->menuBar()->findChild<QMenu*>(name)->title();
+  }
+
+  QTemporaryDir m_settingsDir;
+  QTemporaryDir m_programDir;
+  FakePresenter m_presenter;
+};
+
+TEST_F(FrameTest, StartUpRunsItsStepsInOrder) {
+  SettingsStore store(Ini());
+  store.SetString(kSettingsSection, "SensDetection", "Auto");
+  store.SetString(kSettingsSection, "Port", "/dev/ttyS3");
+  store.SetString(kSettingsSection, "ReadTimeout", "300");
+  FakeLink link;
+  Frame frame(store, link, ProgramDir());
+  bool windowShownAtOpen = true;
+  bool recentEmptyAtOpen = false;
+  bool windowShownAtDetection = false;
+  link.onOpenPort = [&] {
+    windowShownAtOpen = frame.MainWindow()->isVisible();
+    recentEmptyAtOpen = frame.Recent().Count() == 0;
+  };
+  store.SetString(kRecentSection, "FILE1", "/data/a.RKT");
+  frame.Start(false);
+  EXPECT_EQ(link.calls, (std::vector<std::string>{"InitPorts", "InitDetection", "SetDetection 1", "OpenPort /dev/ttyS3"}));
+  EXPECT_EQ(link.settings.readTimeoutMs, 300);
+  EXPECT_FALSE(windowShownAtOpen) << "a port message appears before the main window";
+  EXPECT_TRUE(recentEmptyAtOpen) << "the recent files come after the port";
+  EXPECT_EQ(frame.Recent().Entries(), std::vector<std::string>{"/data/a.RKT"});
+  EXPECT_TRUE(frame.MainWindow()->isVisible());
+  EXPECT_TRUE(frame.Request().Pending()) << "with automatic detection the first run comes at once";
+
+  // The first detection runs from the loop, with the window up.
+  link.onDetect = [&] {
+    windowShownAtDetection = frame.MainWindow()->isVisible();
+    frame.MainWindow()->close();
+  };
+  frame.Run();
+  EXPECT_TRUE(windowShownAtDetection);
+  EXPECT_EQ(link.calls.back(), "ClosePort");
+}
+
+TEST_F(FrameTest, WithoutAutomaticDetectionNothingIsRequested) {
+  SettingsStore store(Ini());
+  FakeLink link;
+  Frame frame(store, link, ProgramDir());
+  frame.Start(false);
+  EXPECT_FALSE(frame.Request().Pending());
+  CloseAndRun(frame);
+  EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "DetectSensor"), 0);
+}
+
+TEST_F(FrameTest, ProgramExitStoresTheOptionsAndTheLastFile) {
+  {
+    SettingsStore store(Ini());
+    store.SetString(kRecentSection, "FILE1", "/data/older.RKT");
+    FakeLink link;
+    Frame frame(store, link, ProgramDir());
+    frame.Start(false);
+    frame.Data().SetValue(ValueId::FileName, std::string("/data/current.RKT"));
+    frame.View().tooltips = false;
+    link.mode = 1;
+    CloseAndRun(frame);
+    EXPECT_TRUE(frame.Ended());
+    EXPECT_EQ(link.calls.back(), "ClosePort");
+  }
+  SettingsStore store(Ini());
+  EXPECT_EQ(store.ReadRecentFiles(), (std::vector<std::string>{"/data/current.RKT", "/data/older.RKT"}));
+  EXPECT_EQ(store.GetString(kSettingsSection, "Tooltips", ""), "NO");
+  EXPECT_EQ(store.GetString(kSettingsSection, "SensDetection", ""), "Auto");
+  EXPECT_EQ(store.GetString(kSettingsSection, "Port", ""), "COM1");
+  EXPECT_EQ(store.GetString(kSettingsSection, "Language", ""), "Deutsch");
+}
+
+TEST_F(FrameTest, CancelledCloseKeepsTheProgramAndTheData) {
+  SettingsStore store(Ini());
+  FakeLink link;
+  Frame frame(store, link, ProgramDir());
+  frame.Start(false);
+  frame.Data().SetValue(ValueId::Changed, true);
+  m_presenter.answer = msg::kNo;  // "really exit?" – no
+  EXPECT_FALSE(frame.MainWindow()->close());
+  EXPECT_FALSE(frame.Ended());
+  EXPECT_TRUE(frame.MainWindow()->isVisible());
+  EXPECT_TRUE(frame.Data().IsChanged());
+  ASSERT_EQ(m_presenter.shown.size(), 1u);
+  EXPECT_EQ(m_presenter.shown[0].text, "Sie haben die Sensorparameter geändert.\nWollen Sie wirklich beenden?");
+  EXPECT_EQ(m_presenter.shown[0].helpContext, help::kDataChanged);
+  EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "ClosePort"), 0);
+
+  m_presenter.answer = msg::kYes;
+  CloseAndRun(frame);
+  EXPECT_TRUE(frame.Ended());
+}
+
+TEST_F(FrameTest, StartsGermanAndKeepsEnglishAcrossARestart) {
+  {
+    SettingsStore store(Ini());
+    FakeLink link;
+    Frame frame(store, link, ProgramDir());
+    frame.Start(false);
+    EXPECT_EQ(MenuTitle(frame, "mnFile"), "&Datei");
+    EXPECT_EQ(frame.MainWindow()->TextLoads(), 0) << "German is never applied over the built-in texts";
+    ASSERT_TRUE(SelectLanguageByName("English"));
+    frame.MainWindow()->LoadMainTexts();
+    EXPECT_EQ(MenuTitle(frame, "mnFile"), "&File");
+    EXPECT_TRUE(frame.MainWindow()->windowTitle().startsWith("RKT 410 Parameter Setup 1."));
+    frame.MainWindow()->LoadMainTexts();
+    EXPECT_EQ(frame.MainWindow()->TextLoads(), 1) << "the same language again costs no lookups";
+    CloseAndRun(frame);
+  }
+  SettingsStore store(Ini());
+  EXPECT_EQ(store.GetString(kSettingsSection, "Language", ""), "English");
+  FakeLink link;
+  Frame frame(store, link, ProgramDir());
+  frame.Start(false);
+  EXPECT_EQ(MenuTitle(frame, "mnFile"), "&File");
+  SelectLanguage(0);
+  frame.MainWindow()->LoadMainTexts();
+  EXPECT_EQ(MenuTitle(frame, "mnFile"), "&Datei") << "back to German restores the built-in texts";
+  CloseAndRun(frame);
+}
+
+}  // namespace
+}  // namespace rkt

@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include "app/options.h"
+#include "app/settings_store.h"
+#include "fake_link.h"
+#include "model/recent_files.h"
+#include "text/language.h"
+
+namespace rkt {
+namespace {
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  void TearDown() override { FindLanguages({}); }
+  QString IniPath() const { return m_dir.filePath("RKT410.ini"); }
+
+  // Writes name=value into [Settings] of a fresh store and loads it.
+  void LoadWith(const char* name, const std::string& value) {
+    {
+      SettingsStore store(IniPath());
+      store.SetString(kSettingsSection, name, value);
+    }
+    Load();
+  }
+  void Load() {
+    SettingsStore store(IniPath());
+    m_link = FakeLink();
+    m_view = ViewOptions();
+    m_recent.ResetRecentFiles();
+    LoadOptions(store, m_link, m_view, m_recent);
+  }
+  void Reset() { QFile::remove(IniPath()); }
+
+  QTemporaryDir m_dir;
+  FakeLink m_link;
+  ViewOptions m_view;
+  RecentFiles m_recent;
+};
+
+TEST_F(SettingsTest, FreshStoreGivesTheDefaults) {
+  Load();
+  EXPECT_EQ(m_link.mode, 0);
+  EXPECT_EQ(m_link.calls, (std::vector<std::string>{"OpenPort COM1"})) << "detection is not even called";
+  EXPECT_FALSE(m_view.debug);
+  EXPECT_TRUE(m_view.tooltips);
+  EXPECT_TRUE(m_view.overviewShown);
+  EXPECT_EQ(CurrentLanguageIndex(), 0);
+  EXPECT_EQ(m_recent.Count(), 0);
+  const LinkSettings link = SettingsStore(IniPath()).ReadLinkSettings();
+  EXPECT_EQ(link.detectTimeoutMs, 100);
+  EXPECT_EQ(link.readTimeoutMs, 200);
+  EXPECT_TRUE(link.echo);
+}
+
+TEST_F(SettingsTest, ComparisonRules) {
+  const struct {
+    const char* name;
+    const char* value;
+    bool on;
+  } cases[] = {
+      {"SensDetection", "Auto", true},  {"SensDetection", "auto", false}, {"SensDetection", "AUTO", false},
+      {"SensDetection", "None", false}, {"Tooltips", "YES", true},        {"Tooltips", "yes", false},
+      {"Tooltips", "NO", false},        {"Tooltips", "", false},          {"BlockDiagram", "Show", true},
+      {"BlockDiagram", "show", false},  {"BlockDiagram", "Hide", false},  {"QDDebug", "yes", true},
+      {"QDDebug", "YES", true},         {"QDDebug", "Yes", true},         {"QDDebug", "no", false},
+      {"QDDebug", "y", false},
+  };
+  for (const auto& c : cases) {
+    Reset();
+    LoadWith(c.name, c.value);
+    const std::string name = c.name;
+    const bool on = name == "SensDetection" ? m_link.mode == 1
+                    : name == "Tooltips"    ? m_view.tooltips
+                    : name == "BlockDiagram" ? m_view.overviewShown
+                                             : m_view.debug;
+    EXPECT_EQ(on, c.on) << c.name << "=\"" << c.value << "\"";
+  }
+}
+
+TEST_F(SettingsTest, ServiceValues) {
+  const struct {
+    const char* name;
+    const char* value;
+    int detect, read;
+    bool echo;
+  } cases[] = {
+      {"InterfaceTransformer", "noecho", 100, 200, false},
+      {"InterfaceTransformer", "NOECHO", 100, 200, false},
+      {"InterfaceTransformer", "NoEcho", 100, 200, false},
+      {"InterfaceTransformer", "Echo", 100, 200, true},
+      {"InterfaceTransformer", "no echo", 100, 200, true},
+      {"DetectTimeout", "150", 150, 200, true},
+      {"ReadTimeout", "350", 100, 350, true},
+      {"ReadTimeout", "0", 100, 200, true},      // would wait for ever
+      {"ReadTimeout", "-20", 100, 200, true},
+      {"ReadTimeout", "abc", 100, 200, true},
+      {"ReadTimeout", "250 ms", 100, 250, true},
+      {"ReadTimeout", "249.6", 100, 250, true},
+      {"ReadTimeout", "99999", 100, 200, true},  // beyond a 16-bit time-out
+  };
+  for (const auto& c : cases) {
+    Reset();
+    {
+      SettingsStore store(IniPath());
+      store.SetString(kSettingsSection, c.name, c.value);
+    }
+    const LinkSettings s = SettingsStore(IniPath()).ReadLinkSettings();
+    const std::string what = std::string(c.name) + "=" + c.value;
+    EXPECT_EQ(s.detectTimeoutMs, c.detect) << what;
+    EXPECT_EQ(s.readTimeoutMs, c.read) << what;
+    EXPECT_EQ(s.echo, c.echo) << what;
+  }
+}
+
+TEST_F(SettingsTest, NumberValueReadsAsItsText) {
+  {
+    QSettings raw(IniPath(), QSettings::IniFormat);
+    raw.setValue("Settings/DetectTimeout", 150);
+  }
+  EXPECT_EQ(SettingsStore(IniPath()).ReadLinkSettings().detectTimeoutMs, 150);
+}
+
+TEST_F(SettingsTest, RecentFilesEndAtTheFirstGap) {
+  {
+    SettingsStore store(IniPath());
+    store.SetString(kRecentSection, "FILE1", "/data/a.RKT");
+    store.SetString(kRecentSection, "FILE2", "/data/b.RKT");
+    store.SetString(kRecentSection, "FILE4", "/data/d.RKT");
+  }
+  Load();
+  EXPECT_EQ(m_recent.Entries(), (std::vector<std::string>{"/data/a.RKT", "/data/b.RKT"}));
+  {
+    SettingsStore store(IniPath());
+    store.SetString(kRecentSection, "FILE3", "");
+  }
+  Load();
+  EXPECT_EQ(m_recent.Count(), 2) << "an empty value ends the list too";
+}
+
+TEST_F(SettingsTest, LongValuesAreReadWhole) {
+  // A long path must not hide itself or the entries behind it.
+  const std::string longPath = "/home/technician/Müller/" + std::string(600, 'x') + "/Sensor, Linie 3.RKT";
+  {
+    SettingsStore store(IniPath());
+    store.SetString(kRecentSection, "FILE1", longPath);
+    store.SetString(kRecentSection, "FILE2", "C:\\Daten\\b.RKT");
+    store.SetString(kSettingsSection, "Port", "/dev/serial/by-id/" + std::string(300, 'p'));
+  }
+  Load();
+  EXPECT_EQ(m_recent.Entries(), (std::vector<std::string>{longPath, "C:\\Daten\\b.RKT"}));
+  EXPECT_EQ(m_link.port.size(), 18u + 300u);
+}
+
+TEST_F(SettingsTest, SavedOptionsSurviveARestart) {
+  QTemporaryDir langDir;
+  QFile lang(langDir.filePath("RKT_LANG.ENG"));
+  ASSERT_TRUE(lang.open(QIODevice::WriteOnly));
+  lang.write("[RKT]\nLanguage=English\n");
+  lang.close();
+  FindLanguages({langDir.path().toStdString()});
+  SelectLanguage(1);
+
+  FakeLink link;
+  link.mode = 1;
+  link.port = "/dev/ttyUSB0";
+  ViewOptions view{false, false, false};
+  RecentFiles recent;
+  recent.AddRecentFile("/data/old.RKT");
+  recent.AddRecentFile("/data/new.RKT");
+  {
+    SettingsStore store(IniPath());
+    SaveOptions(store, link, view, recent);
+  }
+  SelectLanguage(0);
+  Load();
+  EXPECT_EQ(m_link.mode, 1);
+  EXPECT_EQ(m_link.port, "/dev/ttyUSB0");
+  EXPECT_FALSE(m_view.tooltips);
+  EXPECT_FALSE(m_view.overviewShown);
+  EXPECT_EQ(CurrentLanguageName(), "English");
+  EXPECT_EQ(m_recent.Entries(), (std::vector<std::string>{"/data/new.RKT", "/data/old.RKT"}));
+
+  SettingsStore store(IniPath());
+  EXPECT_EQ(store.GetString(kSettingsSection, "SensDetection", ""), "Auto");
+  EXPECT_EQ(store.GetString(kSettingsSection, "Tooltips", ""), "NO");
+  EXPECT_EQ(store.GetString(kSettingsSection, "BlockDiagram", ""), "Hide");
+  EXPECT_EQ(store.GetString(kSettingsSection, "QDDebug", "<none>"), "<none>") << "never written";
+}
+
+TEST_F(SettingsTest, AShorterListLeavesTheStaleEntries) {
+  {
+    SettingsStore store(IniPath());
+    store.WriteRecentFiles({"/a", "/b", "/c"});
+    store.WriteRecentFiles({"/x"});
+  }
+  Load();
+  EXPECT_EQ(m_recent.Entries(), (std::vector<std::string>{"/x", "/b", "/c"}));
+}
+
+TEST_F(SettingsTest, DefaultLanguageKeepsGerman) {
+  LoadWith("Language", "Deutsch");
+  EXPECT_EQ(CurrentLanguageIndex(), 0);
+  LoadWith("Language", "Klingon");
+  EXPECT_EQ(CurrentLanguageIndex(), 0) << "a language that is gone leaves German";
+}
+
+}  // namespace
+}  // namespace rkt

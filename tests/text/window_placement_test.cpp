@@ -1,0 +1,48 @@
+#include "text/window_placement.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QScreen>
+#include <QWidget>
+
+namespace rkt {
+namespace {
+
+QApplication& PlacementApp() {
+  static int argc = 1;
+  static char name[] = "window_placement_test";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = QApplication::instance() != nullptr
+                                 ? static_cast<QApplication*>(QApplication::instance())
+                                 : new QApplication(argc, argv);
+  return *app;
+}
+
+TEST(CenterOnMain, CentresOverTheMainWindowAndStaysOnTheScreen) {
+  PlacementApp();
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  QWidget main;
+  main.setGeometry(area.left() + 100, area.top() + 100, 400, 300);
+  main.show();
+  SetMainWindow(&main);
+
+  QWidget small;
+  small.resize(100, 50);
+  CenterOnMain(small);
+  EXPECT_EQ(small.geometry().center().x(), main.frameGeometry().center().x());
+  EXPECT_NEAR(small.geometry().center().y(), main.frameGeometry().center().y(), 1);
+
+  // Centred over the main window this one would start left of the screen.
+  QWidget large;
+  large.resize(area.width() - 10, 200);
+  CenterOnMain(large);
+  EXPECT_GE(large.x(), area.left());
+  EXPECT_LE(large.x() + large.width(), area.right() + 1);
+
+  SetMainWindow(nullptr);
+  EXPECT_EQ(MainWindow(), nullptr);
+}
+
+}  // namespace
+}  // namespace rkt
