@@ -7,6 +7,7 @@
 #include "model/text_encoding.h"
 #include "output/datasheet_content.h"
 #include "text/language.h"
+#include "text/text_keys.h"
 
 namespace rkt::cli {
 
@@ -67,8 +68,8 @@ bool IsDataSetText(ValueId id) { return id == ValueId::TypeName || id == ValueId
 
 std::string DescribeText(const DataSet& ds) {
   std::ostringstream out;
-  const std::string typeLabel = GetText("Print", "lblTyp", "Typenbezeichnung:");
-  const std::string versionLabel = GetText("Print", "lblVersion", "Version:");
+  const std::string typeLabel = Text("Print", "lblTyp");
+  const std::string versionLabel = Text("Print", "lblVersion");
   for (const OutputLineItem& item : CommonContent(ds)) {
     if (item.label.empty() && item.value.empty()) {
       out << '\n';
@@ -87,7 +88,7 @@ std::string DescribeText(const DataSet& ds) {
   }
   const std::string comment = Cp1252ToUtf8(ds.Comment());
   if (!comment.empty()) {
-    out << '\n' << GetText("Print", "lblComment", "Zusatzbeschreibung:") << '\n';
+    out << '\n' << Text("Print", "lblComment") << '\n';
     // Files from Windows end their comment lines with CR LF.
     for (const char c : comment)
       if (c != '\r') out << c;

@@ -19,6 +19,7 @@
 #include "model/text_encoding.h"
 #include "output/datasheet_content.h"
 #include "text/language.h"
+#include "text/text_keys.h"
 #include "text/messages.h"
 
 // Resources of a static library must be registered by hand, from outside any
@@ -217,7 +218,7 @@ OutputResult FileFailure(const std::string& path, const QString& why) {
 }
 
 OutputResult PrinterFailure(const QPrinter& printer) {
-  std::string text = GetText("Print", "PrintFailed", "Fehler beim Drucken!");
+  std::string text = Text("Print", "PrintFailed");
   if (!printer.printerName().isEmpty()) text += "\n" + printer.printerName().toStdString();
   return {false, text};
 }
@@ -260,14 +261,14 @@ std::string PrintDateText() {
 void PaintDatasheet(const DataSet& ds, QPainter& painter, QPagedPaintDevice& device, const PrintOptions& options) {
   PrintedSheet sheet(painter, device);
   sheet.Header(DatasheetTitle());
-  sheet.OutputLine(GetText("Print", "lblPrintDate", "Druckdatum:"),
+  sheet.OutputLine(Text("Print", "lblPrintDate"),
                    options.date.empty() ? PrintDateText() : options.date, true);
   OutputContent(sheet, CommonContent(ds));
 
   const std::string comment = Cp1252ToUtf8(ds.Comment());
   if (comment.find_first_not_of(" \t\r\n") != std::string::npos) {
     sheet.OutputLine({}, {}, true);
-    sheet.OutputLine(GetText("Print", "lblComment", "Zusatzbeschreibung:"), {}, true);
+    sheet.OutputLine(Text("Print", "lblComment"), {}, true);
     sheet.OutputLine({}, {}, true);
     sheet.Comment(comment);
   }

@@ -7,6 +7,7 @@
 
 #include "model/text_encoding.h"
 #include "text/language.h"
+#include "text/text_keys.h"
 #include "text/messages.h"
 
 namespace rkt {
@@ -55,8 +56,8 @@ std::string NameFilter(std::string text, std::string_view extension) {
 }  // namespace
 
 std::string ExportFileFilter() {
-  return NameFilter(GetText("frmMain", "ExportFilter0", "Textdatei (*.TXT)"), "TXT") + ";;" +
-         NameFilter(GetText("frmMain", "ExportFilter1", "CSV Datei (*.CSV)"), "CSV");
+  return NameFilter(Text("frmMain", "ExportFilter0"), "TXT") + ";;" +
+         NameFilter(Text("frmMain", "ExportFilter1"), "CSV");
 }
 
 ExportFormat ExportFormatFor(std::string_view fileName) {

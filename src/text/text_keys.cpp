@@ -45,6 +45,9 @@ std::vector<TextKey> BuildKeys() {
                                               "Sensor-Empfindlichkeit auslesen",
                                               "Sensor Zusatzbeschreibung"};
   for (int i = 0; i < 11; ++i) add("Tooltips", "Tooltip" + std::to_string(i), kTooltips[i]);
+  // The two status-bar pictures' tooltips follow the language too.
+  add("Tooltips", "SBSens", "Sensor Indikator");
+  add("Tooltips", "SBSensFind", "Sensor testen");
 
   add("Print", "Print", "RKT 410 - Parametereinstellung");
   add("Print", "lblPrintDate", "Druckdatum:");
@@ -54,6 +57,7 @@ std::vector<TextKey> BuildKeys() {
   add("Print", "lblVersion", "Version:");
   add("Print", "lblDatacode", "Datencode:");
   add("Print", "lblComment", "Zusatzbeschreibung:");
+  add("Print", "PrintFailed", "Fehler beim Drucken!");
 
   const std::string m = "frmMain";
   add(m, "frmMain", "RKT 410 Parametrierung");
@@ -177,6 +181,12 @@ std::string_view BuiltinText(std::string_view section, std::string_view key) {
 
 std::string Text(std::string_view section, std::string_view key) {
   return GetText(section, key, BuiltinText(section, key));
+}
+
+std::string ListItemText(TextList list, int i) {
+  const std::string_view builtin = BuiltinItem(list, i);
+  if (builtin.empty() || list == TextList::SwitchingFrequency) return std::string(builtin);
+  return Text("frmMain", std::string(ListControlName(list)) + std::to_string(i));
 }
 
 }  // namespace rkt

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/builtin_texts.h"
+
 // Every language key the program looks up, with its built-in German text.
 // Windows take their defaults from here, and the test of the shipped
 // language files checks them against it, so a key added here is a key every
@@ -24,5 +26,9 @@ std::string_view BuiltinText(std::string_view section, std::string_view key);
 
 // GetText with the built-in German text as the default.
 std::string Text(std::string_view section, std::string_view key);
+
+// Item i of a main-window list in the current language ("" outside the list;
+// the switching-frequency texts have no keys and never change).
+std::string ListItemText(TextList list, int i);
 
 }  // namespace rkt

@@ -25,7 +25,7 @@
 #include "rkt_version.h"
 #include "text/messages.h"
 #include "ui/combo_utils.h"
-#include "ui/ui_services.h"
+#include "text/window_placement.h"
 #include "ui/ui_text.h"
 
 namespace rkt {
@@ -40,9 +40,6 @@ T* Named(T* widget, const QString& name) {
 
 QPushButton* Button(const char* name) { return Named(new QPushButton, QString::fromLatin1(name)); }
 
-// A dialog's caption from its own section, key = the control's name.
-QString Text(const char* section, const char* key, const char* def) { return UiText(section, key, def); }
-
 QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons) {
   auto* row = new QHBoxLayout;
   row->addStretch();
@@ -53,12 +50,6 @@ QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons) {
 QString FromDataSet(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
 
 }  // namespace
-
-int ShowFormModal(QDialog& dialog) {
-  dialog.adjustSize();
-  CenterOnMain(&dialog);
-  return dialog.exec();
-}
 
 // ---- frmDataCode ----------------------------------------------------------
 
@@ -86,10 +77,10 @@ frmDataCode::frmDataCode(DataSet& ds, QWidget* parent) : QDialog(parent), m_ds(d
 }
 
 void frmDataCode::SetLanguage() {
-  setWindowTitle(Text("frmDataCode", "frmDataCode", "Sensor Datencode"));
-  btOK->setText(Text("frmDataCode", "btOk", "&OK"));
-  btCancel->setText(Text("frmDataCode", "btCancel", "&Abbruch"));
-  btHelp->setText(Text("frmDataCode", "btHelp", "&Hilfe"));
+  setWindowTitle(UiText("frmDataCode", "frmDataCode"));
+  btOK->setText(UiText("frmDataCode", "btOk"));
+  btCancel->setText(UiText("frmDataCode", "btCancel"));
+  btHelp->setText(UiText("frmDataCode", "btHelp"));
 }
 
 bool frmDataCode::eventFilter(QObject* watched, QEvent* event) {
@@ -182,13 +173,13 @@ frmSensorInfo::frmSensorInfo(const DataSet& ds, QWidget* parent) : QDialog(paren
 }
 
 void frmSensorInfo::SetLanguage() {
-  setWindowTitle(Text("frmSensorInfo", "frmSensorInfo", "Sensor Info"));
-  lblTyp->setText(Text("frmSensorInfo", "lblTyp", "Typenbezeichnung:"));
-  lblSerial->setText(Text("frmSensorInfo", "lblSerial", "Seriennummer:"));
-  lblYear->setText(Text("frmSensorInfo", "lblYear", "Herstellungsjahr:"));
-  lblVersion->setText(Text("frmSensorInfo", "lblVersion", "Version:"));
-  lblCode->setText(Text("frmSensorInfo", "lblCode", "Sensorcode:"));
-  btOK->setText(Text("frmSensorInfo", "btOk", "&OK"));
+  setWindowTitle(UiText("frmSensorInfo", "frmSensorInfo"));
+  lblTyp->setText(UiText("frmSensorInfo", "lblTyp"));
+  lblSerial->setText(UiText("frmSensorInfo", "lblSerial"));
+  lblYear->setText(UiText("frmSensorInfo", "lblYear"));
+  lblVersion->setText(UiText("frmSensorInfo", "lblVersion"));
+  lblCode->setText(UiText("frmSensorInfo", "lblCode"));
+  btOK->setText(UiText("frmSensorInfo", "btOk"));
 }
 
 // ---- frmChanged -----------------------------------------------------------
@@ -228,13 +219,13 @@ frmChanged::frmChanged(bool progexit, QWidget* parent) : QDialog(parent) {
 }
 
 void frmChanged::SetLanguage() {
-  setWindowTitle(Text("frmChanged", "frmChanged", "Sensor Daten geändert"));
-  lblText[0]->setText(Text("frmChanged", "lblText0", "Sie haben die Sensorparameter geändert."));
-  lblText[1]->setText(Text("frmChanged", "lblText1", "Wollen Sie wirklich beenden?"));
-  lblText[2]->setText(Text("frmChanged", "lblText2", "Wollen Sie die Daten verwerfen?"));
-  btYes->setText(Text("frmChanged", "btYes", "&Ja"));
-  btCancel->setText(Text("frmChanged", "btCancel", "&Abbruch"));
-  btHelp->setText(Text("frmChanged", "btHelp", "&Hilfe"));
+  setWindowTitle(UiText("frmChanged", "frmChanged"));
+  lblText[0]->setText(UiText("frmChanged", "lblText0"));
+  lblText[1]->setText(UiText("frmChanged", "lblText1"));
+  lblText[2]->setText(UiText("frmChanged", "lblText2"));
+  btYes->setText(UiText("frmChanged", "btYes"));
+  btCancel->setText(UiText("frmChanged", "btCancel"));
+  btHelp->setText(UiText("frmChanged", "btHelp"));
 }
 
 void frmChanged::closeEvent(QCloseEvent* event) {
@@ -289,11 +280,11 @@ frmPrintComment::frmPrintComment(DataSet& ds, QWidget* parent) : QDialog(parent)
 }
 
 void frmPrintComment::SetLanguage() {
-  setWindowTitle(Text("frmPrintComment", "frmPrintComment", "Sensor Datenblatt"));
-  lblComment->setText(Text("frmPrintComment", "lblComment", "Zusatzbeschreibung:"));
-  btOK->setText(Text("frmPrintComment", "btOk", "&OK"));
-  btHelp->setText(Text("frmPrintComment", "btHelp", "&Hilfe"));
-  btCancel->setText(Text("frmPrintComment", "btCancel", "&Abbruch"));
+  setWindowTitle(UiText("frmPrintComment", "frmPrintComment"));
+  lblComment->setText(UiText("frmPrintComment", "lblComment"));
+  btOK->setText(UiText("frmPrintComment", "btOk"));
+  btHelp->setText(UiText("frmPrintComment", "btHelp"));
+  btCancel->setText(UiText("frmPrintComment", "btCancel"));
 }
 
 void frmPrintComment::OnOk() {
@@ -332,17 +323,10 @@ frmRWState::frmRWState(QWidget* parent) : QDialog(parent) {
 }
 
 void frmRWState::SetLanguage() {
-  static const char* const kCaptions[6] = {"Daten werden zum Sensor übertragen.",
-                                           "Sensordaten werden ausgelesen.",
-                                           "Sensor suchen.",
-                                           "Empfindlichkeitseinstellung wird ausgelesen!",
-                                           "Empfindlichkeitsdaten werden zum Senor übertragen!",
-                                           "Defaultwerte werden ausgelesen."};
-  setWindowTitle(Text("frmRWState", "frmRWState", "RKT410 Parametrierung"));
-  btCancel->setText(Text("frmRWState", "btCancel", "&Abbruch"));
+  setWindowTitle(UiText("frmRWState", "frmRWState"));
+  btCancel->setText(UiText("frmRWState", "btCancel"));
   for (int i = 0; i < 6; ++i)
-    lblSensor[static_cast<std::size_t>(i)]->setText(
-        Text("frmRWState", ("lblSensor" + std::to_string(i)).c_str(), kCaptions[i]));
+    lblSensor[static_cast<std::size_t>(i)]->setText(UiText("frmRWState", "lblSensor" + std::to_string(i)));
 }
 
 void frmRWState::ShowForm(int typ, int steps) {
@@ -351,7 +335,7 @@ void frmRWState::ShowForm(int typ, int steps) {
   gaugeBar->setMaximum(steps + 1);
   gaugeBar->setValue(1);
   adjustSize();
-  CenterOnMain(this);
+  CenterOnMain(*this);
   show();
 }
 
@@ -409,10 +393,10 @@ frmAbout::frmAbout(bool echo, QWidget* parent) : QDialog(parent) {
 }
 
 void frmAbout::SetLanguage() {
-  setWindowTitle(Text("frmAbout", "frmAbout", "Info über"));
-  lblVersion->setText(Text("frmAbout", "lblVersion", "Version"));
-  lblSoftware->setText(Text("frmAbout", "lblSoftware", "Software Entwicklung:"));
-  lblCopyright->setText(Text("frmAbout", "lblCopyright", "Dieses Programm ist urheberrechtlich geschützt."));
+  setWindowTitle(UiText("frmAbout", "frmAbout"));
+  lblVersion->setText(UiText("frmAbout", "lblVersion"));
+  lblSoftware->setText(UiText("frmAbout", "lblSoftware"));
+  lblCopyright->setText(UiText("frmAbout", "lblCopyright"));
 }
 
 // ---- frmOptions -----------------------------------------------------------
@@ -464,14 +448,14 @@ frmOptions::frmOptions(OptionsBackend& backend, QWidget* parent) : QDialog(paren
 }
 
 void frmOptions::SetLanguage() {
-  setWindowTitle(Text("frmOptions", "frmOptions", "Optionen"));
-  framePort->setTitle(Text("frmOptions", "framePort", "Schnittstelle"));
-  chkSensor->setText(Text("frmOptions", "chkSensor", "Automatische Sensordetektion"));
-  chkTooltips->setText(Text("frmOptions", "chkTooltips", "Hilfestellungen"));
-  chkOverview->setText(Text("frmOptions", "chkOverview", "Übersicht anzeigen"));
-  btOK->setText(Text("frmOptions", "btOK", "&OK"));
-  btHelp->setText(Text("frmOptions", "btHelp", "&Hilfe"));
-  btCancel->setText(Text("frmOptions", "btCancel", "&Abbruch"));
+  setWindowTitle(UiText("frmOptions", "frmOptions"));
+  framePort->setTitle(UiText("frmOptions", "framePort"));
+  chkSensor->setText(UiText("frmOptions", "chkSensor"));
+  chkTooltips->setText(UiText("frmOptions", "chkTooltips"));
+  chkOverview->setText(UiText("frmOptions", "chkOverview"));
+  btOK->setText(UiText("frmOptions", "btOK"));
+  btHelp->setText(UiText("frmOptions", "btHelp"));
+  btCancel->setText(UiText("frmOptions", "btCancel"));
 }
 
 void frmOptions::OnOk() {

@@ -166,7 +166,4 @@ class frmOptions : public QDialog {
   OptionsBackend& m_backend;
 };
 
-// Shows a dialog modally, centred over the main window.
-int ShowFormModal(QDialog& dialog);
-
 }  // namespace rkt

@@ -33,6 +33,7 @@
 #include "ui/overview.h"
 #include "ui/parameter_panel.h"
 #include "ui/toolbar/toolbar_icons.h"
+#include "text/window_placement.h"
 #include "ui/ui_services.h"
 #include "ui/ui_text.h"
 
@@ -40,39 +41,16 @@ namespace rkt {
 
 namespace {
 
-struct MenuItem {
-  const char* name;
-  const char* caption;  // built-in German, "&" marks the access key
-};
+// The menu entries that follow the language (the data code entry keeps its
+// caption in every language).
+constexpr const char* kMenuItems[] = {
+    "mnFile", "mnLoad", "mnSave", "mnSaveas", "mnPrint", "mnExport", "mnExit", "mnOptions", "mnSensor", "mnSensorRead",
+    "mnSensorWrite", "mnExtraInfo", "mnSensorInfo", "mnSensorDefault", "mnSensorTest", "mnSensRead", "mnSensWrite",
+    "mnHelp", "mnContents", "mnAbout"};
+constexpr const char* kCodeCaption = "&Code";
 
-constexpr MenuItem kMenuItems[] = {
-    {"mnFile", "&Datei"},
-    {"mnLoad", "&Öffnen ..."},
-    {"mnSave", "&Speichern"},
-    {"mnSaveas", "Speichern &unter ..."},
-    {"mnPrint", "&Drucken"},
-    {"mnExport", "&Export"},
-    {"mnExit", "&Beenden"},
-    {"mnOptions", "&Optionen"},
-    {"mnSensor", "&Sensor"},
-    {"mnSensorRead", "&Lesen"},
-    {"mnCode", "&Code"},
-    {"mnSensorWrite", "&Schreiben"},
-    {"mnExtraInfo", "&Zusatzbeschreibung"},
-    {"mnSensorInfo", "&Info"},
-    {"mnSensorDefault", "&Werkseinstellungen"},
-    {"mnSensorTest", "&Kommunikation testen"},
-    {"mnSensRead", "&Empfindlichkeit lesen"},
-    {"mnSensWrite", "Emp&findlichkeit schreiben"},
-    {"mnHelp", "&Hilfe"},
-    {"mnContents", "&Inhalt"},
-    {"mnAbout", "Info &über ..."},
-};
-
-const char* DefaultCaption(const char* name) {
-  for (const MenuItem& m : kMenuItems)
-    if (std::string_view(m.name) == name) return m.caption;
-  return "";
+QString DefaultCaption(const char* name) {
+  return std::string_view(name) == "mnCode" ? QString::fromLatin1(kCodeCaption) : MainText(name);
 }
 
 constexpr bool kEnabledAtStart[11] = {true, false, false, true, false, true, false, false, false, true, false};
@@ -105,7 +83,7 @@ frmMain::frmMain(DataSet& ds, RecentFiles& recent, QWidget* parent) : QMainWindo
   RebuildRecentMenu();
   SetDataAvailable(false);
   connect(m_panel, &ParameterPanel::OverviewRefreshRequested, this, &frmMain::RefreshOverview);
-  connect(m_panel, &ParameterPanel::ProgramLockTicked, this, [] { ShowMessage(msg::kProgramLockWarning, mb::kOk, 1010); });
+  connect(m_panel, &ParameterPanel::ProgramLockTicked, this, [] { ShowMessage(msg::kProgramLockWarning, msg::kOkOnly, help::kProgramLock); });
   int shown = 1;
   SetOverviewShown(shown);
 }
@@ -120,14 +98,14 @@ QAction* frmMain::Action(const char* name) const { return findChild<QAction*>(QS
 
 void frmMain::BuildMenus() {
   const auto item = [this](QMenu* menu, const char* name, auto&& slot, const QKeySequence& key = {}) {
-    QAction* a = menu->addAction(QString::fromUtf8(DefaultCaption(name)));
+    QAction* a = menu->addAction(DefaultCaption(name));
     a->setObjectName(QString::fromLatin1(name));
     if (!key.isEmpty()) a->setShortcut(key);
     connect(a, &QAction::triggered, this, slot);
     return a;
   };
   const auto menu = [this](const char* name) {
-    QMenu* m = menuBar()->addMenu(QString::fromUtf8(DefaultCaption(name)));
+    QMenu* m = menuBar()->addMenu(DefaultCaption(name));
     m->setObjectName(QString::fromLatin1(name));
     m->menuAction()->setObjectName(QString::fromLatin1(name));
     return m;
@@ -156,7 +134,7 @@ void frmMain::BuildMenus() {
   m_fileMenu->addSeparator();
   item(m_fileMenu, "mnExit", [this] { close(); }, QKeySequence::Quit);
 
-  QAction* options = menuBar()->addAction(QString::fromUtf8(DefaultCaption("mnOptions")));
+  QAction* options = menuBar()->addAction(DefaultCaption("mnOptions"));
   options->setObjectName(QStringLiteral("mnOptions"));
   connect(options, &QAction::triggered, this, &frmMain::ShowOptions);
 
@@ -420,8 +398,8 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 QString frmMain::FileFilter() const {
   // Qt's filter form: "Text (*.RKT);;Text (*.*)".
-  return MainText("FileFilter0", "RKT410 Parameter (*.RKT)") + QStringLiteral(";;") +
-         MainText("FileFilter1", "Alle Dateien (*.*)");
+  return MainText("FileFilter0") + QStringLiteral(";;") +
+         MainText("FileFilter1");
 }
 
 void frmMain::LoadParameterFile(const QString& requested) {
@@ -505,12 +483,12 @@ void frmMain::LoadMainTexts() {
   if (index == m_appliedLanguage) return;
   m_appliedLanguage = index;
 
-  const QString title = MainText("frmMain", "RKT 410 Parametrierung");
+  const QString title = MainText("frmMain");
   setWindowTitle(QStringLiteral("%1 %2.%3").arg(title).arg(RKT_VERSION_MAJOR).arg(RKT_VERSION_MINOR));
   QApplication::setApplicationDisplayName(title);
-  m_fileLabel = MainText("lblFileName", "Datei:");
-  for (const MenuItem& m : kMenuItems)
-    if (QAction* a = Action(m.name)) a->setText(MainText(m.name, m.caption));
+  m_fileLabel = MainText("lblFileName");
+  for (const char* name : kMenuItems)
+    if (QAction* a = Action(name)) a->setText(MainText(name));
   for (int i = 0; i < kToolbarButtonCount; ++i)
     m_tb[static_cast<std::size_t>(i)]->setToolTip(QString::fromStdString(ToolbarTooltip(i)));
   m_sbSens->setToolTip(QString::fromStdString(StatusTooltip(StatusImage::DetectionOff)));

@@ -19,40 +19,40 @@ QStringList OverviewLines(const DataSet& ds, bool sensitivityAvailable) {
   QStringList lines;
 
   const int frequency = ShownItem(OfferedSwitchingFrequencies(ver, get(ValueId::TypeCode)), get(ValueId::SwitchingFrequency));
-  lines << MainText("lblSwitchfrequency", "Störfilterung") + sep + ListText(TextList::SwitchingFrequency, frequency);
+  lines << MainText("lblSwitchfrequency") + sep + ListText(TextList::SwitchingFrequency, frequency);
   if ((mask & 64) == 0)
-    lines << MainText("lblPulse", "Gegenseitige Beeinflussung") + sep + ListText(TextList::Pulse, get(ValueId::PulseFrequency));
+    lines << MainText("lblPulse") + sep + ListText(TextList::Pulse, get(ValueId::PulseFrequency));
   if ((mask & 2) == 0)
-    lines << MainText("lblHysteresis", "Hysterese") + sep + ListText(TextList::Hysteresis, get(ValueId::Hysteresis));
+    lines << MainText("lblHysteresis") + sep + ListText(TextList::Hysteresis, get(ValueId::Hysteresis));
   if ((mask & 8) == 0)
-    lines << MainText("lblKeyboardLock", "Tastaturverriegelung") + sep + ListText(TextList::KeyboardLock, get(ValueId::KeyboardLock));
+    lines << MainText("lblKeyboardLock") + sep + ListText(TextList::KeyboardLock, get(ValueId::KeyboardLock));
   if (get(ValueId::ProgramLock) == 1)
-    lines << MainText("lblProgramLock", "Parametrierung") + " " + ListText(TextList::ProgramLock, 1);
+    lines << MainText("lblProgramLock") + " " + ListText(TextList::ProgramLock, 1);
 
-  const QString output = MainText("frameOutput", "Ausgangsfunktion") + sep;
+  const QString output = MainText("frameOutput") + sep;
   if (variant == 3) {
     lines << output + ListText(TextList::SingleOutput, get(ValueId::DarkSwitching));
   } else if (variant == 5) {
     lines << output + ListText(TextList::InputOutput, get(ValueId::InputOutputMode));
   } else if (variant == 6) {
-    if (get(ValueId::AlarmInverted) != 0) lines << output + MainText("chkAlarmOutput", "Ausgang invertiert");
+    if (get(ValueId::AlarmInverted) != 0) lines << output + MainText("chkAlarmOutput");
   } else {
     lines << output + ListText(TextList::Output, get(ValueId::WarningFunction));
   }
-  lines << MainText("lblFunction", "Funktion des Warnausgangs") + sep + ListText(TextList::OutputType, get(ValueId::OutputType));
+  lines << MainText("lblFunction") + sep + ListText(TextList::OutputType, get(ValueId::OutputType));
 
   if (variant != 4) {
     const int input = ShownItem(OfferedInputFunctions(ver, variant, mask), get(ValueId::InputFunction));
-    lines << MainText("frameInput", "Eingangsfunktion") + sep + ListText(TextList::Input, input);
+    lines << MainText("frameInput") + sep + ListText(TextList::Input, input);
     // Only a function other than the list's first ("keine") can be inverted.
-    if (input != 0 && get(ValueId::InputInverted) != 0) lines << MainText("chkInputInv", "negative Logik");
+    if (input != 0 && get(ValueId::InputInverted) != 0) lines << MainText("chkInputInv");
   }
 
-  const QString tf1 = MainText("chkTimefunction1", "Einschaltverzögerung") + sep;
+  const QString tf1 = MainText("chkTimefunction1") + sep;
   lines << tf1 + (get(ValueId::TimeFunction1) < 1 ? QStringLiteral(" 0.0 s")
                                                   : " " + QString::fromStdString(FormatTenths(get(ValueId::TimeValue1))));
   const int m = get(ValueId::TimeFunction2);
-  QString tf2 = MainText("chkTimefunction2", "Ausschaltzeit") + sep;
+  QString tf2 = MainText("chkTimefunction2") + sep;
   if (m >= 1) tf2 += ListText(TextList::TimeFunction2, m - 1);
   if (m < 1) {
     tf2 += QStringLiteral(" 0.0 s");
@@ -61,7 +61,7 @@ QStringList OverviewLines(const DataSet& ds, bool sensitivityAvailable) {
   }
   lines << tf2;
   if (sensitivityAvailable)
-    lines << MainText("frameSensitivity", "Empfindlichkeit") + sep + QString::fromStdString(FormatSensitivity(get(ValueId::Sensitivity)));
+    lines << MainText("frameSensitivity") + sep + QString::fromStdString(FormatSensitivity(get(ValueId::Sensitivity)));
   return lines;
 }
 

@@ -184,29 +184,27 @@ void ParameterPanel::ApplyTexts() {
   struct Caption {
     QWidget* widget;
     const char* key;
-    const char* def;
   };
   const Caption captions[] = {
-      {frameInput, "frameInput", "Eingangsfunktion"},
-      {chkInputInv, "chkInputInv", "negative Logik"},
-      {frameSensitivity, "frameSensitivity", "Empfindlichkeit"},
-      {frameOutput, "frameOutput", "Ausgangsfunktion"},
-      {chkOutputInv, "chkOutputInv", "Ausgänge antivalent"},
-      {chkAlarmOutput, "chkAlarmOutput", "Ausgang invertiert"},
-      {lblFunction, "lblFunction", "Funktion des Warnausgangs"},
-      {frameGeneral, "frameGeneral", "Allgemeine Funktionen"},
-      {lblProgramLock, "lblProgramLock", "Parametrierung"},
-      {chkProgramLock, "chkProgramLock", "sperren"},
-      {lblKeyboardLock, "lblKeyboardLock", "Tastaturverriegelung"},
-      {lblPulse, "lblPulse", "Gegenseitige Beeinflussung"},
-      {lblSwitchfrequency, "lblSwitchfrequency", "Störfilterung"},
-      {lblHysteresis, "lblHysteresis", "Hysterese"},
-      {frameTimefunction, "frameTimefunction", "Zeitfunktionen"},
-      {chkTimefunction1, "chkTimefunction1", "Einschaltverzögerung"},
-      {chkTimefunction2, "chkTimefunction2", "Ausschaltzeit"},
+      {frameInput, "frameInput"},
+      {chkInputInv, "chkInputInv"},
+      {frameSensitivity, "frameSensitivity"},
+      {frameOutput, "frameOutput"},
+      {chkAlarmOutput, "chkAlarmOutput"},
+      {lblFunction, "lblFunction"},
+      {frameGeneral, "frameGeneral"},
+      {lblProgramLock, "lblProgramLock"},
+      {chkProgramLock, "chkProgramLock"},
+      {lblKeyboardLock, "lblKeyboardLock"},
+      {lblPulse, "lblPulse"},
+      {lblSwitchfrequency, "lblSwitchfrequency"},
+      {lblHysteresis, "lblHysteresis"},
+      {frameTimefunction, "frameTimefunction"},
+      {chkTimefunction1, "chkTimefunction1"},
+      {chkTimefunction2, "chkTimefunction2"},
   };
   for (const Caption& c : captions) {
-    const QString text = MainText(c.key, c.def);
+    const QString text = MainText(c.key);
     if (auto* box = qobject_cast<QGroupBox*>(c.widget)) box->setTitle(text);
     else if (auto* label = qobject_cast<QLabel*>(c.widget)) label->setText(text);
     else if (auto* check = qobject_cast<QAbstractButton*>(c.widget)) check->setText(text);

@@ -7,10 +7,10 @@
 
 namespace rkt {
 
-// GetText for widgets: section, key and German default in, QString out.
-QString UiText(std::string_view section, std::string_view key, std::string_view def);
+// A language text with its built-in German default, as a QString.
+QString UiText(std::string_view section, std::string_view key);
 // A main-window caption.
-inline QString MainText(std::string_view key, std::string_view def) { return UiText("frmMain", key, def); }
+inline QString MainText(std::string_view key) { return UiText("frmMain", key); }
 // List item i of a main-window list in the current language.
 QString ListText(TextList list, int i);
 

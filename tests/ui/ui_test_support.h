@@ -5,11 +5,12 @@
 #include <QDialog>
 #include <QTimer>
 #include <functional>
+#include <string>
 #include <random>
 #include <vector>
 
 #include "model/data_set.h"
-#include "ui/ui_services.h"
+#include "text/messages.h"
 
 namespace rkt::test {
 
@@ -40,19 +41,27 @@ inline void OnNextDialog(std::function<void(QDialog*)> action) {
   timer->start();
 }
 
-// Records messages instead of showing boxes; answers with `answer`.
-class MessageRecorder {
+// Records message boxes instead of showing them; answers with `answer`.
+class MessageRecorder : public MessagePresenter {
  public:
-  explicit MessageRecorder(int answer = mb::kAnswerOk) {
-    SetMessageHandler([this, answer](int number, int, int help) {
-      numbers.push_back(number);
-      helps.push_back(help);
-      return answer;
-    });
+  explicit MessageRecorder(int answer = msg::kOk) : m_answer(answer) { SetMessagePresenter(this); }
+  ~MessageRecorder() override { SetMessagePresenter(nullptr); }
+  int Present(const MessageBoxRequest& request) override {
+    texts.push_back(request.text);
+    helps.push_back(request.helpContext.value_or(-1));
+    return m_answer;
   }
-  ~MessageRecorder() { SetMessageHandler({}); }
-  std::vector<int> numbers;
+  // The texts message numbers show, for comparing with `texts`.
+  static std::vector<std::string> Numbered(std::initializer_list<int> numbers) {
+    std::vector<std::string> out;
+    for (const int n : numbers) out.push_back(MessageDisplayText(n));
+    return out;
+  }
+  std::vector<std::string> texts;
   std::vector<int> helps;
+
+ private:
+  int m_answer;
 };
 
 }  // namespace rkt::test

@@ -10,7 +10,7 @@
 #include <array>
 #include <cmath>
 
-#include "text/language.h"
+#include "text/text_keys.h"
 
 // Resources of a static library must be registered by hand, from outside any
 // namespace.
@@ -23,20 +23,6 @@ namespace {
 constexpr std::array<const char*, kToolbarButtonCount> kSymbolFiles = {
     "load",         "save",        "print",           "comm_test",         "sensor_write",     "sensor_read",
     "sensor_info", "factory_settings", "sensitivity_write", "sensitivity_read", "extra_description"};
-
-constexpr std::array<const char*, kToolbarButtonCount> kTooltips = {
-    "Sensordatensatz laden",
-    "Sensordatensatz speichern",
-    "Sensordatensatz ausdrucken",
-    "Kommunikation testen",
-    "Daten zum Sensor übertragen",
-    "Sensordaten lesen",
-    "Sensorinfo anzeigen",
-    "Werkseinstellungen vom Sensor laden",
-    "Empfindlichkeitseinstellung zum Sensor übertragen",
-    "Sensor-Empfindlichkeit auslesen",
-    "Sensor Zusatzbeschreibung",
-};
 
 QString SymbolPath(const char* name) { return QStringLiteral(":/toolbar/%1.svg").arg(QLatin1String(name)); }
 
@@ -174,12 +160,11 @@ QIcon StatusIcon(StatusImage image) { return QIcon(new SymbolIconEngine(StatusPa
 
 std::string ToolbarTooltip(int index) {
   if (!ValidIndex(index)) return {};
-  return GetText("Tooltips", "Tooltip" + std::to_string(index), kTooltips[static_cast<std::size_t>(index)]);
+  return Text("Tooltips", "Tooltip" + std::to_string(index));
 }
 
 std::string StatusTooltip(StatusImage image) {
-  if (image == StatusImage::SensorFind) return GetText("Tooltips", "SBSensFind", "Sensor testen");
-  return GetText("Tooltips", "SBSens", "Sensor Indikator");
+  return Text("Tooltips", image == StatusImage::SensorFind ? "SBSensFind" : "SBSens");
 }
 
 TooltipSwitch::TooltipSwitch(QObject* parent) : QObject(parent) {}
