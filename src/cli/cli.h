@@ -30,6 +30,7 @@ struct Command {
 
 // The commands of each area, in the order --help lists them.
 std::span<const Command> FileCommands();
+std::span<const Command> SensorCommands();
 
 // Runs one command line (without the program name).
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
