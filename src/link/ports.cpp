@@ -55,8 +55,10 @@ Ports::~Ports() { ClosePort(); }
 void Ports::InitPorts(const PortSettings& settings) {
   m_detectTimeout = settings.detectTimeout > 0 ? settings.detectTimeout : kDefaultDetectTimeout;
   m_readTimeout = settings.readTimeout > 0 ? settings.readTimeout : kDefaultReadTimeout;
+  m_writeTimeout = settings.writeTimeout > 0 ? settings.writeTimeout : kDefaultWriteTimeout;
   m_echo = settings.echo;
-  m_portOpen = false;
+  ClosePort();
+  m_portName.clear();
   m_timeout = m_detectTimeout;
 }
 

@@ -16,6 +16,7 @@ namespace rkt::link {
 
 inline constexpr int kDefaultDetectTimeout = 100;
 inline constexpr int kDefaultReadTimeout = 200;
+inline constexpr int kDefaultWriteTimeout = 300;
 
 // Receive status values.
 inline constexpr int kReceiveOk = 1;
@@ -32,6 +33,8 @@ bool EchoFromSetting(std::string_view text);
 struct PortSettings {
   int detectTimeout = kDefaultDetectTimeout;
   int readTimeout = kDefaultReadTimeout;
+  // The period of the parameter writes; fixed in the product, shorter in tests.
+  int writeTimeout = kDefaultWriteTimeout;
   bool echo = true;
 };
 
@@ -89,6 +92,7 @@ class Ports {
 
   int DetectTimeout() const { return m_detectTimeout; }
   int ReadTimeout() const { return m_readTimeout; }
+  int WriteTimeout() const { return m_writeTimeout; }
   bool Echo() const { return m_echo; }
 
   // Told the port name and whether it is open (the status bar's port field).
@@ -106,6 +110,7 @@ class Ports {
   int m_timeout = kDefaultDetectTimeout;
   int m_detectTimeout = kDefaultDetectTimeout;
   int m_readTimeout = kDefaultReadTimeout;
+  int m_writeTimeout = kDefaultWriteTimeout;
   bool m_echo = true;
   long long m_waitedMs = 0;
 };

@@ -244,7 +244,7 @@ int Sensor::ReadDataSet(bool defaults, bool progress) {
 }
 
 int Sensor::WriteDataSet() {
-  m_ports.SetTimeout(kWriteTimeout);
+  m_ports.SetTimeout(m_ports.WriteTimeout());
   m_ports.WaitTimeout();
   m_ports.FlushInput();
   std::uint8_t type = 0;
@@ -484,7 +484,7 @@ bool Sensor::WriteSensitivity() {
       if (CheckSensor(CheckMode::InOperation)) {
         rc = CheckWritable(true);
         if (rc == 0) {
-          m_ports.SetTimeout(kWriteTimeout);
+          m_ports.SetTimeout(m_ports.WriteTimeout());
           m_ports.WaitTimeout();
           m_ports.FlushInput();
           rc = WriteParamByte(kSensitivityAddresses[0], m_data.Param(kWorkingCopy, param::kSensitivity));

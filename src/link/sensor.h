@@ -28,7 +28,6 @@ inline constexpr int kUserAbort = -30;
 inline constexpr int kCodeUserAbort = 1030;
 inline constexpr int kCommandAttempts = 5;
 inline constexpr int kPresenceAttempts = 30;
-inline constexpr int kWriteTimeout = 300;
 
 // Sensor blocks.
 inline constexpr int kBlockIdent = 0;
