@@ -32,7 +32,7 @@ bool Fits(Fault f, Command c) {
 
 SensorSimulator::SensorSimulator(const SimConfig& config) : m_config(config) {
   auto& ident = m_memory[0];
-  ident = {0x30, 0x39, 48, 25, 4, 2, 1, 0};  // serial 12345, made 48/25, version 4.2.1
+  ident = {0x30, 0x39, 48, 25, 3, 2, 1, 0};  // serial 12345, made 48/25, version 3.2.1
   ident[7] = static_cast<std::uint8_t>(config.typeCode);
   PutText(m_memory[5], "RKT 410-" + std::to_string(config.typeCode));
   m_memory[6].fill(' ');

@@ -28,7 +28,7 @@ void ReadFirst(Rig& rig) {
 }
 
 TEST(SensorReadOp, TakesTheSensorIntoTheWorkingCopy) {
-  Rig rig;
+  Rig rig(SimOfType(2));  // an even type: no bit is inverted
   rig.data.Param(kWorkingCopy, param::kSensitivity) = 33;
   rig.data.SetValue(ValueId::Comment, std::string("old comment"));
   rig.data.SetValue(ValueId::Changed, true);
@@ -36,8 +36,8 @@ TEST(SensorReadOp, TakesTheSensorIntoTheWorkingCopy) {
   for (int a : {0, 1, 3, 4, 5, 6, 11})
     EXPECT_EQ(rig.data.Param(kWorkingCopy, a + 1), rig.sim->Memory(1, a)) << "address " << a;
   EXPECT_EQ(rig.data.Param(kWorkingCopy, param::kSensitivity), 33) << "a read keeps the shown sensitivity";
-  EXPECT_EQ(rig.data.Ident(kWorkingCopy, ident::kTypeCode), 1);
-  EXPECT_EQ(rig.data.GetString(ValueId::TypeName, kWorkingCopy).substr(0, 9), "RKT 410-1");
+  EXPECT_EQ(rig.data.Ident(kWorkingCopy, ident::kTypeCode), 2);
+  EXPECT_EQ(rig.data.GetString(ValueId::TypeName, kWorkingCopy).substr(0, 9), "RKT 410-2");
   EXPECT_EQ(rig.data.Comment(), "");
   EXPECT_FALSE(rig.data.IsChanged());
   EXPECT_EQ(rig.data.DataValid(), 1);
