@@ -25,7 +25,10 @@ namespace {
 
 volatile std::sig_atomic_t g_cancelled = 0;
 
-void OnInterrupt(int) { g_cancelled = 1; }
+void OnInterrupt(int) {
+  g_cancelled = 1;
+  std::signal(SIGINT, SIG_DFL);
+}
 
 // Ctrl-C while a command runs: the first one cancels like the dialog's
 // Cancel button; a second one ends the program at once.
@@ -33,16 +36,12 @@ class InterruptScope {
  public:
   InterruptScope() {
     g_cancelled = 0;
-    struct sigaction sa {};
-    sa.sa_handler = OnInterrupt;
-    sa.sa_flags = SA_RESETHAND;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, &m_previous);
+    m_previous = std::signal(SIGINT, OnInterrupt);
   }
-  ~InterruptScope() { sigaction(SIGINT, &m_previous, nullptr); }
+  ~InterruptScope() { std::signal(SIGINT, m_previous == SIG_ERR ? SIG_DFL : m_previous); }
 
  private:
-  struct sigaction m_previous {};
+  void (*m_previous)(int) = SIG_DFL;
 };
 
 void EnsureEventLoop() {

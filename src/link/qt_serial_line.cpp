@@ -2,15 +2,28 @@
 
 #include <QEventLoop>
 #include <QSerialPortInfo>
+#include <cerrno>
 
 #if defined(Q_OS_UNIX)
 #include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace rkt::link {
 
 namespace {
+
+// Whether this user lacks the right to open the device. QSerialPort reports
+// a port busy in another program as a permission error, too.
+bool LacksPermission(const std::string& device) {
+#if defined(Q_OS_UNIX)
+  return ::access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
+#else
+  (void)device;
+  return true;
+#endif
+}
 
 // The group that owns a device file, or "" when it cannot be told.
 std::string DeviceGroup(const std::string& device) {
@@ -50,7 +63,7 @@ OpenResult QtSerialLine::Open(const std::string& name) {
     return r;
   }
   r.error = m_port.errorString().toStdString();
-  r.permissionDenied = m_port.error() == QSerialPort::PermissionError;
+  r.permissionDenied = m_port.error() == QSerialPort::PermissionError && LacksPermission(r.device);
   if (r.permissionDenied) r.group = DeviceGroup(r.device);
   m_port.clearError();
   return r;
