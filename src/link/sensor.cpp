@@ -472,6 +472,9 @@ bool Sensor::ReadSensitivity() {
 bool Sensor::WriteSensitivity() {
   BusyScope busy(*this);
   if (!busy.Entered()) return false;
+  // The second sensitivity byte goes back as it was read; without a read
+  // it would be whatever the working copy happens to hold.
+  if (m_data.SensitivityValid() == 0) return false;
   for (;;) {
     if (!m_user.AskWriteSensitivity()) return false;
     m_user.TakeSensitivity();

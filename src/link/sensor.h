@@ -70,6 +70,7 @@ class Sensor {
   // 0 writing may go on, -1 refused with a message, else an error code.
   int CheckWritable(bool checkLock);
   bool ReadSensitivity();
+  // Refuses (false, nothing sent) until the sensitivity has been read.
   bool WriteSensitivity();
   bool CommunicationTest();
 

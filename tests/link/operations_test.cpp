@@ -47,14 +47,6 @@ TEST(SensorReadOp, TakesTheSensorIntoTheWorkingCopy) {
   EXPECT_EQ(rig.ports->GetTimeout(), 10) << "the detect time-out is back";
 }
 
-TEST(SensorReadOp, DefaultsComeFromBlockTwo) {
-  Rig rig;
-  ASSERT_TRUE(rig.sensor->SensorRead(true));
-  EXPECT_EQ(rig.user.forms.at(0).first, kProgressReadDefaults);
-  EXPECT_EQ(rig.data.Param(kWorkingCopy, param::kSwitchingFrequency), rig.sim->Memory(2, 3));
-  EXPECT_NE(rig.sim->Memory(1, 3), rig.sim->Memory(2, 3)) << "the test needs different blocks";
-}
-
 TEST(SensorReadOp, DefaultsOfAnotherTypeAskFirst) {
   for (const bool yes : {false, true}) {
     Rig rig(SimOfType(3));
@@ -240,15 +232,23 @@ TEST(SensitivityOps, ReadFromScratchThenWriteBothBytes) {
   EXPECT_EQ(rig.data.Param(kReadCopy, param::kSensitivity), 50) << "a sensitivity write leaves the read copy";
 }
 
-TEST(SensitivityOps, WriteNeedsTheUsersYesAndAnUnlockedSensor) {
+TEST(SensitivityOps, WriteNeedsReadBytesTheUsersYesAndAnUnlockedSensor) {
   {
     Rig rig;
+    rig.data.SetValue(ValueId::Sensitivity, 20);
+    EXPECT_FALSE(rig.sensor->WriteSensitivity()) << "sensitivity never read";
+    EXPECT_EQ(rig.sim->CommandCount(Command::Any), 0);
+  }
+  {
+    Rig rig;
+    rig.data.SetSensitivityValid(1);
     rig.user.agreeToSensitivityWrite = false;
     EXPECT_FALSE(rig.sensor->WriteSensitivity());
     EXPECT_EQ(rig.sim->CommandCount(Command::Any), 0);
   }
   {
     Rig rig(SimOfType(1, true));
+    rig.data.SetSensitivityValid(1);
     EXPECT_FALSE(rig.sensor->WriteSensitivity());
     EXPECT_EQ(rig.user.MessageNumbers(), std::vector<int>{32});
     EXPECT_EQ(rig.sim->CommandCount(Command::PQ), 0);

@@ -229,12 +229,5 @@ TEST_F(PortsFixture, NothingIsSentWhileClosed) {
   EXPECT_TRUE(line->written.empty());
 }
 
-TEST_F(PortsFixture, SetTimeoutReturnsThePreviousValue) {
-  EXPECT_EQ(ports->GetTimeout(), 20) << "starts at the detect time-out";
-  EXPECT_EQ(ports->SetTimeout(300), 20);
-  EXPECT_EQ(ports->SetTimeout(0), 300) << "a non-positive time-out is ignored";
-  EXPECT_EQ(ports->GetTimeout(), 300);
-}
-
 }  // namespace
 }  // namespace rkt::link

@@ -29,14 +29,6 @@ TEST(Protocol, ReadsWithAndWithoutEcho) {
   }
 }
 
-TEST(Protocol, EchoSettingMustMatchTheInterface) {
-  // An interface that echoes, with the program set to "noecho": the echo
-  // is taken for the answer and the read fails instead of giving garbage.
-  Rig rig(FastSim(true), FastPorts(false));
-  std::uint8_t v = 0;
-  EXPECT_NE(rig.sensor->ReadParamByte(false, kBlockIdent, kAddrTypeCode, v), 0);
-}
-
 struct FaultRow {
   const char* what;
   Command command;

@@ -51,22 +51,5 @@ TEST(PseudoTerminal, ReadAndWriteThroughQSerialPort) {
   }
 }
 
-TEST(PseudoTerminal, MissingDeviceFailsToOpenWithMessageTwoPath) {
-  test::EnsureQtApp();
-  Ports ports(std::make_unique<QtSerialLine>());
-  ports.InitPorts({});
-  int asked = 0;
-  std::string device;
-  ports.onOpenFailed = [&](const OpenFailure& f) {
-    ++asked;
-    device = f.result.device;
-    return kAnswerCancel;
-  };
-  ports.OpenPort("/nonexistent/rkt-port");
-  EXPECT_FALSE(ports.IsPortOpen());
-  EXPECT_EQ(asked, 1);
-  EXPECT_EQ(device, "/nonexistent/rkt-port");
-}
-
 }  // namespace
 }  // namespace rkt::link

@@ -17,14 +17,6 @@ std::vector<std::uint8_t> Send(SensorSimulator& sim, std::vector<std::uint8_t> b
   return Values(sim.Write(bytes, at));
 }
 
-TEST(Simulator, AnswersLqWithComplementsAndEcho) {
-  SensorSimulator sim;
-  const auto t = Clock::now();
-  EXPECT_EQ(Send(sim, {'L', 'Q'}, t), (std::vector<std::uint8_t>{'L', 'Q'}));
-  EXPECT_EQ(Send(sim, {0}, t), (std::vector<std::uint8_t>{0, 0, 255}));
-  EXPECT_EQ(Send(sim, {7}, t), (std::vector<std::uint8_t>{7, 7, 248, 1, 254})) << "address, then the type code";
-}
-
 TEST(Simulator, BaudTimingCountsElevenBitsPerByteEchoIncluded) {
   for (const bool echo : {true, false}) {
     SimConfig c;
