@@ -39,6 +39,7 @@ class CountingLine final : public link::SerialLine {
     bytesOnWire += static_cast<long long>(out.size());
     return out;
   }
+  void DiscardInput() override { m_inner->DiscardInput(); }
   bool WaitForBytes(int count, QDeadlineTimer deadline) override { return m_inner->WaitForBytes(count, deadline); }
 
   long long bytesOnWire = 0;

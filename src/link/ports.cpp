@@ -99,7 +99,7 @@ void Ports::ClosePort() {
 
 void Ports::FlushInput() {
   if (!m_portOpen) return;
-  while (m_line->BytesAvailable() > 0) m_line->Read(m_line->BytesAvailable());
+  m_line->DiscardInput();
 }
 
 void Ports::SendText(std::string_view text, int count) {

@@ -88,6 +88,14 @@ std::vector<std::uint8_t> QtSerialLine::Read(int count) {
   return out;
 }
 
+void QtSerialLine::DiscardInput() {
+  if (!m_port.isOpen()) return;
+  // Qt's own buffer and the driver's: bytes the event loop has not fetched
+  // yet must go too.
+  m_port.readAll();
+  m_port.clear(QSerialPort::Input);
+}
+
 bool QtSerialLine::WaitForBytes(int count, QDeadlineTimer deadline) {
   while (BytesAvailable() < count) {
     const qint64 left = deadline.remainingTime();

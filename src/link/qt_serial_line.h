@@ -19,6 +19,7 @@ class QtSerialLine final : public SerialLine {
   void Write(std::span<const std::uint8_t> bytes) override;
   int BytesAvailable() override { return static_cast<int>(m_port.bytesAvailable()); }
   std::vector<std::uint8_t> Read(int count) override;
+  void DiscardInput() override;
   bool WaitForBytes(int count, QDeadlineTimer deadline) override;
 
  private:

@@ -32,6 +32,8 @@ class SerialLine {
   virtual int BytesAvailable() = 0;
   // Takes up to count received bytes.
   virtual std::vector<std::uint8_t> Read(int count) = 0;
+  // Drops everything received so far, including what the driver holds.
+  virtual void DiscardInput() = 0;
   // Lets the event loop run until at least count bytes are available or the
   // deadline has passed; true when the bytes are there.
   virtual bool WaitForBytes(int count, QDeadlineTimer deadline) = 0;

@@ -22,6 +22,7 @@ class SimulatedLine final : public link::SerialLine {
   void Write(std::span<const std::uint8_t> bytes) override;
   int BytesAvailable() override;
   std::vector<std::uint8_t> Read(int count) override;
+  void DiscardInput() override { Read(static_cast<int>(m_pending.size())); }
   bool WaitForBytes(int count, QDeadlineTimer deadline) override;
 
   SensorSimulator& Simulator() { return *m_sim; }

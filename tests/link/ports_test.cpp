@@ -49,6 +49,7 @@ class FakeLine final : public SerialLine {
     }
     return out;
   }
+  void DiscardInput() override { input.clear(); }
   bool WaitForBytes(int count, QDeadlineTimer deadline) override {
     while (BytesAvailable() < count) {
       const qint64 left = deadline.remainingTime();
