@@ -294,18 +294,21 @@ int Sensitivity(Context& ctx, std::span<const std::string> args) {
   return kExitOk;
 }
 
+#define RKT_LINE_OPTIONS "(--port PORT | --simulate) [--noecho] [--detect-timeout MS] [--read-timeout MS]"
+
 constexpr Command kSensorCommands[] = {
     {"ports", "", "Lists the serial ports of this computer.", Ports},
-    {"test", "(--port PORT | --simulate) [--noecho]", "Tests the communication with the sensor.", Test},
-    {"read", "(--port PORT | --simulate) [--noecho] [--defaults] [-o FILE.RKT] [--json]",
+    {"test", RKT_LINE_OPTIONS, "Tests the communication with the sensor.", Test},
+    {"read", RKT_LINE_OPTIONS " [--defaults] [-o FILE.RKT] [--json]",
      "Reads the sensor (its factory settings with --defaults), shows it like 'show' and with -o saves it.", Read},
-    {"write", "(--port PORT | --simulate) [--noecho] FILE.RKT",
-     "Writes a parameter file to the sensor after checking its lock and type.", Write},
-    {"sensitivity", "(--port PORT | --simulate) [--noecho] (read | write VALUE)",
-     "Reads the sensor's sensitivity, or writes VALUE (0..92). Every sensor command also takes "
-     "--detect-timeout MS and --read-timeout MS.",
+    {"write", RKT_LINE_OPTIONS " FILE.RKT", "Writes a parameter file to the sensor after checking its lock and type.",
+     Write},
+    {"sensitivity", RKT_LINE_OPTIONS " (read | write VALUE)",
+     "Reads the sensor's sensitivity, or writes VALUE (0..92) and leaves the second sensitivity byte as it was.",
      Sensitivity},
 };
+
+#undef RKT_LINE_OPTIONS
 
 }  // namespace
 

@@ -31,9 +31,16 @@ void OnSignal(int) {
 int Usage(const char* problem) {
   if (problem) std::cerr << "rkt410-sim: " << problem << "\n";
   std::cerr << "Usage: rkt410-sim --link PATH [--noecho] [--baud-timing] [--state FILE.json] [--type N] [--locked]\n"
+               "                  [--idle-timeout MS]\n"
                "  Creates a pseudo-terminal with a simulated RKT 410 sensor, makes PATH a symbolic\n"
                "  link to it, prints the device name and serves until SIGINT or SIGTERM; then\n"
-               "  writes the sensor's memory to --state when given.\n";
+               "  writes the sensor's memory to --state when given (read from it at start when\n"
+               "  it exists).\n"
+               "  --noecho        the interface does not repeat the bytes the PC sends\n"
+               "  --baud-timing   bytes take their time on a 1200-baud line (11 bits each)\n"
+               "  --type N        type code (default 1)\n"
+               "  --locked        programming lock on\n"
+               "  --idle-timeout  a command left unfinished is dropped after MS without a byte (150)\n";
   return 2;
 }
 

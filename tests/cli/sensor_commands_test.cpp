@@ -127,6 +127,14 @@ TEST(SensorCommands, AgainstTheSimulatorOnAPseudoTerminal) {
     EXPECT_EQ(r.out, "Empfindlichkeit: 30\n") << "echo " << echo;
   }
 }
+
+TEST(SensorCommands, LockedSimulatorRefusesTheWrite) {
+  test::SimProcess sim(RKT_SIM_PATH, {"--type", "5", "--locked"});
+  ASSERT_TRUE(sim.Running());
+  const CliRun r = Cli({"write", "--port", sim.Link(), kSample});
+  EXPECT_EQ(r.rc, kExitFailure);
+  EXPECT_EQ(r.err, MessageDisplayText(32) + "\n");
+}
 #endif
 
 }  // namespace
