@@ -5,6 +5,7 @@
 #include <ctime>
 #include <deque>
 
+#include "link/port_list.h"
 #include "link/ports.h"
 #include "link/sensor_user.h"
 #include "support/link_rig.h"
@@ -111,6 +112,14 @@ TEST(PortNames, OnlyComNamesAreNumbered) {
   };
   for (const auto& r : rows)
     EXPECT_EQ(SystemPortName(r.name, r.windows), r.expected) << r.name << (r.windows ? " on Windows" : " elsewhere");
+}
+
+TEST(PortList, DropsRepeatsAndIsNeverEmpty) {
+  EXPECT_EQ(PortListFrom({"/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyUSB0"}, false),
+            (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyS0"}));
+  EXPECT_EQ(PortListFrom({}, false), std::vector<std::string>{"/dev/ttyS0"});
+  EXPECT_EQ(PortListFrom({""}, true), std::vector<std::string>{"COM1"});
+  EXPECT_FALSE(ListSerialPorts().empty());
 }
 
 TEST_F(PortsFixture, OpenPortWithEmptyNameChangesNothing) {
