@@ -30,6 +30,7 @@ struct Command {
 
 // The commands of each area, in the order --help lists them.
 std::span<const Command> FileCommands();
+std::span<const Command> SensorCommands();
 std::span<const Command> OutputCommands();
 
 // Runs one command line (without the program name).

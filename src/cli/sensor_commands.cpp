@@ -1,0 +1,317 @@
+// Commands that talk to a sensor, on a serial port or on the built-in
+// simulated sensor. They answer no questions: Retry is never chosen, a
+// question is answered No, and Ctrl-C acts as the progress dialog's Cancel.
+#include <QCoreApplication>
+#include <charconv>
+#include <csignal>
+#include <memory>
+#include <optional>
+#include <ostream>
+
+#include "cli/cli.h"
+#include "cli/describe.h"
+#include "link/port_list.h"
+#include "link/ports.h"
+#include "link/qt_serial_line.h"
+#include "link/sensor.h"
+#include "model/data_set.h"
+#include "model/parameter_file.h"
+#include "sim/simulated_line.h"
+#include "text/messages.h"
+
+namespace rkt::cli {
+
+namespace {
+
+volatile std::sig_atomic_t g_cancelled = 0;
+
+void OnInterrupt(int) {
+  g_cancelled = 1;
+  std::signal(SIGINT, SIG_DFL);
+}
+
+// Ctrl-C while a command runs: the first one cancels like the dialog's
+// Cancel button; a second one ends the program at once.
+class InterruptScope {
+ public:
+  InterruptScope() {
+    g_cancelled = 0;
+    m_previous = std::signal(SIGINT, OnInterrupt);
+  }
+  ~InterruptScope() { std::signal(SIGINT, m_previous == SIG_ERR ? SIG_DFL : m_previous); }
+
+ private:
+  void (*m_previous)(int) = SIG_DFL;
+};
+
+void EnsureEventLoop() {
+  if (QCoreApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "rkt410-cli";
+  static char* argv[] = {name, nullptr};
+  static QCoreApplication app(argc, argv);
+}
+
+class CliUser final : public link::SensorUser {
+ public:
+  CliUser(Context& ctx, DataSet& data) : m_ctx(ctx), m_data(data) {}
+
+  void ShowForm(int, int) override {}
+  bool IncBar(int) override { return g_cancelled == 0; }
+  void UnloadForm() override {}
+  int ShowMessage(int number, int buttons, int) override {
+    if (number == msg::kCommunicationOk) {
+      m_ctx.out << MessageDisplayText(number) << "\n";
+    } else {
+      m_ctx.err << MessageDisplayText(number) << "\n";
+      m_reported = true;
+    }
+    if (buttons == link::kButtonsYesNo) return link::kAnswerNo;
+    if (buttons == link::kButtonsRetryCancel) return link::kAnswerCancel;
+    return link::kAnswerOk;
+  }
+  bool AskWriteSensitivity() override { return true; }
+  bool DataChanged(bool) override { return false; }
+  void FillPanel() override {}
+  void ReadPanel() override {}
+  void ShowSensitivity() override {}
+  void TakeSensitivity() override {
+    if (m_sensitivity) m_data.SetValue(ValueId::Sensitivity, *m_sensitivity);
+  }
+  void SetDataAvailable(bool) override {}
+  void SetSensitivityAvailable(bool) override {}
+  void RefreshOverview() override {}
+  void HideSensorFrame() override {}
+  void ShowConnected(bool) override {}
+
+  void SetSensitivity(int value) { m_sensitivity = value; }
+  bool Reported() const { return m_reported; }
+
+ private:
+  Context& m_ctx;
+  DataSet& m_data;
+  std::optional<int> m_sensitivity;
+  bool m_reported = false;
+};
+
+struct LinkOptions {
+  std::optional<std::string> port;
+  bool simulate = false;
+  link::PortSettings settings;
+  // Command-specific.
+  bool defaults = false;
+  bool json = false;
+  std::optional<std::string> output;
+  std::vector<std::string> positional;
+};
+
+std::optional<int> ParseMs(const std::string& s) {
+  int v = 0;
+  const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (ec != std::errc() || ptr != s.data() + s.size() || v <= 0 || v > 32767) return std::nullopt;
+  return v;
+}
+
+// Parses the line options and those the command allows; nullopt after a
+// usage error has been reported.
+std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::span<const std::string> args,
+                                 bool readOptions) {
+  LinkOptions o;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> const std::string* {
+      if (i + 1 >= args.size()) {
+        UsageError(ctx, command, a + " needs a value");
+        return nullptr;
+      }
+      return &args[++i];
+    };
+    if (a == "--port") {
+      const std::string* v = value();
+      if (!v) return std::nullopt;
+      o.port = *v;
+    } else if (a == "--simulate") {
+      o.simulate = true;
+    } else if (a == "--noecho") {
+      o.settings.echo = false;
+    } else if (a == "--detect-timeout" || a == "--read-timeout") {
+      const std::string* v = value();
+      if (!v) return std::nullopt;
+      const auto ms = ParseMs(*v);
+      if (!ms) {
+        UsageError(ctx, command, a + " needs milliseconds between 1 and 32767");
+        return std::nullopt;
+      }
+      (a == "--detect-timeout" ? o.settings.detectTimeout : o.settings.readTimeout) = *ms;
+    } else if (readOptions && a == "--defaults") {
+      o.defaults = true;
+    } else if (readOptions && a == "--json") {
+      o.json = true;
+    } else if (readOptions && (a == "-o" || a == "--output")) {
+      const std::string* v = value();
+      if (!v) return std::nullopt;
+      o.output = *v;
+    } else if (a.size() > 1 && a[0] == '-' && !(a.size() > 1 && std::isdigit(static_cast<unsigned char>(a[1])))) {
+      UsageError(ctx, command, "unknown option '" + a + "'");
+      return std::nullopt;
+    } else {
+      o.positional.push_back(a);
+    }
+  }
+  if (o.simulate == o.port.has_value()) {
+    UsageError(ctx, command, "give either --port PORT or --simulate");
+    return std::nullopt;
+  }
+  return o;
+}
+
+// A data set, the port and the sensor operations on it for one command.
+class Session {
+ public:
+  Session(Context& ctx, const LinkOptions& o) : m_ctx(ctx), m_user(ctx, m_data) {
+    EnsureEventLoop();
+    std::unique_ptr<link::SerialLine> line;
+    if (o.simulate) {
+      sim::SimConfig config;
+      config.echo = o.settings.echo;
+      line = std::make_unique<sim::SimulatedLine>(std::make_shared<sim::SensorSimulator>(config));
+    } else {
+      line = std::make_unique<link::QtSerialLine>();
+    }
+    m_ports = std::make_unique<link::Ports>(std::move(line));
+    m_ports->InitPorts(o.settings);
+    m_ports->onOpenFailed = [this](const link::OpenFailure& f) {
+      m_ctx.err << MessageDisplayText(msg::kPortInit) << "\n";
+      const std::string hint = link::PermissionHint(f);
+      m_ctx.err << (hint.empty() ? f.result.device + ": " + f.result.error : hint) << "\n";
+      return link::kAnswerCancel;
+    };
+    m_ports->OpenPort(o.simulate ? "SIM" : *o.port);
+    m_sensor = std::make_unique<link::Sensor>(*m_ports, m_data, m_user);
+  }
+
+  bool Open() const { return m_ports->IsPortOpen(); }
+  DataSet& Data() { return m_data; }
+  link::Sensor& Sensor() { return *m_sensor; }
+  CliUser& User() { return m_user; }
+
+  // Exit status after an operation: a failure has printed its message
+  // already, except a cancel, which the operations never report.
+  int Finish(bool ok) {
+    if (ok) return kExitOk;
+    if (g_cancelled) m_ctx.err << MessageDisplayText(link::kCodeUserAbort) << "\n";
+    else if (!m_user.Reported()) m_ctx.err << MessageDisplayText(msg::kNoSensor) << "\n";
+    return kExitFailure;
+  }
+
+ private:
+  Context& m_ctx;
+  DataSet m_data;
+  CliUser m_user;
+  std::unique_ptr<link::Ports> m_ports;
+  std::unique_ptr<link::Sensor> m_sensor;
+};
+
+int Ports(Context& ctx, std::span<const std::string> args) {
+  if (!args.empty()) return UsageError(ctx, "ports", "takes no arguments");
+  EnsureEventLoop();
+  for (const std::string& p : link::ListSerialPorts()) ctx.out << p << "\n";
+  return kExitOk;
+}
+
+int Test(Context& ctx, std::span<const std::string> args) {
+  const auto o = Parse(ctx, "test", args, false);
+  if (!o) return kExitUsage;
+  if (!o->positional.empty()) return UsageError(ctx, "test", "takes no file or value");
+  InterruptScope interrupt;
+  Session s(ctx, *o);
+  if (!s.Open()) return kExitFailure;
+  return s.Finish(s.Sensor().CommunicationTest());
+}
+
+int Read(Context& ctx, std::span<const std::string> args) {
+  const auto o = Parse(ctx, "read", args, true);
+  if (!o) return kExitUsage;
+  if (!o->positional.empty()) return UsageError(ctx, "read", "takes no positional argument");
+  InterruptScope interrupt;
+  Session s(ctx, *o);
+  if (!s.Open()) return kExitFailure;
+  if (const int rc = s.Finish(s.Sensor().SensorRead(o->defaults)); rc != kExitOk) return rc;
+  if (o->output) {
+    const SaveResult saved = SaveParameterFile(s.Data(), *o->output);
+    if (!saved.ok) {
+      ctx.err << MessageDisplayText(msg::kSaveFailed) << "\n" << saved.path << ": " << saved.error << "\n";
+      return kExitFailure;
+    }
+  }
+  ctx.out << (o->json ? DescribeJson(s.Data()) : DescribeText(s.Data()));
+  return kExitOk;
+}
+
+int Write(Context& ctx, std::span<const std::string> args) {
+  const auto o = Parse(ctx, "write", args, false);
+  if (!o) return kExitUsage;
+  if (o->positional.size() != 1) return UsageError(ctx, "write", "expected one parameter file");
+  const std::string& path = o->positional[0];
+  DataSet file;
+  if (LoadParameterFile(file, path) != LoadStatus::Ok) {
+    ctx.err << MessageDisplayText(msg::kInvalidFile) << "\n" << path << "\n";
+    return kExitFailure;
+  }
+  InterruptScope interrupt;
+  Session s(ctx, *o);
+  if (!s.Open()) return kExitFailure;
+  // Checked before the port was opened; loaded again into the session's set.
+  LoadParameterFile(s.Data(), path);
+  return s.Finish(s.Sensor().SensorWrite());
+}
+
+int Sensitivity(Context& ctx, std::span<const std::string> args) {
+  const auto o = Parse(ctx, "sensitivity", args, false);
+  if (!o) return kExitUsage;
+  const auto& pos = o->positional;
+  const bool isRead = pos.size() == 1 && pos[0] == "read";
+  const bool isWrite = pos.size() == 2 && pos[0] == "write";
+  if (!isRead && !isWrite) return UsageError(ctx, "sensitivity", "expected 'read' or 'write VALUE'");
+  int value = 0;
+  if (isWrite) {
+    const auto [ptr, ec] = std::from_chars(pos[1].data(), pos[1].data() + pos[1].size(), value);
+    if (ec != std::errc() || ptr != pos[1].data() + pos[1].size() || value < 0 || value > 92)
+      return UsageError(ctx, "sensitivity", "VALUE must be a whole number from 0 to 92");
+  }
+  InterruptScope interrupt;
+  Session s(ctx, *o);
+  if (!s.Open()) return kExitFailure;
+  // Both ways start by reading the sensor's two sensitivity bytes, so that a
+  // write sends the second one back unchanged.
+  if (const int rc = s.Finish(s.Sensor().ReadSensitivity() && s.Data().SensitivityValid() == 1); rc != kExitOk)
+    return rc;
+  if (isWrite) {
+    s.User().SetSensitivity(value);
+    if (const int rc = s.Finish(s.Sensor().WriteSensitivity()); rc != kExitOk) return rc;
+  }
+  ctx.out << "Empfindlichkeit: " << s.Data().GetInt(ValueId::Sensitivity, kWorkingCopy) << "\n";
+  return kExitOk;
+}
+
+#define RKT_LINE_OPTIONS "(--port PORT | --simulate) [--noecho] [--detect-timeout MS] [--read-timeout MS]"
+
+constexpr Command kSensorCommands[] = {
+    {"ports", "", "Lists the serial ports of this computer.", Ports},
+    {"test", RKT_LINE_OPTIONS, "Tests the communication with the sensor.", Test},
+    {"read", RKT_LINE_OPTIONS " [--defaults] [-o FILE.RKT] [--json]",
+     "Reads the sensor (its factory settings with --defaults), shows it like 'show' and with -o saves it.", Read},
+    {"write", RKT_LINE_OPTIONS " FILE.RKT", "Writes a parameter file to the sensor after checking its lock and type.",
+     Write},
+    {"sensitivity", RKT_LINE_OPTIONS " (read | write VALUE)",
+     "Reads the sensor's sensitivity, or writes VALUE (0..92) and leaves the second sensitivity byte as it was.",
+     Sensitivity},
+};
+
+#undef RKT_LINE_OPTIONS
+
+}  // namespace
+
+std::span<const Command> SensorCommands() { return kSensorCommands; }
+
+}  // namespace rkt::cli

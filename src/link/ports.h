@@ -1,0 +1,118 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/serial_line.h"
+
+// The one serial port the program talks to the sensor through: open and
+// close, send with echo handling, receive a fixed count within two time-out
+// periods, receive a protocol byte with its complement, wait one period.
+namespace rkt::link {
+
+inline constexpr int kDefaultDetectTimeout = 100;
+inline constexpr int kDefaultReadTimeout = 200;
+inline constexpr int kDefaultWriteTimeout = 300;
+
+// Receive status values.
+inline constexpr int kReceiveOk = 1;
+inline constexpr int kNoAnswer = -1;
+inline constexpr int kComplementError = -2;
+
+// A time-out setting in milliseconds: its leading number, or `fallback` when
+// the text is no number or the number is not positive (a wait with such a
+// time-out would never end). Values beyond a 16-bit integer are capped.
+int TimeoutFromSetting(std::string_view text, int fallback);
+// The interface repeats every byte sent unless the setting is "noecho" (any case).
+bool EchoFromSetting(std::string_view text);
+
+struct PortSettings {
+  int detectTimeout = kDefaultDetectTimeout;
+  int readTimeout = kDefaultReadTimeout;
+  // The period of the parameter writes; fixed in the product, shorter in tests.
+  int writeTimeout = kDefaultWriteTimeout;
+  bool echo = true;
+};
+
+// What the open failure handler gets to tell the user.
+struct OpenFailure {
+  std::string name;
+  OpenResult result;
+};
+
+// The second line of the open-failure message when the user lacks the right
+// to open the device; "" when that is not the reason.
+std::string PermissionHint(const OpenFailure& failure);
+
+// The device QSerialPort is to open for a port name. Only a "COM" name has
+// its number taken from the fourth character on ("COM12" → 12); nullopt-like
+// "" when such a name carries no valid number. Other names (device paths,
+// links to pseudo-terminals) are used as they are.
+std::string SystemPortName(std::string_view name, bool windows);
+
+class Ports {
+ public:
+  explicit Ports(std::unique_ptr<SerialLine> line);
+  ~Ports();
+  Ports(const Ports&) = delete;
+  Ports& operator=(const Ports&) = delete;
+
+  // Takes the service values (time-outs guarded, echo mode); the port stays
+  // closed and the current time-out becomes the detect time-out.
+  void InitPorts(const PortSettings& settings);
+
+  // Opens the named port unless it is already the current name. A failure is
+  // handed to the open-failure handler, which returns the button pressed:
+  // Retry (4) tries again, anything else leaves the port closed.
+  void OpenPort(const std::string& name);
+  const std::string& CurrentPortName() const { return m_portName; }
+  bool IsPortOpen() const { return m_portOpen; }
+  void ClosePort();
+
+  void FlushInput();
+  // Transmits the first count bytes of text; with echo on, then takes the
+  // interface's echo of them out of the input.
+  void SendText(std::string_view text, int count);
+  void SendByte(std::uint8_t byte);
+  // count bytes into text and count as result, or 0 and text untouched when
+  // they do not arrive within two periods of the current time-out. Surplus
+  // bytes stay for the next receive.
+  int ReceiveText(std::string& text, int count);
+  // One protocol byte followed by its complement: kReceiveOk with the byte,
+  // kNoAnswer, or kComplementError.
+  int ReceiveByte(std::uint8_t& byte);
+  // Waits one period of the current time-out.
+  void WaitTimeout();
+  int SetTimeout(int ms);
+  int GetTimeout() const { return m_timeout; }
+
+  int DetectTimeout() const { return m_detectTimeout; }
+  int ReadTimeout() const { return m_readTimeout; }
+  int WriteTimeout() const { return m_writeTimeout; }
+  bool Echo() const { return m_echo; }
+
+  // Told the port name and whether it is open (the status bar's port field).
+  std::function<void(const std::string& name, bool open)> onPortShown;
+  // Asked what to do after a failed open; returns a button code.
+  std::function<int(const OpenFailure&)> onOpenFailed;
+
+  // Time spent in WaitTimeout so far, for the benchmark's floor.
+  long long WaitedMs() const { return m_waitedMs; }
+
+ private:
+  std::unique_ptr<SerialLine> m_line;
+  std::string m_portName;
+  bool m_portOpen = false;
+  int m_timeout = kDefaultDetectTimeout;
+  int m_detectTimeout = kDefaultDetectTimeout;
+  int m_readTimeout = kDefaultReadTimeout;
+  int m_writeTimeout = kDefaultWriteTimeout;
+  bool m_echo = true;
+  long long m_waitedMs = 0;
+};
+
+}  // namespace rkt::link

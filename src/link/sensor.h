@@ -1,0 +1,110 @@
+#pragma once
+
+#include <cstdint>
+
+#include "link/ports.h"
+#include "link/sensor_user.h"
+#include "model/data_set.h"
+
+// The sensor's command protocol ("V", "LQ", "LP", "PQ"), the transfer
+// sequences that move the data set, and the user-level operations built on
+// them. Results are 0 for success or an error code (1000 minus a status).
+namespace rkt::link {
+
+// Command status values (error code = 1000 - status).
+namespace status {
+inline constexpr int kOk = 0;
+inline constexpr int kNoAnswer = -1;
+inline constexpr int kComplementOrAddress = -2;
+inline constexpr int kWrongBlock = -5;
+inline constexpr int kWriteAcknowledge = -10;
+inline constexpr int kWriteStatus1 = -11;
+inline constexpr int kWriteStatus2 = -12;
+inline constexpr int kConfirmation = -20;
+inline constexpr int kRefused = -21;
+inline constexpr int kUserAbort = -30;
+}  // namespace status
+
+inline constexpr int kCodeUserAbort = 1030;
+inline constexpr int kCommandAttempts = 5;
+inline constexpr int kPresenceAttempts = 30;
+
+// Sensor blocks.
+inline constexpr int kBlockIdent = 0;
+inline constexpr int kBlockParams = 1;
+inline constexpr int kBlockDefaults = 2;
+inline constexpr int kBlockName1 = 5;
+inline constexpr int kBlockName2 = 6;
+inline constexpr int kBlockName3 = 7;
+// Identification addresses.
+inline constexpr int kAddrPresence = 5;  // bit 0 set: treat the sensor as absent
+inline constexpr int kAddrTypeCode = 7;
+// Parameter address 1 holds the programming-lock bit (bit 2 clear = locked).
+inline constexpr int kAddrLock = 1;
+inline constexpr int kLockBit = 2;
+
+enum class CheckMode : int { Silent = 0, InOperation = 1, CommunicationTest = 2 };
+
+class Sensor {
+ public:
+  Sensor(Ports& ports, DataSet& data, SensorUser& user);
+
+  // Commands.
+  int CheckSensor(CheckMode mode);
+  int ReadParamByte(bool progress, int block, int address, std::uint8_t& value);
+  int ReadBlock(bool progress, int block, DataSet::Block& target);
+  int WriteParamByte(int address, std::uint8_t value);
+
+  // Transfer sequences: the data set from block 1 (or the factory settings
+  // from block 2) into the read copy; the working copy's parameter bytes to
+  // the sensor.
+  int ReadDataSet(bool defaults, bool progress);
+  int WriteDataSet();
+
+  // Operations. They return whether they did what was asked; anything the
+  // user needs to know has gone through SensorUser. An operation started
+  // while another exchange is running returns false and sends nothing.
+  bool SensorRead(bool defaults = false);
+  bool ReadData(bool progress, bool defaults);
+  bool SensorWrite();
+  // 0 writing may go on, -1 refused with a message, else an error code.
+  int CheckWritable(bool checkLock);
+  bool ReadSensitivity();
+  // Refuses (false, nothing sent) until the sensitivity has been read.
+  bool WriteSensitivity();
+  bool CommunicationTest();
+
+  bool OperationRunning() const { return m_running > 0; }
+  bool Busy() const { return m_busy; }
+  bool SensorConnected() const { return m_connected; }
+  // Attempt at which the last presence check stopped (31 when all failed).
+  int LastPresenceAttempt() const { return m_lastPresenceAttempt; }
+
+ private:
+  class BusyScope;
+  class RunningScope;
+
+  bool PresenceTest(bool progress);
+  int ReadParamByteOnce(int block, int address, std::uint8_t& value);
+  int ReadBlockOnce(int block, DataSet::Block& target);
+  int WriteParamByteOnce(int address, std::uint8_t value);
+  bool Ask(int code);  // reports an error code with Retry/Cancel; true for Retry
+  bool PrepareRetry(int attempt, bool progress);
+
+  bool SensorReadImpl(bool defaults);
+  bool ReadDataImpl(bool progress, bool defaults);
+  int WorkingTypeCode() const;
+
+  Ports& m_ports;
+  DataSet& m_data;
+  SensorUser& m_user;
+  int m_running = 0;
+  bool m_busy = false;
+  bool m_connected = false;
+  int m_lastPresenceAttempt = 0;
+};
+
+// The code an error shows: status → 1000 - status.
+constexpr int CodeOf(int st) { return st == 0 ? 0 : 1000 - st; }
+
+}  // namespace rkt::link

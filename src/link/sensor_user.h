@@ -1,0 +1,67 @@
+#pragma once
+
+// Everything the sensor operations need from the user's side: the progress
+// dialog, the numbered messages, the question about unsaved changes and the
+// main window's refreshes. The window implements it, and so do the command
+// line and the tests.
+namespace rkt::link {
+
+// Button sets of ShowMessage.
+inline constexpr int kButtonsOk = 0;
+inline constexpr int kButtonsYesNo = 4;
+inline constexpr int kButtonsRetryCancel = 5;
+// Buttons pressed.
+inline constexpr int kAnswerOk = 1;
+inline constexpr int kAnswerCancel = 2;
+inline constexpr int kAnswerRetry = 4;
+inline constexpr int kAnswerYes = 6;
+inline constexpr int kAnswerNo = 7;
+
+// Progress dialog kinds (its caption).
+enum ProgressKind : int {
+  kProgressWrite = 0,
+  kProgressRead = 1,
+  kProgressSearch = 2,
+  kProgressReadSensitivity = 3,
+  kProgressWriteSensitivity = 4,
+  kProgressReadDefaults = 5,
+};
+
+// Help contexts of the sensor messages.
+inline constexpr int kHelpNoSensor = 2000;
+inline constexpr int kHelpPort = 2001;
+inline constexpr int kHelpTypeChanged = 2002;
+inline constexpr int kHelpTransfer = 2003;
+
+class SensorUser {
+ public:
+  virtual ~SensorUser() = default;
+
+  // Progress dialog: open with a number of steps, advance (a negative count
+  // moves back; false once Cancel was pressed), close.
+  virtual void ShowForm(int kind, int steps) = 0;
+  virtual bool IncBar(int count) = 0;
+  virtual void UnloadForm() = 0;
+
+  // A numbered message with a button set; returns the button pressed.
+  virtual int ShowMessage(int number, int buttons, int helpContext) = 0;
+  // "Diese Funktion ändert die Empfindlichkeitseinstellungen des Sensors.
+  // Wollen Sie fortfahren?" — true for Yes.
+  virtual bool AskWriteSensitivity() = 0;
+  // Asks about unsaved changes; true when the caller must stop.
+  virtual bool DataChanged(bool progExit) = 0;
+
+  // Main window.
+  virtual void FillPanel() = 0;         // show the working copy in the panel
+  virtual void ReadPanel() = 0;         // take the controls into the working copy
+  virtual void ShowSensitivity() = 0;   // show the working copy's sensitivity
+  virtual void TakeSensitivity() = 0;   // take the sensitivity control into the working copy
+  virtual void SetDataAvailable(bool available) = 0;
+  virtual void SetSensitivityAvailable(bool available) = 0;
+  virtual void RefreshOverview() = 0;
+  virtual void HideSensorFrame() = 0;
+  // The status bar's connected / not connected picture.
+  virtual void ShowConnected(bool connected) = 0;
+};
+
+}  // namespace rkt::link

@@ -1,0 +1,234 @@
+#include "sim/sensor_simulator.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+
+namespace rkt::sim {
+
+namespace {
+
+void PutText(std::array<std::uint8_t, 16>& block, const std::string& text) {
+  block.fill(' ');
+  std::copy_n(text.begin(), std::min<std::size_t>(text.size(), 16), block.begin());
+}
+
+bool Fits(Fault f, Command c) {
+  switch (f) {
+    case Fault::WrongComplement:
+    case Fault::Silence: return true;
+    case Fault::WrongBlock: return c == Command::LQ || c == Command::LP;
+    case Fault::WrongAddress: return c == Command::LQ || c == Command::PQ;
+    case Fault::WrongAcknowledge:
+    case Fault::WrongConfirmation:
+    case Fault::ReadBackDiffers:
+    case Fault::StatusByte: return c == Command::PQ;
+  }
+  return false;
+}
+
+}  // namespace
+
+SensorSimulator::SensorSimulator(const SimConfig& config) : m_config(config) {
+  auto& ident = m_memory[0];
+  ident = {0x30, 0x39, 48, 25, 3, 2, 1, 0};  // serial 12345, made 48/25, version 3.2.1
+  ident[7] = static_cast<std::uint8_t>(config.typeCode);
+  PutText(m_memory[5], "RKT 410-" + std::to_string(config.typeCode));
+  m_memory[6].fill(' ');
+  m_memory[6][0] = 255;  // no second name part
+  PutText(m_memory[7], "Simulator");
+  // Current settings: static output, unlocked, sensitivity 50, 500 Hz,
+  // times 10 and 20, standard hysteresis.
+  m_memory[1] = {0x10, 0x04, 57, 9, 10, 20, 0, 0, 128, 0, 0, 0x20, 0, 0, 0, 0};
+  // Factory settings.
+  m_memory[2] = {0x10, 0x04, 47, 3, 1, 1, 0, 0, 128, 0, 0, 0x20, 0, 0, 0, 0};
+  if (config.locked) m_memory[1][1] &= static_cast<std::uint8_t>(~0x04);
+}
+
+int SensorSimulator::SlotOf(int block) {
+  return std::find(kBlocks.begin(), kBlocks.end(), block) != kBlocks.end() ? block : -1;
+}
+
+std::uint8_t SensorSimulator::Memory(int block, int address) const {
+  const int slot = SlotOf(block);
+  if (slot < 0 || address < 0 || address >= 16) return 0;
+  return m_memory[slot][address];
+}
+
+void SensorSimulator::SetMemory(int block, int address, std::uint8_t value) {
+  const int slot = SlotOf(block);
+  if (slot < 0 || address < 0 || address >= 16) return;
+  m_memory[slot][address] = value;
+}
+
+bool SensorSimulator::Locked() const { return (m_memory[1][1] & 0x04) == 0; }
+
+void SensorSimulator::InjectFault(const FaultPlan& plan) { m_faults.push_back(plan); }
+
+int SensorSimulator::CommandCount(Command c) const { return m_commandCount[static_cast<int>(c)]; }
+
+bool SensorSimulator::Has(Fault f) const { return std::find(m_hit.begin(), m_hit.end(), f) != m_hit.end(); }
+
+const FaultPlan* SensorSimulator::Active(Fault f) const {
+  for (const FaultPlan& p : m_faults)
+    if (p.fault == f) return &p;
+  return nullptr;
+}
+
+void SensorSimulator::StartCommand(Command c) {
+  ++m_commandCount[static_cast<int>(c)];
+  ++m_commandCount[static_cast<int>(Command::Any)];
+  m_command = c;
+  m_firstAnswer = true;
+  m_hit.clear();
+  for (FaultPlan& p : m_faults) {
+    if (p.times == 0 || (p.command != Command::Any && p.command != c) || !Fits(p.fault, c)) continue;
+    m_hit.push_back(p.fault);
+    if (p.times > 0) --p.times;
+  }
+}
+
+void SensorSimulator::Answer(std::uint8_t byte, std::vector<std::uint8_t>& out) {
+  auto complement = static_cast<std::uint8_t>(255 - byte);
+  if (m_firstAnswer && Has(Fault::WrongComplement)) complement ^= 0x01;
+  m_firstAnswer = false;
+  out.push_back(byte);
+  out.push_back(complement);
+}
+
+std::vector<TimedByte> SensorSimulator::Write(std::span<const std::uint8_t> bytes, Clock::time_point now) {
+  std::vector<TimedByte> result;
+  for (const std::uint8_t byte : bytes) {
+    Clock::time_point in = now;
+    if (m_config.baudTiming) {
+      in = std::max(now, m_wireFree) + kByteTime;
+      m_wireFree = in;
+    }
+    std::vector<std::uint8_t> out;
+    if (m_config.echo) out.push_back(byte);
+    Process(byte, in, out);
+    for (const std::uint8_t b : out) {
+      Clock::time_point at = in;
+      if (m_config.baudTiming) {
+        at = std::max(in, m_wireFree) + kByteTime;
+        m_wireFree = at;
+      }
+      result.push_back({b, at});
+    }
+  }
+  return result;
+}
+
+void SensorSimulator::Process(std::uint8_t byte, Clock::time_point at, std::vector<std::uint8_t>& out) {
+  if (m_state != State::Idle && m_lastByte && at - *m_lastByte > m_config.idleTimeout) m_state = State::Idle;
+  m_lastByte = at;
+  switch (m_state) {
+    case State::Deaf: return;
+    case State::GotL:
+    case State::GotP:
+      if (byte == 'Q' || (m_state == State::GotL && byte == 'P')) {
+        const Command c = m_state == State::GotP ? Command::PQ : byte == 'Q' ? Command::LQ : Command::LP;
+        StartCommand(c);
+        if (Has(Fault::Silence)) {
+          m_state = State::Deaf;
+        } else if (c == Command::PQ) {
+          Answer(Has(Fault::WrongAcknowledge) ? 0x02 : 0x01, out);
+          m_state = State::PqAddress;
+        } else {
+          m_state = c == Command::LQ ? State::LqBlock : State::LpBlock;
+        }
+        return;
+      }
+      m_state = State::Idle;
+      [[fallthrough]];
+    case State::Idle:
+      if (byte == 'V') {
+        StartCommand(Command::V);
+        if (!Has(Fault::Silence)) Answer(0x11, out);
+      } else if (byte == 'L') {
+        m_state = State::GotL;
+      } else if (byte == 'P') {
+        m_state = State::GotP;
+      }
+      return;
+    case State::LqBlock:
+    case State::LpBlock:
+      m_block = byte;
+      Answer(static_cast<std::uint8_t>(Has(Fault::WrongBlock) ? byte + 1 : byte), out);
+      if (m_state == State::LpBlock) {
+        for (int a = 0; a < 16; ++a) Answer(Memory(m_block, a), out);
+        m_state = State::Idle;
+      } else {
+        m_state = State::LqAddress;
+      }
+      return;
+    case State::LqAddress:
+      Answer(static_cast<std::uint8_t>(Has(Fault::WrongAddress) ? byte + 1 : byte), out);
+      Answer(Memory(m_block, byte), out);
+      m_state = State::Idle;
+      return;
+    case State::PqAddress:
+      m_address = byte;
+      Answer(static_cast<std::uint8_t>(Has(Fault::WrongAddress) ? byte + 1 : byte), out);
+      m_state = State::PqData;
+      return;
+    case State::PqData: {
+      std::uint8_t st = Locked() ? 1 : 0;
+      if (Has(Fault::StatusByte)) st = static_cast<std::uint8_t>(Active(Fault::StatusByte)->value);
+      Answer(st, out);
+      if (st != 0 || m_address < 0 || m_address >= 16) {
+        m_state = State::Idle;
+        return;
+      }
+      if (Has(Fault::ReadBackDiffers)) {
+        m_reported = static_cast<std::uint8_t>(byte + 1);
+      } else {
+        SetMemory(1, m_address, byte);
+        m_stored.emplace_back(m_address, byte);
+        m_reported = byte;
+      }
+      Answer(m_reported, out);
+      m_state = State::PqConfirm;
+      return;
+    }
+    case State::PqConfirm:
+      Answer(Has(Fault::WrongConfirmation) ? static_cast<std::uint8_t>(byte ^ 0xFF) : byte, out);
+      m_state = State::Idle;
+      return;
+  }
+}
+
+std::string SensorSimulator::SaveState() const {
+  QJsonObject blocks;
+  for (const int b : kBlocks) {
+    QJsonArray bytes;
+    for (const std::uint8_t v : m_memory[b]) bytes.append(v);
+    blocks.insert(QString::number(b), bytes);
+  }
+  QJsonObject root;
+  root.insert("blocks", blocks);
+  return QJsonDocument(root).toJson().toStdString();
+}
+
+bool SensorSimulator::LoadState(const std::string& json) {
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json));
+  if (!doc.isObject() || !doc.object().value("blocks").isObject()) return false;
+  const QJsonObject blocks = doc.object().value("blocks").toObject();
+  auto memory = m_memory;
+  for (const int b : kBlocks) {
+    const QJsonValue v = blocks.value(QString::number(b));
+    if (v.isUndefined()) continue;
+    const QJsonArray bytes = v.toArray();
+    if (!v.isArray() || bytes.size() != 16) return false;
+    for (int i = 0; i < 16; ++i) {
+      const int x = bytes.at(i).toInt(-1);
+      if (x < 0 || x > 255) return false;
+      memory[b][i] = static_cast<std::uint8_t>(x);
+    }
+  }
+  m_memory = memory;
+  return true;
+}
+
+}  // namespace rkt::sim

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QTimer>
+#include <deque>
+#include <memory>
+
+#include "link/serial_line.h"
+#include "sim/sensor_simulator.h"
+
+namespace rkt::sim {
+
+// The simulated sensor as a serial line in the same process: what the PC
+// writes goes straight to the simulator, its answers become readable at the
+// moment the simulator says they are complete.
+class SimulatedLine final : public link::SerialLine {
+ public:
+  explicit SimulatedLine(std::shared_ptr<SensorSimulator> sim);
+
+  link::OpenResult Open(const std::string& name) override;
+  void Close() override;
+  bool IsOpen() const override { return m_open; }
+  void Write(std::span<const std::uint8_t> bytes) override;
+  int BytesAvailable() override;
+  std::vector<std::uint8_t> Read(int count) override;
+  void DiscardInput() override { Read(static_cast<int>(m_pending.size())); }
+  bool WaitForBytes(int count, QDeadlineTimer deadline) override;
+
+  SensorSimulator& Simulator() { return *m_sim; }
+  // Makes the next opens fail with this result (tests).
+  void FailOpens(const link::OpenResult& result, int times);
+  int OpenCount() const { return m_openCount; }
+  const std::string& OpenedName() const { return m_openedName; }
+  long long BytesWritten() const { return m_written; }
+
+ private:
+  std::shared_ptr<SensorSimulator> m_sim;
+  std::deque<TimedByte> m_pending;
+  QTimer m_timer;
+  bool m_open = false;
+  int m_openCount = 0;
+  std::string m_openedName;
+  link::OpenResult m_failure;
+  int m_failures = 0;
+  long long m_written = 0;
+};
+
+}  // namespace rkt::sim

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "support/link_rig.h"
+#include "support/sim_process.h"
+#include "text/messages.h"
+
+namespace rkt::cli {
+namespace {
+
+struct CliRun {
+  int rc;
+  std::string out;
+  std::string err;
+};
+
+CliRun Cli(const std::vector<std::string>& args) {
+  std::ostringstream out;
+  std::ostringstream err;
+  const int rc = RunCli(args, out, err);
+  return {rc, out.str(), err.str()};
+}
+
+std::string Joined(const std::vector<std::string>& args) {
+  std::string s;
+  for (const auto& a : args) s += a + " ";
+  return s;
+}
+
+const std::string kSample = std::string(RKT_SOURCE_DIR) + "/resources/samples/sample.RKT";
+
+TEST(SensorCommands, UsageErrors) {
+  const std::vector<std::vector<std::string>> rows = {
+      {"read"},
+      {"read", "--simulate", "--port", "/dev/ttyS0"},
+      {"read", "--simulate", "--frobnicate"},
+      {"test", "--simulate", "--read-timeout", "0"},
+      {"test", "--simulate", "--detect-timeout", "ten"},
+      {"sensitivity", "--simulate"},
+      {"sensitivity", "--simulate", "write", "93"},
+      {"sensitivity", "--simulate", "write", "-1"},
+      {"sensitivity", "--simulate", "write", "4x"},
+      {"write", "--simulate"},
+      {"ports", "extra"},
+  };
+  for (const auto& args : rows) {
+    const CliRun r = Cli(args);
+    EXPECT_EQ(r.rc, kExitUsage) << Joined(args);
+    EXPECT_NE(r.err.find("Usage:"), std::string::npos) << Joined(args);
+  }
+}
+
+TEST(SensorCommands, SimulatedSensorReadTestAndSensitivity) {
+  for (const std::string echo : {"", "--noecho"}) {
+    std::vector<std::string> line = {"--simulate"};
+    if (!echo.empty()) line.push_back(echo);
+    auto with = [&](std::vector<std::string> args) {
+      args.insert(args.begin() + 1, line.begin(), line.end());
+      return args;
+    };
+    CliRun r = Cli(with({"test"}));
+    EXPECT_EQ(r.rc, kExitOk) << echo << r.err;
+    EXPECT_EQ(r.out, "Kommunikation ok!\n") << echo;
+
+    r = Cli(with({"read", "--json"}));
+    EXPECT_EQ(r.rc, kExitOk) << echo << r.err;
+    EXPECT_NE(r.out.find("\"typeCode\": 1"), std::string::npos) << echo << r.out;
+
+    r = Cli(with({"sensitivity", "write", "33"}));
+    EXPECT_EQ(r.rc, kExitOk) << echo << r.err;
+    EXPECT_EQ(r.out, "Empfindlichkeit: 33\n") << echo;
+  }
+}
+
+TEST(SensorCommands, ReadSavesAFileThatWritesBack) {
+  QTemporaryDir dir;
+  const std::string file = dir.filePath("read.RKT").toStdString();
+  CliRun r = Cli({"read", "--simulate", "-o", file});
+  ASSERT_EQ(r.rc, kExitOk) << r.err;
+  r = Cli({"write", "--simulate", file});
+  EXPECT_EQ(r.rc, kExitOk) << r.err;
+  EXPECT_EQ(r.err, "");
+}
+
+TEST(SensorCommands, FailuresPrintTheMessageAndExitOne) {
+  const struct {
+    std::vector<std::string> args;
+    int message;
+  } rows[] = {
+      {{"write", "--simulate", kSample}, 30},  // a type 5 file, a type 1 sensor
+      {{"read", "--port", "/nonexistent/rkt-port"}, 2},
+      {{"write", "--simulate", "/nonexistent/file.RKT"}, 20},
+  };
+  for (const auto& row : rows) {
+    const CliRun r = Cli(row.args);
+    EXPECT_EQ(r.rc, kExitFailure) << Joined(row.args);
+    EXPECT_EQ(r.err.rfind(MessageDisplayText(row.message), 0), 0u) << Joined(row.args) << "\n" << r.err;
+  }
+}
+
+#ifdef RKT_SIM_PATH
+TEST(SensorCommands, AgainstTheSimulatorOnAPseudoTerminal) {
+  for (const bool echo : {true, false}) {
+    QStringList simArgs{"--type", "6"};
+    if (!echo) simArgs << "--noecho";
+    test::SimProcess sim(RKT_SIM_PATH, simArgs);
+    ASSERT_TRUE(sim.Running());
+    std::vector<std::string> line = {"--port", sim.Link()};
+    if (!echo) line.push_back("--noecho");
+    auto with = [&](std::vector<std::string> args) {
+      args.insert(args.begin() + 1, line.begin(), line.end());
+      return args;
+    };
+    CliRun r = Cli(with({"write", kSample}));
+    ASSERT_EQ(r.rc, kExitOk) << "echo " << echo << ": " << r.err;
+    r = Cli(with({"read", "--json"}));
+    ASSERT_EQ(r.rc, kExitOk) << r.err;
+    EXPECT_NE(r.out.find("\"parameters\": [21,69,0,17,13,120,16,0,0,0,0,32,0,0,0,0]"), std::string::npos)
+        << "echo " << echo << "\n" << r.out;
+    r = Cli(with({"sensitivity", "write", "30"}));
+    EXPECT_EQ(r.rc, kExitOk) << r.err;
+    r = Cli(with({"sensitivity", "read"}));
+    EXPECT_EQ(r.rc, kExitOk) << r.err;
+    EXPECT_EQ(r.out, "Empfindlichkeit: 30\n") << "echo " << echo;
+  }
+}
+
+TEST(SensorCommands, LockedSimulatorRefusesTheWrite) {
+  test::SimProcess sim(RKT_SIM_PATH, {"--type", "5", "--locked"});
+  ASSERT_TRUE(sim.Running());
+  const CliRun r = Cli({"write", "--port", sim.Link(), kSample});
+  EXPECT_EQ(r.rc, kExitFailure);
+  EXPECT_EQ(r.err, MessageDisplayText(32) + "\n");
+}
+#endif
+
+}  // namespace
+}  // namespace rkt::cli

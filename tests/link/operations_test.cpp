@@ -1,0 +1,290 @@
+// The user-level sensor operations against the simulated sensor: what they
+// do to the data set, the messages they show and what reaches the sensor.
+#include <gtest/gtest.h>
+
+#include "model/bit.h"
+#include "support/link_rig.h"
+
+namespace rkt::link {
+namespace {
+
+using sim::Command;
+using sim::Fault;
+using test::FastPorts;
+using test::FastSim;
+using test::Rig;
+
+sim::SimConfig SimOfType(int type, bool locked = false) {
+  sim::SimConfig c = FastSim();
+  c.typeCode = type;
+  c.locked = locked;
+  return c;
+}
+
+// A working copy as a read would leave it, ready to be written back.
+void ReadFirst(Rig& rig) {
+  ASSERT_TRUE(rig.sensor->SensorRead());
+  rig.user = test::RecordingUser{};
+}
+
+TEST(SensorReadOp, TakesTheSensorIntoTheWorkingCopy) {
+  Rig rig(SimOfType(2));  // an even type: no bit is inverted
+  rig.data.Param(kWorkingCopy, param::kSensitivity) = 33;
+  rig.data.SetValue(ValueId::Comment, std::string("old comment"));
+  rig.data.SetValue(ValueId::Changed, true);
+  ASSERT_TRUE(rig.sensor->SensorRead());
+  for (int a : {0, 1, 3, 4, 5, 6, 11})
+    EXPECT_EQ(rig.data.Param(kWorkingCopy, a + 1), rig.sim->Memory(1, a)) << "address " << a;
+  EXPECT_EQ(rig.data.Param(kWorkingCopy, param::kSensitivity), 33) << "a read keeps the shown sensitivity";
+  EXPECT_EQ(rig.data.Ident(kWorkingCopy, ident::kTypeCode), 2);
+  EXPECT_EQ(rig.data.GetString(ValueId::TypeName, kWorkingCopy).substr(0, 9), "RKT 410-2");
+  EXPECT_EQ(rig.data.Comment(), "");
+  EXPECT_FALSE(rig.data.IsChanged());
+  EXPECT_EQ(rig.data.DataValid(), 1);
+  EXPECT_EQ(rig.user.forms, (std::vector<std::pair<int, int>>{{kProgressRead, 75}}));
+  EXPECT_EQ(rig.user.unloads, 1);
+  EXPECT_FALSE(rig.sensor->OperationRunning());
+  EXPECT_EQ(rig.ports->GetTimeout(), 10) << "the detect time-out is back";
+}
+
+TEST(SensorReadOp, DefaultsOfAnotherTypeAskFirst) {
+  for (const bool yes : {false, true}) {
+    Rig rig(SimOfType(3));
+    rig.data.GetBlock(BlockId::Identification, kWorkingCopy)[ident::kTypeCode] = 1;
+    if (yes) rig.user.answers = {kAnswerYes};
+    EXPECT_EQ(rig.sensor->SensorRead(true), yes);
+    ASSERT_FALSE(rig.user.messages.empty());
+    EXPECT_EQ(rig.user.messages[0].number, 31);
+    EXPECT_EQ(rig.user.messages[0].help, kHelpTypeChanged);
+    if (yes) {
+      EXPECT_EQ(rig.data.Ident(kWorkingCopy, ident::kTypeCode), 3);
+      EXPECT_EQ(rig.data.Param(kWorkingCopy, param::kSwitchingFrequency), rig.sim->Memory(2, 3));
+    } else {
+      EXPECT_EQ(rig.data.Ident(kWorkingCopy, ident::kTypeCode), 1) << "No changes nothing";
+    }
+  }
+}
+
+TEST(SensorReadOp, InvertsTheInputBitOnlyForOddVersionThreeTypes) {
+  const struct {
+    int type;
+    int version;
+    bool inverted;
+  } rows[] = {{1, 3, true}, {2, 3, false}, {15, 3, false}, {1, 4, false}, {5, 3, true}};
+  for (const auto& r : rows) {
+    Rig rig(SimOfType(r.type));
+    rig.sim->SetMemory(0, 4, static_cast<std::uint8_t>(r.version));
+    rig.sim->SetMemory(1, 1, 0x05);  // bit 0 set, unlocked
+    ASSERT_TRUE(rig.sensor->SensorRead()) << "type " << r.type;
+    EXPECT_EQ(GetBit(rig.data.Param(kWorkingCopy, param::kInput), 0), r.inverted ? 0 : 1)
+        << "type " << r.type << " version " << r.version;
+  }
+}
+
+TEST(SensorReadOp, FailureIsReportedWithRetry) {
+  Rig rig;
+  rig.sim->InjectFault({Fault::Silence, Command::LP, 5});
+  rig.user.answers = {kAnswerRetry};
+  EXPECT_TRUE(rig.sensor->SensorRead());
+  ASSERT_EQ(rig.user.messages.size(), 1u);
+  EXPECT_EQ(rig.user.messages[0].number, 1001);
+  EXPECT_EQ(rig.user.messages[0].buttons, kButtonsRetryCancel);
+  EXPECT_EQ(rig.user.messages[0].help, kHelpTransfer);
+  EXPECT_EQ(rig.user.forms.size(), 2u) << "Retry opens the progress dialog again";
+  EXPECT_EQ(rig.user.unloads, 2);
+}
+
+TEST(SensorReadOp, CancelShowsNothingAndKeepsTheData) {
+  Rig rig;
+  ReadFirst(rig);
+  const DataSet before = rig.data;
+  rig.sim->SetMemory(1, 3, 200);
+  rig.user.cancelAtInc = 10;  // at the third parameter byte of the read sequence
+  EXPECT_FALSE(rig.sensor->SensorRead());
+  EXPECT_TRUE(rig.user.messages.empty());
+  EXPECT_EQ(rig.user.unloads, 1);
+  EXPECT_FALSE(rig.sensor->OperationRunning());
+  for (const BlockId b : kAllBlocks) {
+    EXPECT_EQ(rig.data.GetBlock(b, kWorkingCopy), before.GetBlock(b, kWorkingCopy)) << "working copy";
+    EXPECT_EQ(rig.data.GetBlock(b, kReadCopy), before.GetBlock(b, kReadCopy)) << "read copy";
+  }
+}
+
+TEST(SensorReadOp, UnsavedChangesQuestionCanStopIt) {
+  Rig rig;
+  rig.user.stopOnDataChanged = true;
+  EXPECT_FALSE(rig.sensor->SensorRead());
+  EXPECT_TRUE(rig.user.forms.empty());
+  EXPECT_EQ(rig.sim->CommandCount(Command::Any), 0);
+}
+
+TEST(SensorWriteOp, WritesTheWorkingCopy) {
+  Rig rig;
+  ReadFirst(rig);
+  rig.data.SetValue(ValueId::TimeValue1, 99);
+  rig.data.SetValue(ValueId::SwitchingFrequency, 5);
+  ASSERT_TRUE(rig.sensor->SensorWrite());
+  EXPECT_EQ(rig.sim->Memory(1, 4), 99);
+  EXPECT_EQ(rig.sim->Memory(1, 3), 81);
+  EXPECT_EQ(rig.data.Param(kReadCopy, param::kTimeValue1), 99) << "the working copy became the read copy";
+  EXPECT_FALSE(rig.data.IsChanged());
+  EXPECT_TRUE(rig.user.messages.empty());
+  EXPECT_EQ(rig.user.forms, (std::vector<std::pair<int, int>>{{kProgressWrite, 80}}));
+  std::vector<int> order;
+  for (const auto& w : rig.sim->StoredWrites()) order.push_back(w.first);
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 3, 4, 5, 6, 11})) << "sensitivity bytes are not written";
+}
+
+TEST(SensorWriteOp, InvertsTheInputBitForOddSensorTypes) {
+  for (const int type : {1, 2}) {
+    Rig rig(SimOfType(type));
+    ReadFirst(rig);
+    rig.data.Param(kWorkingCopy, param::kInput) = 0x05;
+    ASSERT_TRUE(rig.sensor->SensorWrite()) << "type " << type;
+    EXPECT_EQ(rig.sim->Memory(1, 1), type % 2 == 1 ? 0x04 : 0x05) << "type " << type;
+    EXPECT_EQ(rig.data.Param(kWorkingCopy, param::kInput), 0x05) << "the working copy keeps the logical bit";
+  }
+}
+
+TEST(SensorWriteOp, SwitchingTheLockOnWritesAddressOneLast) {
+  Rig rig;
+  ReadFirst(rig);
+  rig.data.SetValue(ValueId::ProgramLock, 1);
+  rig.data.SetValue(ValueId::TimeValue2, 42);
+  ASSERT_TRUE(rig.sensor->SensorWrite());
+  ASSERT_FALSE(rig.sim->StoredWrites().empty());
+  EXPECT_EQ(rig.sim->StoredWrites().back().first, 1);
+  EXPECT_EQ(rig.sim->Memory(1, 5), 42) << "everything went in before the lock";
+  EXPECT_TRUE(rig.sim->Locked());
+}
+
+TEST(SensorWriteOp, RefusalsWriteNothingAndRestoreTheBackup) {
+  const struct {
+    const char* what;
+    int sensorType;
+    bool locked;
+    int message;
+  } rows[] = {{"locked sensor", 1, true, 32}, {"other type family", 3, false, 30}};
+  for (const auto& r : rows) {
+    Rig rig(SimOfType(r.sensorType, r.locked));
+    rig.data.GetBlock(BlockId::Identification, kWorkingCopy)[ident::kTypeCode] = 1;
+    rig.data.Param(kWorkingCopy, param::kTimeValue1) = 7;
+    rig.user.onReadPanel = [&] { rig.data.Param(kWorkingCopy, param::kTimeValue1) = 99; };
+    EXPECT_FALSE(rig.sensor->SensorWrite()) << r.what;
+    EXPECT_EQ(rig.user.MessageNumbers(), std::vector<int>{r.message}) << r.what;
+    EXPECT_EQ(rig.sim->CommandCount(Command::PQ), 0) << r.what;
+    EXPECT_EQ(rig.data.Param(kWorkingCopy, param::kTimeValue1), 7) << r.what << ": backup restored";
+  }
+}
+
+TEST(SensorWriteOp, FailedWriteReportsAndRestoresTheBackup) {
+  Rig rig;
+  ReadFirst(rig);
+  rig.data.Param(kWorkingCopy, param::kTimeValue1) = 7;
+  rig.user.onReadPanel = [&] { rig.data.Param(kWorkingCopy, param::kTimeValue1) = 99; };
+  rig.sim->InjectFault({Fault::StatusByte, Command::PQ, sim::kForever, 2});
+  EXPECT_FALSE(rig.sensor->SensorWrite());
+  ASSERT_EQ(rig.user.messages.size(), 1u);
+  EXPECT_EQ(rig.user.messages[0].number, 1012);
+  EXPECT_EQ(rig.user.messages[0].help, kHelpTransfer);
+  EXPECT_EQ(rig.data.Param(kWorkingCopy, param::kTimeValue1), 7);
+  EXPECT_FALSE(rig.sensor->OperationRunning());
+}
+
+TEST(SensorWriteOp, CancelShowsNoMessageAndRestoresTheBackup) {
+  Rig rig;
+  ReadFirst(rig);
+  rig.data.Param(kWorkingCopy, param::kTimeValue1) = 7;
+  rig.user.onReadPanel = [&] { rig.data.Param(kWorkingCopy, param::kTimeValue1) = 99; };
+  rig.user.cancelAtInc = 12;  // during the parameter writes
+  EXPECT_FALSE(rig.sensor->SensorWrite());
+  EXPECT_TRUE(rig.user.messages.empty());
+  EXPECT_EQ(rig.data.Param(kWorkingCopy, param::kTimeValue1), 7);
+}
+
+TEST(SensorWriteOp, RetryRepeatsTheCommentNotice) {
+  Rig rig;
+  ReadFirst(rig);
+  rig.data.SetValue(ValueId::CommentChanged, true);
+  rig.sim->InjectFault({Fault::ReadBackDiffers, Command::PQ, 5});
+  rig.user.answers = {kAnswerRetry};
+  EXPECT_TRUE(rig.sensor->SensorWrite());
+  EXPECT_EQ(rig.user.MessageNumbers(), (std::vector<int>{35, 1021, 35}));
+}
+
+TEST(SensitivityOps, ReadFromScratchThenWriteBothBytes) {
+  Rig rig;
+  rig.sim->SetMemory(1, 2, 50);
+  rig.sim->SetMemory(1, 8, 140);
+  ASSERT_TRUE(rig.sensor->ReadSensitivity());
+  EXPECT_EQ(rig.data.SensitivityValid(), 1);
+  EXPECT_EQ(rig.data.Param(kWorkingCopy, param::kSensitivity), 50);
+  EXPECT_EQ(rig.data.Param(kWorkingCopy, param::kSensitivity2), 140);
+  EXPECT_EQ(rig.user.forms.back(), (std::pair<int, int>{kProgressReadSensitivity, 10})) << "after a full read";
+
+  rig.data.SetValue(ValueId::Sensitivity, 20);
+  ASSERT_TRUE(rig.sensor->WriteSensitivity());
+  EXPECT_EQ(rig.sim->Memory(1, 2), 27);
+  EXPECT_EQ(rig.sim->Memory(1, 8), 140) << "the second byte goes back unchanged";
+  std::vector<int> order;
+  for (const auto& w : rig.sim->StoredWrites()) order.push_back(w.first);
+  EXPECT_EQ(order, (std::vector<int>{2, 8}));
+  EXPECT_EQ(rig.data.Param(kReadCopy, param::kSensitivity), 50) << "a sensitivity write leaves the read copy";
+}
+
+TEST(SensitivityOps, WriteNeedsReadBytesTheUsersYesAndAnUnlockedSensor) {
+  {
+    Rig rig;
+    rig.data.SetValue(ValueId::Sensitivity, 20);
+    EXPECT_FALSE(rig.sensor->WriteSensitivity()) << "sensitivity never read";
+    EXPECT_EQ(rig.sim->CommandCount(Command::Any), 0);
+  }
+  {
+    Rig rig;
+    rig.data.SetSensitivityValid(1);
+    rig.user.agreeToSensitivityWrite = false;
+    EXPECT_FALSE(rig.sensor->WriteSensitivity());
+    EXPECT_EQ(rig.sim->CommandCount(Command::Any), 0);
+  }
+  {
+    Rig rig(SimOfType(1, true));
+    rig.data.SetSensitivityValid(1);
+    EXPECT_FALSE(rig.sensor->WriteSensitivity());
+    EXPECT_EQ(rig.user.MessageNumbers(), std::vector<int>{32});
+    EXPECT_EQ(rig.sim->CommandCount(Command::PQ), 0);
+  }
+}
+
+TEST(CommunicationTestOp, ReportsOkOrNoSensor) {
+  {
+    Rig rig;
+    EXPECT_TRUE(rig.sensor->CommunicationTest());
+    EXPECT_EQ(rig.user.MessageNumbers(), std::vector<int>{3});
+    EXPECT_EQ(rig.user.forms, (std::vector<std::pair<int, int>>{{kProgressSearch, 30}}));
+  }
+  {
+    Rig rig;
+    rig.sim->InjectFault({Fault::Silence, Command::V});
+    EXPECT_FALSE(rig.sensor->CommunicationTest());
+    EXPECT_EQ(rig.user.MessageNumbers(), std::vector<int>{1});
+    EXPECT_EQ(rig.sim->CommandCount(Command::V), 30);
+  }
+}
+
+TEST(BusyGuard, ASecondOperationDuringAnExchangeSendsNothing) {
+  Rig rig;
+  bool nestedResult = true;
+  int nestedCommands = -1;
+  rig.user.onIncBar = [&] {
+    if (nestedCommands >= 0) return;
+    const int before = rig.sim->CommandCount(Command::Any);
+    nestedResult = rig.sensor->SensorWrite();
+    nestedCommands = rig.sim->CommandCount(Command::Any) - before;
+  };
+  EXPECT_TRUE(rig.sensor->SensorRead());
+  EXPECT_FALSE(nestedResult);
+  EXPECT_EQ(nestedCommands, 0);
+}
+
+}  // namespace
+}  // namespace rkt::link
