@@ -41,6 +41,7 @@ class CountingLine final : public link::SerialLine {
   }
   void DiscardInput() override { m_inner->DiscardInput(); }
   bool WaitForBytes(int count, QDeadlineTimer deadline) override { return m_inner->WaitForBytes(count, deadline); }
+  void Interrupt(bool on) override { m_inner->Interrupt(on); }
 
   long long bytesOnWire = 0;
 

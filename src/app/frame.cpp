@@ -6,8 +6,7 @@
 #include <QSplashScreen>
 
 #include "app/link_services.h"
-#include "app/offline_link.h"
-#include "app/placeholder_window.h"
+#include "app/sensor_link.h"
 #include "app/settings_store.h"
 #include "app/start_picture.h"
 #include "rkt_version.h"
@@ -17,6 +16,10 @@
 #include "text/messages.h"
 #include "text/text_keys.h"
 #include "text/window_placement.h"
+#include "model/parameter_file.h"
+#include "ui/dialogs.h"
+#include "ui/frm_main.h"
+#include "ui/overview.h"
 
 namespace rkt {
 
@@ -27,6 +30,54 @@ Frame::Frame(SettingsStore& settings, LinkServices& link, std::filesystem::path 
       m_loop(m_request, [this] { m_link.DetectSensor(); }) {
   m_data.SetRecentFiles(&m_recent);
 }
+
+namespace {
+
+// What the options dialog shows and changes: the link's port and detection,
+// the window's tooltips and overview, the language.
+class FrameOptions final : public OptionsBackend {
+ public:
+  FrameOptions(LinkServices& link, ViewOptions& view, frmMain& window) : m_link(link), m_view(view), m_window(window) {}
+  int Detection() const override { return m_link.DetectionMode(); }
+  void SetDetection(int mode) override { m_link.SetDetection(mode); }
+  bool Tooltips() const override { return m_view.tooltips; }
+  void SetTooltips(bool on) override {
+    m_view.tooltips = on;
+    m_window.SetTooltips(on);
+  }
+  QStringList Ports() const override {
+    QStringList out;
+    for (const std::string& p : m_link.PortList()) out << QString::fromStdString(p);
+    return out;
+  }
+  QString CurrentPort() const override { return QString::fromStdString(m_link.PortName()); }
+  void OpenPort(const QString& name) override { m_link.OpenPort(name.toStdString()); }
+  QStringList Languages() const override {
+    QStringList out;
+    for (int i = 0;; ++i) {
+      const std::string name = GetLanguageName(i);
+      if (name.empty()) break;
+      out << QString::fromStdString(name);
+    }
+    return out;
+  }
+  int CurrentLanguage() const override { return CurrentLanguageIndex(); }
+  void SelectLanguage(int index) override {
+    if (index >= 0) rkt::SelectLanguage(index);
+  }
+  int OverviewShown() const override { return m_view.overviewShown ? 1 : 0; }
+  void SetOverviewShown(int shown) override {
+    m_view.overviewShown = shown != 0;
+    m_window.SetOverviewShown(shown);
+  }
+
+ private:
+  LinkServices& m_link;
+  ViewOptions& m_view;
+  frmMain& m_window;
+};
+
+}  // namespace
 
 Frame::~Frame() = default;
 
@@ -44,8 +95,17 @@ void Frame::Start(bool showStartPicture) {
   // 3. Languages; the stored one is selected by LoadOptions.
   FindLanguages(LanguageFolders(m_programDir));
   // 4. The main window, not yet visible.
-  m_mainWindow = std::make_unique<PlaceholderWindow>(*this);
+  m_mainWindow = std::make_unique<frmMain>(m_data, m_recent);
   SetMainWindow(m_mainWindow.get());
+  m_mainWindow->SetLanguageIndexSource([] { return CurrentLanguageIndex(); });
+  m_mainWindow->SetEchoSource([this] { return m_link.Echo(); });
+  m_mainWindow->SetShutdown([this] { ProgramExit(); });
+  m_options = std::make_unique<FrameOptions>(m_link, m_view, *m_mainWindow);
+  m_mainWindow->SetOptionsBackend(m_options.get());
+  dataChangedHandler = [this](bool progexit) { return rkt::DataChanged(m_data, progexit); };
+  QObject::connect(m_mainWindow.get(), &frmMain::SensorCommandRequested,
+                   [this](SensorCommand command) { m_link.RunCommand(command); });
+  m_link.Attach(m_data, *m_mainWindow);
   // 5. Serial layer with the service values; the port stays closed.
   m_link.InitPorts(m_settings.ReadLinkSettings());
   // 6. Data set in its start state, no file.
@@ -57,6 +117,9 @@ void Frame::Start(bool showStartPicture) {
   // 9. Options: opens the stored port (a failure is reported over the start
   // picture) and selects the stored language.
   LoadOptions(m_settings, m_link, m_view, m_recent);
+  m_mainWindow->SetTooltips(m_view.tooltips);
+  int shown = m_view.overviewShown ? 1 : 0;
+  m_mainWindow->SetOverviewShown(shown);
   // 10. Main window up.
   m_mainWindow->show();
   m_mainWindow->LoadMainTexts();
@@ -71,6 +134,14 @@ void Frame::Start(bool showStartPicture) {
 }
 
 int Frame::Run() { return m_loop.Run(); }
+
+void Frame::OpenStartFile(const std::string& path) {
+  if (!FileIsUsable(path)) {
+    ShowMessage(msg::kInvalidFile);
+    return;
+  }
+  m_mainWindow->LoadParameterFile(QString::fromStdString(path));
+}
 
 bool Frame::DataChanged(bool progexit) {
   if (dataChangedHandler) return dataChangedHandler(progexit);
@@ -121,6 +192,11 @@ int Main(int argc, char** argv) {
   const QCommandLineOption helpTopicOption(QStringLiteral("help-topic"),
                                            QStringLiteral("Open the help at topic <context> after the start."),
                                            QStringLiteral("context"));
+  const QCommandLineOption simulateOption(
+      QStringLiteral("simulate"), QStringLiteral("Work with the built-in simulated sensor instead of a serial port."));
+  parser.addOption(simulateOption);
+  parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A parameter file (.RKT) to open at start."),
+                               QStringLiteral("[file]"));
   parser.addOption(settingsOption);
   parser.addOption(noSplashOption);
   parser.addOption(helpTopicOption);
@@ -130,7 +206,7 @@ int Main(int argc, char** argv) {
   std::unique_ptr<SettingsStore> settings = parser.isSet(settingsOption)
                                                 ? std::make_unique<SettingsStore>(parser.value(settingsOption))
                                                 : std::make_unique<SettingsStore>();
-  OfflineLink link;
+  SensorLink link(parser.isSet(simulateOption));
   Frame frame(*settings, link, programDir);
 
   QtMessagePresenter presenter;
@@ -145,6 +221,7 @@ int Main(int argc, char** argv) {
   });
 
   frame.Start(!parser.isSet(noSplashOption));
+  if (!parser.positionalArguments().isEmpty()) frame.OpenStartFile(parser.positionalArguments().front().toStdString());
   if (parser.isSet(helpTopicOption)) ShowHelp(parser.value(helpTopicOption).toInt());
   const int code = frame.Run();
 

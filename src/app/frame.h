@@ -15,7 +15,8 @@
 namespace rkt {
 
 class LinkServices;
-class PlaceholderWindow;
+class frmMain;
+class OptionsBackend;
 class SettingsStore;
 
 class Frame {
@@ -30,6 +31,9 @@ class Frame {
   // InitDetection, LoadOptions, main window shown, start picture removed,
   // and a first detection requested when automatic detection is on.
   void Start(bool showStartPicture = true);
+  // Opens a parameter file named on the command line; one that cannot be
+  // used is reported and the program goes on without data.
+  void OpenStartFile(const std::string& path);
   // The main loop; returns when ProgramExit has run.
   int Run();
 
@@ -52,7 +56,7 @@ class Frame {
   LinkServices& Link() { return m_link; }
   DetectionRequest& Request() { return m_request; }
   MainLoop& Loop() { return m_loop; }
-  PlaceholderWindow* MainWindow() const { return m_mainWindow.get(); }
+  frmMain* MainWindow() const { return m_mainWindow.get(); }
   bool Ended() const { return m_ended; }
 
  private:
@@ -64,7 +68,8 @@ class Frame {
   ViewOptions m_view;
   DetectionRequest m_request;
   MainLoop m_loop;
-  std::unique_ptr<PlaceholderWindow> m_mainWindow;
+  std::unique_ptr<frmMain> m_mainWindow;
+  std::unique_ptr<OptionsBackend> m_options;
   bool m_ended = false;
 };
 

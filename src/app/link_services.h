@@ -1,11 +1,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "link/detection.h"
 
 // The sensor link as the application frame sees it. The frame starts and
 // ends the link and carries the options that belong to it; everything else
 // the link does happens behind these calls. The real serial layer and
-// detection implement this interface; OfflineLink stands in until then.
+// detection implement this interface (SensorLink); tests use a fake.
 namespace rkt {
 
 class DetectionRequest;
@@ -17,7 +20,11 @@ struct LinkSettings {
   bool echo = true;           // the interface repeats every byte sent
 };
 
-inline constexpr int kDetectionIntervalMs = 5000;
+using link::kDetectionIntervalMs;
+
+class DataSet;
+class frmMain;
+enum class SensorCommand;
 
 class LinkServices {
  public:
@@ -41,6 +48,15 @@ class LinkServices {
   virtual int DetectionMode() const = 0;
   // One detection run; called only from the top level of the main loop.
   virtual void DetectSensor() = 0;
+
+  // The window the sensor operations report to, once it exists.
+  virtual void Attach(DataSet& /*data*/, frmMain& /*window*/) {}
+  // A sensor command chosen in the window.
+  virtual void RunCommand(SensorCommand /*command*/) {}
+  // The ports the options offer.
+  virtual std::vector<std::string> PortList() const { return {}; }
+  // The interface repeats the bytes sent (shown in the about box).
+  virtual bool Echo() const { return true; }
 };
 
 }  // namespace rkt

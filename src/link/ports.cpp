@@ -92,6 +92,25 @@ void Ports::OpenPort(const std::string& name) {
   }
 }
 
+bool Ports::ReopenQuietly() {
+  if (m_portName.empty()) return false;
+#if defined(_WIN32)
+  constexpr bool kWindows = true;
+#else
+  constexpr bool kWindows = false;
+#endif
+  const std::string device = SystemPortName(m_portName, kWindows);
+  m_line->Close();
+  m_portOpen = !device.empty() && m_line->Open(device).ok;
+  if (onPortShown) onPortShown(m_portName, m_portOpen);
+  return m_portOpen;
+}
+
+void Ports::Abandon(bool on) {
+  m_abandoned = on;
+  m_line->Interrupt(on);
+}
+
 void Ports::ClosePort() {
   m_portOpen = false;
   if (m_line) m_line->Close();
@@ -103,7 +122,7 @@ void Ports::FlushInput() {
 }
 
 void Ports::SendText(std::string_view text, int count) {
-  if (!m_portOpen || count <= 0) return;
+  if (!m_portOpen || count <= 0 || m_abandoned) return;
   const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), text.size());
   std::vector<std::uint8_t> bytes(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n));
   m_line->Write(bytes);
@@ -149,6 +168,7 @@ int Ports::ReceiveByte(std::uint8_t& byte) {
 }
 
 void Ports::WaitTimeout() {
+  if (m_abandoned) return;
   const QDeadlineTimer deadline(m_timeout, Qt::PreciseTimer);
   m_line->WaitForBytes(INT_MAX, deadline);
   m_waitedMs += m_timeout;

@@ -72,6 +72,15 @@ class Ports {
   const std::string& CurrentPortName() const { return m_portName; }
   bool IsPortOpen() const { return m_portOpen; }
   void ClosePort();
+  // Opens the current port again without asking anything, for a device that
+  // went away (a USB adapter unplugged and plugged in again). True when open.
+  bool ReopenQuietly();
+  // Whether the line itself is still open; false after the device vanished.
+  bool LineOpen() const { return m_line && m_line->IsOpen(); }
+  // While on, the exchange in progress gives way: nothing more is sent and
+  // every receive and wait ends at once as a time-out.
+  void Abandon(bool on);
+  bool Abandoned() const { return m_abandoned; }
 
   void FlushInput();
   // Transmits the first count bytes of text; with echo on, then takes the
@@ -113,6 +122,7 @@ class Ports {
   int m_writeTimeout = kDefaultWriteTimeout;
   bool m_echo = true;
   long long m_waitedMs = 0;
+  bool m_abandoned = false;
 };
 
 }  // namespace rkt::link

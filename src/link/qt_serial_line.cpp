@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QSerialPortInfo>
 #include <cerrno>
+#include <utility>
 
 #if defined(Q_OS_UNIX)
 #include <grp.h>
@@ -99,15 +100,30 @@ void QtSerialLine::DiscardInput() {
 bool QtSerialLine::WaitForBytes(int count, QDeadlineTimer deadline) {
   while (BytesAvailable() < count) {
     const qint64 left = deadline.remainingTime();
-    if (left == 0) return false;
+    if (left == 0 || m_interrupted) return false;
     QEventLoop loop;
     QObject::connect(&m_port, &QSerialPort::readyRead, &loop, &QEventLoop::quit);
     QObject::connect(&m_deadlineTimer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    // A vanished device (an adapter pulled out) ends the wait at once.
+    QObject::connect(&m_port, &QSerialPort::errorOccurred, &loop, [this, &loop](QSerialPort::SerialPortError e) {
+      if (e == QSerialPort::ResourceError) {
+        m_port.close();
+        loop.quit();
+      }
+    });
+    QEventLoop* outer = std::exchange(m_waiting, &loop);
     m_deadlineTimer.start(static_cast<int>(left < 0 ? 24 * 3600 * 1000 : left));
     loop.exec();
     m_deadlineTimer.stop();
+    m_waiting = outer;
+    if (!m_port.isOpen()) return false;
   }
   return true;
+}
+
+void QtSerialLine::Interrupt(bool on) {
+  m_interrupted = on;
+  if (on && m_waiting) m_waiting->quit();
 }
 
 }  // namespace rkt::link

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSerialPort>
+#include <QEventLoop>
 #include <QTimer>
 
 #include "link/serial_line.h"
@@ -21,10 +22,13 @@ class QtSerialLine final : public SerialLine {
   std::vector<std::uint8_t> Read(int count) override;
   void DiscardInput() override;
   bool WaitForBytes(int count, QDeadlineTimer deadline) override;
+  void Interrupt(bool on) override;
 
  private:
   QSerialPort m_port;
   QTimer m_deadlineTimer;
+  QEventLoop* m_waiting = nullptr;
+  bool m_interrupted = false;
 };
 
 }  // namespace rkt::link

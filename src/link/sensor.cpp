@@ -27,21 +27,6 @@ int StatusOfWriteRefusal(std::uint8_t b) {
 
 }  // namespace
 
-// Keeps a second operation off the wire while one is running; the window's
-// nested event loop could otherwise start one in the middle of an exchange.
-class Sensor::BusyScope {
- public:
-  explicit BusyScope(Sensor& s) : m_s(s), m_entered(!s.m_busy) { m_s.m_busy = true; }
-  ~BusyScope() {
-    if (m_entered) m_s.m_busy = false;
-  }
-  bool Entered() const { return m_entered; }
-
- private:
-  Sensor& m_s;
-  bool m_entered;
-};
-
 // The operation-running flag counts nesting: a read started from inside
 // another operation must not clear it for the outer one.
 class Sensor::RunningScope {
@@ -288,7 +273,9 @@ bool Sensor::SensorReadImpl(bool defaults) {
     m_data.TakeReadIntoWorking();
     m_user.FillPanel();
   } else if (!m_data.OfflineData()) {
-    m_user.SetDataAvailable(false);
+    // The data stays usable (saved, printed); only the overview shows that it
+    // no longer comes from a sensor that answers.
+    m_user.SetOverviewEnabled(false);
   }
   m_user.SetSensitivityAvailable(m_data.SensitivityValid() != 0);
   m_data.SetValue(ValueId::Comment, std::string());

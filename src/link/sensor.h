@@ -75,13 +75,30 @@ class Sensor {
   bool CommunicationTest();
 
   bool OperationRunning() const { return m_running > 0; }
+
+  // Keeps every other exchange off the wire while it lives; Entered() is
+  // false when one is already running (then nothing may be sent).
+  class BusyScope {
+   public:
+    explicit BusyScope(Sensor& s) : m_s(s), m_entered(!s.m_busy) { m_s.m_busy = true; }
+    ~BusyScope() {
+      if (m_entered) m_s.m_busy = false;
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+    bool Entered() const { return m_entered; }
+
+   private:
+    Sensor& m_s;
+    bool m_entered;
+  };
+
   bool Busy() const { return m_busy; }
   bool SensorConnected() const { return m_connected; }
   // Attempt at which the last presence check stopped (31 when all failed).
   int LastPresenceAttempt() const { return m_lastPresenceAttempt; }
 
  private:
-  class BusyScope;
   class RunningScope;
 
   bool PresenceTest(bool progress);

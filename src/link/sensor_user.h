@@ -33,6 +33,9 @@ inline constexpr int kHelpPort = 2001;
 inline constexpr int kHelpTypeChanged = 2002;
 inline constexpr int kHelpTransfer = 2003;
 
+// The detection indicator's pictures.
+enum class DetectionState { On, Off, Searching };
+
 class SensorUser {
  public:
   virtual ~SensorUser() = default;
@@ -62,6 +65,9 @@ class SensorUser {
   virtual void HideSensorFrame() = 0;
   // The status bar's connected / not connected picture.
   virtual void ShowConnected(bool connected) = 0;
+  // Greys the overview while the data shown may no longer match a sensor.
+  virtual void SetOverviewEnabled(bool /*enabled*/) {}
+  virtual void ShowDetectionState(DetectionState /*state*/) {}
 };
 
 }  // namespace rkt::link

@@ -37,6 +37,10 @@ class SerialLine {
   // Lets the event loop run until at least count bytes are available or the
   // deadline has passed; true when the bytes are there.
   virtual bool WaitForBytes(int count, QDeadlineTimer deadline) = 0;
+  // While on, every wait ends at once without bytes, and a wait in progress
+  // is woken: an exchange that must give way (to a user's command) unwinds
+  // without sending or waiting further.
+  virtual void Interrupt(bool on) = 0;
 };
 
 }  // namespace rkt::link

@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <algorithm>
+#include <utility>
 
 namespace rkt::sim {
 
@@ -62,7 +63,7 @@ std::vector<std::uint8_t> SimulatedLine::Read(int count) {
 bool SimulatedLine::WaitForBytes(int count, QDeadlineTimer deadline) {
   while (BytesAvailable() < count) {
     qint64 left = deadline.remainingTime();
-    if (left == 0) return false;
+    if (left == 0 || m_interrupted) return false;
     if (left < 0) left = 24LL * 3600 * 1000;
     // Wake when the count-th byte is due, if it is on its way at all.
     if (count <= static_cast<int>(m_pending.size())) {
@@ -72,11 +73,18 @@ bool SimulatedLine::WaitForBytes(int count, QDeadlineTimer deadline) {
     }
     QEventLoop loop;
     QObject::connect(&m_timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QEventLoop* outer = std::exchange(m_waiting, &loop);
     m_timer.start(static_cast<int>(left));
     loop.exec();
     m_timer.stop();
+    m_waiting = outer;
   }
   return true;
+}
+
+void SimulatedLine::Interrupt(bool on) {
+  m_interrupted = on;
+  if (on && m_waiting) m_waiting->quit();
 }
 
 }  // namespace rkt::sim

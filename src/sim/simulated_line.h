@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QEventLoop>
 #include <QTimer>
 #include <deque>
 #include <memory>
@@ -24,6 +25,7 @@ class SimulatedLine final : public link::SerialLine {
   std::vector<std::uint8_t> Read(int count) override;
   void DiscardInput() override { Read(static_cast<int>(m_pending.size())); }
   bool WaitForBytes(int count, QDeadlineTimer deadline) override;
+  void Interrupt(bool on) override;
 
   SensorSimulator& Simulator() { return *m_sim; }
   // Makes the next opens fail with this result (tests).
@@ -42,6 +44,8 @@ class SimulatedLine final : public link::SerialLine {
   link::OpenResult m_failure;
   int m_failures = 0;
   long long m_written = 0;
+  QEventLoop* m_waiting = nullptr;
+  bool m_interrupted = false;
 };
 
 }  // namespace rkt::sim

@@ -482,6 +482,7 @@ void frmMain::LoadMainTexts() {
   const int index = m_languageIndex ? m_languageIndex() : 0;
   if (index == m_appliedLanguage) return;
   m_appliedLanguage = index;
+  ++m_textLoads;
 
   const QString title = MainText("frmMain");
   setWindowTitle(QStringLiteral("%1 %2.%3").arg(title).arg(RKT_VERSION_MAJOR).arg(RKT_VERSION_MINOR));
@@ -505,6 +506,19 @@ namespace rkt {
 void frmMain::ShowDetectionState(StatusImage image) {
   m_sbSens->setPixmap(StatusIcon(image).pixmap(QSize(kToolbarSymbolSize, kToolbarSymbolSize), devicePixelRatioF()));
   m_sbSens->setProperty("state", static_cast<int>(image));
+}
+
+void frmMain::ShowPort(const QString& name, bool open) {
+  m_portName = name.isEmpty() ? QStringLiteral("NONE") : name;
+  m_sbPort->setEnabled(open);
+  ShowConnected(m_connected);
+}
+
+void frmMain::ShowConnected(bool connected) {
+  m_connected = connected;
+  // A filled dot before the port name: a sensor answers on it.
+  m_sbPort->setText((connected ? QStringLiteral("\u25CF ") : QStringLiteral("\u25CB ")) + m_portName);
+  m_sbPort->setProperty("connected", connected);
 }
 
 void frmMain::SetTooltips(bool on) { m_tooltips->SetEnabled(on); }

@@ -59,6 +59,8 @@ class frmMain : public QMainWindow {
   // language is the one applied last time.
   void LoadMainTexts();
   // Where the window learns the current language index (0 = built-in German).
+  // How often the texts were applied (each costs one lookup per text).
+  int TextLoads() const { return m_textLoads; }
   void SetLanguageIndexSource(std::function<int()> source) { m_languageIndex = std::move(source); }
   void SetOptionsBackend(OptionsBackend* backend) { m_options = backend; }
   void SetEchoSource(std::function<bool()> echo) { m_echo = std::move(echo); }
@@ -71,6 +73,9 @@ class frmMain : public QMainWindow {
   void PrintOrExport(bool showDialog, bool toPrinter);
   // The detection indicator's picture.
   void ShowDetectionState(StatusImage image);
+  // The port field shows whether a sensor answered the last presence check.
+  void ShowConnected(bool connected);
+  void ShowPort(const QString& name, bool open);
   void SetTooltips(bool on);
   bool Tooltips() const;
 
@@ -132,7 +137,10 @@ class frmMain : public QMainWindow {
   bool m_languagePending = true;
   int m_appliedLanguage = 0;
   bool m_toolbarBusy = false;
+  int m_textLoads = 0;
   bool m_sensitivityAvailable = false;
+  bool m_connected = false;
+  QString m_portName = QStringLiteral("NONE");
   int m_overviewShown = 0;
   bool m_overviewInitialised = false;
   int m_fullHeight = 0;

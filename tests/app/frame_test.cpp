@@ -4,12 +4,15 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
+#include <QPushButton>
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 
-#include "app/placeholder_window.h"
+#include "ui/dialogs.h"
+#include "ui/frm_main.h"
 #include "app/settings_store.h"
 #include "fake_link.h"
 #include "text/language.h"
@@ -132,25 +135,40 @@ TEST_F(FrameTest, ProgramExitStoresTheOptionsAndTheLastFile) {
   EXPECT_EQ(store.GetString(kSettingsSection, "Language", ""), "Deutsch");
 }
 
+// Answers the next unsaved-changes question: Cancel keeps the changes.
+void AnswerChangedQuestion(bool cancel, bool* progexitShown) {
+  auto* timer = new QTimer;
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, [=] {
+    auto* dialog = qobject_cast<frmChanged*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    timer->stop();
+    timer->deleteLater();
+    *progexitShown = !dialog->lblText[1]->isHidden();
+    (cancel ? dialog->btCancel : dialog->btYes)->click();
+  });
+  timer->start();
+}
+
 TEST_F(FrameTest, CancelledCloseKeepsTheProgramAndTheData) {
   SettingsStore store(Ini());
   FakeLink link;
   Frame frame(store, link, ProgramDir());
   frame.Start(false);
   frame.Data().SetValue(ValueId::Changed, true);
-  m_presenter.answer = msg::kNo;  // "really exit?" – no
+  bool askedAboutExit = false;
+  AnswerChangedQuestion(true, &askedAboutExit);
   EXPECT_FALSE(frame.MainWindow()->close());
+  EXPECT_TRUE(askedAboutExit) << "the question names the end of the program";
   EXPECT_FALSE(frame.Ended());
   EXPECT_TRUE(frame.MainWindow()->isVisible());
   EXPECT_TRUE(frame.Data().IsChanged());
-  ASSERT_EQ(m_presenter.shown.size(), 1u);
-  EXPECT_EQ(m_presenter.shown[0].text, "Sie haben die Sensorparameter geändert.\nWollen Sie wirklich beenden?");
-  EXPECT_EQ(m_presenter.shown[0].helpContext, help::kDataChanged);
   EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "ClosePort"), 0);
 
-  m_presenter.answer = msg::kYes;
+  AnswerChangedQuestion(false, &askedAboutExit);
   CloseAndRun(frame);
   EXPECT_TRUE(frame.Ended());
+  EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "ClosePort"), 1);
 }
 
 TEST_F(FrameTest, StartsGermanAndKeepsEnglishAcrossARestart) {

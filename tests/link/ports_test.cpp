@@ -61,6 +61,8 @@ class FakeLine final : public SerialLine {
     }
     return true;
   }
+  void Interrupt(bool on) override { interrupted = on; }
+  bool interrupted = false;
 
  private:
   bool m_open = false;

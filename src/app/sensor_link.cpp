@@ -1,0 +1,108 @@
+#include "app/sensor_link.h"
+
+#include "app/main_loop.h"
+#include "link/port_list.h"
+#include "link/qt_serial_line.h"
+#include "sim/sensor_simulator.h"
+#include "sim/simulated_line.h"
+#include "text/messages.h"
+#include "ui/frm_main.h"
+#include "ui/gui_sensor_user.h"
+
+namespace rkt {
+
+SensorLink::SensorLink(bool simulate) : m_simulate(simulate) {
+  std::unique_ptr<link::SerialLine> line;
+  if (simulate) {
+    m_simulator = std::make_shared<sim::SensorSimulator>(sim::SimConfig{});
+    line = std::make_unique<sim::SimulatedLine>(m_simulator);
+  } else {
+    line = std::make_unique<link::QtSerialLine>();
+  }
+  m_ports = std::make_unique<link::Ports>(std::move(line));
+  m_ports->onOpenFailed = [](const link::OpenFailure& failure) {
+    MessageBoxRequest request = BuildMessage(msg::kPortInit, msg::kRetryCancel, help::kPortInit);
+    // Say which group the user lacks, when that is the reason.
+    const std::string hint = link::PermissionHint(failure);
+    if (!hint.empty()) request.text += "\n" + hint;
+    return ShowMessageBox(request);
+  };
+}
+
+SensorLink::~SensorLink() = default;
+
+void SensorLink::InitPorts(const LinkSettings& settings) {
+  link::PortSettings s;
+  s.detectTimeout = settings.detectTimeoutMs;
+  s.readTimeout = settings.readTimeoutMs;
+  s.echo = settings.echo;
+  m_ports->InitPorts(s);
+  if (m_simulate) m_ports->OpenPort(kSimulatorPort);
+}
+
+void SensorLink::OpenPort(const std::string& name) {
+  // In the demo the simulated sensor is the only port.
+  if (m_simulate) return;
+  m_ports->OpenPort(name);
+}
+
+std::vector<std::string> SensorLink::PortList() const {
+  if (m_simulate) return {kSimulatorPort};
+  return link::ListSerialPorts();
+}
+
+void SensorLink::Attach(DataSet& data, frmMain& window) {
+  m_window = &window;
+  m_user = std::make_unique<GuiSensorUser>(window, data);
+  m_sensor = std::make_unique<link::Sensor>(*m_ports, data, *m_user);
+  m_detection = std::make_unique<link::Detection>(*m_sensor, *m_ports, data, *m_user);
+  m_ports->onPortShown = [&window](const std::string& name, bool open) {
+    window.ShowPort(QString::fromStdString(name), open);
+  };
+  window.ShowPort(QString::fromStdString(m_ports->CurrentPortName()), m_ports->IsPortOpen());
+  if (m_request) InitDetection(*m_request);
+}
+
+void SensorLink::InitDetection(DetectionRequest& request) {
+  m_request = &request;
+  if (!m_detection) return;
+  m_detection->InitDetection([&request] { request.Raise(); }, [&request] { request.Clear(); });
+  m_detection->SetDetection(m_mode);
+}
+
+void SensorLink::SetDetection(int mode) {
+  if (mode < 0) return;
+  m_mode = mode;
+  if (m_detection) m_detection->SetDetection(mode);
+}
+
+void SensorLink::DetectSensor() {
+  if (!m_detection) return;
+  m_detection->DetectSensor();
+  m_ports->Abandon(false);
+  // A command that arrived during the run goes now, at the top level.
+  if (m_pending) Execute(*std::exchange(m_pending, std::nullopt));
+}
+
+void SensorLink::RunCommand(SensorCommand command) {
+  if (!m_sensor) return;
+  if (m_detection && m_detection->Running()) {
+    m_pending = command;
+    m_ports->Abandon(true);
+    return;
+  }
+  Execute(command);
+}
+
+void SensorLink::Execute(SensorCommand command) {
+  switch (command) {
+    case SensorCommand::Read: m_sensor->SensorRead(false); break;
+    case SensorCommand::Defaults: m_sensor->SensorRead(true); break;
+    case SensorCommand::Write: m_sensor->SensorWrite(); break;
+    case SensorCommand::ReadSensitivity: m_sensor->ReadSensitivity(); break;
+    case SensorCommand::WriteSensitivity: m_sensor->WriteSensitivity(); break;
+    case SensorCommand::Test: m_sensor->CommunicationTest(); break;
+  }
+}
+
+}  // namespace rkt

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "app/link_services.h"
+#include "link/detection.h"
+#include "link/ports.h"
+#include "link/sensor.h"
+
+namespace rkt {
+
+class GuiSensorUser;
+
+namespace sim {
+class SensorSimulator;
+}
+
+// The sensor link of the program: the serial port (or the built-in
+// simulated sensor), the sensor operations the window's commands run, and
+// the automatic detection the main loop drives.
+class SensorLink final : public LinkServices {
+ public:
+  // With simulate, a simulated sensor in this process stands in for the
+  // serial port.
+  explicit SensorLink(bool simulate);
+  ~SensorLink() override;
+
+  void InitPorts(const LinkSettings& settings) override;
+  void OpenPort(const std::string& name) override;
+  std::string PortName() const override { return m_ports->CurrentPortName(); }
+  void ClosePort() override { m_ports->ClosePort(); }
+  void InitDetection(DetectionRequest& request) override;
+  void SetDetection(int mode) override;
+  int DetectionMode() const override { return m_mode; }
+  void DetectSensor() override;
+  void Attach(DataSet& data, frmMain& window) override;
+  // A command chosen while a detection run waits for the sensor makes that
+  // run give way at its next wait; the command runs right after it.
+  void RunCommand(SensorCommand command) override;
+  std::vector<std::string> PortList() const override;
+  bool Echo() const override { return m_ports->Echo(); }
+
+  static constexpr const char* kSimulatorPort = "SIMULATOR";
+
+  link::Ports& Ports() { return *m_ports; }
+  link::Sensor* Sensor() { return m_sensor.get(); }
+  GuiSensorUser* User() { return m_user.get(); }
+
+ private:
+  void Execute(SensorCommand command);
+
+  bool m_simulate;
+  std::shared_ptr<sim::SensorSimulator> m_simulator;
+  std::unique_ptr<link::Ports> m_ports;
+  std::unique_ptr<GuiSensorUser> m_user;
+  std::unique_ptr<link::Sensor> m_sensor;
+  std::unique_ptr<link::Detection> m_detection;
+  DetectionRequest* m_request = nullptr;
+  frmMain* m_window = nullptr;
+  int m_mode = 0;
+  std::optional<SensorCommand> m_pending;
+};
+
+}  // namespace rkt
