@@ -11,14 +11,17 @@
 
 namespace rkt {
 
-SensorLink::SensorLink(bool simulate) : m_simulate(simulate) {
-  std::unique_ptr<link::SerialLine> line;
-  if (simulate) {
-    m_simulator = std::make_shared<sim::SensorSimulator>(sim::SimConfig{});
-    line = std::make_unique<sim::SimulatedLine>(m_simulator);
-  } else {
-    line = std::make_unique<link::QtSerialLine>();
-  }
+SensorLink::SensorLink(bool simulate)
+    : SensorLink(simulate ? std::make_shared<sim::SensorSimulator>(sim::SimConfig{}) : nullptr) {}
+
+SensorLink::SensorLink(std::shared_ptr<sim::SensorSimulator> simulator)
+    : SensorLink(simulator ? std::unique_ptr<link::SerialLine>(std::make_unique<sim::SimulatedLine>(simulator))
+                           : std::make_unique<link::QtSerialLine>()) {
+  m_simulator = std::move(simulator);
+  m_simulate = m_simulator != nullptr;
+}
+
+SensorLink::SensorLink(std::unique_ptr<link::SerialLine> line) : m_simulate(false) {
   m_ports = std::make_unique<link::Ports>(std::move(line));
   m_ports->onOpenFailed = [](const link::OpenFailure& failure) {
     MessageBoxRequest request = BuildMessage(msg::kPortInit, msg::kRetryCancel, help::kPortInit);

@@ -24,6 +24,10 @@ class SensorLink final : public LinkServices {
   // With simulate, a simulated sensor in this process stands in for the
   // serial port.
   explicit SensorLink(bool simulate);
+  // The demo mode on a given simulated sensor (tests change and break it).
+  explicit SensorLink(std::shared_ptr<sim::SensorSimulator> simulator);
+  // A given line in place of the serial port.
+  explicit SensorLink(std::unique_ptr<link::SerialLine> line);
   ~SensorLink() override;
 
   void InitPorts(const LinkSettings& settings) override;
@@ -44,6 +48,7 @@ class SensorLink final : public LinkServices {
   static constexpr const char* kSimulatorPort = "SIMULATOR";
 
   link::Ports& Ports() { return *m_ports; }
+  link::Detection* Detection() { return m_detection.get(); }
   link::Sensor* Sensor() { return m_sensor.get(); }
   GuiSensorUser* User() { return m_user.get(); }
 

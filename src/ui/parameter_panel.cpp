@@ -174,7 +174,7 @@ void ParameterPanel::BuildControls() {
   grid->addWidget(frameTimefunction, 2, 1, 2, 1);
   grid->setRowStretch(3, 1);
 
-  for (QComboBox* combo : {cmbKeyboardlock, cmbHysteresis, cmbSingleOutput, cmbOutput, cmbProgramlock})
+  for (QComboBox* combo : {cmbKeyboardlock, cmbHysteresis, cmbSingleOutput, cmbOutput, cmbProgramlock, cmbInputOutput})
     combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   SetPicture(imgTimefunction1, QStringLiteral("TIMEFUNCTION1") + m_suffix + QStringLiteral("0"));
   SetPicture(imgTimefunction2, QStringLiteral("TIMEFUNCTION2") + m_suffix + QStringLiteral("0"));
@@ -223,6 +223,17 @@ void ParameterPanel::ApplyTexts() {
   m_pulseTexts.clear();
   for (int i = 0; i < static_cast<int>(BuiltinList(TextList::Pulse).size()); ++i)
     m_pulseTexts << ListText(TextList::Pulse, i);
+
+  // The rebuilt lists are as wide as their longest text in any sensor's
+  // list, so the window keeps its size from one sensor to the next.
+  for (QComboBox* combo : {cmbInput, cmbSchaltfrequenz, cmbPulse}) {
+    const QStringList& texts =
+        combo == cmbInput ? m_inputTexts : combo == cmbSchaltfrequenz ? m_switchingTexts : m_pulseTexts;
+    qsizetype longest = 0;
+    for (const QString& t : texts) longest = std::max(longest, t.size());
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(static_cast<int>(longest));
+  }
 
   const bool wasFilling = m_filling;
   m_filling = true;  // re-texting lists must not count as user changes

@@ -11,8 +11,9 @@ namespace rkt::test {
 
 class SimProcess {
  public:
-  explicit SimProcess(const QString& program, QStringList extra = {}) {
-    m_link = m_dir.filePath("sensor");
+  // linkPath: where the pseudo-terminal's link goes (default: a new folder).
+  explicit SimProcess(const QString& program, QStringList extra = {}, const QString& linkPath = {}) {
+    m_link = linkPath.isEmpty() ? m_dir.filePath("sensor") : linkPath;
     m_state = m_dir.filePath("state.json");
     m_process.start(program, QStringList{"--link", m_link, "--state", m_state} + extra);
     // Ready once it has printed its device name.

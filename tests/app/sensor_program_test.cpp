@@ -1,0 +1,313 @@
+// The sensor commands as the program runs them: window, progress dialog,
+// message boxes and detection against the simulated sensor.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QScrollBar>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <deque>
+
+#include "app/main_loop.h"
+#include "app/sensor_link.h"
+#include "model/data_set.h"
+#include "model/parameter_file.h"
+#include "model/recent_files.h"
+#include "sim/sensor_simulator.h"
+#include "support/sim_process.h"
+#include "text/messages.h"
+#include "ui/dialogs.h"
+#include "ui/frm_main.h"
+#include "ui/gui_sensor_user.h"
+#include "ui/overview.h"
+#include "ui/parameter_panel.h"
+
+namespace rkt {
+namespace {
+
+// Answers message boxes from a queue (then with the safe answer) and keeps
+// their texts.
+class Answers : public MessagePresenter {
+ public:
+  Answers() { SetMessagePresenter(this); }
+  ~Answers() override { SetMessagePresenter(nullptr); }
+  int Present(const MessageBoxRequest& r) override {
+    texts.push_back(r.text);
+    if (!queue.empty()) {
+      const int a = queue.front();
+      queue.pop_front();
+      return a;
+    }
+    return SafeAnswer(r.buttons);
+  }
+  bool Shown(int number) const {
+    return std::find(texts.begin(), texts.end(), MessageDisplayText(number)) != texts.end();
+  }
+  std::vector<std::string> texts;
+  std::deque<int> queue;
+};
+
+sim::SimConfig QuickSensor(int type = 1) {
+  sim::SimConfig c;
+  c.typeCode = type;
+  c.idleTimeout = std::chrono::milliseconds(10);
+  return c;
+}
+
+struct ProgramFixture : ::testing::Test {
+  std::shared_ptr<sim::SensorSimulator> sensor = std::make_shared<sim::SensorSimulator>(QuickSensor());
+  SensorLink link{sensor};
+  DataSet data;
+  RecentFiles recent;
+  frmMain window{data, recent};
+  DetectionRequest request;
+  Answers answers;
+
+  ProgramFixture() {
+    data.SetRecentFiles(&recent);
+    link.Attach(data, window);
+    LinkSettings fast;
+    fast.detectTimeoutMs = 10;
+    fast.readTimeoutMs = 25;
+    link.InitPorts(fast);
+    link.InitDetection(request);
+    QObject::connect(&window, &frmMain::SensorCommandRequested, [this](SensorCommand c) { link.RunCommand(c); });
+  }
+  void Trigger(const char* action) { window.Action(action)->trigger(); }
+  int Written(int address) const { return sensor->Memory(1, address); }
+};
+
+TEST_F(ProgramFixture, ReadShowsTheSensorAndEnablesTheDataCommands) {
+  Trigger("mnSensorRead");
+  EXPECT_EQ(data.DataValid(), 1);
+  EXPECT_EQ(window.SensorFrame()->title(), QStringLiteral("RKT 410-1"));
+  EXPECT_TRUE(window.Action("mnSave")->isEnabled());
+  EXPECT_FALSE(data.IsChanged());
+  EXPECT_FALSE(data.OfflineData());
+  EXPECT_EQ(link.User()->Progress(), nullptr) << "the progress dialog is gone after the read";
+  EXPECT_TRUE(answers.texts.empty()) << "a good read says nothing";
+  EXPECT_TRUE(window.StatusPort()->text().startsWith(QStringLiteral("\u25CF"))) << "connected";
+}
+
+TEST_F(ProgramFixture, FactorySettingsComeFromTheDefaultsBlock) {
+  Trigger("mnSensorRead");
+  Trigger("mnSensorDefault");
+  EXPECT_EQ(data.Param(kWorkingCopy, param::kSwitchingFrequency), sensor->Memory(2, 3));
+  EXPECT_NE(sensor->Memory(2, 3), sensor->Memory(1, 3)) << "the two blocks differ in the simulator";
+}
+
+TEST_F(ProgramFixture, WriteSendsWhatThePanelShows) {
+  Trigger("mnSensorRead");
+  window.Panel()->cmbHysteresis->setCurrentIndex(2);
+  emit window.Panel()->cmbHysteresis->activated(2);
+  Trigger("mnSensorWrite");
+  EXPECT_TRUE(answers.texts.empty());
+  EXPECT_EQ(Written(11) & 0x30, 0x30) << "hysteresis 'groß' reached the sensor";
+  EXPECT_FALSE(data.IsChanged());
+}
+
+TEST_F(ProgramFixture, LockedSensorAndOtherFamilyRefuseTheWrite) {
+  Trigger("mnSensorRead");
+  sensor->SetMemory(1, 1, static_cast<std::uint8_t>(sensor->Memory(1, 1) & ~0x04));
+  window.Panel()->cmbHysteresis->setCurrentIndex(0);
+  emit window.Panel()->cmbHysteresis->activated(0);
+  Trigger("mnSensorWrite");
+  EXPECT_TRUE(answers.Shown(msg::kSensorLocked));
+  EXPECT_TRUE(sensor->StoredWrites().empty());
+
+  sensor->SetMemory(1, 1, static_cast<std::uint8_t>(sensor->Memory(1, 1) | 0x04));
+  sensor->SetMemory(0, 7, 7);  // now a sensor of another family
+  Trigger("mnSensorWrite");
+  EXPECT_TRUE(answers.Shown(msg::kTypeMismatch));
+  EXPECT_TRUE(sensor->StoredWrites().empty());
+}
+
+TEST_F(ProgramFixture, SensitivityTravelsSeparately) {
+  Trigger("mnSensorRead");
+  EXPECT_FALSE(window.Action("mnSensWrite")->isEnabled());
+  Trigger("mnSensRead");
+  EXPECT_TRUE(window.SensitivityAvailable());
+  EXPECT_EQ(window.Panel()->scrlSensitivity->value(), sensor->Memory(1, 2) - 7);
+  window.Panel()->scrlSensitivity->setValue(46);
+  answers.queue = {msg::kYes};  // "Wollen Sie fortfahren?"
+  Trigger("mnSensWrite");
+  EXPECT_EQ(Written(2), 46 + 7);
+}
+
+TEST_F(ProgramFixture, CommunicationTestWithoutSensorGivesUpAfterThirtyTries) {
+  sensor->InjectFault({sim::Fault::Silence});
+  Trigger("mnSensorTest");
+  EXPECT_TRUE(answers.Shown(msg::kNoSensor));
+  EXPECT_EQ(sensor->CommandCount(sim::Command::V), 30);
+  sensor->ClearFaults();
+  Trigger("mnSensorTest");
+  EXPECT_TRUE(answers.Shown(msg::kCommunicationOk));
+}
+
+TEST_F(ProgramFixture, CancelInTheProgressDialogEndsQuietly) {
+  Trigger("mnSensorRead");
+  const DataSet::Block before = data.GetBlock(BlockId::Parameter, kWorkingCopy);
+  sensor->InjectFault({sim::Fault::WrongBlock, sim::Command::LP});
+  // Press Cancel as soon as the dialog is up.
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (link.User()->Progress()) link.User()->Progress()->btCancel->click();
+  });
+  poll.start(5);
+  Trigger("mnSensorRead");
+  poll.stop();
+  EXPECT_TRUE(answers.texts.empty()) << "Cancel shows no message: " << (answers.texts.empty() ? "" : answers.texts.front());
+  EXPECT_EQ(data.GetBlock(BlockId::Parameter, kWorkingCopy), before);
+}
+
+TEST_F(ProgramFixture, RetryAfterAFaultThatClears) {
+  sensor->InjectFault({sim::Fault::WrongBlock, sim::Command::LP, 5});
+  answers.queue = {msg::kRetry};
+  Trigger("mnSensorRead");
+  ASSERT_FALSE(answers.texts.empty());
+  EXPECT_EQ(answers.texts.front(), MessageDisplayText(1005));
+  EXPECT_EQ(data.DataValid(), 1) << "the second run read the sensor";
+}
+
+TEST_F(ProgramFixture, DetectionFollowsTheSensor) {
+  link.SetDetection(1);
+  sensor->InjectFault({sim::Fault::Silence});
+  link.DetectSensor();
+  EXPECT_EQ(data.DataValid(), 0);
+  EXPECT_FALSE(window.Overview()->isEnabled()) << "no sensor: the overview is greyed";
+
+  sensor->ClearFaults();
+  link.DetectSensor();
+  EXPECT_EQ(data.DataValid(), 1) << "a newly attached sensor is read";
+  EXPECT_FALSE(data.IsChanged());
+  EXPECT_TRUE(window.Overview()->isEnabled());
+
+  sensor->SetMemory(0, 7, 2);  // the partner type
+  link.DetectSensor();
+  EXPECT_TRUE(answers.texts.empty()) << "a partner type raises no question";
+
+  sensor->SetMemory(0, 7, 5);  // another family
+  answers.queue = {msg::kYes};
+  link.DetectSensor();
+  EXPECT_TRUE(answers.Shown(msg::kTypeChanged));
+  EXPECT_EQ(data.Ident(kWorkingCopy, ident::kTypeCode), 5) << "Yes takes the new sensor's data";
+}
+
+TEST_F(ProgramFixture, AFileLoadedBeforeTheSensorStays) {
+  window.LoadParameterFile(QStringLiteral(RKT_SOURCE_DIR "/resources/samples/sample.RKT"));
+  link.SetDetection(1);
+  link.DetectSensor();
+  EXPECT_EQ(window.SensorFrame()->title(), QStringLiteral("RKT 410-DL/2"));
+  EXPECT_EQ(data.Ident(kWorkingCopy, ident::kTypeCode), 5);
+  EXPECT_TRUE(window.StatusPort()->text().startsWith(QStringLiteral("\u25CF"))) << "the sensor is seen";
+}
+
+TEST_F(ProgramFixture, ACommandDuringADetectionRunGoesFirstAndNeverInterleaves) {
+  link.SetDetection(1);
+  sensor->InjectFault({sim::Fault::Silence, sim::Command::Any, 3});
+  QElapsedTimer clock;
+  qint64 startedAfter = -1;
+  QTimer::singleShot(30, [&] {
+    clock.start();
+    window.Action("mnSensorRead")->trigger();
+  });
+  QObject::connect(&window, &frmMain::SensorCommandRequested, [&](SensorCommand) {});
+  // The read's progress dialog appears once the detection has given way.
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (startedAfter < 0 && link.User()->Progress()) startedAfter = clock.elapsed();
+  });
+  poll.start(2);
+  link.DetectSensor();
+  poll.stop();
+  EXPECT_EQ(data.DataValid(), 1) << "the read ran after the detection";
+  ASSERT_GE(startedAfter, 0);
+  EXPECT_LT(startedAfter, 500) << "the command starts within half a second";
+  EXPECT_FALSE(link.Ports().Abandoned());
+}
+
+#if defined(RKT_SIM_PATH)
+// The real thing: QSerialPort on a pseudo-terminal served by rkt410-sim.
+TEST(ProgramOnAPseudoTerminal, ReadAndWriteThroughTheSerialPort) {
+  test::SimProcess process(QStringLiteral(RKT_SIM_PATH));
+  ASSERT_TRUE(process.Running());
+  SensorLink link(false);
+  DataSet data;
+  RecentFiles recent;
+  frmMain window(data, recent);
+  Answers answers;
+  link.Attach(data, window);
+  link.InitPorts(LinkSettings{});
+  link.OpenPort(process.Link());
+  ASSERT_TRUE(link.Ports().IsPortOpen());
+  link.RunCommand(SensorCommand::Read);
+  ASSERT_EQ(data.DataValid(), 1) << (answers.texts.empty() ? "" : answers.texts.front());
+  window.Panel()->cmbKeyboardlock->setCurrentIndex(2);
+  link.RunCommand(SensorCommand::Write);
+  EXPECT_TRUE(answers.texts.empty());
+  process.Stop();
+  QFile state(process.StatePath());
+  ASSERT_TRUE(state.open(QIODevice::ReadOnly));
+  const QByteArray json = state.readAll();
+  EXPECT_TRUE(json.contains("\"1\"")) << json.toStdString();
+  EXPECT_EQ(data.GetInt(ValueId::KeyboardLock, kReadCopy), 2) << "the written set became the read copy";
+}
+
+// An adapter pulled out mid-transfer and plugged in again: the transfer ends
+// with its error, and the detection finds the sensor again on its own.
+TEST(ProgramOnAPseudoTerminal, UnpluggedAdapterIsReportedAndFoundAgain) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("ttyUSB-test"));
+  // As slow as a real line, so that a transfer is still running when the
+  // adapter goes.
+  const QStringList slow{QStringLiteral("--baud-timing")};
+  auto process = std::make_unique<test::SimProcess>(QStringLiteral(RKT_SIM_PATH), slow, path);
+  ASSERT_TRUE(process->Running());
+  SensorLink link(false);
+  DataSet data;
+  RecentFiles recent;
+  frmMain window(data, recent);
+  Answers answers;
+  DetectionRequest request;
+  link.Attach(data, window);
+  LinkSettings fast;
+  fast.detectTimeoutMs = 20;
+  fast.readTimeoutMs = 40;
+  link.InitPorts(fast);
+  link.InitDetection(request);
+  link.OpenPort(path.toStdString());
+  link.RunCommand(SensorCommand::Read);
+  ASSERT_EQ(data.DataValid(), 1);
+  const DataSet::Block before = data.GetBlock(BlockId::Parameter, kWorkingCopy);
+
+  // Pulled out while the next read runs.
+  QTimer::singleShot(300, [&] { process.reset(); });
+  QElapsedTimer clock;
+  clock.start();
+  link.RunCommand(SensorCommand::Read);
+  EXPECT_LT(clock.elapsed(), 20000) << "no hang";
+  EXPECT_FALSE(answers.texts.empty()) << "the failure is reported";
+  EXPECT_EQ(data.GetBlock(BlockId::Parameter, kWorkingCopy), before);
+
+  link.SetDetection(1);
+  link.DetectSensor();
+  EXPECT_FALSE(window.Overview()->isEnabled()) << "the sensor is shown as gone";
+
+  process = std::make_unique<test::SimProcess>(QStringLiteral(RKT_SIM_PATH), slow, path);
+  ASSERT_TRUE(process->Running());
+  link.DetectSensor();
+  EXPECT_TRUE(link.Ports().IsPortOpen()) << "the port was opened again";
+  EXPECT_TRUE(window.Overview()->isEnabled()) << "and the sensor found";
+}
+#endif
+
+}  // namespace
+}  // namespace rkt
