@@ -31,6 +31,16 @@ void PrintHelp(std::ostream& os) {
 
 }  // namespace
 
+namespace {
+std::filesystem::path& ProgramDirStorage() {
+  static std::filesystem::path dir = std::filesystem::current_path();
+  return dir;
+}
+}  // namespace
+
+void SetProgramDir(const std::filesystem::path& dir) { ProgramDirStorage() = dir; }
+const std::filesystem::path& ProgramDir() { return ProgramDirStorage(); }
+
 int UsageError(Context& ctx, std::string_view command, std::string_view problem) {
   if (!problem.empty()) ctx.err << "rkt410-cli: " << problem << "\n";
   if (const Command* c = Find(command)) {

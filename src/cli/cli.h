@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <iosfwd>
 #include <span>
 #include <string>
@@ -32,6 +33,11 @@ struct Command {
 std::span<const Command> FileCommands();
 std::span<const Command> SensorCommands();
 std::span<const Command> OutputCommands();
+
+// The folder the program runs from; language files are looked for there
+// (and in share/rkt410 beside it).
+void SetProgramDir(const std::filesystem::path& dir);
+const std::filesystem::path& ProgramDir();
 
 // Runs one command line (without the program name).
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

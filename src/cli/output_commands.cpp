@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "cli/cli.h"
+#include "text/language.h"
 #include "model/data_set.h"
 #include "model/parameter_file.h"
 #include "output/datasheet_print.h"
@@ -55,11 +56,14 @@ std::optional<Options> Parse(Context& ctx, std::string_view command, std::span<c
     return std::nullopt;
   }
   if (language) {
-    // The texts of language files are not built into this version yet.
-    ctx.err << "rkt410-cli: --lang " << *language
-            << ": language files are not available yet; only the built-in German texts can be used\n";
-    code = kExitFailure;
-    return std::nullopt;
+    FindLanguages(LanguageFolders(ProgramDir()));
+    if (!SelectLanguageByName(*language)) {
+      ctx.err << "rkt410-cli: --lang " << *language << ": no such language; available:";
+      for (int i = 0; !GetLanguageName(i).empty(); ++i) ctx.err << (i ? ", " : " ") << GetLanguageName(i);
+      ctx.err << "\n";
+      code = kExitFailure;
+      return std::nullopt;
+    }
   }
   o.input = positional.front();
   return o;

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "text/language.h"
 #include "test_data.h"
 
 namespace rkt::cli {
@@ -62,8 +63,8 @@ TEST(CliOutput, ErrorsAndUsage) {
       {"no output", {"export", kSample}, kExitUsage, "-o OUT is required"},
       {"two inputs", {"print", kSample, kSample, "-o", dir.Path("x.pdf")}, kExitUsage, "one parameter file"},
       {"unknown option", {"export", kSample, "-x"}, kExitUsage, "unknown option"},
-      {"language not yet", {"export", kSample, "-o", dir.Path("x.txt"), "--lang", "English"}, kExitFailure,
-       "not available yet"},
+      {"unknown language", {"export", kSample, "-o", dir.Path("x.txt"), "--lang", "Klingon"}, kExitFailure,
+       "no such language; available: Deutsch"},
       {"missing input", {"export", dir.Path("none.RKT"), "-o", dir.Path("x.txt")}, kExitFailure, "none.RKT"},
       {"unwritable export", {"export", kSample, "-o", dir.Path("folder.csv")}, kExitFailure, "folder.csv"},
       {"unwritable pdf", {"print", kSample, "-o", dir.Path("folder.csv")}, kExitFailure, "folder.csv"},
@@ -76,6 +77,19 @@ TEST(CliOutput, ErrorsAndUsage) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir.Path("x.txt")));
   EXPECT_FALSE(std::filesystem::exists(dir.Path("x.pdf")));
+}
+
+TEST(CliOutputCommands, LanguageFileTextsReachTheExport) {
+  test::TempDir dir;
+  SetProgramDir(std::string(RKT_SOURCE_DIR) + "/resources");
+  const CliResult r = Cli({"export", kSample, "-o", dir.Path("en.txt"), "--lang", "English"});
+  SetProgramDir(std::filesystem::current_path());
+  FindLanguages({});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  std::ifstream in(dir.Path("en.txt"), std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.rfind("RKT 410 - Parameter settings\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find("Serial number:"), std::string::npos);
 }
 
 }  // namespace
