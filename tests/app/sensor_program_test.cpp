@@ -10,9 +10,11 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <deque>
 
@@ -23,6 +25,7 @@
 #include "model/recent_files.h"
 #include "sim/sensor_simulator.h"
 #include "support/sim_process.h"
+#include "text/message_box.h"
 #include "text/messages.h"
 #include "ui/dialogs.h"
 #include "ui/frm_main.h"
@@ -232,6 +235,71 @@ TEST_F(ProgramFixture, ACommandDuringADetectionRunGoesFirstAndNeverInterleaves) 
   ASSERT_GE(startedAfter, 0);
   EXPECT_LT(startedAfter, 500) << "the command starts within half a second";
   EXPECT_FALSE(link.Ports().Abandoned());
+}
+
+// Run with RKT_SCREENSHOT_DIR set: the progress dialog in mid-read, the
+// type-change question and the window after reading the simulated sensor.
+TEST(ProgramScreenshots, ProgressQuestionAndWindow) {
+  const QString out = QString::fromLocal8Bit(qgetenv("RKT_SCREENSHOT_DIR"));
+  if (out.isEmpty()) GTEST_SKIP() << "RKT_SCREENSHOT_DIR not set";
+  sim::SimConfig slow;  // the sensor's own idle time: commands take real time here
+  slow.baudTiming = true;
+  auto sensor = std::make_shared<sim::SensorSimulator>(slow);
+  SensorLink link(sensor);
+  DataSet data;
+  RecentFiles recent;
+  frmMain window(data, recent);
+  QtMessagePresenter boxes;
+  SetMessagePresenter(&boxes);
+  DetectionRequest request;
+  link.Attach(data, window);
+  link.InitPorts(LinkSettings{});
+  link.InitDetection(request);
+  window.show();
+  bool grabbed = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    frmRWState* progress = link.User()->Progress();
+    if (!grabbed && progress && progress->gaugeBar->value() > 30) {
+      grabbed = progress->grab().save(out + "/progress_read.png");
+    }
+  });
+  poll.start(20);
+  // Nothing but the progress may show up during the read.
+  QTimer unexpected;
+  QObject::connect(&unexpected, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+        ADD_FAILURE() << box->text().toStdString();
+        for (QAbstractButton* b : box->buttons())
+          if (box->buttonRole(b) == QMessageBox::RejectRole) b->click();
+      }
+  });
+  unexpected.start(50);
+  link.RunCommand(SensorCommand::Read);
+  unexpected.stop();
+  poll.stop();
+  EXPECT_TRUE(grabbed);
+  QApplication::processEvents();
+  EXPECT_TRUE(window.grab().save(out + "/main_after_read.png"));
+
+  sensor->SetMemory(0, 7, 5);
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      if (!box || !box->isVisible()) continue;
+      answer.stop();
+      box->grab().save(out + "/message31.png");
+      for (QAbstractButton* b : box->buttons())
+        if (box->buttonRole(b) == QMessageBox::NoRole) b->click();
+      return;
+    }
+  });
+  answer.start(20);
+  link.SetDetection(1);
+  link.DetectSensor();
+  SetMessagePresenter(nullptr);
 }
 
 #if defined(RKT_SIM_PATH)
