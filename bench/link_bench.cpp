@@ -103,12 +103,12 @@ Figures Measure(CountingLine& line, link::Ports& ports, F operation) {
   return f;
 }
 
-void Print(const char* what, bool echo, const std::vector<Figures>& runs) {
+void Print(const char* what, const char* mode, const std::vector<Figures>& runs) {
   Figures worst = runs.front();
   for (const Figures& f : runs)
     if (f.measuredMs / f.floorMs > worst.measuredMs / worst.floorMs) worst = f;
-  std::printf("%-6s %-7s measured %8.1f ms  floor %8.1f ms  ratio %.4f  CPU %6.1f ms = %.2f %% of wall  (worst of %zu)\n",
-              what, echo ? "echo" : "noecho", worst.measuredMs, worst.floorMs, worst.measuredMs / worst.floorMs,
+  std::printf("%-6s %-12s measured %8.1f ms  floor %8.1f ms  ratio %.4f  CPU %6.1f ms = %.2f %% of wall  (worst of %zu)\n",
+              what, mode, worst.measuredMs, worst.floorMs, worst.measuredMs / worst.floorMs,
               worst.cpuMs, 100.0 * worst.cpuMs / worst.measuredMs, runs.size());
 }
 
@@ -118,7 +118,14 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
   int failures = 0;
-  for (const bool echo : {true, false}) {
+  // The trace run shows what recording every byte costs a transfer.
+  const struct {
+    bool echo;
+    bool trace;
+    const char* name;
+  } modes[] = {{true, false, "echo"}, {false, false, "noecho"}, {true, true, "echo+trace"}};
+  for (const auto& mode : modes) {
+    const bool echo = mode.echo;
     QTemporaryDir dir;
     const QString linkPath = dir.filePath("sensor");
     QProcess sim;
@@ -141,6 +148,9 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "cannot open %s\n", qPrintable(linkPath));
       return 1;
     }
+    link::SerialTrace trace;
+    if (mode.trace && trace.Open(dir.filePath("trace.txt").toStdString(), linkPath.toStdString()))
+      ports.SetTrace(&trace);
     DataSet data;
     QuietUser user;
     link::Sensor sensor(ports, data, user);
@@ -155,8 +165,8 @@ int main(int argc, char** argv) {
     for (const auto* set : {&reads, &writes})
       for (const Figures& f : *set)
         if (f.measuredMs < 0) ++failures;
-    Print("read", echo, reads);
-    Print("write", echo, writes);
+    Print("read", mode.name, reads);
+    Print("write", mode.name, writes);
     ports.ClosePort();
     sim.terminate();
     sim.waitForFinished(5000);

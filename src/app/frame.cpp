@@ -195,6 +195,10 @@ int Main(int argc, char** argv) {
   const QCommandLineOption simulateOption(
       QStringLiteral("simulate"), QStringLiteral("Work with the built-in simulated sensor instead of a serial port."));
   parser.addOption(simulateOption);
+  const QCommandLineOption traceOption(QStringLiteral("trace"),
+                                       QStringLiteral("Record every byte on the serial line in <file>, for support."),
+                                       QStringLiteral("file"));
+  parser.addOption(traceOption);
   parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A parameter file (.RKT) to open at start."),
                                QStringLiteral("[file]"));
   parser.addOption(settingsOption);
@@ -207,6 +211,8 @@ int Main(int argc, char** argv) {
                                                 ? std::make_unique<SettingsStore>(parser.value(settingsOption))
                                                 : std::make_unique<SettingsStore>();
   SensorLink link(parser.isSet(simulateOption));
+  if (parser.isSet(traceOption) && !link.StartTrace(parser.value(traceOption).toStdString()))
+    qWarning("rkt410: the trace file %s cannot be written", qPrintable(parser.value(traceOption)));
   Frame frame(*settings, link, programDir);
 
   QtMessagePresenter presenter;

@@ -49,6 +49,12 @@ void SensorLink::OpenPort(const std::string& name) {
   m_ports->OpenPort(name);
 }
 
+bool SensorLink::StartTrace(const std::string& path) {
+  if (!m_trace.Open(path, m_ports->CurrentPortName())) return false;
+  m_ports->SetTrace(&m_trace);
+  return true;
+}
+
 std::vector<std::string> SensorLink::PortList() const {
   if (m_simulate) return {kSimulatorPort};
   return link::ListSerialPorts();

@@ -43,6 +43,8 @@ class SensorLink final : public LinkServices {
   // run give way at its next wait; the command runs right after it.
   void RunCommand(SensorCommand command) override;
   std::vector<std::string> PortList() const override;
+  // Records every byte on the line in path; false when it cannot be written.
+  bool StartTrace(const std::string& path);
   bool Echo() const override { return m_ports->Echo(); }
 
   static constexpr const char* kSimulatorPort = "SIMULATOR";
@@ -65,6 +67,7 @@ class SensorLink final : public LinkServices {
   frmMain* m_window = nullptr;
   int m_mode = 0;
   std::optional<SensorCommand> m_pending;
+  link::SerialTrace m_trace;
 };
 
 }  // namespace rkt

@@ -1,6 +1,7 @@
 // Commands that talk to a sensor, on a serial port or on the built-in
 // simulated sensor. They answer no questions: Retry is never chosen, a
 // question is answered No, and Ctrl-C acts as the progress dialog's Cancel.
+#include <fstream>
 #include <QCoreApplication>
 #include <charconv>
 #include <csignal>
@@ -102,6 +103,7 @@ struct LinkOptions {
   bool defaults = false;
   bool json = false;
   std::optional<std::string> output;
+  std::optional<std::string> trace;
   std::vector<std::string> positional;
 };
 
@@ -132,6 +134,10 @@ std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::sp
       o.port = *v;
     } else if (a == "--simulate") {
       o.simulate = true;
+    } else if (a == "--trace") {
+      const std::string* v = value();
+      if (!v) return std::nullopt;
+      o.trace = *v;
     } else if (a == "--noecho") {
       o.settings.echo = false;
     } else if (a == "--detect-timeout" || a == "--read-timeout") {
@@ -162,6 +168,10 @@ std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::sp
     UsageError(ctx, command, "give either --port PORT or --simulate");
     return std::nullopt;
   }
+  if (o.trace && !std::ofstream(*o.trace, std::ios::app)) {
+    UsageError(ctx, command, "cannot write the trace file " + *o.trace);
+    return std::nullopt;
+  }
   return o;
 }
 
@@ -180,6 +190,7 @@ class Session {
     }
     m_ports = std::make_unique<link::Ports>(std::move(line));
     m_ports->InitPorts(o.settings);
+    if (o.trace && m_trace.Open(*o.trace, o.simulate ? "SIM" : *o.port)) m_ports->SetTrace(&m_trace);
     m_ports->onOpenFailed = [this](const link::OpenFailure& f) {
       m_ctx.err << MessageDisplayText(msg::kPortInit) << "\n";
       const std::string hint = link::PermissionHint(f);
@@ -208,6 +219,7 @@ class Session {
   Context& m_ctx;
   DataSet m_data;
   CliUser m_user;
+  link::SerialTrace m_trace;
   std::unique_ptr<link::Ports> m_ports;
   std::unique_ptr<link::Sensor> m_sensor;
 };
@@ -294,7 +306,8 @@ int Sensitivity(Context& ctx, std::span<const std::string> args) {
   return kExitOk;
 }
 
-#define RKT_LINE_OPTIONS "(--port PORT | --simulate) [--noecho] [--detect-timeout MS] [--read-timeout MS]"
+#define RKT_LINE_OPTIONS \
+  "(--port PORT | --simulate) [--noecho] [--detect-timeout MS] [--read-timeout MS] [--trace FILE]"
 
 constexpr Command kSensorCommands[] = {
     {"ports", "", "Lists the serial ports of this computer.", Ports},

@@ -118,6 +118,7 @@ void Ports::ClosePort() {
 
 void Ports::FlushInput() {
   if (!m_portOpen) return;
+  if (m_trace) m_trace->Flushed(m_line->BytesAvailable());
   m_line->DiscardInput();
 }
 
@@ -126,9 +127,12 @@ void Ports::SendText(std::string_view text, int count) {
   const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), text.size());
   std::vector<std::uint8_t> bytes(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n));
   m_line->Write(bytes);
+  if (m_trace) m_trace->Sent(bytes);
   if (m_echo) {
     std::string echo;
+    m_receivingEcho = true;
     ReceiveText(echo, static_cast<int>(n));
+    m_receivingEcho = false;
   }
 }
 
@@ -144,10 +148,15 @@ int Ports::ReceiveText(std::string& text, int count) {
   if (!m_portOpen) {
     // Nothing can arrive; the caller still sees the usual time-out.
     m_line->WaitForBytes(INT_MAX, deadline);
+    if (m_trace) m_trace->TimedOut(count, 0);
     return 0;
   }
-  if (!m_line->WaitForBytes(count, deadline)) return 0;
+  if (!m_line->WaitForBytes(count, deadline)) {
+    if (m_trace) m_trace->TimedOut(count, m_line->BytesAvailable());
+    return 0;
+  }
   const std::vector<std::uint8_t> bytes = m_line->Read(count);
+  if (m_trace) m_trace->Received(bytes, m_receivingEcho);
   if (static_cast<int>(bytes.size()) < count) return 0;
   text.assign(bytes.begin(), bytes.end());
   return count;

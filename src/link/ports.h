@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/serial_line.h"
+#include "link/serial_trace.h"
 
 // The one serial port the program talks to the sensor through: open and
 // close, send with echo handling, receive a fixed count within two time-out
@@ -109,6 +110,9 @@ class Ports {
   // Asked what to do after a failed open; returns a button code.
   std::function<int(const OpenFailure&)> onOpenFailed;
 
+  // Every byte sent and received goes to the trace while one is set.
+  void SetTrace(SerialTrace* trace) { m_trace = trace; }
+
   // Time spent in WaitTimeout so far, for the benchmark's floor.
   long long WaitedMs() const { return m_waitedMs; }
 
@@ -123,6 +127,8 @@ class Ports {
   bool m_echo = true;
   long long m_waitedMs = 0;
   bool m_abandoned = false;
+  bool m_receivingEcho = false;
+  SerialTrace* m_trace = nullptr;
 };
 
 }  // namespace rkt::link
