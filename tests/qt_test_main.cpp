@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
   qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
   QStandardPaths::setTestModeEnabled(true);
   QApplication app(argc, argv);
+  // Tests close windows all the time; that must not end the application.
+  QApplication::setQuitOnLastWindowClosed(false);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -16,35 +16,17 @@
 #include "app/settings_store.h"
 #include "fake_link.h"
 #include "text/language.h"
+#include "support/recording_presenter.h"
 #include "text/messages.h"
 
 namespace rkt {
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "frame_test";
-  static char* argv[] = {name, nullptr};
-  // Never destroyed: its end would race the static objects of the Qt libraries.
-  static QApplication* app = new QApplication(argc, argv);
-  QApplication::setQuitOnLastWindowClosed(false);
-  return *app;
-}
-
-class FakePresenter : public MessagePresenter {
- public:
-  int Present(const MessageBoxRequest& r) override {
-    shown.push_back(r);
-    return answer;
-  }
-  std::vector<MessageBoxRequest> shown;
-  int answer = msg::kOk;
-};
+using FakePresenter = test::RecordingPresenter;
 
 class FrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
     SetMessagePresenter(&m_presenter);
     // The program folder holds the English language file, as shipped.
     ASSERT_TRUE(QFile::copy(QStringLiteral(RKT_SOURCE_DIR "/resources/RKT_LANG.ENG"), m_programDir.filePath("RKT_LANG.ENG")));

@@ -10,14 +10,6 @@
 namespace rkt {
 namespace {
 
-QCoreApplication& App() {
-  static int argc = 1;
-  static char name[] = "main_loop_test";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication app(argc, argv);
-  return app;
-}
-
 double CpuSeconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
@@ -26,7 +18,6 @@ double CpuSeconds() {
 }
 
 TEST(MainLoop, DetectionRunsOnlyAtTheTopLevel) {
-  App();
   DetectionRequest request;
   int runs = 0;
   MainLoop loop(request, [&] { ++runs; });
@@ -56,7 +47,6 @@ TEST(MainLoop, DetectionRunsOnlyAtTheTopLevel) {
 }
 
 TEST(MainLoop, RequestsMergeAndClearDropsThem) {
-  App();
   DetectionRequest request;
   int runs = 0;
   MainLoop loop(request, [&] { ++runs; });
@@ -72,7 +62,6 @@ TEST(MainLoop, RequestsMergeAndClearDropsThem) {
 }
 
 TEST(MainLoop, ObjectsReleasedWithDeleteLaterAreFreed) {
-  App();
   DetectionRequest request;
   MainLoop loop(request, [] {});
   bool destroyed = false;
@@ -87,7 +76,6 @@ TEST(MainLoop, ObjectsReleasedWithDeleteLaterAreFreed) {
 }
 
 TEST(MainLoop, IdleLoopSleeps) {
-  App();
   DetectionRequest request;
   MainLoop loop(request, [] {});
   QTimer::singleShot(1000, [&] { loop.Quit(); });

@@ -26,6 +26,7 @@
 #include "sim/sensor_simulator.h"
 #include "support/sim_process.h"
 #include "text/message_box.h"
+#include "support/recording_presenter.h"
 #include "text/messages.h"
 #include "ui/dialogs.h"
 #include "ui/frm_main.h"
@@ -36,27 +37,8 @@
 namespace rkt {
 namespace {
 
-// Answers message boxes from a queue (then with the safe answer) and keeps
-// their texts.
-class Answers : public MessagePresenter {
- public:
-  Answers() { SetMessagePresenter(this); }
-  ~Answers() override { SetMessagePresenter(nullptr); }
-  int Present(const MessageBoxRequest& r) override {
-    texts.push_back(r.text);
-    if (!queue.empty()) {
-      const int a = queue.front();
-      queue.pop_front();
-      return a;
-    }
-    return SafeAnswer(r.buttons);
-  }
-  bool Shown(int number) const {
-    return std::find(texts.begin(), texts.end(), MessageDisplayText(number)) != texts.end();
-  }
-  std::vector<std::string> texts;
-  std::deque<int> queue;
-};
+// Message boxes answered from a queue, then with the safe answer.
+using Answers = test::InstalledPresenter;
 
 sim::SimConfig QuickSensor(int type = 1) {
   sim::SimConfig c;
@@ -96,7 +78,7 @@ TEST_F(ProgramFixture, ReadShowsTheSensorAndEnablesTheDataCommands) {
   EXPECT_FALSE(data.IsChanged());
   EXPECT_FALSE(data.OfflineData());
   EXPECT_EQ(link.User()->Progress(), nullptr) << "the progress dialog is gone after the read";
-  EXPECT_TRUE(answers.texts.empty()) << "a good read says nothing";
+  EXPECT_TRUE(answers.shown.empty()) << "a good read says nothing";
   EXPECT_TRUE(window.StatusPort()->text().startsWith(QStringLiteral("\u25CF"))) << "connected";
 }
 
@@ -112,7 +94,7 @@ TEST_F(ProgramFixture, WriteSendsWhatThePanelShows) {
   window.Panel()->cmbHysteresis->setCurrentIndex(2);
   emit window.Panel()->cmbHysteresis->activated(2);
   Trigger("mnSensorWrite");
-  EXPECT_TRUE(answers.texts.empty());
+  EXPECT_TRUE(answers.shown.empty());
   EXPECT_EQ(Written(11) & 0x30, 0x30) << "hysteresis 'groß' reached the sensor";
   EXPECT_FALSE(data.IsChanged());
 }
@@ -167,7 +149,7 @@ TEST_F(ProgramFixture, CancelInTheProgressDialogEndsQuietly) {
   poll.start(5);
   Trigger("mnSensorRead");
   poll.stop();
-  EXPECT_TRUE(answers.texts.empty()) << "Cancel shows no message: " << (answers.texts.empty() ? "" : answers.texts.front());
+  EXPECT_TRUE(answers.shown.empty()) << "Cancel shows no message: " << (answers.shown.empty() ? "" : answers.shown.front().text);
   EXPECT_EQ(data.GetBlock(BlockId::Parameter, kWorkingCopy), before);
 }
 
@@ -175,8 +157,8 @@ TEST_F(ProgramFixture, RetryAfterAFaultThatClears) {
   sensor->InjectFault({sim::Fault::WrongBlock, sim::Command::LP, 5});
   answers.queue = {msg::kRetry};
   Trigger("mnSensorRead");
-  ASSERT_FALSE(answers.texts.empty());
-  EXPECT_EQ(answers.texts.front(), MessageDisplayText(1005));
+  ASSERT_FALSE(answers.shown.empty());
+  EXPECT_EQ(answers.shown.front().text, MessageDisplayText(1005));
   EXPECT_EQ(data.DataValid(), 1) << "the second run read the sensor";
 }
 
@@ -195,7 +177,7 @@ TEST_F(ProgramFixture, DetectionFollowsTheSensor) {
 
   sensor->SetMemory(0, 7, 2);  // the partner type
   link.DetectSensor();
-  EXPECT_TRUE(answers.texts.empty()) << "a partner type raises no question";
+  EXPECT_TRUE(answers.shown.empty()) << "a partner type raises no question";
 
   sensor->SetMemory(0, 7, 5);  // another family
   answers.queue = {msg::kYes};
@@ -317,10 +299,10 @@ TEST(ProgramOnAPseudoTerminal, ReadAndWriteThroughTheSerialPort) {
   link.OpenPort(process.Link());
   ASSERT_TRUE(link.Ports().IsPortOpen());
   link.RunCommand(SensorCommand::Read);
-  ASSERT_EQ(data.DataValid(), 1) << (answers.texts.empty() ? "" : answers.texts.front());
+  ASSERT_EQ(data.DataValid(), 1) << (answers.shown.empty() ? "" : answers.shown.front().text);
   window.Panel()->cmbKeyboardlock->setCurrentIndex(2);
   link.RunCommand(SensorCommand::Write);
-  EXPECT_TRUE(answers.texts.empty());
+  EXPECT_TRUE(answers.shown.empty());
   process.Stop();
   QFile state(process.StatePath());
   ASSERT_TRUE(state.open(QIODevice::ReadOnly));
@@ -362,7 +344,7 @@ TEST(ProgramOnAPseudoTerminal, UnpluggedAdapterIsReportedAndFoundAgain) {
   clock.start();
   link.RunCommand(SensorCommand::Read);
   EXPECT_LT(clock.elapsed(), 20000) << "no hang";
-  EXPECT_FALSE(answers.texts.empty()) << "the failure is reported";
+  EXPECT_FALSE(answers.shown.empty()) << "the failure is reported";
   EXPECT_EQ(data.GetBlock(BlockId::Parameter, kWorkingCopy), before);
 
   link.SetDetection(1);

@@ -7,23 +7,15 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "support/cli_run.h"
 
 namespace rkt::cli {
 namespace {
 
 const std::string kSample = std::string(RKT_SOURCE_DIR) + "/resources/samples/sample.RKT";
 
-struct CliResult {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-CliResult Cli(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  const int code = RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliResult;
 
 QJsonObject Json(const std::string& text) {
   QJsonParseError error{};

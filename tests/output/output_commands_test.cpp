@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "support/cli_run.h"
 #include "text/language.h"
 #include "test_data.h"
 
@@ -14,17 +15,8 @@ namespace {
 
 const std::string kSample = std::string(RKT_SOURCE_DIR) + "/resources/samples/sample.RKT";
 
-struct CliResult {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-CliResult Cli(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  const int code = RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliResult;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -11,18 +11,7 @@
 namespace rkt {
 namespace {
 
-QApplication& HelpApp() {
-  static int argc = 1;
-  static char name[] = "help_window_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = QApplication::instance() != nullptr
-                                 ? static_cast<QApplication*>(QApplication::instance())
-                                 : new QApplication(argc, argv);
-  return *app;
-}
-
 TEST(HelpPages, EveryContextHasABuiltinPageInBothLanguages) {
-  HelpApp();
   for (const char* helpFile : {"RKTGER.HLP", "RKTENG.HLP", "rkteng.hlp"}) {
     for (const int context : HelpContexts()) {
       const QUrl url = HelpPageUrl(helpFile, context, {});
@@ -34,7 +23,6 @@ TEST(HelpPages, EveryContextHasABuiltinPageInBothLanguages) {
 }
 
 TEST(HelpPages, LookupRules) {
-  HelpApp();
   TempDir dir;
   dir.Write("help/rktfra/index.html", "<html><title>Aide</title></html>");
   dir.Write("help/rktger/2000.html", "<html><title>Eigene Seite</title></html>");
@@ -50,7 +38,6 @@ TEST(HelpPages, LookupRules) {
 }
 
 TEST(HelpWindow, ShowsTheTopicOfTheCurrentLanguage) {
-  HelpApp();
   QtHelpViewer viewer({});
   SetHelpViewer(&viewer);
   ShowHelp(2001);

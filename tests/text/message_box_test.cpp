@@ -23,17 +23,6 @@ class FakeHelp : public HelpViewer {
   std::vector<int> contexts;
 };
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "message_box_test";
-  static char* argv[] = {name, nullptr};
-  // Never destroyed: its end would race the static objects of the Qt libraries.
-  static QApplication* app = QApplication::instance() != nullptr
-                                 ? static_cast<QApplication*>(QApplication::instance())
-                                 : new QApplication(argc, argv);
-  return *app;
-}
-
 QPushButton* ButtonWithText(QMessageBox* box, const QString& text) {
   for (QAbstractButton* b : box->buttons())
     if (b->text() == text) return qobject_cast<QPushButton*>(b);
@@ -58,7 +47,6 @@ void WhenBoxShown(std::function<void(QMessageBox*)> step) {
 class MessageBoxTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
     SetHelpViewer(&m_help);
   }
   void TearDown() override { SetHelpViewer(nullptr); }
@@ -141,7 +129,6 @@ TEST_F(MessageBoxTest, EscapeGivesTheSafeAnswer) {
 }
 
 TEST(ControlText, AppliesAndRestoresCaptions) {
-  App();
   QPushButton button("&Hilfe");
   button.setObjectName("btHelp");
   QLabel label("Sie haben");

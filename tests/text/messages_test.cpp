@@ -1,3 +1,4 @@
+#include "support/recording_presenter.h"
 #include "text/messages.h"
 
 #include <gtest/gtest.h>
@@ -10,16 +11,7 @@
 namespace rkt {
 namespace {
 
-// Records every box and answers with a preset code.
-class FakePresenter : public MessagePresenter {
- public:
-  int Present(const MessageBoxRequest& r) override {
-    shown.push_back(r);
-    return answer;
-  }
-  std::vector<MessageBoxRequest> shown;
-  int answer = msg::kOk;
-};
+using FakePresenter = test::RecordingPresenter;
 
 class FakeHelp : public HelpViewer {
  public:

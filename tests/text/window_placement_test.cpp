@@ -9,18 +9,7 @@
 namespace rkt {
 namespace {
 
-QApplication& PlacementApp() {
-  static int argc = 1;
-  static char name[] = "window_placement_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = QApplication::instance() != nullptr
-                                 ? static_cast<QApplication*>(QApplication::instance())
-                                 : new QApplication(argc, argv);
-  return *app;
-}
-
 TEST(CenterOnMain, CentresOverTheMainWindowAndStaysOnTheScreen) {
-  PlacementApp();
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
   QWidget main;
   main.setGeometry(area.left() + 100, area.top() + 100, 400, 300);

@@ -128,7 +128,7 @@ TEST(DataCodeDialog, TypedCodesAreUpperCasedAndCheckedBeforeUse) {
   wrong[0] = wrong[0] == QLatin1Char('1') ? QLatin1Char('2') : QLatin1Char('1');
   dialog.txtCode->setText(wrong);
   dialog.btOK->click();
-  EXPECT_EQ(messages.texts, test::MessageRecorder::Numbered({34}));
+  EXPECT_EQ(messages.Texts(), test::MessageRecorder::Numbered({34}));
   EXPECT_TRUE(dialog.isVisible()) << "an invalid code keeps the dialog open";
   EXPECT_EQ(ds.DataValid(), 0);
 

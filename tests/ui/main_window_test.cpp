@@ -75,7 +75,7 @@ TEST_F(MainWindowFixture, InvalidFileChangesNothing) {
   f.write("not a parameter file");
   f.close();
   window.LoadParameterFile(bad);
-  EXPECT_EQ(messages.texts, test::MessageRecorder::Numbered({20}));
+  EXPECT_EQ(messages.Texts(), test::MessageRecorder::Numbered({20}));
   EXPECT_EQ(ds.FileName(), kSample.toStdString());
   EXPECT_TRUE(Enabled("mnSave"));
 }
@@ -98,7 +98,7 @@ TEST_F(MainWindowFixture, SaveWritesWhatThePanelShowsAndAFailureIsReported) {
   emit window.Panel()->cmbHysteresis->activated(0);
   ds.SetValue(ValueId::FileName, dir.filePath(QStringLiteral("missing/x.RKT")).toStdString());
   EXPECT_FALSE(window.SaveParameterFile(false));
-  EXPECT_EQ(messages.texts, test::MessageRecorder::Numbered({21}));
+  EXPECT_EQ(messages.Texts(), test::MessageRecorder::Numbered({21}));
   EXPECT_TRUE(ds.IsChanged()) << "a failed save keeps the data marked changed";
   EXPECT_EQ(Label("lblTBChanged")->text(), QStringLiteral("C"));
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/data_set.h"
+#include "support/recording_presenter.h"
 #include "text/messages.h"
 
 namespace rkt::test {
@@ -41,27 +42,7 @@ inline void OnNextDialog(std::function<void(QDialog*)> action) {
   timer->start();
 }
 
-// Records message boxes instead of showing them; answers with `answer`.
-class MessageRecorder : public MessagePresenter {
- public:
-  explicit MessageRecorder(int answer = msg::kOk) : m_answer(answer) { SetMessagePresenter(this); }
-  ~MessageRecorder() override { SetMessagePresenter(nullptr); }
-  int Present(const MessageBoxRequest& request) override {
-    texts.push_back(request.text);
-    helps.push_back(request.helpContext.value_or(-1));
-    return m_answer;
-  }
-  // The texts message numbers show, for comparing with `texts`.
-  static std::vector<std::string> Numbered(std::initializer_list<int> numbers) {
-    std::vector<std::string> out;
-    for (const int n : numbers) out.push_back(MessageDisplayText(n));
-    return out;
-  }
-  std::vector<std::string> texts;
-  std::vector<int> helps;
-
- private:
-  int m_answer;
-};
+// Records message boxes instead of showing them.
+using MessageRecorder = InstalledPresenter;
 
 }  // namespace rkt::test

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <algorithm>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "text/messages.h"
+
+namespace rkt::test {
+
+// Records every message box instead of showing it, and answers: from the
+// queue first, then with `answer` when set, else with the safe answer.
+class RecordingPresenter : public MessagePresenter {
+ public:
+  int Present(const MessageBoxRequest& r) override {
+    shown.push_back(r);
+    if (!queue.empty()) {
+      const int a = queue.front();
+      queue.pop_front();
+      return a;
+    }
+    return answer ? *answer : SafeAnswer(r.buttons);
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> out;
+    for (const MessageBoxRequest& r : shown) out.push_back(r.text);
+    return out;
+  }
+  // Whether message number was shown (by its text).
+  bool Shown(int number) const {
+    const std::string text = MessageDisplayText(number);
+    return std::any_of(shown.begin(), shown.end(), [&](const MessageBoxRequest& r) { return r.text == text; });
+  }
+  static std::vector<std::string> Numbered(std::initializer_list<int> numbers) {
+    std::vector<std::string> out;
+    for (const int n : numbers) out.push_back(MessageDisplayText(n));
+    return out;
+  }
+
+  std::vector<MessageBoxRequest> shown;
+  std::deque<int> queue;
+  std::optional<int> answer;
+};
+
+// A RecordingPresenter in place of the boxes for as long as it lives.
+class InstalledPresenter : public RecordingPresenter {
+ public:
+  InstalledPresenter() { SetMessagePresenter(this); }
+  ~InstalledPresenter() override { SetMessagePresenter(nullptr); }
+  InstalledPresenter(const InstalledPresenter&) = delete;
+  InstalledPresenter& operator=(const InstalledPresenter&) = delete;
+};
+
+}  // namespace rkt::test
