@@ -1,21 +1,22 @@
 #pragma once
 
+#include "text/messages.h"
+
 // Everything the sensor operations need from the user's side: the progress
 // dialog, the numbered messages, the question about unsaved changes and the
 // main window's refreshes. The window implements it, and so do the command
 // line and the tests.
 namespace rkt::link {
 
-// Button sets of ShowMessage.
-inline constexpr int kButtonsOk = 0;
-inline constexpr int kButtonsYesNo = 4;
-inline constexpr int kButtonsRetryCancel = 5;
-// Buttons pressed.
-inline constexpr int kAnswerOk = 1;
-inline constexpr int kAnswerCancel = 2;
-inline constexpr int kAnswerRetry = 4;
-inline constexpr int kAnswerYes = 6;
-inline constexpr int kAnswerNo = 7;
+// Button sets and answers of ShowMessage, as the message display numbers them.
+inline constexpr int kButtonsOk = msg::kOkOnly;
+inline constexpr int kButtonsYesNo = msg::kYesNo;
+inline constexpr int kButtonsRetryCancel = msg::kRetryCancel;
+inline constexpr int kAnswerOk = msg::kOk;
+inline constexpr int kAnswerCancel = msg::kCancel;
+inline constexpr int kAnswerRetry = msg::kRetry;
+inline constexpr int kAnswerYes = msg::kYes;
+inline constexpr int kAnswerNo = msg::kNo;
 
 // Progress dialog kinds (its caption).
 enum ProgressKind : int {
@@ -28,10 +29,10 @@ enum ProgressKind : int {
 };
 
 // Help contexts of the sensor messages.
-inline constexpr int kHelpNoSensor = 2000;
-inline constexpr int kHelpPort = 2001;
-inline constexpr int kHelpTypeChanged = 2002;
-inline constexpr int kHelpTransfer = 2003;
+inline constexpr int kHelpNoSensor = help::kNoSensor;
+inline constexpr int kHelpPort = help::kPortInit;
+inline constexpr int kHelpTypeChanged = help::kTypeChanged;
+inline constexpr int kHelpTransfer = help::kSensorError;
 
 // The detection indicator's pictures.
 enum class DetectionState { On, Off, Searching };
