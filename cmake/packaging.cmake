@@ -27,3 +27,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
+
+if(RKT_BUILD_TESTS AND UNIX)
+  add_test(NAME Packaging.InstallTreeHasEverythingTheDesktopNeeds
+           COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR} -DPREFIX=${CMAKE_BINARY_DIR}/install-check
+                   -P ${PROJECT_SOURCE_DIR}/cmake/check_install.cmake)
+endif()
