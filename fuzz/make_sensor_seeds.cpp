@@ -41,6 +41,8 @@ class RecordingLine final : public link::SerialLine {
   }
   void DiscardInput() override { m_input.clear(); }
   bool WaitForBytes(int count, QDeadlineTimer) override { return BytesAvailable() >= count; }
+  // No `override`: see sensor_receive_fuzz.cpp.
+  void Interrupt(bool) {}
 
  private:
   sim::SensorSimulator& m_sim;

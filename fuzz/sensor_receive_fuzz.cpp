@@ -57,13 +57,17 @@ class ScriptedLine final : public link::SerialLine {
   }
   void DiscardInput() override { m_input.clear(); }
   // Nothing more arrives while the PC waits: the answer is there or not.
-  bool WaitForBytes(int count, QDeadlineTimer) override { return BytesAvailable() >= count; }
+  bool WaitForBytes(int count, QDeadlineTimer) override { return !m_interrupted && BytesAvailable() >= count; }
+  // No `override`: the line interface gains this call on the main line; written
+  // so, the class builds both before and after that change.
+  void Interrupt(bool on) { m_interrupted = on; }
 
  private:
   std::span<const std::uint8_t> m_script;
   std::deque<std::uint8_t> m_input;
   bool m_echo;
   bool m_open = false;
+  bool m_interrupted = false;
 };
 
 class ScriptedUser final : public link::SensorUser {
