@@ -21,10 +21,13 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The library packages come from dpkg-shlibdeps; the platform plug-ins are
-# loaded at run time and live in a package of their own.
+# The library packages come from dpkg-shlibdeps. The plug-ins the program
+# loads at run time ride along with them: the X11 platform in libqt6gui6, the
+# SVG image and icon plug-ins in libqt6svg6, CUPS printing in
+# libqt6printsupport6. A native Wayland window needs qt6-wayland; without it
+# Qt runs through XWayland.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
 
