@@ -1,6 +1,8 @@
 #include "app/frame.h"
 
 #include <QApplication>
+#include <cstdio>
+#include <string_view>
 #include <QCommandLineParser>
 #include <QSessionManager>
 #include <QSplashScreen>
@@ -175,6 +177,22 @@ void Frame::ProgramExit() {
 }
 
 int Main(int argc, char** argv) {
+  // Version and usage need no window; answering them before the window
+  // system starts lets them work without a display, too.
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view a = argv[i];
+    if (a == "--version" || a == "-v") {
+      std::printf("rkt410 %s\n", RKT_VERSION_STRING);
+      return 0;
+    }
+  }
+  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+      qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    for (int i = 1; i < argc; ++i) {
+      const std::string_view a = argv[i];
+      if (a == "--help" || a == "-h") qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("rkt410"));
   QApplication::setApplicationVersion(QStringLiteral(RKT_VERSION_STRING));

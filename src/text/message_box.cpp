@@ -77,7 +77,9 @@ int QtMessagePresenter::Present(const MessageBoxRequest& request) {
     auto* buttonBox = box.findChild<QDialogButtonBox*>();
     if (buttonBox != nullptr &&
         QObject::disconnect(buttonBox, SIGNAL(clicked(QAbstractButton*)), &box, nullptr)) {
-      QObject::connect(buttonBox, &QDialogButtonBox::clicked, &box, [&](QAbstractButton* b) {
+      // context by value: the handler runs in exec(), after this block has ended.
+      QObject::connect(buttonBox, &QDialogButtonBox::clicked, &box,
+                       [&answers, &answer, &box, helpButton, context](QAbstractButton* b) {
         if (b == helpButton) {
           ShowHelp(context);
           return;

@@ -78,6 +78,24 @@ TEST_F(MessageBoxTest, HelpOpensTheTopicAndTheBoxStaysOpen) {
   EXPECT_EQ(icon, QMessageBox::Question);
 }
 
+// The Help handler once read its topic from a variable whose scope had
+// ended before the box ran; the sanitized suite reports that read at once.
+TEST_F(MessageBoxTest, HelpTopicOutlivesTheSetUpOfTheBox) {
+  WhenBoxShown([&](QMessageBox* box) {
+    QPushButton* help = ButtonWithText(box, "&Hilfe");
+    ASSERT_NE(help, nullptr);
+    help->click();
+    help->click();
+    QTimer::singleShot(0, box, [box] {
+      if (QPushButton* cancel = ButtonWithText(box, "Abbrechen")) cancel->click();
+      else box->done(0);
+    });
+  });
+  const int answer = m_presenter.Present(BuildMessage(1001, msg::kRetryCancel, help::kSensorError));
+  EXPECT_EQ(answer, msg::kCancel);
+  EXPECT_EQ(m_help.contexts, (std::vector<int>{help::kSensorError, help::kSensorError}));
+}
+
 TEST_F(MessageBoxTest, F1OpensTheTopicToo) {
   bool stillOpen = false;
   WhenBoxShown([&](QMessageBox* box) {

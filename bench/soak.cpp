@@ -1,0 +1,404 @@
+// Fault soak: read/write cycles against the in-process simulated sensor,
+// with a share of the bytes coming back from it corrupted, dropped or
+// delayed at random. Every operation must end (each has a deadline), and
+// none may report success with wrong data:
+//   - after a successful read the read copy equals the sensor's memory,
+//   - after a successful write the sensor's memory equals the working copy,
+//   - after a failed read or write the working copy is what it was.
+// Prints cycles, failures by message, and silent corruptions (must be 0);
+// exits 1 when any check failed.
+//
+// Every tenth cycle also reads and writes the sensitivity.
+//
+//   rkt410-soak [--cycles N] [--fault-rate R] [--timeout MS] [--seed S] [--type N]
+// --type sets the simulated sensor's type code (default 1: odd types carry the
+// input bit inverted, even ones do not).
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+#include "link/ports.h"
+#include "link/sensor.h"
+#include "model/data_set.h"
+#include "sim/sensor_simulator.h"
+#include "sim/simulated_line.h"
+
+using namespace rkt;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct FaultCounts {
+  long long bytes = 0;
+  long long corrupted = 0;
+  long long dropped = 0;
+  long long delayed = 0;
+};
+
+// Sits between the port layer and the simulated sensor and spoils a share
+// of the bytes the sensor sends: one flipped to another value, one lost, or
+// one held back (and everything behind it, as on a real line).
+class FaultyLine final : public link::SerialLine {
+ public:
+  FaultyLine(std::unique_ptr<link::SerialLine> inner, double rate, int maxDelayMs, std::uint32_t seed)
+      : m_inner(std::move(inner)), m_rate(rate), m_maxDelayMs(maxDelayMs), m_random(seed) {}
+
+  link::OpenResult Open(const std::string& name) override {
+    m_pending.clear();
+    return m_inner->Open(name);
+  }
+  void Close() override {
+    m_pending.clear();
+    m_inner->Close();
+  }
+  bool IsOpen() const override { return m_inner->IsOpen(); }
+  void Write(std::span<const std::uint8_t> bytes) override { m_inner->Write(bytes); }
+  int BytesAvailable() override {
+    Pull();
+    const auto now = Clock::now();
+    int n = 0;
+    for (const auto& b : m_pending) {
+      if (b.at > now) break;
+      ++n;
+    }
+    return n;
+  }
+  std::vector<std::uint8_t> Read(int count) override {
+    const int n = std::min(count, BytesAvailable());
+    std::vector<std::uint8_t> out;
+    for (int i = 0; i < n; ++i) {
+      out.push_back(m_pending.front().value);
+      m_pending.pop_front();
+    }
+    return out;
+  }
+  // Drops what has arrived; bytes still held back arrive later, as bytes
+  // still on the wire would.
+  void DiscardInput() override { Read(BytesAvailable()); }
+  // Passed on, so a wait in progress below is woken as well.
+  void Interrupt(bool on) override {
+    m_interrupted = on;
+    m_inner->Interrupt(on);
+  }
+  bool WaitForBytes(int count, QDeadlineTimer deadline) override {
+    for (;;) {
+      if (m_interrupted) return false;
+      if (BytesAvailable() >= count) return true;
+      qint64 left = deadline.remainingTime();
+      if (left == 0) return false;
+      if (left < 0) left = 24LL * 3600 * 1000;
+      // Wake for the next held-back byte, or when the sensor sends more.
+      if (!m_pending.empty()) {
+        const auto due = std::chrono::ceil<std::chrono::milliseconds>(m_pending.front().at - Clock::now()).count();
+        left = std::min<qint64>(left, std::max<qint64>(due, 0));
+      }
+      if (left == 0) continue;
+      m_inner->WaitForBytes(1, QDeadlineTimer(left, Qt::PreciseTimer));
+    }
+  }
+
+  const FaultCounts& Counts() const { return m_counts; }
+
+ private:
+  struct Held {
+    std::uint8_t value;
+    Clock::time_point at;
+  };
+
+  void Pull() {
+    const int n = m_inner->BytesAvailable();
+    if (n <= 0) return;
+    std::uniform_real_distribution<double> chance(0.0, 1.0);
+    for (std::uint8_t b : m_inner->Read(n)) {
+      ++m_counts.bytes;
+      auto at = Clock::now();
+      if (!m_pending.empty()) at = std::max(at, m_pending.back().at);
+      if (chance(m_random) < m_rate) {
+        switch (std::uniform_int_distribution<int>(0, 2)(m_random)) {
+          case 0:
+            b ^= static_cast<std::uint8_t>(std::uniform_int_distribution<int>(1, 255)(m_random));
+            ++m_counts.corrupted;
+            break;
+          case 1:
+            ++m_counts.dropped;
+            continue;
+          default:
+            at += std::chrono::milliseconds(std::uniform_int_distribution<int>(1, m_maxDelayMs)(m_random));
+            ++m_counts.delayed;
+            break;
+        }
+      }
+      m_pending.push_back({b, at});
+    }
+  }
+
+  std::unique_ptr<link::SerialLine> m_inner;
+  double m_rate;
+  int m_maxDelayMs;
+  std::mt19937 m_random;
+  std::deque<Held> m_pending;
+  FaultCounts m_counts;
+  bool m_interrupted = false;
+};
+
+// Answers every question with Cancel/No and remembers the last message.
+class SoakUser final : public link::SensorUser {
+ public:
+  void ShowForm(int, int) override {}
+  bool IncBar(int) override { return true; }
+  void UnloadForm() override {}
+  int ShowMessage(int number, int buttons, int) override {
+    lastMessage = number;
+    if (buttons == link::kButtonsRetryCancel) return link::kAnswerCancel;
+    if (buttons == link::kButtonsYesNo) return link::kAnswerNo;
+    return link::kAnswerOk;
+  }
+  bool AskWriteSensitivity() override { return true; }
+  bool DataChanged(bool) override { return false; }
+  void FillPanel() override {}
+  void ReadPanel() override {}
+  void ShowSensitivity() override {}
+  void TakeSensitivity() override {}
+  void SetDataAvailable(bool) override {}
+  void SetSensitivityAvailable(bool) override {}
+  void RefreshOverview() override {}
+  void HideSensorFrame() override {}
+  void ShowConnected(bool) override {}
+  int lastMessage = 0;
+};
+
+constexpr int kParamAddresses[] = {0, 1, 3, 4, 5, 6, 11};
+constexpr int kSensitivityAddresses[] = {2, 8};
+constexpr std::pair<int, BlockId> kWholeBlocks[] = {
+    {0, BlockId::Identification}, {5, BlockId::Name1}, {6, BlockId::Name2}, {7, BlockId::Name3}};
+
+bool SameCopy(const DataSet& a, const DataSet& b, Copy copy) {
+  for (const BlockId id : kAllBlocks)
+    if (a.GetBlock(id, copy) != b.GetBlock(id, copy)) return false;
+  return true;
+}
+
+bool WorkingEqualsBackup(const DataSet& ds) {
+  for (const BlockId id : kAllBlocks)
+    if (ds.GetBlock(id, kWorkingCopy) != ds.GetBlock(id, kBackupCopy)) return false;
+  return true;
+}
+
+// The working copy's two sensitivity bytes against the sensor's.
+bool SensitivityMatches(const DataSet& ds, const sim::SensorSimulator& s) {
+  return ds.Param(kWorkingCopy, param::kSensitivity) == s.Memory(1, kSensitivityAddresses[0]) &&
+         ds.Param(kWorkingCopy, param::kSensitivity2) == s.Memory(1, kSensitivityAddresses[1]);
+}
+
+// The read copy against the sensor's memory, with the input bit the read
+// sequence turns round for odd types of version 3.
+bool ReadMatches(const DataSet& ds, const sim::SensorSimulator& s) {
+  for (const auto& [block, id] : kWholeBlocks)
+    for (int a = 0; a < kBlockSize; ++a)
+      if (ds.Byte(id, kReadCopy, a + 1) != s.Memory(block, a)) return false;
+  const int type = s.Memory(0, link::kAddrTypeCode);
+  const bool inverted = type != 15 && s.Memory(0, ident::kVersion1 - 1) == 3 && type % 2 == 1;
+  for (const int a : kParamAddresses) {
+    std::uint8_t expected = s.Memory(1, a);
+    if (a == link::kAddrLock && inverted) expected ^= 1;
+    if (ds.Param(kReadCopy, a + 1) != expected) return false;
+  }
+  // The sensitivity bytes are left out: taking a read into the working copy
+  // keeps the window's sensitivity, in the read copy too.
+  return true;
+}
+
+// The sensor's memory against the working copy, as the write sequence maps
+// it: sensors of odd type hold the input bit inverted.
+bool WriteMatches(const DataSet& ds, const sim::SensorSimulator& s) {
+  const bool odd = s.Memory(0, link::kAddrTypeCode) % 2 == 1;
+  for (const int a : kParamAddresses) {
+    std::uint8_t expected = ds.Param(kWorkingCopy, a + 1);
+    if (a == link::kAddrLock && odd) expected ^= 1;
+    if (s.Memory(1, a) != expected) return false;
+  }
+  return true;
+}
+
+int Arg(int argc, char** argv, const char* name, int def) {
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::string(argv[i]) == name) return std::atoi(argv[i + 1]);
+  return def;
+}
+
+double ArgD(int argc, char** argv, const char* name, double def) {
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::string(argv[i]) == name) return std::atof(argv[i + 1]);
+  return def;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const int cycles = Arg(argc, argv, "--cycles", 1000);
+  const double rate = ArgD(argc, argv, "--fault-rate", 0.01);
+  const int timeout = std::max(2, Arg(argc, argv, "--timeout", 10));
+  const auto seed = static_cast<std::uint32_t>(Arg(argc, argv, "--seed", 410));
+
+  // The longest an operation may take: every presence attempt and every
+  // command attempt timing out, with room for a slow machine.
+  const long long deadlineMs = 200LL * 4 * timeout + 20'000;
+
+  sim::SimConfig config;
+  config.typeCode = std::clamp(Arg(argc, argv, "--type", 1), 1, 16);
+  // Back to idle within one quiet period, so the retry after a broken
+  // command meets an idle sensor.
+  config.idleTimeout = std::chrono::milliseconds(std::max(1, timeout / 2));
+  auto simulator = std::make_shared<sim::SensorSimulator>(config);
+  auto faulty = std::make_unique<FaultyLine>(std::make_unique<sim::SimulatedLine>(simulator), rate, 2 * timeout, seed);
+  FaultyLine* line = faulty.get();
+  link::Ports ports(std::move(faulty));
+  link::PortSettings settings;
+  settings.detectTimeout = timeout;
+  settings.readTimeout = timeout;
+  settings.writeTimeout = timeout;
+  ports.InitPorts(settings);
+  ports.OpenPort("soak");
+  DataSet ds;
+  ds.Byte(BlockId::Identification, kWorkingCopy, ident::kTypeCode) = static_cast<std::uint8_t>(config.typeCode);
+  ds.SetDataValid(1);
+  SoakUser user;
+  link::Sensor sensor(ports, ds, user);
+  std::mt19937 random(seed + 1);
+
+  // A watchdog outside the event loop: an operation past its deadline is a hang.
+  std::atomic<long long> operationStart{-1};
+  std::atomic<bool> done{false};
+  QElapsedTimer clock;
+  clock.start();
+  std::thread watchdog([&] {
+    while (!done) {
+      const long long start = operationStart;
+      if (start >= 0 && clock.elapsed() - start > 2 * deadlineMs) {
+        std::fprintf(stderr, "HANG: an operation has run %lld ms\n", clock.elapsed() - start);
+        std::fflush(stderr);
+        _exit(3);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+  });
+
+  std::map<std::string, int> failures;
+  int reads = 0, readsOk = 0, writes = 0, writesOk = 0;
+  int silentRead = 0, silentWrite = 0, lostOnFailure = 0, overDeadline = 0;
+  long long longestMs = 0;
+  auto run = [&](const char* what, auto op) {
+    user.lastMessage = 0;
+    operationStart = clock.elapsed();
+    const bool ok = op();
+    const long long took = clock.elapsed() - operationStart;
+    operationStart = -1;
+    longestMs = std::max(longestMs, took);
+    if (took > deadlineMs) ++overDeadline;
+    if (!ok) ++failures[std::string(what) + " message " + std::to_string(user.lastMessage)];
+    return ok;
+  };
+
+  for (int cycle = 1; cycle <= cycles; ++cycle) {
+    // Read.
+    const DataSet beforeRead = ds;
+    ++reads;
+    if (run("read", [&] { return sensor.SensorRead(false); })) {
+      ++readsOk;
+      if (!ReadMatches(ds, *simulator)) {
+        ++silentRead;
+        std::fprintf(stderr, "cycle %d: read reported success with data other than the sensor's\n", cycle);
+      }
+    } else if (!SameCopy(ds, beforeRead, kWorkingCopy)) {
+      ++lostOnFailure;
+      std::fprintf(stderr, "cycle %d: a failed read changed the working copy\n", cycle);
+    }
+
+    // New settings, keeping the sensor unlocked so that every write may go on.
+    for (const int a : kParamAddresses) {
+      auto v = static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 255)(random));
+      if (a == link::kAddrLock) v |= 1u << link::kLockBit;
+      ds.Param(kWorkingCopy, a + 1) = v;
+    }
+    ds.Byte(BlockId::Identification, kWorkingCopy, ident::kTypeCode) = static_cast<std::uint8_t>(config.typeCode);
+
+    const DataSet beforeWrite = ds;
+    ++writes;
+    if (run("write", [&] { return sensor.SensorWrite(); })) {
+      ++writesOk;
+      if (!WriteMatches(ds, *simulator)) {
+        ++silentWrite;
+        std::fprintf(stderr, "cycle %d: write reported success but the sensor holds other values\n", cycle);
+      }
+    } else if (!SameCopy(ds, beforeWrite, kWorkingCopy) || !WorkingEqualsBackup(ds)) {
+      ++lostOnFailure;
+      std::fprintf(stderr, "cycle %d: a failed write did not restore the working copy\n", cycle);
+    }
+    if (cycle % 10 == 0) {
+      // Sensitivity: read it, change it, write it back.
+      const DataSet beforeSensitivity = ds;
+      ++reads;
+      if (run("sensitivity read", [&] { return sensor.ReadSensitivity(); })) {
+        ++readsOk;
+        if (!SensitivityMatches(ds, *simulator)) {
+          ++silentRead;
+          std::fprintf(stderr, "cycle %d: sensitivity read reported success with other values\n", cycle);
+        }
+      } else if (!SameCopy(ds, beforeSensitivity, kWorkingCopy)) {
+        ++lostOnFailure;
+        std::fprintf(stderr, "cycle %d: a failed sensitivity read changed the working copy\n", cycle);
+      }
+      if (ds.SensitivityValid() != 0) {
+        ds.Param(kWorkingCopy, param::kSensitivity) =
+            static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 255)(random));
+        const DataSet beforeSensitivityWrite = ds;
+        ++writes;
+        if (run("sensitivity write", [&] { return sensor.WriteSensitivity(); })) {
+          ++writesOk;
+          if (!SensitivityMatches(ds, *simulator)) {
+            ++silentWrite;
+            std::fprintf(stderr, "cycle %d: sensitivity write reported success but the sensor differs\n", cycle);
+          }
+        } else if (!SameCopy(ds, beforeSensitivityWrite, kWorkingCopy)) {
+          ++lostOnFailure;
+          std::fprintf(stderr, "cycle %d: a failed sensitivity write changed the working copy\n", cycle);
+        }
+      }
+    }
+    if (cycle % 100 == 0) {
+      std::fprintf(stderr, "  %d cycles, %.0f s\n", cycle, static_cast<double>(clock.elapsed()) / 1000.0);
+    }
+  }
+  done = true;
+  watchdog.join();
+
+  const FaultCounts& f = line->Counts();
+  std::printf("cycles:               %d (time-out %d ms, fault rate %.3f, seed %u, type %d)\n", cycles, timeout,
+              rate, seed, config.typeCode);
+  std::printf("run time:             %.1f s, longest operation %lld ms (deadline %lld ms)\n",
+              static_cast<double>(clock.elapsed()) / 1000.0, longestMs, deadlineMs);
+  std::printf("sensor bytes:         %lld, corrupted %lld, dropped %lld, delayed %lld\n", f.bytes, f.corrupted,
+              f.dropped, f.delayed);
+  std::printf("reads:                %d ok of %d\n", readsOk, reads);
+  std::printf("writes:               %d ok of %d\n", writesOk, writes);
+  std::printf("failures by message:\n");
+  if (failures.empty()) std::printf("  none\n");
+  for (const auto& [what, count] : failures) std::printf("  %-24s %d\n", what.c_str(), count);
+  std::printf("over deadline:        %d\n", overDeadline);
+  std::printf("lost on failure:      %d\n", lostOnFailure);
+  std::printf("silent corruptions:   %d (read %d, write %d)\n", silentRead + silentWrite, silentRead, silentWrite);
+  return silentRead + silentWrite + lostOnFailure + overDeadline == 0 ? 0 : 1;
+}

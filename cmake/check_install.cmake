@@ -1,0 +1,34 @@
+# Installs the build into a scratch prefix and checks that a Linux desktop
+# finds everything where it looks: cmake -DBUILD_DIR=... -DPREFIX=... -P this.
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${PREFIX}"
+                RESULT_VARIABLE rc OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${rc}")
+endif()
+
+set(missing "")
+foreach(f bin/rkt410 bin/rkt410-cli bin/rkt410-sim share/rkt410/RKT_LANG.ENG
+          share/applications/rkt410.desktop share/icons/hicolor/scalable/apps/rkt410.svg
+          share/mime/packages/rkt410.xml
+          share/doc/rkt410/help/rktger/index.html share/doc/rkt410/help/rkteng/index.html)
+  if(NOT EXISTS "${PREFIX}/${f}")
+    list(APPEND missing ${f})
+  endif()
+endforeach()
+if(missing)
+  message(FATAL_ERROR "not installed: ${missing}")
+endif()
+
+# The desktop entry must name the installed program and icon.
+file(STRINGS "${PREFIX}/share/applications/rkt410.desktop" exec REGEX "^Exec=")
+file(STRINGS "${PREFIX}/share/applications/rkt410.desktop" icon REGEX "^Icon=")
+string(REGEX REPLACE "^Exec=([^ ]+).*" "\\1" program "${exec}")
+string(REGEX REPLACE "^Icon=" "" icon "${icon}")
+if(NOT EXISTS "${PREFIX}/bin/${program}")
+  message(FATAL_ERROR "the desktop entry starts '${program}', which is not installed")
+endif()
+if(NOT EXISTS "${PREFIX}/share/icons/hicolor/scalable/apps/${icon}.svg")
+  message(FATAL_ERROR "the desktop entry's icon '${icon}' is not installed")
+endif()
+file(REMOVE_RECURSE "${PREFIX}")
