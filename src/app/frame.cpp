@@ -22,6 +22,7 @@
 #include "ui/dialogs.h"
 #include "ui/frm_main.h"
 #include "ui/overview.h"
+#include "ui/ui_services.h"
 
 namespace rkt {
 
@@ -72,6 +73,13 @@ class FrameOptions final : public OptionsBackend {
     m_view.overviewShown = shown != 0;
     m_window.SetOverviewShown(shown);
   }
+  bool Trace() const override { return m_link.Tracing(); }
+  void SetTrace(bool on) override {
+    // The file could not be written: said like any failed save, with its name.
+    if (!m_link.SetTrace(on))
+      ShowErrorText(QString::fromStdString(MessageDisplayText(msg::kSaveFailed) + "\n" + m_link.TraceFile()));
+  }
+  QString TraceFile() const override { return QString::fromStdString(m_link.TraceFile()); }
 
  private:
   LinkServices& m_link;

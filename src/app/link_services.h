@@ -55,6 +55,10 @@ class LinkServices {
   virtual void RunCommand(SensorCommand /*command*/) {}
   // The ports the options offer.
   virtual std::vector<std::string> PortList() const { return {}; }
+  // The serial trace: on writes every byte to TraceFile() from now on.
+  virtual bool SetTrace(bool /*on*/) { return false; }
+  virtual bool Tracing() const { return false; }
+  virtual std::string TraceFile() const { return {}; }
   // The interface repeats the bytes sent (shown in the about box).
   virtual bool Echo() const { return true; }
 };

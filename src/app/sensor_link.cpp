@@ -1,5 +1,9 @@
 #include "app/sensor_link.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
 #include "app/main_loop.h"
 #include "link/port_list.h"
 #include "link/qt_serial_line.h"
@@ -51,8 +55,27 @@ void SensorLink::OpenPort(const std::string& name) {
 
 bool SensorLink::StartTrace(const std::string& path) {
   if (!m_trace.Open(path, m_ports->CurrentPortName())) return false;
+  m_tracePath = path;
   m_ports->SetTrace(&m_trace);
   return true;
+}
+
+std::string SensorLink::TraceFile() const {
+  if (!m_tracePath.empty()) return m_tracePath;
+  const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+  return QDir(dir).filePath(QStringLiteral("serial-trace.txt")).toStdString();
+}
+
+bool SensorLink::SetTrace(bool on) {
+  if (on == m_trace.IsOpen()) return true;
+  if (!on) {
+    m_ports->SetTrace(nullptr);
+    m_trace.Close();
+    return true;
+  }
+  const std::string path = TraceFile();
+  QDir().mkpath(QFileInfo(QString::fromStdString(path)).absolutePath());
+  return StartTrace(path);
 }
 
 std::vector<std::string> SensorLink::PortList() const {

@@ -45,6 +45,10 @@ class SensorLink final : public LinkServices {
   std::vector<std::string> PortList() const override;
   // Records every byte on the line in path; false when it cannot be written.
   bool StartTrace(const std::string& path);
+  // The options' switch: a trace into the program's data folder.
+  bool SetTrace(bool on) override;
+  bool Tracing() const override { return m_trace.IsOpen(); }
+  std::string TraceFile() const override;
   bool Echo() const override { return m_ports->Echo(); }
 
   static constexpr const char* kSimulatorPort = "SIMULATOR";
@@ -68,6 +72,7 @@ class SensorLink final : public LinkServices {
   int m_mode = 0;
   std::optional<SensorCommand> m_pending;
   link::SerialTrace m_trace;
+  std::string m_tracePath;
 };
 
 }  // namespace rkt

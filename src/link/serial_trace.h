@@ -21,6 +21,7 @@ class SerialTrace {
   // cannot be written.
   bool Open(const std::string& path, const std::string& portName);
   bool IsOpen() const { return m_out.is_open(); }
+  void Close() { m_out.close(); }
 
   void Sent(std::span<const std::uint8_t> bytes);
   void Received(std::span<const std::uint8_t> bytes, bool echo);

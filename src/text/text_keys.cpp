@@ -155,6 +155,8 @@ std::vector<TextKey> BuildKeys() {
   add("frmOptions", "chkTooltips", "Hilfestellungen");
   add("frmOptions", "chkSensor", "Automatische Sensordetektion");
   add("frmOptions", "chkOverview", "Übersicht anzeigen");
+  // Support asks for a record of the line; where it goes is shown beside it.
+  add("frmOptions", "chkTrace", "Schnittstellenprotokoll aufzeichnen");
 
   add("frmDataCode", "frmDataCode", "Sensor Datencode");
   add("frmDataCode", "btOk", "&OK");

@@ -409,6 +409,11 @@ frmOptions::frmOptions(OptionsBackend& backend, QWidget* parent) : QDialog(paren
   chkSensor = Named(new QCheckBox, QStringLiteral("chkSensor"));
   chkTooltips = Named(new QCheckBox, QStringLiteral("chkTooltips"));
   chkOverview = Named(new QCheckBox, QStringLiteral("chkOverview"));
+  chkTrace = Named(new QCheckBox, QStringLiteral("chkTrace"));
+  lblTraceFile = Named(new QLabel, QStringLiteral("lblTraceFile"));
+  lblTraceFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lblTraceFile->setTextFormat(Qt::PlainText);
+  lblTraceFile->setIndent(20);
   frameSprache = Named(new QGroupBox(QStringLiteral("Sprache/Language")), QStringLiteral("frameSprache"));
   cmbLanguage = Named(new QComboBox, QStringLiteral("cmbLanguage"));
   btOK = Button("btOK");
@@ -424,6 +429,8 @@ frmOptions::frmOptions(OptionsBackend& backend, QWidget* parent) : QDialog(paren
   layout->addWidget(chkSensor);
   layout->addWidget(chkTooltips);
   layout->addWidget(chkOverview);
+  layout->addWidget(chkTrace);
+  layout->addWidget(lblTraceFile);
   layout->addWidget(frameSprache);
   layout->addLayout(ButtonRow({btOK, btCancel, btHelp}));
   SetLanguage();
@@ -436,6 +443,8 @@ frmOptions::frmOptions(OptionsBackend& backend, QWidget* parent) : QDialog(paren
   cmbLanguage->addItems(m_backend.Languages());
   cmbLanguage->setCurrentIndex(m_backend.CurrentLanguage());
   chkOverview->setChecked(m_backend.OverviewShown() == 1);
+  chkTrace->setChecked(m_backend.Trace());
+  lblTraceFile->setText(m_backend.TraceFile());
 
   // A language is taken at once (Cancel keeps it); the dialog follows.
   connect(cmbLanguage, &QComboBox::activated, this, [this](int index) {
@@ -453,6 +462,7 @@ void frmOptions::SetLanguage() {
   chkSensor->setText(UiText("frmOptions", "chkSensor"));
   chkTooltips->setText(UiText("frmOptions", "chkTooltips"));
   chkOverview->setText(UiText("frmOptions", "chkOverview"));
+  chkTrace->setText(UiText("frmOptions", "chkTrace"));
   btOK->setText(UiText("frmOptions", "btOK"));
   btHelp->setText(UiText("frmOptions", "btHelp"));
   btCancel->setText(UiText("frmOptions", "btCancel"));
@@ -463,6 +473,7 @@ void frmOptions::OnOk() {
   m_backend.SetTooltips(chkTooltips->isChecked());
   m_backend.OpenPort(cmbPorts->currentText().trimmed());
   m_backend.SetOverviewShown(chkOverview->isChecked() ? 1 : 0);
+  m_backend.SetTrace(chkTrace->isChecked());
   accept();
 }
 

@@ -147,6 +147,10 @@ class OptionsBackend {
   virtual void SelectLanguage(int index) = 0;
   virtual int OverviewShown() const = 0;
   virtual void SetOverviewShown(int shown) = 0;
+  // The serial trace for support: whether it records, and into which file.
+  virtual bool Trace() const { return false; }
+  virtual void SetTrace(bool /*on*/) {}
+  virtual QString TraceFile() const { return {}; }
 };
 
 class frmOptions : public QDialog {
@@ -156,7 +160,8 @@ class frmOptions : public QDialog {
   void SetLanguage();
   QGroupBox* framePort;
   QComboBox* cmbPorts;
-  QCheckBox *chkSensor, *chkTooltips, *chkOverview;
+  QCheckBox *chkSensor, *chkTooltips, *chkOverview, *chkTrace;
+  QLabel* lblTraceFile;
   QGroupBox* frameSprache;
   QComboBox* cmbLanguage;
   QPushButton *btOK, *btHelp, *btCancel;

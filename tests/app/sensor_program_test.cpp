@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QScrollBar>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -80,6 +81,19 @@ TEST_F(ProgramFixture, ReadShowsTheSensorAndEnablesTheDataCommands) {
   EXPECT_EQ(link.User()->Progress(), nullptr) << "the progress dialog is gone after the read";
   EXPECT_TRUE(answers.shown.empty()) << "a good read says nothing";
   EXPECT_TRUE(window.StatusPort()->text().startsWith(QStringLiteral("\u25CF"))) << "connected";
+}
+
+TEST_F(ProgramFixture, TraceRecordsWhileSwitchedOn) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("trace.txt"));
+  ASSERT_TRUE(link.StartTrace(path.toStdString()));
+  EXPECT_TRUE(link.Tracing());
+  Trigger("mnSensorRead");
+  const qint64 recorded = QFileInfo(path).size();
+  EXPECT_GT(recorded, 500) << "a read leaves its bytes in the trace";
+  EXPECT_TRUE(link.SetTrace(false));
+  Trigger("mnSensorRead");
+  EXPECT_EQ(QFileInfo(path).size(), recorded) << "switched off, nothing more is written";
 }
 
 TEST_F(ProgramFixture, FactorySettingsComeFromTheDefaultsBlock) {

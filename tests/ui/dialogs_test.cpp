@@ -174,6 +174,10 @@ struct FakeOptions : OptionsBackend {
   void SelectLanguage(int index) override { language = index; }
   int OverviewShown() const override { return overview; }
   void SetOverviewShown(int shown) override { overview = shown; }
+  bool Trace() const override { return trace; }
+  void SetTrace(bool on) override { trace = on; }
+  QString TraceFile() const override { return QStringLiteral("/tmp/trace.txt"); }
+  bool trace = false;
 };
 
 TEST(OptionsDialog, OkAppliesEverythingCancelOnlyTheLanguage) {
@@ -185,8 +189,11 @@ TEST(OptionsDialog, OkAppliesEverythingCancelOnlyTheLanguage) {
     dialog.chkTooltips->setChecked(true);
     dialog.chkOverview->setChecked(false);
     dialog.cmbPorts->setCurrentIndex(0);
+    EXPECT_EQ(dialog.lblTraceFile->text(), QStringLiteral("/tmp/trace.txt")) << "support needs to know where it goes";
+    dialog.chkTrace->setChecked(true);
     dialog.btOK->click();
   }
+  EXPECT_TRUE(backend.trace);
   EXPECT_TRUE(backend.tooltips);
   EXPECT_EQ(backend.overview, 0);
   EXPECT_EQ(backend.opened, QStringList{QStringLiteral("/dev/ttyS0")});
