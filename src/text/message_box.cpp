@@ -16,13 +16,13 @@ namespace rkt {
 
 namespace {
 
-struct ButtonSpec {
+struct BoxButton {
   const char* key;
   QMessageBox::ButtonRole role;
   int answer;
 };
 
-std::vector<ButtonSpec> ButtonsOf(int set) {
+std::vector<BoxButton> ButtonsOf(int set) {
   switch (set) {
     case msg::kYesNoCancel:
       return {{"btYes", QMessageBox::YesRole, msg::kYes},
@@ -54,12 +54,12 @@ int QtMessagePresenter::Present(const MessageBoxRequest& request) {
   std::map<QAbstractButton*, int> answers;
   QAbstractButton* escape = nullptr;
   bool first = true;
-  for (const ButtonSpec& spec : ButtonsOf(request.buttons)) {
-    QPushButton* b = box.addButton(Caption(spec.key), spec.role);
-    answers[b] = spec.answer;
+  for (const BoxButton& button : ButtonsOf(request.buttons)) {
+    QPushButton* b = box.addButton(Caption(button.key), button.role);
+    answers[b] = button.answer;
     if (first) box.setDefaultButton(b);
     first = false;
-    if (spec.answer == msg::kCancel || (spec.answer == msg::kNo && escape == nullptr)) escape = b;
+    if (button.answer == msg::kCancel || (button.answer == msg::kNo && escape == nullptr)) escape = b;
   }
   if (escape == nullptr && answers.size() == 1) escape = answers.begin()->first;
   if (escape != nullptr) box.setEscapeButton(escape);
