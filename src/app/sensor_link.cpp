@@ -49,7 +49,10 @@ void SensorLink::InitPorts(const LinkSettings& settings) {
 
 void SensorLink::OpenPort(const std::string& name) {
   // In the demo the simulated sensor is the only port.
-  if (m_simulate) return;
+  if (m_simulate) {
+    if (!name.empty()) m_configuredPort = name;
+    return;
+  }
   m_ports->OpenPort(name);
 }
 

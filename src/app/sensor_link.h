@@ -32,7 +32,9 @@ class SensorLink final : public LinkServices {
 
   void InitPorts(const LinkSettings& settings) override;
   void OpenPort(const std::string& name) override;
-  std::string PortName() const override { return m_ports->CurrentPortName(); }
+  // In the demo the port of the options is kept (and saved) untouched; the
+  // simulated sensor stands in for it only for this run.
+  std::string PortName() const override { return m_simulate ? m_configuredPort : m_ports->CurrentPortName(); }
   void ClosePort() override { m_ports->ClosePort(); }
   void InitDetection(DetectionRequest& request) override;
   void SetDetection(int mode) override;
@@ -73,6 +75,7 @@ class SensorLink final : public LinkServices {
   std::optional<SensorCommand> m_pending;
   link::SerialTrace m_trace;
   std::string m_tracePath;
+  std::string m_configuredPort;
 };
 
 }  // namespace rkt

@@ -83,6 +83,13 @@ TEST_F(ProgramFixture, ReadShowsTheSensorAndEnablesTheDataCommands) {
   EXPECT_TRUE(window.StatusPort()->text().startsWith(QStringLiteral("\u25CF"))) << "connected";
 }
 
+TEST_F(ProgramFixture, TheDemoKeepsThePortOfTheOptions) {
+  link.OpenPort("/dev/ttyUSB0");
+  EXPECT_EQ(link.PortName(), "/dev/ttyUSB0") << "saved as it was, not as the simulator";
+  EXPECT_EQ(link.Ports().CurrentPortName(), SensorLink::kSimulatorPort);
+  EXPECT_EQ(link.PortList(), std::vector<std::string>{SensorLink::kSimulatorPort});
+}
+
 TEST_F(ProgramFixture, TraceRecordsWhileSwitchedOn) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("trace.txt"));
