@@ -49,27 +49,13 @@ class CountingLine final : public link::SerialLine {
   std::unique_ptr<link::SerialLine> m_inner;
 };
 
-class QuietUser final : public link::SensorUser {
+class QuietUser final : public link::QuietSensorUser {
  public:
-  void ShowForm(int, int) override {}
-  bool IncBar(int) override { return true; }
-  void UnloadForm() override {}
   int ShowMessage(int number, int, int) override {
     std::fprintf(stderr, "message %d\n", number);
     failed = true;
     return link::kAnswerCancel;
   }
-  bool AskWriteSensitivity() override { return true; }
-  bool DataChanged(bool) override { return false; }
-  void FillPanel() override {}
-  void ReadPanel() override {}
-  void ShowSensitivity() override {}
-  void TakeSensitivity() override {}
-  void SetDataAvailable(bool) override {}
-  void SetSensitivityAvailable(bool) override {}
-  void RefreshOverview() override {}
-  void HideSensorFrame() override {}
-  void ShowConnected(bool) override {}
   bool failed = false;
 };
 

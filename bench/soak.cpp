@@ -154,28 +154,14 @@ class FaultyLine final : public link::SerialLine {
 };
 
 // Answers every question with Cancel/No and remembers the last message.
-class SoakUser final : public link::SensorUser {
+class SoakUser final : public link::QuietSensorUser {
  public:
-  void ShowForm(int, int) override {}
-  bool IncBar(int) override { return true; }
-  void UnloadForm() override {}
   int ShowMessage(int number, int buttons, int) override {
     lastMessage = number;
     if (buttons == link::kButtonsRetryCancel) return link::kAnswerCancel;
     if (buttons == link::kButtonsYesNo) return link::kAnswerNo;
     return link::kAnswerOk;
   }
-  bool AskWriteSensitivity() override { return true; }
-  bool DataChanged(bool) override { return false; }
-  void FillPanel() override {}
-  void ReadPanel() override {}
-  void ShowSensitivity() override {}
-  void TakeSensitivity() override {}
-  void SetDataAvailable(bool) override {}
-  void SetSensitivityAvailable(bool) override {}
-  void RefreshOverview() override {}
-  void HideSensorFrame() override {}
-  void ShowConnected(bool) override {}
   int lastMessage = 0;
 };
 

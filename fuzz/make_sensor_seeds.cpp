@@ -49,23 +49,9 @@ class RecordingLine final : public link::SerialLine {
   std::deque<std::uint8_t> m_input;
 };
 
-class YesUser final : public link::SensorUser {
+class YesUser final : public link::QuietSensorUser {
  public:
-  void ShowForm(int, int) override {}
-  bool IncBar(int) override { return true; }
-  void UnloadForm() override {}
   int ShowMessage(int, int, int) override { return link::kAnswerOk; }
-  bool AskWriteSensitivity() override { return true; }
-  bool DataChanged(bool) override { return false; }
-  void FillPanel() override {}
-  void ReadPanel() override {}
-  void ShowSensitivity() override {}
-  void TakeSensitivity() override {}
-  void SetDataAvailable(bool) override {}
-  void SetSensitivityAvailable(bool) override {}
-  void RefreshOverview() override {}
-  void HideSensorFrame() override {}
-  void ShowConnected(bool) override {}
 };
 
 }  // namespace

@@ -68,7 +68,7 @@ class ScriptedLine final : public link::SerialLine {
   bool m_interrupted = false;
 };
 
-class ScriptedUser final : public link::SensorUser {
+class ScriptedUser final : public link::QuietSensorUser {
  public:
   ScriptedUser(bool agree, int cancelAt) : m_agreements(agree ? 2 : 0), m_cancelAt(cancelAt) {}
   void ShowForm(int, int) override { m_formOpen = true; }
@@ -81,17 +81,6 @@ class ScriptedUser final : public link::SensorUser {
     if (buttons == link::kButtonsYesNo) return agree ? link::kAnswerYes : link::kAnswerNo;
     return link::kAnswerOk;
   }
-  bool AskWriteSensitivity() override { return true; }
-  bool DataChanged(bool) override { return false; }
-  void FillPanel() override {}
-  void ReadPanel() override {}
-  void ShowSensitivity() override {}
-  void TakeSensitivity() override {}
-  void SetDataAvailable(bool) override {}
-  void SetSensitivityAvailable(bool) override {}
-  void RefreshOverview() override {}
-  void HideSensorFrame() override {}
-  void ShowConnected(bool) override {}
 
  private:
   int m_agreements;

@@ -71,4 +71,26 @@ class SensorUser {
   virtual void ShowDetectionState(DetectionState /*state*/) {}
 };
 
+// A user side with nobody there: no dialog, no window, every question
+// answered the safe way (Cancel, No, OK). Programs without a window derive
+// from it and override what they need.
+class QuietSensorUser : public SensorUser {
+ public:
+  void ShowForm(int /*kind*/, int /*steps*/) override {}
+  bool IncBar(int /*count*/) override { return true; }
+  void UnloadForm() override {}
+  int ShowMessage(int /*number*/, int buttons, int /*helpContext*/) override { return SafeAnswer(buttons); }
+  bool AskWriteSensitivity() override { return true; }
+  bool DataChanged(bool /*progExit*/) override { return false; }
+  void FillPanel() override {}
+  void ReadPanel() override {}
+  void ShowSensitivity() override {}
+  void TakeSensitivity() override {}
+  void SetDataAvailable(bool /*available*/) override {}
+  void SetSensitivityAvailable(bool /*available*/) override {}
+  void RefreshOverview() override {}
+  void HideSensorFrame() override {}
+  void ShowConnected(bool /*connected*/) override {}
+};
+
 }  // namespace rkt::link
