@@ -128,6 +128,7 @@ void Frame::Start(bool showStartPicture) {
   // picture) and selects the stored language.
   LoadOptions(m_settings, m_link, m_view, m_recent);
   m_mainWindow->SetTooltips(m_view.tooltips);
+  m_mainWindow->SetDebugDisplay(m_view.debug);
   int shown = m_view.overviewShown ? 1 : 0;
   m_mainWindow->SetOverviewShown(shown);
   // 10. Main window up.

@@ -10,6 +10,7 @@
 #include "sim/sensor_simulator.h"
 #include "sim/simulated_line.h"
 #include "text/messages.h"
+#include "text/text_keys.h"
 #include "ui/frm_main.h"
 #include "ui/gui_sensor_user.h"
 
@@ -114,6 +115,7 @@ void SensorLink::SetDetection(int mode) {
 void SensorLink::DetectSensor() {
   if (!m_detection) return;
   m_detection->DetectSensor();
+  ShowPresenceAttempt();
   m_ports->Abandon(false);
   // A command that arrived during the run goes now, at the top level.
   if (m_pending) Execute(*std::exchange(m_pending, std::nullopt));
@@ -130,14 +132,23 @@ void SensorLink::RunCommand(SensorCommand command) {
 }
 
 void SensorLink::Execute(SensorCommand command) {
+  // A write that went through is confirmed in the status bar, without a dialog.
+  const auto confirm = [this](bool ok, const char* key) {
+    if (ok && m_window) m_window->ShowStatusMessage(QString::fromStdString(Text("frmMain", key)));
+  };
   switch (command) {
     case SensorCommand::Read: m_sensor->SensorRead(false); break;
     case SensorCommand::Defaults: m_sensor->SensorRead(true); break;
-    case SensorCommand::Write: m_sensor->SensorWrite(); break;
+    case SensorCommand::Write: confirm(m_sensor->SensorWrite(), "StatusWritten"); break;
     case SensorCommand::ReadSensitivity: m_sensor->ReadSensitivity(); break;
-    case SensorCommand::WriteSensitivity: m_sensor->WriteSensitivity(); break;
+    case SensorCommand::WriteSensitivity: confirm(m_sensor->WriteSensitivity(), "StatusSensWritten"); break;
     case SensorCommand::Test: m_sensor->CommunicationTest(); break;
   }
+  ShowPresenceAttempt();
+}
+
+void SensorLink::ShowPresenceAttempt() {
+  if (m_window && m_sensor) m_window->ShowPresenceAttempt(m_sensor->LastPresenceAttempt());
 }
 
 }  // namespace rkt

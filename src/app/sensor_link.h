@@ -62,6 +62,8 @@ class SensorLink final : public LinkServices {
 
  private:
   void Execute(SensorCommand command);
+  // The service display of the window (shown only with the debug option).
+  void ShowPresenceAttempt();
 
   bool m_simulate;
   std::shared_ptr<sim::SensorSimulator> m_simulator;

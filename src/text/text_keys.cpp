@@ -165,6 +165,18 @@ std::vector<TextKey> BuildKeys() {
 
   // The program's help window.
   add("frmHelp", "frmHelp", "RKT410 Hilfe");
+
+  // Daily handling: Qt's own texts, the first start, success notes, about box.
+  // The locale whose Qt translations (qtbase_*.qm) go with the language.
+  add("RKT", "Locale", "de");
+  add(m, "frameSensor", "Unbekannt");
+  add(m, "lblStart", "Sensor lesen (Sensor → Lesen) oder Datei öffnen (Datei → Öffnen)");
+  add(m, "StatusSaved", "Gespeichert:");
+  add(m, "StatusExported", "Exportiert:");
+  add(m, "StatusWritten", "Daten zum Sensor übertragen");
+  add(m, "StatusSensWritten", "Empfindlichkeit zum Sensor übertragen");
+  add("frmAbout", "btOk", "&OK");
+  add("frmAbout", "lblNotice", "Varem electronic. Alle Rechte vorbehalten.");
   return k;
 }
 

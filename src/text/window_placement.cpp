@@ -18,6 +18,9 @@ void SetMainWindow(QWidget* window) { g_mainWindow = window; }
 QWidget* MainWindow() { return g_mainWindow.data(); }
 
 void CenterOnMain(QWidget& form) {
+  // A dialog not yet shown has no size of its own: take the one its layout
+  // gives, or it would be placed by a default size and end up off centre.
+  if (!form.isVisible() && !form.testAttribute(Qt::WA_Resized)) form.adjustSize();
   const QWidget* main = MainWindow();
   QScreen* screen = main != nullptr ? main->screen() : QGuiApplication::primaryScreen();
   const QRect area = screen != nullptr ? screen->availableGeometry() : QRect();
@@ -33,6 +36,11 @@ void CenterOnMain(QWidget& form) {
 }
 
 int ShowFormModal(QDialog& dialog) {
+  // Modal to the main window only: the help window, a window of its own,
+  // stays usable while the dialog is open.
+  if (dialog.parentWidget() == nullptr && MainWindow() != nullptr && MainWindow() != &dialog)
+    dialog.setParent(MainWindow(), dialog.windowFlags() | Qt::Dialog);
+  dialog.setWindowModality(Qt::WindowModal);
   CenterOnMain(dialog);
   return dialog.exec();
 }

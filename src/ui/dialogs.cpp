@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
+#include <QValidator>
 #include <QVBoxLayout>
 
 #include "model/data_code.h"
@@ -49,6 +50,28 @@ QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons) {
 
 QString FromDataSet(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
 
+// Takes a code as people paste it: blanks around it go before the length
+// limit applies, and lower case counts as upper case, as typed letters do.
+class DataCodeValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int& pos) const override {
+    const qsizetype lead = LeadingBlanks(input);
+    QString code = input.trimmed().toUpper();
+    if (code.size() > static_cast<qsizetype>(kDataCodeLength)) return Invalid;
+    pos = static_cast<int>(std::clamp<qsizetype>(pos - lead, 0, code.size()));
+    input = code;
+    return Acceptable;
+  }
+
+ private:
+  static qsizetype LeadingBlanks(const QString& s) {
+    qsizetype n = 0;
+    while (n < s.size() && s[n].isSpace()) ++n;
+    return n;
+  }
+};
+
 }  // namespace
 
 // ---- frmDataCode ----------------------------------------------------------
@@ -57,7 +80,9 @@ frmDataCode::frmDataCode(DataSet& ds, QWidget* parent) : QDialog(parent), m_ds(d
   setObjectName(QStringLiteral("frmDataCode"));
   txtCode = Named(new QLineEdit(QStringLiteral("0000-0000-0000-0000-00")), QStringLiteral("txtCode"));
   txtCode->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  txtCode->setMaxLength(static_cast<int>(kDataCodeLength));
+  // The 23-character limit is the validator's, so that it applies after
+  // the blanks around a pasted code are gone.
+  txtCode->setValidator(new DataCodeValidator(txtCode));
   txtCode->setMinimumWidth(txtCode->fontMetrics().horizontalAdvance(QString(26, QLatin1Char('W'))));
   txtCode->installEventFilter(this);
   btOK = Button("btOK");
@@ -368,7 +393,7 @@ frmAbout::frmAbout(bool echo, QWidget* parent) : QDialog(parent) {
   lblSoftware = Named(new QLabel, QStringLiteral("lblSoftware"));
   lblCopyright = Named(new QLabel, QStringLiteral("lblCopyright"));
   auto* credits = new QLabel(QStringLiteral("Varem electronic"));
-  auto* notice = new QLabel(QStringLiteral("\u00A9 Varem electronic. Alle Rechte vorbehalten."));
+  lblNotice = Named(new QLabel, QStringLiteral("lblNotice"));
   btOK = Button("btOK");
   btOK->setDefault(true);
   auto* version = new QHBoxLayout;
@@ -382,12 +407,13 @@ frmAbout::frmAbout(bool echo, QWidget* parent) : QDialog(parent) {
   frameLayout->addWidget(lblSoftware);
   frameLayout->addWidget(credits);
   frameLayout->addWidget(lblCopyright);
-  frameLayout->addWidget(notice);
+  frameLayout->addWidget(lblNotice);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(frame);
   layout->addLayout(ButtonRow({btOK}));
   SetLanguage();
-  lblProgram->setText(QApplication::applicationDisplayName());
+  // The application title as the language file gives it.
+  lblProgram->setText(MainText("frmMain"));
   lblVersionNum->setText(QStringLiteral(RKT_VERSION_STRING) + (echo ? QStringLiteral("e") : QString()));
   connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
 }
@@ -397,6 +423,8 @@ void frmAbout::SetLanguage() {
   lblVersion->setText(UiText("frmAbout", "lblVersion"));
   lblSoftware->setText(UiText("frmAbout", "lblSoftware"));
   lblCopyright->setText(UiText("frmAbout", "lblCopyright"));
+  lblNotice->setText(QStringLiteral("\u00A9 ") + UiText("frmAbout", "lblNotice"));
+  btOK->setText(UiText("frmAbout", "btOk"));
 }
 
 // ---- frmOptions -----------------------------------------------------------

@@ -127,7 +127,7 @@ class frmAbout : public QDialog {
  public:
   explicit frmAbout(bool echo, QWidget* parent = nullptr);
   void SetLanguage();
-  QLabel *lblProgram, *lblVersion, *lblVersionNum, *lblSoftware, *lblCopyright;
+  QLabel *lblProgram, *lblVersion, *lblVersionNum, *lblSoftware, *lblCopyright, *lblNotice;
   QPushButton* btOK;
 };
 

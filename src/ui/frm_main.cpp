@@ -3,8 +3,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QPaintEvent>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -14,6 +17,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -59,7 +64,55 @@ constexpr int kDataButtons[] = {1, 2, 4, 6, 7, 10};
 constexpr const char* kDataItems[] = {"mnSensorWrite", "mnSensorInfo", "mnSave",          "mnSaveas",
                                       "mnExtraInfo",   "mnSensorDefault", "mnPrint", "mnExport"};
 
+// How long a success note stays in the status bar.
+constexpr int kStatusMessageMs = 5000;
+
+// One entry of a file dialog's filter list. The pattern is the program's: a
+// translation brings only the words, and a pattern it writes in brackets is
+// replaced, so that a text without one still lists the right files.
+QString FilterEntry(const QString& text, const QString& pattern) {
+  static const QRegularExpression kBracket(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
+  QString words = text;
+  words.remove(kBracket);
+  return words.trimmed() + QStringLiteral(" (") + pattern + QLatin1Char(')');
+}
+
+// Runs a file dialog, modal to its window; "" when cancelled. suffixes[i]
+// is the default suffix while filter i is chosen.
+QString AskFile(QWidget* parent, const char* name, bool save, const QStringList& filters, const QStringList& suffixes,
+                const QString& preset) {
+  QFileDialog dialog(parent);
+  dialog.setObjectName(QString::fromLatin1(name));
+  dialog.setWindowModality(Qt::WindowModal);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setNameFilters(filters);
+  dialog.setDefaultSuffix(suffixes.value(0));
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters, suffixes](const QString& filter) {
+    const qsizetype i = filters.indexOf(filter);
+    if (i >= 0 && i < suffixes.size()) dialog.setDefaultSuffix(suffixes[i]);
+  });
+  if (!preset.isEmpty()) dialog.selectFile(preset);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
+}
+
 }  // namespace
+
+QString ElidedLabel::ShownText() const {
+  return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+}
+
+QSize ElidedLabel::minimumSizeHint() const {
+  // Room for a few characters; the rest of the name is elided.
+  return {fontMetrics().horizontalAdvance(QStringLiteral("…")) * 6, QLabel::minimumSizeHint().height()};
+}
+
+void ElidedLabel::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  painter.setPen(palette().color(foregroundRole()));
+  painter.drawText(contentsRect(), static_cast<int>(alignment()), ShownText());
+}
 
 frmMain::frmMain(DataSet& ds, RecentFiles& recent, QWidget* parent) : QMainWindow(parent), m_ds(ds), m_recent(recent) {
   setObjectName(QStringLiteral("frmMain"));
@@ -71,17 +124,21 @@ frmMain::frmMain(DataSet& ds, RecentFiles& recent, QWidget* parent) : QMainWindo
   BuildStatusBar();
 
   m_fileLabel = QStringLiteral("Datei:");
-  setWindowTitle(QStringLiteral("RKT 410 Parametrierung %1.%2").arg(RKT_VERSION_MAJOR).arg(RKT_VERSION_MINOR));
-  QApplication::setApplicationDisplayName(QStringLiteral("RKT 410 Parametrierung"));
+  // The title is the language file's alone: no application display name is
+  // set, because the platform would append it to every window title.
+  setWindowTitle(QStringLiteral("%1 %2.%3").arg(MainText("frmMain")).arg(RKT_VERSION_MAJOR).arg(RKT_VERSION_MINOR));
   // The large time-function pictures suit screens with more pixels per inch.
   if (QScreen* screen = QGuiApplication::primaryScreen(); screen && screen->logicalDotsPerInch() >= 120)
     m_panel->SetPictureSuffix(QStringLiteral("1"));
-  m_frameSensor->setTitle(QStringLiteral("Unbekannt"));
+  m_frameSensor->setTitle(MainText("frameSensor"));
 
   m_ds.onChangedFlag = [this](bool changed) { ShowChangedIndicator(changed); };
   m_recent.onChanged = [this] { RebuildRecentMenu(); };
   RebuildRecentMenu();
   SetDataAvailable(false);
+  // Until there is a data set, a line says how to get one.
+  m_frameSensor->hide();
+  ShowStartHint();
   connect(m_panel, &ParameterPanel::OverviewRefreshRequested, this, &frmMain::RefreshOverview);
   connect(m_panel, &ParameterPanel::ProgramLockTicked, this, [] { ShowMessage(msg::kProgramLockWarning, msg::kOkOnly, help::kProgramLock); });
   int shown = 1;
@@ -113,6 +170,7 @@ void frmMain::BuildMenus() {
   const auto sensor = [this](SensorCommand c) { return [this, c] { emit SensorCommandRequested(c); }; };
 
   m_fileMenu = menu("mnFile");
+  m_fileMenu->setToolTipsVisible(true);
   item(m_fileMenu, "mnLoad", [this] { LoadParameterFile({}); }, QKeySequence::Open);
   m_fileMenu->addSeparator();
   item(m_fileMenu, "mnSave", [this] { SaveParameterFile(false); }, QKeySequence::Save);
@@ -192,9 +250,15 @@ void frmMain::BuildCentral() {
 
   // The frame keeps its size and stays centred; the window never gets
   // smaller than the frame.
+  m_lblStart = new QLabel(MainText("lblStart"));
+  m_lblStart->setObjectName(QStringLiteral("lblStart"));
+  m_lblStart->setAlignment(Qt::AlignCenter);
+  m_lblStart->setWordWrap(true);
+  m_lblStart->hide();
   auto* central = new QWidget;
   auto* grid = new QGridLayout(central);
   grid->addWidget(m_frameSensor, 1, 1);
+  grid->addWidget(m_lblStart, 1, 1);
   grid->setRowStretch(0, 1);
   grid->setRowStretch(2, 1);
   grid->setColumnStretch(0, 1);
@@ -224,9 +288,23 @@ void frmMain::BuildStatusBar() {
   m_lblTBChanged->setObjectName(QStringLiteral("lblTBChanged"));
   m_lblTBChanged->setMinimumWidth(m_lblTBChanged->fontMetrics().horizontalAdvance(QStringLiteral(" C ")));
   m_lblTBChanged->setAlignment(Qt::AlignCenter);
-  m_lblFilename = new QLabel;
+  m_lblFilename = new ElidedLabel;
   m_lblFilename->setObjectName(QStringLiteral("lblFilename"));
   m_lblFilename->setTextFormat(Qt::PlainText);
+  m_lblStatusMessage = new QLabel;
+  m_lblStatusMessage->setObjectName(QStringLiteral("lblStatusMessage"));
+  m_lblStatusMessage->setTextFormat(Qt::PlainText);
+  m_lblStatusMessage->hide();
+  m_statusTimer = new QTimer(this);
+  m_statusTimer->setSingleShot(true);
+  m_statusTimer->setInterval(kStatusMessageMs);
+  connect(m_statusTimer, &QTimer::timeout, this, [this] {
+    m_lblStatusMessage->clear();
+    m_lblStatusMessage->hide();
+  });
+  m_lblDebug = new QLabel;
+  m_lblDebug->setObjectName(QStringLiteral("lblDebug"));
+  m_lblDebug->hide();
   m_imgLogo = new QLabel;
   m_imgLogo->setObjectName(QStringLiteral("imgLogo"));
   m_imgLogo->setToolTip(QStringLiteral("Varem electronic"));
@@ -242,7 +320,8 @@ void frmMain::BuildStatusBar() {
     logo.setDevicePixelRatio(ratio);
     m_imgLogo->setPixmap(logo);
   }
-  for (QWidget* w : std::initializer_list<QWidget*>{m_sbPort, m_lblSens, m_sbSens, m_sbSensFind, m_lblTBChanged})
+  for (QWidget* w : std::initializer_list<QWidget*>{m_sbPort, m_lblSens, m_sbSens, m_sbSensFind, m_lblTBChanged, m_lblDebug,
+                                                   m_lblStatusMessage})
     bar->addWidget(w);
   m_tooltips->Watch(bar);
   bar->addWidget(m_lblFilename, 1);
@@ -258,7 +337,11 @@ void frmMain::RebuildRecentMenu() {
       const QString title = QString::fromStdString(FileTitle(m_recent.GetRecentFile(i + 1)));
       // "&&" keeps an ampersand in a file name from becoming an access key.
       a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QString(title).replace(QLatin1Char('&'), QStringLiteral("&&"))));
-      a->setToolTip(QString::fromStdString(m_recent.GetRecentFile(i + 1)));
+      // Files of the same name in different folders are told apart by the
+      // folder, shown as the entry's tooltip and in the status bar.
+      const QString path = QString::fromStdString(m_recent.GetRecentFile(i + 1));
+      a->setToolTip(path);
+      a->setStatusTip(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
     }
     a->setVisible(i < count);
   }
@@ -291,6 +374,7 @@ void frmMain::RunToolbarCommand(int index) {
 
 void frmMain::FillPanel(bool refreshOverview) {
   m_frameSensor->setVisible(true);
+  m_lblStart->hide();
   ShowFileName();
   m_frameSensor->setTitle(QString::fromStdString(Cp1252ToUtf8(TypeDesignation(m_ds, kWorkingCopy))));
   m_panel->FillPanel(refreshOverview);
@@ -326,7 +410,30 @@ void frmMain::ShowFileName() {
   m_lblFilename->show();
 }
 
-void frmMain::HideSensorFrame() { m_frameSensor->setVisible(false); }
+void frmMain::HideSensorFrame() {
+  m_frameSensor->setVisible(false);
+  ShowStartHint();
+}
+
+void frmMain::ShowStartHint() {
+  // Only while there is no usable data set to come back to.
+  m_lblStart->setText(MainText("lblStart"));
+  m_lblStart->setVisible(m_frameSensor->isHidden() && m_ds.DataValid() == 0);
+}
+
+void frmMain::ShowStatusMessage(const QString& text) {
+  m_lblStatusMessage->setText(text);
+  m_lblStatusMessage->show();
+  m_statusTimer->start();
+}
+
+QString frmMain::StatusMessage() const { return m_lblStatusMessage->isHidden() ? QString() : m_lblStatusMessage->text(); }
+
+void frmMain::SetDebugDisplay(bool on) { m_lblDebug->setVisible(on); }
+
+void frmMain::ShowPresenceAttempt(int attempt) {
+  if (attempt > 0) m_lblDebug->setText(QString::number(attempt));
+}
 
 void frmMain::RefreshOverview() { m_overview->RefreshOverview(m_ds, m_sensitivityAvailable); }
 
@@ -396,17 +503,18 @@ void frmMain::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-QString frmMain::FileFilter() const {
-  // Qt's filter form: "Text (*.RKT);;Text (*.*)".
-  return MainText("FileFilter0") + QStringLiteral(";;") +
-         MainText("FileFilter1");
+QString frmMain::AskParameterFile(bool save, const QString& preset) {
+  const QStringList filters = {FilterEntry(MainText("FileFilter0"), QStringLiteral("*.RKT")),
+                               FilterEntry(MainText("FileFilter1"), QStringLiteral("*"))};
+  // "All files" keeps the suffix: 3.3's rule appends ".RKT" to a bare name anyway.
+  return AskFile(this, "comdlgFile", save, filters, {QStringLiteral("RKT"), QStringLiteral("RKT")}, preset);
 }
 
 void frmMain::LoadParameterFile(const QString& requested) {
   if (DataChanged(m_ds, false)) return;
   QString path = requested;
   if (path.isEmpty() || !FileIsUsable(path.toStdString())) {
-    path = QFileDialog::getOpenFileName(this, QString(), path, FileFilter());
+    path = AskParameterFile(false, path);
     if (path.isEmpty()) return;
     if (!HasExtension(path.toStdString())) path += QStringLiteral(".RKT");
   }
@@ -427,7 +535,7 @@ bool frmMain::SaveParameterFile(bool askName) {
   QString name = QString::fromStdString(m_ds.FileName());
   if (name.isEmpty()) askName = true;
   if (askName) {
-    name = QFileDialog::getSaveFileName(this, QString(), name, FileFilter());
+    name = AskParameterFile(true, name);
     if (name.isEmpty()) return false;
   }
   ReadPanel();
@@ -442,6 +550,7 @@ bool frmMain::SaveParameterFile(bool askName) {
   }
   FillPanel();
   m_ds.SetValue(ValueId::Changed, false);
+  ShowStatusMessage(MainText("StatusSaved") + QLatin1Char(' ') + QString::fromStdString(FileTitle(m_ds.FileName())));
   return true;
 }
 
@@ -479,6 +588,9 @@ void frmMain::ShowAbout() {
 }
 
 void frmMain::LoadMainTexts() {
+  // Qt's own dialogs (files, printing) follow the language file's locale;
+  // this holds for the built-in German too, so it comes before the check.
+  LoadQtTranslations();
   const int index = m_languageIndex ? m_languageIndex() : 0;
   if (index == m_appliedLanguage) return;
   m_appliedLanguage = index;
@@ -486,7 +598,6 @@ void frmMain::LoadMainTexts() {
 
   const QString title = MainText("frmMain");
   setWindowTitle(QStringLiteral("%1 %2.%3").arg(title).arg(RKT_VERSION_MAJOR).arg(RKT_VERSION_MINOR));
-  QApplication::setApplicationDisplayName(title);
   m_fileLabel = MainText("lblFileName");
   for (const char* name : kMenuItems)
     if (QAction* a = Action(name)) a->setText(MainText(name));
@@ -496,7 +607,9 @@ void frmMain::LoadMainTexts() {
   m_sbSensFind->setToolTip(QString::fromStdString(StatusTooltip(StatusImage::SensorFind)));
   m_panel->ApplyTexts();
   ShowFileName();
+  ShowStartHint();
   if (m_ds.DataValid() != 0) RefreshOverview();
+  else m_frameSensor->setTitle(MainText("frameSensor"));
 }
 
 }  // namespace rkt
@@ -535,7 +648,7 @@ void frmMain::PrintOrExport(bool showDialog, bool toPrinter) {
       if (dialog.exec() != QDialog::Accepted) return;
     } else if (QPrinterInfo::defaultPrinter().isNull()) {
       // No printer installed: the datasheet goes to a PDF file instead.
-      const QString pdf = QFileDialog::getSaveFileName(this, QString(), QString(), QStringLiteral("PDF (*.pdf)"));
+      const QString pdf = AskFile(this, "comdlgExport", true, {QStringLiteral("PDF (*.pdf)")}, {QStringLiteral("pdf")}, {});
       if (pdf.isEmpty()) return;
       printer.setOutputFormat(QPrinter::PdfFormat);
       printer.setOutputFileName(pdf.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ? pdf : pdf + ".pdf");
@@ -546,18 +659,17 @@ void frmMain::PrintOrExport(bool showDialog, bool toPrinter) {
     if (!result.ok) ShowErrorText(QString::fromStdString(result.error));
     return;
   }
-  QFileDialog dialog(this);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilter(QString::fromStdString(ExportFileFilter()));
-  dialog.setDefaultSuffix(QStringLiteral("TXT"));
-  connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
-    dialog.setDefaultSuffix(filter.contains(QStringLiteral("CSV"), Qt::CaseInsensitive) ? QStringLiteral("CSV")
-                                                                                          : QStringLiteral("TXT"));
-  });
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QStringList filters = {FilterEntry(MainText("ExportFilter0"), QStringLiteral("*.TXT")),
+                               FilterEntry(MainText("ExportFilter1"), QStringLiteral("*.CSV"))};
+  const QString file = AskFile(this, "comdlgExport", true, filters, {QStringLiteral("TXT"), QStringLiteral("CSV")}, {});
+  if (file.isEmpty()) return;
   ReadPanel();
-  const OutputResult result = ExportDatasheet(m_ds, dialog.selectedFiles().front().toStdString());
-  if (!result.ok) ShowErrorText(QString::fromStdString(result.error));
+  const OutputResult result = ExportDatasheet(m_ds, file.toStdString());
+  if (!result.ok) {
+    ShowErrorText(QString::fromStdString(result.error));
+    return;
+  }
+  ShowStatusMessage(MainText("StatusExported") + QLatin1Char(' ') + QFileInfo(file).fileName());
 }
 
 }  // namespace rkt

@@ -1,17 +1,31 @@
 #pragma once
 
+#include <QLabel>
 #include <QMainWindow>
 #include <array>
 #include <functional>
 
 class QAction;
 class QGroupBox;
-class QLabel;
 class QMenu;
 class QToolBar;
+class QTimer;
 class QToolButton;
 
 namespace rkt {
+
+// A label that shows its text elided in the middle when the room is short;
+// text() keeps the whole text.
+class ElidedLabel : public QLabel {
+  Q_OBJECT
+ public:
+  using QLabel::QLabel;
+  QString ShownText() const;
+  QSize minimumSizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
 
 class DataSet;
 class OptionsBackend;
@@ -49,6 +63,14 @@ class frmMain : public QMainWindow {
   // -1 asks (the state comes back in value); 0 hides; 1 shows.
   void SetOverviewShown(int& value);
   void ShowChangedIndicator(bool changed);
+  // A short note in the status bar that a command succeeded; it goes by
+  // itself after a few seconds.
+  void ShowStatusMessage(const QString& text);
+  QString StatusMessage() const;
+  // The service display: the attempt at which the last presence check
+  // stopped, shown while the debug option is on.
+  void SetDebugDisplay(bool on);
+  void ShowPresenceAttempt(int attempt);
 
   // File commands.
   void LoadParameterFile(const QString& path);
@@ -92,6 +114,8 @@ class frmMain : public QMainWindow {
   QLabel* StatusPort() const { return m_sbPort; }
   QLabel* SensorIndicator() const { return m_sbSens; }
   QToolButton* SensorFindButton() const { return m_sbSensFind; }
+  // The line shown in place of the sensor frame while there is no data set.
+  QLabel* StartHint() const { return m_lblStart; }
 
  signals:
   void SensorCommandRequested(SensorCommand command);
@@ -113,7 +137,12 @@ class frmMain : public QMainWindow {
   void ShowSensorInfo();
   void ShowAbout();
   void ApplySizeRule();
-  QString FileFilter() const;
+  void ShowStartHint();
+  // The open/save dialog of the parameter files and the export and PDF
+  // dialogs; "" when cancelled. The typed name gets the default suffix
+  // before the dialog checks it, so the overwrite question and the
+  // existence check are about the file really used.
+  QString AskParameterFile(bool save, const QString& preset);
 
   DataSet& m_ds;
   RecentFiles& m_recent;
@@ -130,8 +159,12 @@ class frmMain : public QMainWindow {
   QLabel* m_sbSens = nullptr;
   QToolButton* m_sbSensFind = nullptr;
   QLabel* m_lblTBChanged = nullptr;
-  QLabel* m_lblFilename = nullptr;
+  ElidedLabel* m_lblFilename = nullptr;
   QLabel* m_imgLogo = nullptr;
+  QLabel* m_lblStatusMessage = nullptr;
+  QLabel* m_lblDebug = nullptr;
+  QLabel* m_lblStart = nullptr;
+  QTimer* m_statusTimer = nullptr;
   TooltipSwitch* m_tooltips = nullptr;
 
   bool m_languagePending = true;

@@ -3,9 +3,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSvgWidget>
@@ -35,10 +37,40 @@ QScrollBar* TimeBar(const char* name, int min, int max) {
   bar->setSingleStep(1);
   bar->setPageStep(10);
   bar->setMinimumWidth(150);
+  // Reached with Tab: arrows move one step, Page Up/Down ten, Home/End to the ends.
+  bar->setFocusPolicy(Qt::StrongFocus);
   return bar;
 }
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// The number in a typed value, without its unit; a decimal comma counts as a point.
+QString Number(QString text) {
+  text.remove(QStringLiteral("ms")).remove(QLatin1Char('s')).remove(QLatin1Char('%'));
+  return text.trimmed().replace(QLatin1Char(','), QLatin1Char('.'));
+}
+
+int ParseTenths(const QString& text, bool* ok) { return qRound(Number(text).toDouble(ok) * 10); }
+int ParseMilliseconds(const QString& text, bool* ok) { return qRound(Number(text).toDouble(ok)); }
+int ParsePercent(const QString& text, bool* ok) {
+  return qRound(Number(text).toDouble(ok) * kSensitivityMax / 100.0);
+}
+QString ShowTenths(int raw) { return Q(FormatTenths(raw)); }
+QString ShowMilliseconds(int raw) { return Q(FormatMilliseconds(raw)); }
+QString ShowPercent(int raw) { return Q(FormatSensitivity(raw)); }
+
+// The spin box follows its bar (value, range, enabled state) and the other way round.
+UnitSpinBox* BindSpin(QScrollBar* bar, const char* name, UnitSpinBox::Format format, UnitSpinBox::Parse parse) {
+  auto* spin = Named(new UnitSpinBox, name);
+  spin->SetUnit(std::move(format), std::move(parse));
+  spin->setRange(bar->minimum(), bar->maximum());
+  spin->setValue(bar->value());
+  spin->setEnabled(bar->isEnabled());
+  QObject::connect(bar, &QScrollBar::valueChanged, spin, &QSpinBox::setValue);
+  QObject::connect(spin, &QSpinBox::valueChanged, bar, &QScrollBar::setValue);
+  QObject::connect(bar, &QScrollBar::rangeChanged, spin, &QSpinBox::setRange);
+  return spin;
+}
 
 // Picture names keep the historic scheme: "TIMEFUNCTION1" or
 // "TIMEFUNCTION2", the size suffix ("" or "1"), then the state. The drawings
@@ -55,11 +87,64 @@ QString PictureFile(const QString& name) {
 
 }  // namespace
 
+UnitSpinBox::UnitSpinBox(QWidget* parent) : QSpinBox(parent) {
+  // The value counts when typing ends (Enter, Tab), not at every digit.
+  setKeyboardTracking(false);
+  setAccelerated(true);
+}
+
+void UnitSpinBox::SetUnit(Format format, Parse parse) {
+  m_format = std::move(format);
+  m_parse = std::move(parse);
+  lineEdit()->setText(textFromValue(value()));
+  updateGeometry();
+}
+
+QString UnitSpinBox::textFromValue(int value) const { return m_format ? m_format(value) : QString::number(value); }
+
+int UnitSpinBox::valueFromText(const QString& text) const {
+  bool ok = false;
+  const int v = m_parse ? m_parse(text, &ok) : text.toInt(&ok);
+  return ok ? std::clamp(v, minimum(), maximum()) : value();
+}
+
+QValidator::State UnitSpinBox::validate(QString& input, int& /*pos*/) const {
+  for (const QChar c : input)
+    if (!c.isDigit() && !c.isSpace() && !QStringLiteral(".,ms%").contains(c)) return QValidator::Invalid;
+  bool ok = false;
+  const int v = m_parse ? m_parse(input, &ok) : input.toInt(&ok);
+  return ok && v >= minimum() && v <= maximum() ? QValidator::Acceptable : QValidator::Intermediate;
+}
+
+bool ParameterPanel::eventFilter(QObject* watched, QEvent* event) {
+  // A spin box is usable exactly when its bar is.
+  if (event->type() == QEvent::EnabledChange) {
+    const std::pair<QScrollBar*, QSpinBox*> pairs[] = {
+        {scrlSensitivity, spnSensitivity}, {scrlEinschalt, spnEinschalt}, {scrlAusgang, spnAusgang}};
+    for (const auto& [bar, spin] : pairs)
+      if (watched == bar) spin->setEnabled(bar->isEnabled());
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
 ParameterPanel::ParameterPanel(DataSet& ds, QWidget* parent) : QWidget(parent), m_ds(ds) {
   setObjectName(QStringLiteral("picSensorPar"));
   BuildControls();
   ApplyTexts();
   ConnectEvents();
+  SetTabOrder();
+  for (QScrollBar* bar : {scrlSensitivity, scrlEinschalt, scrlAusgang}) bar->installEventFilter(this);
+}
+
+void ParameterPanel::SetTabOrder() {
+  // Reading order: the left column top to bottom, then the right one.
+  const QWidget* order[] = {cmbInput,        chkInputInv,     scrlSensitivity,   spnSensitivity,    cmbSingleOutput,
+                            cmbOutput,       cmbInputOutput,  chkAlarmOutput,    rdOutputType[0],   rdOutputType[1],
+                            rdOutputType[2], chkProgramLock,  cmbKeyboardlock,   cmbPulse,          cmbSchaltfrequenz,
+                            cmbHysteresis,   chkTimefunction1, scrlEinschalt,    spnEinschalt,      chkTimefunction2,
+                            rdTimefunction2[0], rdTimefunction2[1], rdTimefunction2[2], scrlAusgang, spnAusgang};
+  for (std::size_t i = 1; i < std::size(order); ++i)
+    QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
 }
 
 void ParameterPanel::BuildControls() {
@@ -75,8 +160,10 @@ void ParameterPanel::BuildControls() {
   lblSensitivity = Named(new QLabel(QStringLiteral("100%")), "lblSensitivity");
   lblSensitivity->setMinimumWidth(lblSensitivity->fontMetrics().horizontalAdvance(QStringLiteral("100% ")));
   lblSensitivity->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  spnSensitivity = BindSpin(scrlSensitivity, "spnSensitivity", ShowPercent, ParsePercent);
   auto* sensLayout = new QHBoxLayout(frameSensitivity);
   sensLayout->addWidget(scrlSensitivity, 1);
+  sensLayout->addWidget(spnSensitivity);
   sensLayout->addWidget(lblSensitivity);
 
   frameOutput = Named(new QGroupBox, "frameOutput");
@@ -151,17 +238,25 @@ void ParameterPanel::BuildControls() {
   imgTimefunction2 = Named(new QSvgWidget, "imgTimefunction2");
   for (QSvgWidget* img : {imgTimefunction1, imgTimefunction2}) img->setFixedSize(128, 64);
 
+  spnEinschalt = BindSpin(scrlEinschalt, "spnEinschalt", ShowTenths, ParseTenths);
+  spnAusgang = BindSpin(scrlAusgang, "spnAusgang", ShowTenths, ParseTenths);
+  const auto timeRow = [](QScrollBar* bar, QSpinBox* spin, QLabel* label) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(bar, 1);
+    row->addWidget(spin);
+    row->addWidget(label);
+    return row;
+  };
+
   auto* time = new QGridLayout(frameTimefunction);
   time->addWidget(chkTimefunction1, 0, 0, 1, 2);
-  time->addWidget(scrlEinschalt, 1, 0);
-  time->addWidget(lblEinschalt, 1, 1);
+  time->addLayout(timeRow(scrlEinschalt, spnEinschalt, lblEinschalt), 1, 0, 1, 2);
   time->addWidget(imgTimefunction1, 0, 2, 2, 1);
   time->addWidget(chkTimefunction2, 2, 0, 1, 2);
   auto* modes = new QVBoxLayout;
   for (QRadioButton* rd : rdTimefunction2) modes->addWidget(rd);
   time->addLayout(modes, 3, 0, 1, 2);
-  time->addWidget(scrlAusgang, 4, 0);
-  time->addWidget(lblAusgang, 4, 1);
+  time->addLayout(timeRow(scrlAusgang, spnAusgang, lblAusgang), 4, 0, 1, 2);
   time->addWidget(imgTimefunction2, 2, 2, 3, 1);
   time->setColumnStretch(0, 1);
 
@@ -340,7 +435,10 @@ int ParameterPanel::SelectedTimeFunction2Index() const {
 void ParameterPanel::UpdateAusgangLabel() {
   const int v = scrlAusgang->value();
   // An unselected group counts as index 0: tenths.
-  lblAusgang->setText(Q(SelectedTimeFunction2Index() > 0 ? FormatMilliseconds(v) : FormatTenths(v)));
+  const bool ms = SelectedTimeFunction2Index() > 0;
+  lblAusgang->setText(Q(ms ? FormatMilliseconds(v) : FormatTenths(v)));
+  if (ms) spnAusgang->SetUnit(ShowMilliseconds, ParseMilliseconds);
+  else spnAusgang->SetUnit(ShowTenths, ParseTenths);
 }
 
 void ParameterPanel::OnInputChanged() { chkInputInv->setVisible(cmbInput->currentIndex() > 0); }
@@ -502,7 +600,7 @@ void ParameterPanel::FillPanel(bool refreshOverview) {
   SetPicture(imgTimefunction2, QStringLiteral("TIMEFUNCTION2") + m_suffix + QString::number(tf2));
   const int t2 = get(ValueId::TimeValue2);
   scrlAusgang->setValue(t2);
-  lblAusgang->setText(Q(tf2 > 1 ? FormatMilliseconds(t2) : FormatTenths(t2)));
+  UpdateAusgangLabel();
 
   if (refreshOverview) emit OverviewRefreshRequested();
   m_filling = false;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QSpinBox>
 #include <QWidget>
 #include <array>
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -14,6 +16,27 @@ class QSvgWidget;
 namespace rkt {
 
 class DataSet;
+
+// A spin box beside a bar: it holds the bar's raw value and shows it in the
+// bar's unit ("2.5 s", "120 ms", "50%"), one step being one step of the bar.
+// What is typed is read in the same unit.
+class UnitSpinBox : public QSpinBox {
+  Q_OBJECT
+ public:
+  using Format = std::function<QString(int raw)>;
+  using Parse = std::function<int(const QString& text, bool* ok)>;
+  explicit UnitSpinBox(QWidget* parent = nullptr);
+  void SetUnit(Format format, Parse parse);
+
+ protected:
+  QString textFromValue(int value) const override;
+  int valueFromText(const QString& text) const override;
+  QValidator::State validate(QString& input, int& pos) const override;
+
+ private:
+  Format m_format;
+  Parse m_parse;
+};
 
 // The controls through which the user sees and edits the working copy.
 // FillPanel shows the working copy and decides per sensor type which controls
@@ -45,12 +68,18 @@ class ParameterPanel : public QWidget {
   void SetPictureSuffix(const QString& suffix);
   bool IsFilling() const { return m_filling; }
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ public:
+
   // Controls, named as their objectName; tests and the window reach them here.
   QGroupBox* frameInput;
   QComboBox* cmbInput;
   QCheckBox* chkInputInv;
   QGroupBox* frameSensitivity;
   QScrollBar* scrlSensitivity;
+  UnitSpinBox* spnSensitivity;
   QLabel* lblSensitivity;
   QGroupBox* frameOutput;
   QComboBox* cmbSingleOutput;
@@ -76,11 +105,13 @@ class ParameterPanel : public QWidget {
   QGroupBox* frameTimefunction;
   QCheckBox* chkTimefunction1;
   QScrollBar* scrlEinschalt;
+  UnitSpinBox* spnEinschalt;
   QLabel* lblEinschalt;
   QSvgWidget* imgTimefunction1;
   QCheckBox* chkTimefunction2;
   std::array<QRadioButton*, 3> rdTimefunction2;
   QScrollBar* scrlAusgang;
+  UnitSpinBox* spnAusgang;
   QLabel* lblAusgang;
   QSvgWidget* imgTimefunction2;
 
@@ -93,6 +124,7 @@ class ParameterPanel : public QWidget {
  private:
   void BuildControls();
   void ConnectEvents();
+  void SetTabOrder();
   void MarkChanged();
   void SetPicture(QSvgWidget* img, const QString& name);
   int SelectedTimeFunction2Index() const;

@@ -1,7 +1,13 @@
 #include "ui/ui_text.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QPointer>
+#include <QTranslator>
 #include <string>
 
+#include "text/language.h"
 #include "text/text_keys.h"
 
 namespace rkt {
@@ -9,5 +15,29 @@ namespace rkt {
 QString UiText(std::string_view section, std::string_view key) { return QString::fromStdString(Text(section, key)); }
 
 QString ListText(TextList list, int i) { return QString::fromStdString(ListItemText(list, i)); }
+
+bool LoadQtTranslations() {
+  static QPointer<QTranslator> installed;
+  static QString installedLocale;
+  // A language file that names no locale leaves Qt's texts English.
+  const std::string_view fallback = CurrentLanguageIndex() == 0 ? BuiltinText("RKT", "Locale") : std::string_view();
+  const QString locale = QString::fromStdString(GetText("RKT", "Locale", fallback)).trimmed();
+  if (installed && locale == installedLocale) return true;
+  if (installed) {
+    QCoreApplication::removeTranslator(installed);
+    delete installed;
+  }
+  installedLocale = locale;
+  if (locale.isEmpty() || QCoreApplication::instance() == nullptr) return false;
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (!translator->load(QLocale(locale), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  QCoreApplication::installTranslator(translator);
+  installed = translator;
+  return true;
+}
 
 }  // namespace rkt
