@@ -67,7 +67,8 @@ constexpr const char* kDataItems[] = {"mnSensorWrite", "mnSensorInfo", "mnSave",
 // How long a success note stays in the status bar.
 constexpr int kStatusMessageMs = 5000;
 
-// One entry of a file dialog's filter list. The pattern is the program's: a
+// One entry of a file dialog's filter list (both cases: names on Linux
+// differ by case where Windows ignores it). The pattern is the program's: a
 // translation brings only the words, and a pattern it writes in brackets is
 // replaced, so that a text without one still lists the right files.
 QString FilterEntry(const QString& text, const QString& pattern) {
@@ -504,7 +505,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 QString frmMain::AskParameterFile(bool save, const QString& preset) {
-  const QStringList filters = {FilterEntry(MainText("FileFilter0"), QStringLiteral("*.RKT")),
+  const QStringList filters = {FilterEntry(MainText("FileFilter0"), QStringLiteral("*.RKT *.rkt")),
                                FilterEntry(MainText("FileFilter1"), QStringLiteral("*"))};
   // "All files" keeps the suffix: 3.3's rule appends ".RKT" to a bare name anyway.
   return AskFile(this, "comdlgFile", save, filters, {QStringLiteral("RKT"), QStringLiteral("RKT")}, preset);
@@ -659,8 +660,8 @@ void frmMain::PrintOrExport(bool showDialog, bool toPrinter) {
     if (!result.ok) ShowErrorText(QString::fromStdString(result.error));
     return;
   }
-  const QStringList filters = {FilterEntry(MainText("ExportFilter0"), QStringLiteral("*.TXT")),
-                               FilterEntry(MainText("ExportFilter1"), QStringLiteral("*.CSV"))};
+  const QStringList filters = {FilterEntry(MainText("ExportFilter0"), QStringLiteral("*.TXT *.txt")),
+                               FilterEntry(MainText("ExportFilter1"), QStringLiteral("*.CSV *.csv"))};
   const QString file = AskFile(this, "comdlgExport", true, filters, {QStringLiteral("TXT"), QStringLiteral("CSV")}, {});
   if (file.isEmpty()) return;
   ReadPanel();

@@ -39,6 +39,9 @@ QScrollBar* TimeBar(const char* name, int min, int max) {
   bar->setMinimumWidth(150);
   // Reached with Tab: arrows move one step, Page Up/Down ten, Home/End to the ends.
   bar->setFocusPolicy(Qt::StrongFocus);
+  // A scroll bar turns its keys round for documents; a value bar must not:
+  // Right and Page Up raise the value.
+  bar->setInvertedControls(false);
   return bar;
 }
 

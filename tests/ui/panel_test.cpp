@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTest>
 
 #include "model/data_set.h"
 #include "ui/parameter_panel.h"
@@ -226,6 +227,104 @@ TEST_F(PanelFixture, SensitivityComesAndGoesWithoutMarkingAChange) {
   ds.SetValue(ValueId::Sensitivity, 50);
   panel.TakeSensitivity();
   EXPECT_EQ(ds.GetInt(ValueId::Sensitivity, kWorkingCopy), 50) << "a disabled bar leaves the stored value";
+}
+
+// The bars and their spin boxes through real key presses.
+struct KeyboardPanel : PanelFixture {
+  KeyboardPanel() {
+    ds.SetValue(ValueId::TimeFunction1, 1);
+    ds.SetValue(ValueId::TimeValue1, 20);
+    ds.SetValue(ValueId::TimeFunction2, 2);  // pulse stretching: milliseconds
+    ds.SetValue(ValueId::TimeValue2, 100);
+    ds.SetValue(ValueId::Sensitivity, 46);
+    ds.SetValue(ValueId::InputFunction, 2);
+    Fill(4, 2, 1);
+    panel.SetSensitivityAvailable(true);
+    panel.ShowSensitivity();
+    ds.SetValue(ValueId::Changed, false);
+    panel.show();
+    panel.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&panel, 10000));
+  }
+  // Replaces the spin box's text as a user would and presses Enter.
+  static void Type(QSpinBox* spin, const QString& text) {
+    spin->setFocus();
+    QTest::keyClick(spin, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(spin, text);
+    QTest::keyClick(spin, Qt::Key_Return);
+  }
+};
+
+TEST_F(KeyboardPanel, BarsMoveByKeyAndTheirSpinBoxAndLabelFollow) {
+  const struct {
+    Qt::Key key;
+    int value;
+    const char* shown;
+  } rows[] = {{Qt::Key_Right, 21, "2.1 s"}, {Qt::Key_PageUp, 31, "3.1 s"}, {Qt::Key_Left, 30, "3.0 s"},
+              {Qt::Key_PageDown, 20, "2.0 s"}, {Qt::Key_End, 255, "25.5 s"}, {Qt::Key_Home, 1, "0.1 s"}};
+  panel.scrlEinschalt->setFocus();
+  for (const auto& row : rows) {
+    QTest::keyClick(panel.scrlEinschalt, row.key);
+    EXPECT_EQ(panel.scrlEinschalt->value(), row.value) << row.shown;
+    EXPECT_EQ(panel.lblEinschalt->text(), QString::fromLatin1(row.shown));
+    EXPECT_EQ(panel.spnEinschalt->text(), QString::fromLatin1(row.shown));
+  }
+  EXPECT_TRUE(ds.IsChanged()) << "a key move is a change";
+  panel.ReadPanel();
+  EXPECT_EQ(ds.GetInt(ValueId::TimeValue1, kWorkingCopy), 1);
+}
+
+TEST_F(KeyboardPanel, TypedValuesAreTakenInTheBarsUnitAndRange) {
+  const struct {
+    QSpinBox* spin;
+    QScrollBar* bar;
+    QLabel* label;
+    const char* typed;
+    int value;
+    const char* shown;
+  } rows[] = {
+      {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "5.0", 50, "5.0 s"},
+      {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "2,5 s", 25, "2.5 s"},
+      {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "30", 25, "2.5 s"},  // beyond 25.5 s: kept
+      {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "0", 25, "2.5 s"},   // below 0.1 s: kept
+      {panel.spnAusgang, panel.scrlAusgang, panel.lblAusgang, "120", 120, "120 ms"},
+      {panel.spnSensitivity, panel.scrlSensitivity, panel.lblSensitivity, "75", 69, "75%"},
+  };
+  for (const auto& row : rows) {
+    Type(row.spin, QString::fromLatin1(row.typed));
+    EXPECT_EQ(row.bar->value(), row.value) << row.typed;
+    EXPECT_EQ(row.label->text(), QString::fromLatin1(row.shown)) << row.typed;
+    EXPECT_EQ(row.spin->text(), QString::fromLatin1(row.shown)) << row.typed;
+  }
+  // One arrow step of the spin box is one step of the bar.
+  QTest::keyClick(panel.spnAusgang, Qt::Key_Up);
+  EXPECT_EQ(panel.scrlAusgang->value(), 121);
+  // Switching time function 2 to the switch-off delay shows the same value in seconds.
+  panel.rdTimefunction2[0]->click();
+  EXPECT_EQ(panel.spnAusgang->text(), QStringLiteral("12.1 s"));
+  // A bar that is off takes its spin box with it.
+  panel.chkTimefunction1->click();
+  EXPECT_FALSE(panel.spnEinschalt->isEnabled());
+  panel.SetSensitivityAvailable(false);
+  EXPECT_FALSE(panel.spnSensitivity->isEnabled());
+}
+
+TEST_F(KeyboardPanel, TabFollowsTheReadingOrder) {
+  panel.cmbInput->setFocus();
+  QStringList visited{QApplication::focusWidget()->objectName()};
+  for (int i = 0; i < 30; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    const QString name = QApplication::focusWidget()->objectName();
+    if (name == visited.front()) break;
+    visited << name;
+  }
+  // Left column top to bottom, then the right one; hidden controls are skipped.
+  const QStringList expected = {"cmbInput",         "chkInputInv",      "scrlSensitivity",  "spnSensitivity",
+                                "cmbOutput",        "rdOutputType0",    "chkProgramLock",   "cmbKeyboardlock",
+                                "cmbPulse",         "cmbSchaltfrequenz", "cmbHysteresis",   "chkTimefunction1",
+                                "scrlEinschalt",    "spnEinschalt",     "chkTimefunction2", "rdTimefunction20",
+                                "rdTimefunction21", "rdTimefunction22", "scrlAusgang",      "spnAusgang"};
+  EXPECT_EQ(visited.join(QLatin1Char(' ')), expected.join(QLatin1Char(' ')));
 }
 
 }  // namespace
