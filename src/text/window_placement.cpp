@@ -25,7 +25,12 @@ void CenterOnMain(QWidget& form) {
   QScreen* screen = main != nullptr ? main->screen() : QGuiApplication::primaryScreen();
   const QRect area = screen != nullptr ? screen->availableGeometry() : QRect();
   const QRect over = main != nullptr && main->isVisible() ? main->frameGeometry() : area;
-  const QSize size = form.frameGeometry().size();
+  QSize size = form.frameGeometry().size();
+  // A window not yet shown has no frame yet; its frame will be like the
+  // main window's, so count that in, or it would end up off centre and
+  // over the screen's edge by the height of its title bar.
+  if (!form.isVisible() && main != nullptr && main->isVisible())
+    size += main->frameGeometry().size() - main->geometry().size();
   int left = over.left() + (over.width() - size.width()) / 2;
   int top = over.top() + (over.height() - size.height()) / 2;
   if (area.isValid()) {

@@ -116,7 +116,8 @@ bool frmDataCode::eventFilter(QObject* watched, QEvent* event) {
     } else if (event->type() == QEvent::KeyPress) {
       auto* key = static_cast<QKeyEvent*>(event);
       const QString typed = key->text();
-      if (typed.size() == 1 && typed[0].isLower()) {
+      const bool command = (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0;
+      if (!command && typed.size() == 1 && typed[0].isLower()) {
         txtCode->insert(typed.toUpper());
         return true;
       }

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QScreen>
+#include <QTextBrowser>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +14,7 @@
 
 #include "model/data_code.h"
 #include "model/data_set.h"
+#include "text/help_window.h"
 #include "text/window_placement.h"
 #include "ui/dialogs.h"
 #include "ui_test_support.h"
@@ -213,6 +217,144 @@ TEST(AboutDialog, VersionMarksTheEchoMode) {
   EXPECT_TRUE(echo.lblVersionNum->text().endsWith(QLatin1Char('e')));
   frmAbout plain(false);
   EXPECT_FALSE(plain.lblVersionNum->text().endsWith(QLatin1Char('e')));
+}
+
+TEST(DataCodeDialog, PastedCodesLoseTheirBlanksAndTakeUpperCase) {
+  DataSet source;
+  source.SetDataValid(1);
+  test::SetIdent(source, 4, 2, 6);
+  const QString code = QString::fromStdString(EncodeDataCode(source));
+  DataSet ds;
+  frmDataCode dialog(ds);
+  dialog.show();
+  dialog.txtCode->setFocus();
+  const struct {
+    QString clip;
+    QString expected;
+  } rows[] = {
+      {QStringLiteral("  ") + code.toLower() + QStringLiteral(" \n"), code},
+      {QStringLiteral("\t") + code + QStringLiteral("   "), code},
+      {code + QStringLiteral("XYZ"), QString()},  // too long even without blanks: refused
+  };
+  for (const auto& row : rows) {
+    dialog.txtCode->clear();
+    QApplication::clipboard()->setText(row.clip);
+    QTest::keyClick(dialog.txtCode, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(dialog.txtCode->text(), row.expected) << row.clip.toStdString();
+  }
+  // Typing stops at 23 characters, as before.
+  dialog.txtCode->setText(code);
+  dialog.txtCode->end(false);
+  QTest::keyClicks(dialog.txtCode, QStringLiteral("7"));
+  EXPECT_EQ(dialog.txtCode->text(), code);
+}
+
+// The dialogs with a Help button, each shown as the main window shows it.
+struct HelpInFront : ::testing::Test {
+  QWidget main;
+  QtHelpViewer viewer{{}};
+  DataSet ds;
+  HelpInFront() {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    main.setGeometry(area.left() + 40, area.top() + 40, 500, 360);
+    main.show();
+    SetMainWindow(&main);
+    SetHelpViewer(&viewer);
+  }
+  ~HelpInFront() override {
+    SetHelpViewer(nullptr);
+    SetMainWindow(nullptr);
+  }
+  // Opens the help from the dialog's Help button and uses it with a mouse
+  // click while the dialog is still open.
+  void CheckHelp(QDialog& dialog) {
+    bool checked = false;
+    test::OnNextDialog([&](QDialog* d) {
+      EXPECT_EQ(d, &dialog);
+      EXPECT_EQ(d->windowModality(), Qt::WindowModal) << "modal to its window, not to the program";
+      d->findChild<QPushButton*>(QStringLiteral("btHelp"))->click();
+      HelpWindow* help = viewer.Window();
+      ASSERT_NE(help, nullptr);
+      EXPECT_TRUE(help->isVisible());
+      EXPECT_TRUE(QTest::qWaitForWindowActive(help, 10000)) << "the help comes to the front";
+      // The contents button, clicked the way the window system delivers it:
+      // a window blocked by a modal dialog never sees the click.
+      QPushButton* contents = nullptr;
+      for (QPushButton* b : help->findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("\u2302")) contents = b;
+      ASSERT_NE(contents, nullptr);
+      const QString topic = help->Browser()->source().fileName();
+      EXPECT_NE(topic, QStringLiteral("index.html"));
+      QTest::mouseClick(help->windowHandle(), Qt::LeftButton, {}, contents->mapTo(help, contents->rect().center()));
+      EXPECT_EQ(help->Browser()->source().fileName(), QStringLiteral("index.html")) << "the help takes input";
+      EXPECT_TRUE(d->isVisible());
+      help->close();
+      checked = true;
+      d->reject();
+    });
+    ShowFormModal(dialog);
+    EXPECT_TRUE(checked);
+  }
+};
+
+TEST_F(HelpInFront, OptionsDialog) {
+  FakeOptions backend;
+  frmOptions dialog(backend, &main);
+  CheckHelp(dialog);
+}
+
+TEST_F(HelpInFront, DataCodeDialog) {
+  frmDataCode dialog(ds, &main);
+  CheckHelp(dialog);
+}
+
+TEST_F(HelpInFront, CommentDialog) {
+  frmPrintComment dialog(ds, &main);
+  CheckHelp(dialog);
+}
+
+TEST(Dialogs, OpenCentredOverTheMainWindowAndInsideTheScreen) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  QWidget main;
+  DataSet ds;
+  FakeOptions backend;
+  // Near the bottom edge, where a dialog centred over it would hang off the screen.
+  for (const QRect where : {QRect(area.left() + 100, area.top() + 80, 700, 520),
+                            QRect(area.left() + 10, area.bottom() - 150, 420, 140)}) {
+    main.setGeometry(where);
+    main.show();
+    SetMainWindow(&main);
+    const auto check = [&](QDialog& dialog, const char* name) {
+      bool seen = false;
+      test::OnNextDialog([&](QDialog* d) {
+        const QRect g = d->frameGeometry();
+        EXPECT_TRUE(area.contains(g)) << name << " " << g.x() << "," << g.y() << " " << g.width() << "x" << g.height() << " in " << area.width() << "x" << area.height();
+        if (area.contains(QRect(main.frameGeometry().center() - QPoint(g.width() / 2, g.height() / 2), g.size()))) {
+          EXPECT_NEAR(g.center().x(), main.frameGeometry().center().x(), 2) << name;
+          EXPECT_NEAR(g.center().y(), main.frameGeometry().center().y(), 2) << name;
+        }
+        seen = true;
+        d->done(0);
+      });
+      ShowFormModal(dialog);
+      EXPECT_TRUE(seen) << name;
+    };
+    frmSensorInfo info(ds, &main);
+    check(info, "frmSensorInfo");
+    frmDataCode code(ds, &main);
+    check(code, "frmDataCode");
+    frmOptions options(backend, &main);
+    check(options, "frmOptions");
+    frmAbout about(true, &main);
+    check(about, "frmAbout");
+  }
+  SetMainWindow(nullptr);
+}
+
+TEST(AboutDialog, OkButtonHasItsCaption) {
+  frmAbout about(false);
+  EXPECT_EQ(about.btOK->text(), QStringLiteral("&OK"));
+  EXPECT_TRUE(about.lblNotice->text().startsWith(QStringLiteral("\u00A9 ")));
 }
 
 }  // namespace
