@@ -118,6 +118,7 @@ TEST_F(ProgramFixture, WriteSendsWhatThePanelShows) {
   EXPECT_TRUE(answers.shown.empty());
   EXPECT_EQ(Written(11) & 0x30, 0x30) << "hysteresis 'groß' reached the sensor";
   EXPECT_FALSE(data.IsChanged());
+  EXPECT_EQ(window.StatusMessage(), QStringLiteral("Daten zum Sensor übertragen")) << "the success is said, without a dialog";
 }
 
 TEST_F(ProgramFixture, LockedSensorAndOtherFamilyRefuseTheWrite) {
@@ -146,16 +147,24 @@ TEST_F(ProgramFixture, SensitivityTravelsSeparately) {
   answers.queue = {msg::kYes};  // "Wollen Sie fortfahren?"
   Trigger("mnSensWrite");
   EXPECT_EQ(Written(2), 46 + 7);
+  EXPECT_EQ(window.StatusMessage(), QStringLiteral("Empfindlichkeit zum Sensor übertragen"));
 }
 
 TEST_F(ProgramFixture, CommunicationTestWithoutSensorGivesUpAfterThirtyTries) {
+  // The service display (QDDebug=yes) shows the attempt the check stopped at.
+  window.SetDebugDisplay(true);
+  auto* lblDebug = window.findChild<QLabel*>(QStringLiteral("lblDebug"));
+  ASSERT_NE(lblDebug, nullptr);
   sensor->InjectFault({sim::Fault::Silence});
   Trigger("mnSensorTest");
   EXPECT_TRUE(answers.Shown(msg::kNoSensor));
   EXPECT_EQ(sensor->CommandCount(sim::Command::V), 30);
+  EXPECT_EQ(lblDebug->text(), QStringLiteral("31")) << "all 30 failed";
   sensor->ClearFaults();
   Trigger("mnSensorTest");
   EXPECT_TRUE(answers.Shown(msg::kCommunicationOk));
+  EXPECT_EQ(lblDebug->text(), QStringLiteral("1"));
+  EXPECT_FALSE(lblDebug->isHidden());
 }
 
 TEST_F(ProgramFixture, CancelInTheProgressDialogEndsQuietly) {

@@ -4,6 +4,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -16,6 +23,7 @@
 #include "model/data_set.h"
 #include "model/parameter_file.h"
 #include "model/recent_files.h"
+#include "text/language.h"
 #include "ui/dialogs.h"
 #include "ui/frm_main.h"
 #include "ui/overview.h"
@@ -26,6 +34,26 @@ namespace rkt {
 namespace {
 
 const QString kSample = QStringLiteral(RKT_SOURCE_DIR "/resources/samples/sample.RKT");
+
+// Runs action on the next modal dialog of type T that opens.
+template <typename T>
+void OnNext(std::function<void(T*)> action) {
+  auto* timer = new QTimer;
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, [timer, action] {
+    if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+      timer->stop();
+      timer->deleteLater();
+      action(dialog);
+    }
+  });
+  timer->start();
+}
+
+QByteArray Bytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 struct MainWindowFixture : ::testing::Test {
   DataSet ds;
@@ -196,6 +224,126 @@ TEST_F(MainWindowFixture, Screenshots) {
     QApplication::processEvents();
     EXPECT_TRUE(window.grab().save(QString::fromLocal8Bit(out) + QStringLiteral("/main_variant%1.png").arg(variant)));
   }
+}
+
+TEST_F(MainWindowFixture, FirstStartSaysWhatToDoInsteadOfAnEmptyForm) {
+  EXPECT_TRUE(window.SensorFrame()->isHidden()) << "no data set: nothing to edit";
+  EXPECT_FALSE(window.StartHint()->isHidden());
+  EXPECT_EQ(window.StartHint()->text(),
+            QStringLiteral("Sensor lesen (Sensor \u2192 Lesen) oder Datei \u00F6ffnen (Datei \u2192 \u00D6ffnen)"));
+  window.LoadParameterFile(kSample);
+  EXPECT_FALSE(window.SensorFrame()->isHidden());
+  EXPECT_TRUE(window.StartHint()->isHidden());
+  window.HideSensorFrame();  // as a sensitivity read does: the data stays, so no hint
+  EXPECT_TRUE(window.StartHint()->isHidden());
+}
+
+TEST_F(MainWindowFixture, SaveAndExportAreConfirmedInTheStatusBar) {
+  window.LoadParameterFile(kSample);
+  ds.SetValue(ValueId::FileName, dir.filePath(QStringLiteral("job.RKT")).toStdString());
+  ASSERT_TRUE(window.SaveParameterFile(false));
+  EXPECT_EQ(window.StatusMessage(), QStringLiteral("Gespeichert: job.RKT"));
+
+  bool asked = false;
+  OnNext<QFileDialog>([&](QFileDialog* d) {
+    asked = true;
+    EXPECT_EQ(d->nameFilters(), QStringList({QStringLiteral("Textdatei (*.TXT *.txt)"), QStringLiteral("CSV Datei (*.CSV *.csv)")}));
+    d->selectNameFilter(d->nameFilters().at(1));
+    emit d->filterSelected(d->nameFilters().at(1));
+    EXPECT_EQ(d->defaultSuffix(), QStringLiteral("CSV"));
+    d->setDirectory(dir.path());
+    auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    edit->setText(QStringLiteral("sheet"));
+    QTest::keyClick(edit, Qt::Key_Return);
+  });
+  window.PrintOrExport(true, false);
+  EXPECT_TRUE(asked);
+  EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("sheet.CSV"))));
+  EXPECT_EQ(window.StatusMessage(), QStringLiteral("Exportiert: sheet.CSV"));
+}
+
+// Opening and saving through the real file dialog, with a language file
+// whose filter text carries no pattern.
+struct FileDialogFixture : MainWindowFixture {
+  QTemporaryDir languages;
+  FileDialogFixture() {
+    QFile f(languages.filePath(QStringLiteral("RKT_LANG.TST")));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[RKT]\nLanguage=Test\n[frmMain]\nFileFilter0=Parameterdateien\nFileFilter1=Alles\n");
+    f.close();
+    FindLanguages({languages.path().toStdString()});
+    SelectLanguage(1);
+    EXPECT_TRUE(QFile::copy(kSample, dir.filePath(QStringLiteral("job.RKT"))));
+  }
+  ~FileDialogFixture() override { FindLanguages({}); }
+  // Types name into the dialog, as a user would, and presses OK.
+  void TypeAndAccept(QFileDialog* d, const QString& name) {
+    d->setDirectory(dir.path());
+    auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    edit->setText(name);
+    QTest::keyClick(edit, Qt::Key_Return);
+  }
+};
+
+TEST_F(FileDialogFixture, OpenFindsTheRktFileForABareName) {
+  bool asked = false;
+  OnNext<QFileDialog>([&](QFileDialog* d) {
+    asked = true;
+    EXPECT_EQ(d->nameFilters(), QStringList({QStringLiteral("Parameterdateien (*.RKT *.rkt)"), QStringLiteral("Alles (*)")}))
+        << "the pattern does not depend on the text";
+    EXPECT_EQ(d->windowModality(), Qt::WindowModal);
+    TypeAndAccept(d, QStringLiteral("job"));
+  });
+  window.LoadParameterFile({});
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(QString::fromStdString(ds.FileName()), dir.filePath(QStringLiteral("job.RKT")));
+  EXPECT_EQ(ds.DataValid(), 1);
+}
+
+TEST_F(FileDialogFixture, SaveAsAsksBeforeReplacingTheFileReallyWritten) {
+  window.LoadParameterFile(kSample);
+  const QByteArray before = Bytes(dir.filePath(QStringLiteral("job.RKT")));
+  window.Panel()->cmbHysteresis->setCurrentIndex(2);
+  emit window.Panel()->cmbHysteresis->activated(2);
+  QString question;
+  OnNext<QFileDialog>([&](QFileDialog* d) {
+    EXPECT_EQ(d->defaultSuffix(), QStringLiteral("RKT"));
+    OnNext<QMessageBox>([&](QMessageBox* box) {
+      question = box->text();
+      box->button(QMessageBox::No)->click();
+      d->reject();  // the user thinks again
+    });
+    TypeAndAccept(d, QStringLiteral("job"));
+  });
+  EXPECT_FALSE(window.SaveParameterFile(true));
+  EXPECT_TRUE(question.contains(QStringLiteral("job.RKT"))) << question.toStdString();
+  EXPECT_EQ(Bytes(dir.filePath(QStringLiteral("job.RKT"))), before) << "nothing replaced without a yes";
+}
+
+TEST_F(MainWindowFixture, LongFileNamesAreElidedInTheMiddleWithTheFullPathAsTooltip) {
+  window.show();
+  window.resize(window.minimumSizeHint().width(), window.height());
+  const QString path = QStringLiteral("/srv/auftraege/Kundenauftrag-2026-0815-") + QString(150, QLatin1Char('x')) + QStringLiteral("-Linie-3-Sensor-Nord.RKT");
+  ds.SetValue(ValueId::FileName, path.toStdString());
+  window.ShowFileName();
+  QApplication::processEvents();
+  auto* label = window.findChild<ElidedLabel*>(QStringLiteral("lblFilename"));
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->toolTip(), path);
+  EXPECT_TRUE(label->ShownText().contains(QStringLiteral("\u2026"))) << label->ShownText().toStdString();
+  EXPECT_TRUE(label->ShownText().endsWith(QStringLiteral("Nord.RKT ")));
+  const QWidget* logo = window.findChild<QWidget*>(QStringLiteral("imgLogo"));
+  EXPECT_LE(label->mapTo(&window, QPoint(label->width(), 0)).x(), logo->mapTo(&window, QPoint(0, 0)).x())
+      << "not under the logo";
+}
+
+TEST_F(MainWindowFixture, RecentFilesOfTheSameNameShowTheirFolder) {
+  recent.AddRecentFile("/data/line1/job.RKT");
+  recent.AddRecentFile("/data/line2/job.RKT");
+  EXPECT_EQ(window.Action("mnFiles1")->statusTip(), QStringLiteral("/data/line2"));
+  EXPECT_EQ(window.Action("mnFiles2")->statusTip(), QStringLiteral("/data/line1"));
+  EXPECT_EQ(window.Action("mnFiles1")->toolTip(), QStringLiteral("/data/line2/job.RKT"));
+  EXPECT_TRUE(window.findChild<QMenu*>(QStringLiteral("mnFile"))->toolTipsVisible());
 }
 
 }  // namespace
