@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-tools-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils  # pdftotext checks the printed datasheet in the tests
+  qt6-translations-l10n  # Qt's own dialogs (files, printing) in the user's language
 )
 if [ "${1:-}" = "--with" ]; then shift; packages+=("$@"); fi
 

@@ -8,6 +8,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
+#include <QRegularExpression>
+#include <map>
+#include <set>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -24,10 +27,12 @@
 #include "model/parameter_file.h"
 #include "model/recent_files.h"
 #include "text/language.h"
+#include "rkt_version.h"
 #include "ui/dialogs.h"
 #include "ui/frm_main.h"
 #include "ui/overview.h"
 #include "ui/parameter_panel.h"
+#include "ui/ui_text.h"
 #include "ui_test_support.h"
 
 namespace rkt {
@@ -344,6 +349,170 @@ TEST_F(MainWindowFixture, RecentFilesOfTheSameNameShowTheirFolder) {
   EXPECT_EQ(window.Action("mnFiles2")->statusTip(), QStringLiteral("/data/line1"));
   EXPECT_EQ(window.Action("mnFiles1")->toolTip(), QStringLiteral("/data/line2/job.RKT"));
   EXPECT_TRUE(window.findChild<QMenu*>(QStringLiteral("mnFile"))->toolTipsVisible());
+}
+
+// ---- Every shipped language -------------------------------------------------
+
+struct NoOptions : OptionsBackend {
+  int Detection() const override { return 0; }
+  void SetDetection(int) override {}
+  bool Tooltips() const override { return true; }
+  void SetTooltips(bool) override {}
+  QStringList Ports() const override { return {QStringLiteral("/dev/ttyS0")}; }
+  QString CurrentPort() const override { return QStringLiteral("/dev/ttyS0"); }
+  void OpenPort(const QString&) override {}
+  QStringList Languages() const override { return {QStringLiteral("Deutsch"), QStringLiteral("English")}; }
+  int CurrentLanguage() const override { return 0; }
+  void SelectLanguage(int) override {}
+  int OverviewShown() const override { return 1; }
+  void SetOverviewShown(int) override {}
+};
+
+// The texts a user sees in one window or menu, keyed by where they are.
+using Texts = std::map<QString, QString>;
+
+void AddWidgetTexts(QWidget* root, const QString& prefix, Texts& out) {
+  out[prefix + "/title"] = root->windowTitle();
+  int n = 0;
+  for (QWidget* w : root->findChildren<QWidget*>()) {
+    const QString key = prefix + "/" + QString::number(n++) + ":" + w->objectName();
+    if (!w->isVisibleTo(root) || qobject_cast<QMenu*>(w)) continue;
+    if (auto* label = qobject_cast<QLabel*>(w)) out[key] = label->text();
+    else if (auto* button = qobject_cast<QAbstractButton*>(w)) out[key] = button->text();
+    else if (auto* box = qobject_cast<QGroupBox*>(w)) out[key] = box->title();
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+      for (int i = 0; i < combo->count(); ++i) out[key + "#" + QString::number(i)] = combo->itemText(i);
+  }
+}
+
+// Menus: the menu bar's entries and each menu's entries, one group each.
+std::map<QString, QStringList> MenuGroups(frmMain& window) {
+  std::map<QString, QStringList> groups;
+  for (QAction* top : window.menuBar()->actions()) {
+    groups["menubar"] << top->text();
+    if (QMenu* menu = top->menu())
+      for (QAction* a : menu->actions())
+        if (a->isVisible() && !a->isSeparator()) groups[top->objectName()] << a->text();
+  }
+  return groups;
+}
+
+struct Windows {
+  DataSet ds;
+  RecentFiles recent;
+  NoOptions options;
+  frmMain window{ds, recent};
+  std::map<QString, std::unique_ptr<QDialog>> dialogs;
+  Windows() {
+    ds.SetRecentFiles(&recent);
+    window.SetLanguageIndexSource([] { return CurrentLanguageIndex(); });
+    window.LoadParameterFile(kSample);
+    window.LoadMainTexts();
+  }
+  void OpenDialogs() {
+    dialogs.clear();
+    dialogs["frmOptions"] = std::make_unique<frmOptions>(options, &window);
+    dialogs["frmDataCode"] = std::make_unique<frmDataCode>(ds, &window);
+    dialogs["frmPrintComment"] = std::make_unique<frmPrintComment>(ds, &window);
+    dialogs["frmSensorInfo"] = std::make_unique<frmSensorInfo>(ds, &window);
+    dialogs["frmChanged"] = std::make_unique<frmChanged>(false, &window);
+    dialogs["frmChangedExit"] = std::make_unique<frmChanged>(true, &window);
+    dialogs["frmAbout"] = std::make_unique<frmAbout>(true, &window);
+    dialogs["frmRWState"] = std::make_unique<frmRWState>(&window);
+  }
+  Texts All() {
+    Texts out;
+    AddWidgetTexts(&window, QStringLiteral("frmMain"), out);
+    for (const auto& [menu, entries] : MenuGroups(window))
+      for (int i = 0; i < entries.size(); ++i) out[menu + "/" + QString::number(i)] = entries[i];
+    for (int i = 0; i < 11; ++i) out["tooltip" + QString::number(i)] = window.ToolbarAction(i)->toolTip();
+    OpenDialogs();
+    for (const auto& [name, dialog] : dialogs) AddWidgetTexts(dialog.get(), name, out);
+    return out;
+  }
+};
+
+QString AccessKey(const QString& text) {
+  static const QRegularExpression kKey(QStringLiteral("&([^&])"));
+  const QRegularExpressionMatch m = kKey.match(QString(text).replace(QStringLiteral("&&"), QString()));
+  return m.hasMatch() ? m.captured(1).toLower() : QString();
+}
+
+// Access keys must be unique within each menu and each dialog.
+void ExpectUniqueAccessKeys(Windows& w, const std::string& language) {
+  std::map<QString, QStringList> groups = MenuGroups(w.window);
+  for (const auto& [name, dialog] : w.dialogs) {
+    Texts texts;
+    AddWidgetTexts(dialog.get(), name, texts);
+    for (const auto& [key, text] : texts) groups[name] << text;
+  }
+  for (const auto& [group, texts] : groups) {
+    std::map<QString, QString> seen;
+    for (const QString& text : texts) {
+      const QString key = AccessKey(text);
+      if (key.isEmpty()) continue;
+      const auto [it, fresh] = seen.emplace(key, text);
+      EXPECT_TRUE(fresh) << language << ", " << group.toStdString() << ": \"" << text.toStdString() << "\" and \""
+                         << it->second.toStdString() << "\" share the key " << key.toStdString();
+    }
+  }
+}
+
+// The values a language file gives, without access-key marks.
+std::set<QString> FileValues(const std::string& path) {
+  std::set<QString> values;
+  QFile f(QString::fromStdString(path));
+  if (!f.open(QIODevice::ReadOnly)) return values;
+  for (const QByteArray& line : f.readAll().split('\n')) {
+    const qsizetype eq = line.indexOf('=');
+    if (eq > 0 && !line.startsWith(';')) values.insert(QString::fromLatin1(line.mid(eq + 1)).trimmed().remove(QLatin1Char('&')));
+  }
+  return values;
+}
+
+TEST(ShippedLanguages, AccessKeysAreUniqueAndNoGermanTextIsLeftBehind) {
+  FindLanguages({std::filesystem::path(RKT_SOURCE_DIR) / "resources"});
+  ASSERT_GE(LanguageCount(), 2) << "German and English are shipped";
+  Windows german;
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"))
+      << "Qt's own texts are German with the German program (qt6-translations-l10n)";
+  const Texts germanTexts = german.All();
+  ExpectUniqueAccessKeys(german, "Deutsch");
+
+  // Texts that are the same in every language on purpose.
+  const std::set<QString> kept = {QStringLiteral("&Code"), QStringLiteral("Sprache/Language"),
+                                  QStringLiteral("Varem electronic"), QStringLiteral("SENS"),
+                                  QStringLiteral("NONE"), QStringLiteral("/dev/ttyS0")};
+  for (int index = 1; index < LanguageCount(); ++index) {
+    const std::string name = GetLanguageName(index);
+    SelectLanguage(index);
+    Windows translated;
+    ExpectUniqueAccessKeys(translated, name);
+    const std::set<QString> values = FileValues(Languages()[static_cast<std::size_t>(index)].path);
+    for (const auto& [where, text] : translated.All()) {
+      const auto it = germanTexts.find(where);
+      if (it == germanTexts.end() || it->second != text || text.trimmed().isEmpty()) continue;
+      // Value labels (lb…) show data, the language list shows every language by its own name.
+      if (where.contains(QRegularExpression(QStringLiteral(":lb[A-Z]"))) || where.contains(QStringLiteral("cmbLanguage")))
+        continue;
+      QString plain = QString(text).remove(QLatin1Char('&')).trimmed();
+      // The same word in both languages is fine when the file says so;
+      // numbers, units and the fixed frequency list never change.
+      const bool sameWord = values.count(plain) > 0 || kept.count(text) > 0 ||
+                            !plain.contains(QRegularExpression(QStringLiteral("[A-Za-zÄÖÜäöüß]{3,}"))) ||
+                            plain.contains(QStringLiteral("-->")) || plain == QStringLiteral("RKT 410-DL/2");
+      EXPECT_TRUE(sameWord) << name << ": " << where.toStdString() << " still shows \"" << text.toStdString() << "\"";
+    }
+    if (name == "English") {
+      EXPECT_EQ(translated.window.windowTitle(),
+                QStringLiteral("RKT 410 Parameter Setup %1.%2").arg(RKT_VERSION_MAJOR).arg(RKT_VERSION_MINOR));
+      EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName())
+          << "no display name that the platform would append to every title";
+      EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+    }
+  }
+  FindLanguages({});
+  LoadQtTranslations();
 }
 
 }  // namespace
