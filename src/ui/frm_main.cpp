@@ -254,7 +254,6 @@ void frmMain::BuildCentral() {
   m_lblStart = new QLabel(MainText("lblStart"));
   m_lblStart->setObjectName(QStringLiteral("lblStart"));
   m_lblStart->setAlignment(Qt::AlignCenter);
-  m_lblStart->setWordWrap(true);
   m_lblStart->hide();
   auto* central = new QWidget;
   auto* grid = new QGridLayout(central);

@@ -242,7 +242,12 @@ void ParameterPanel::BuildControls() {
   for (QSvgWidget* img : {imgTimefunction1, imgTimefunction2}) img->setFixedSize(128, 64);
 
   spnEinschalt = BindSpin(scrlEinschalt, "spnEinschalt", ShowTenths, ParseTenths);
-  spnAusgang = BindSpin(scrlAusgang, "spnAusgang", ShowTenths, ParseTenths);
+  spnAusgang = BindSpin(scrlAusgang, "spnAusgang", ShowMilliseconds, ParseMilliseconds);
+  // Wide enough for either unit: the second time switches between them.
+  const int timeWidth = std::max(spnEinschalt->sizeHint().width(), spnAusgang->sizeHint().width());
+  spnEinschalt->setMinimumWidth(timeWidth);
+  spnAusgang->setMinimumWidth(timeWidth);
+  spnAusgang->SetUnit(ShowTenths, ParseTenths);
   const auto timeRow = [](QScrollBar* bar, QSpinBox* spin, QLabel* label) {
     auto* row = new QHBoxLayout;
     row->addWidget(bar, 1);

@@ -26,6 +26,7 @@
 #include "model/data_set.h"
 #include "model/parameter_file.h"
 #include "model/recent_files.h"
+#include "text/help_window.h"
 #include "text/language.h"
 #include "rkt_version.h"
 #include "ui/dialogs.h"
@@ -511,6 +512,59 @@ TEST(ShippedLanguages, AccessKeysAreUniqueAndNoGermanTextIsLeftBehind) {
       EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
     }
   }
+  FindLanguages({});
+  LoadQtTranslations();
+}
+
+// Run under Xvfb with QT_QPA_PLATFORM=xcb and RKT_SCREENSHOT_DIR set to
+// refresh the pictures of the README: first start, the main window in
+// German and English, and the options with the help in front.
+TEST(DailyHandlingScreenshots, FirstStartLanguagesAndHelp) {
+  const QString out = QString::fromLocal8Bit(qgetenv("RKT_SCREENSHOT_DIR"));
+  if (out.isEmpty()) GTEST_SKIP() << "RKT_SCREENSHOT_DIR not set";
+  FindLanguages({std::filesystem::path(RKT_SOURCE_DIR) / "resources"});
+  QtHelpViewer viewer({});
+  SetHelpViewer(&viewer);
+  const auto settle = [] {
+    for (int i = 0; i < 20; ++i) {
+      QApplication::processEvents();
+      QTest::qWait(25);
+    }
+  };
+  {
+    DataSet ds;
+    RecentFiles recent;
+    frmMain window(ds, recent);
+    window.SetLanguageIndexSource([] { return CurrentLanguageIndex(); });
+    window.move(40, 40);
+    window.show();
+    window.LoadMainTexts();
+    settle();
+    EXPECT_TRUE(window.grab().save(out + "/first_start.png"));
+    window.LoadParameterFile(kSample);
+    settle();
+    EXPECT_TRUE(window.grab().save(out + "/main_window_de.png"));
+
+    NoOptions options;
+    window.SetOptionsBackend(&options);
+    OnNext<QDialog>([&](QDialog* d) {
+      d->findChild<QPushButton*>(QStringLiteral("btHelp"))->click();
+      viewer.Window()->move(window.frameGeometry().right() - 260, window.y() + 60);
+      settle();
+      const QRect area = window.frameGeometry().united(viewer.Window()->frameGeometry()).united(d->frameGeometry());
+      EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                      .save(out + "/options_with_help.png"));
+      viewer.Window()->close();
+      d->reject();
+    });
+    window.Action("mnOptions")->trigger();
+
+    SelectLanguage(1);
+    window.LoadMainTexts();
+    settle();
+    EXPECT_TRUE(window.grab().save(out + "/main_window_en.png"));
+  }
+  SetHelpViewer(nullptr);
   FindLanguages({});
   LoadQtTranslations();
 }
