@@ -9,7 +9,17 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils  # pdftotext checks the printed datasheet in the tests
 )
-if [ "${1:-}" = "--with" ]; then shift; packages+=("$@"); fi
+# --with adds packages, or a named group: "windows" for the cross-build
+# of the model library and its tests under wine (scripts/test-windows.sh).
+if [ "${1:-}" = "--with" ]; then
+  shift
+  for p in "$@"; do
+    case "$p" in
+      windows) packages+=(g++-mingw-w64-x86-64 wine64 googletest) ;;
+      *) packages+=("$p") ;;
+    esac
+  done
+fi
 
 missing=()
 for p in "${packages[@]}"; do
