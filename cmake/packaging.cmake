@@ -12,13 +12,42 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/rkt410.svg
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/help/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/help)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/samples/sample.RKT DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/resources/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# Manual pages and the changelog go compressed, as Debian's policy asks
+# (gzip -n: no time stamp, so the package builds the same twice).
+set(rkt_gz_files)
+foreach(page rkt410 rkt410-cli rkt410-sim)
+  list(APPEND rkt_gz_files ${PROJECT_SOURCE_DIR}/resources/man/${page}.1)
+endforeach()
+list(APPEND rkt_gz_files ${PROJECT_SOURCE_DIR}/resources/debian/changelog)
+set(rkt_gz_outputs)
+foreach(src ${rkt_gz_files})
+  get_filename_component(name ${src} NAME)
+  set(out ${CMAKE_BINARY_DIR}/compressed/${name}.gz)
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/compressed
+    COMMAND gzip -9 -n -c ${src} > ${out}
+    DEPENDS ${src} VERBATIM)
+  list(APPEND rkt_gz_outputs ${out})
+  if(name STREQUAL "changelog")
+    install(FILES ${out} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  else()
+    install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+endforeach()
+add_custom_target(rkt_compressed_docs ALL DEPENDS ${rkt_gz_outputs})
 
 set(CPACK_PACKAGE_NAME rkt410)
 set(CPACK_PACKAGE_VENDOR "RKT 410 Parametrierung")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Configuration tool for RKT 410 optical switching sensors")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Reads, edits, stores and writes back the settings of RKT 410 optical switching sensors over an RS-232 line; keeps them in .RKT files, turns them into a data code and prints a datasheet. Includes rkt410-cli for scripts and rkt410-sim, a simulated sensor on a pseudo-terminal.")
-set(CPACK_PACKAGE_CONTACT "RKT 410 maintainers <rkt410@localhost>")
+# Lines of the extended description stay under 80 characters; CPack puts the
+# summary in front as the synopsis.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Reads, edits, stores and writes back the settings of RKT 410 optical
+switching sensors over an RS-232 line; keeps them in .RKT files, turns them
+into a data code and prints a datasheet. Includes rkt410-cli for scripts
+and rkt410-sim, a simulated sensor on a pseudo-terminal.")
+set(CPACK_PACKAGE_CONTACT "RKT 410 maintainers <rkt410@varem-electronic.example>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)

@@ -10,7 +10,17 @@ packages=(
   poppler-utils  # pdftotext checks the printed datasheet in the tests
   qt6-translations-l10n  # Qt's own dialogs (files, printing) in the user's language
 )
-if [ "${1:-}" = "--with" ]; then shift; packages+=("$@"); fi
+# --with adds packages, or a named group: "windows" for the cross-build
+# of the model library and its tests under wine (scripts/test-windows.sh).
+if [ "${1:-}" = "--with" ]; then
+  shift
+  for p in "$@"; do
+    case "$p" in
+      windows) packages+=(g++-mingw-w64-x86-64 wine64 googletest) ;;
+      *) packages+=("$p") ;;
+    esac
+  done
+fi
 
 missing=()
 for p in "${packages[@]}"; do

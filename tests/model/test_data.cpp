@@ -1,6 +1,7 @@
 #include "test_data.h"
 
 #include <filesystem>
+#include <stdexcept>
 
 namespace rkt::test {
 
@@ -25,9 +26,19 @@ void SetIdent(DataSet& ds, int version1, int version3, int typeCode, Copy copy) 
 }
 
 TempDir::TempDir() {
+#ifdef _WIN32
+  // No mkdtemp on Windows: a random name, created exclusively.
+  std::random_device rd;
+  for (int attempt = 0; attempt < 100 && m_dir.empty(); ++attempt) {
+    const auto dir = std::filesystem::temp_directory_path() / ("rkt-test-" + std::to_string(rd()));
+    if (std::filesystem::create_directory(dir)) m_dir = dir.generic_string();
+  }
+  if (m_dir.empty()) throw std::runtime_error("no temporary directory");
+#else
   std::string templ = (std::filesystem::temp_directory_path() / "rkt-test-XXXXXX").string();
   if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   m_dir = templ;
+#endif
 }
 
 TempDir::~TempDir() {
