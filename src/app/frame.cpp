@@ -146,8 +146,11 @@ void Frame::Start(bool showStartPicture) {
 int Frame::Run() { return m_loop.Run(); }
 
 void Frame::OpenStartFile(const std::string& path) {
-  if (!FileIsUsable(path)) {
-    ShowMessage(msg::kInvalidFile);
+  // A file named at start that cannot be used is reported with its reason
+  // (missing, a folder, not readable …) instead of opening the dialog.
+  DataSet probe;
+  if (const LoadResult r = LoadParameterFileChecked(probe, path); r.status != LoadStatus::Ok) {
+    ShowFileMessage(msg::kInvalidFile, path, r.reason);
     return;
   }
   m_mainWindow->LoadParameterFile(QString::fromStdString(path));
@@ -179,10 +182,42 @@ void Frame::ProgramExit() {
   if (!m_data.FileName().empty()) m_recent.AddRecentFile(m_data.FileName());
   SaveOptions(m_settings, m_link, m_view, m_recent);
   if (!m_settings.Sync())
-    qWarning("rkt410: the settings could not be written to %s", qPrintable(m_settings.Location()));
+    qWarning("rkt410: the settings could not be written to %s: %s", qPrintable(m_settings.Location()),
+             m_settings.LastError().c_str());
   m_link.ClosePort();
   m_loop.Quit();
 }
+
+namespace {
+
+// Qt ends the program when an exception leaves an event handler. Caught
+// here instead, it becomes the program-error message; the data set, the
+// window and the file on disk stay as they were, so the user can save.
+class Application final : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::bad_alloc&) {
+      Report(kErrorOutOfMemory, {});
+    } catch (const std::exception& e) {
+      Report(kErrorInternal, e.what());
+    } catch (...) {
+      Report(kErrorInternal, {});
+    }
+    return false;
+  }
+
+ private:
+  static void Report(int number, const std::string& what) {
+    if (!what.empty()) qWarning("rkt410: %s", what.c_str());
+    MessageBoxRequest r = BuildMessage(number);
+    ShowMessageBox(r);
+  }
+};
+
+}  // namespace
 
 int Main(int argc, char** argv) {
   // Version and usage need no window; answering them before the window
@@ -201,7 +236,7 @@ int Main(int argc, char** argv) {
       if (a == "--help" || a == "-h") qputenv("QT_QPA_PLATFORM", "offscreen");
     }
   }
-  QApplication app(argc, argv);
+  Application app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("rkt410"));
   QApplication::setApplicationVersion(QStringLiteral(RKT_VERSION_STRING));
   // The frame ends the program through ProgramExit, not when a window closes.

@@ -11,11 +11,13 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QSvgRenderer>
 #include <algorithm>
 
 #include "model/data_set.h"
+#include "model/parameter_file.h"
+#include "model/safe_file.h"
 #include "model/text_encoding.h"
 #include "output/datasheet_content.h"
 #include "text/language.h"
@@ -213,8 +215,8 @@ class PrintedSheet final : public OutputTarget {
   double m_metricsAscent = 0;
 };
 
-OutputResult FileFailure(const std::string& path, const QString& why) {
-  return {false, MessageDisplayText(msg::kSaveFailed) + "\n" + path + ": " + why.toStdString()};
+OutputResult FileFailure(const std::string& path, const std::string& why) {
+  return {false, MessageDisplayText(msg::kSaveFailed) + "\n" + path + ": " + why};
 }
 
 OutputResult PrinterFailure(const QPrinter& printer) {
@@ -227,23 +229,27 @@ OutputResult WritePdf(const DataSet& ds, const std::string& path, const QPageLay
                       const PrintOptions& options) {
   if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
     return {false, "Printing needs a QGuiApplication"};
-  // The PDF goes into a temporary file beside the target; it replaces the
-  // target only once complete, and is removed when anything fails.
-  QSaveFile file(Q(path));
-  if (!file.open(QIODevice::WriteOnly)) return FileFailure(path, file.errorString());
+  // The PDF is made in memory and then written like every other file: into
+  // a fresh temporary file beside the target that replaces it only once
+  // complete and checked.
+  QBuffer pdf;
+  if (!pdf.open(QIODevice::WriteOnly)) return FileFailure(path, "cannot start the PDF");
   {
-    QPdfWriter writer(&file);
+    QPdfWriter writer(&pdf);
     writer.setPageLayout(layout);
     writer.setResolution(resolution);
     writer.setCreator(QStringLiteral("RKT 410 Parametrierung"));
     writer.setTitle(Q(DatasheetTitle()));
     QPainter painter;
-    if (!painter.begin(&writer)) return FileFailure(path, QStringLiteral("cannot start the PDF"));
+    if (!painter.begin(&writer)) return FileFailure(path, "cannot start the PDF");
     PaintDatasheet(ds, painter, writer, options);
-    painter.end();
+    if (!painter.end()) return FileFailure(path, "the PDF could not be finished");
   }
-  if (file.error() != QFileDevice::NoError) return FileFailure(path, file.errorString());
-  if (!file.commit()) return FileFailure(path, file.errorString());
+  pdf.close();
+  const QByteArray& bytes = pdf.data();
+  if (const std::string why = WriteFileAtomically(path, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+      !why.empty())
+    return FileFailure(path, why);
   return {true, {}};
 }
 
@@ -265,7 +271,11 @@ void PaintDatasheet(const DataSet& ds, QPainter& painter, QPagedPaintDevice& dev
                    options.date.empty() ? PrintDateText() : options.date, true);
   OutputContent(sheet, CommonContent(ds));
 
-  const std::string comment = Cp1252ToUtf8(ds.Comment());
+  // As long as a file may carry: a larger one (typed in, say) cannot keep
+  // the printer busy for minutes.
+  const std::string& stored = ds.Comment();
+  const std::string comment =
+      Cp1252ToUtf8(stored.size() > kMaxCommentLength ? stored.substr(0, kMaxCommentLength) : stored);
   if (comment.find_first_not_of(" \t\r\n") != std::string::npos) {
     sheet.OutputLine({}, {}, true);
     sheet.OutputLine(Text("Print", "lblComment"), {}, true);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <exception>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -58,7 +59,7 @@ bool ParseInt(const std::string& s, int lo, int hi, int& out) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int RunSimulator(int argc, char** argv) {
   using namespace rkt::sim;
   std::string link;
   std::string stateFile;
@@ -203,4 +204,17 @@ int main(int argc, char** argv) {
     }
   }
   return 0;
+}
+
+// Whatever goes wrong inside ends with a message and a failure status, not
+// an abort.
+int main(int argc, char** argv) {
+  try {
+    return RunSimulator(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "rkt410-sim: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "rkt410-sim: unexpected error\n");
+  }
+  return 1;
 }

@@ -75,7 +75,10 @@ TEST_F(MainWindowFixture, InvalidFileChangesNothing) {
   f.write("not a parameter file");
   f.close();
   window.LoadParameterFile(bad);
-  EXPECT_EQ(messages.Texts(), test::MessageRecorder::Numbered({20}));
+  // The message names the file and the reason on its second line.
+  ASSERT_EQ(messages.Texts().size(), 1u);
+  EXPECT_EQ(messages.Texts()[0],
+            test::MessageRecorder::Numbered({20})[0] + "\n" + bad.toStdString() + ": not a parameter file (wrong header)");
   EXPECT_EQ(ds.FileName(), kSample.toStdString());
   EXPECT_TRUE(Enabled("mnSave"));
 }
@@ -98,9 +101,19 @@ TEST_F(MainWindowFixture, SaveWritesWhatThePanelShowsAndAFailureIsReported) {
   emit window.Panel()->cmbHysteresis->activated(0);
   ds.SetValue(ValueId::FileName, dir.filePath(QStringLiteral("missing/x.RKT")).toStdString());
   EXPECT_FALSE(window.SaveParameterFile(false));
-  EXPECT_EQ(messages.Texts(), test::MessageRecorder::Numbered({21}));
+  ASSERT_EQ(messages.Texts().size(), 1u);
+  EXPECT_EQ(messages.Texts()[0], test::MessageRecorder::Numbered({21})[0] + "\n" +
+                                     dir.filePath(QStringLiteral("missing/x.RKT")).toStdString() +
+                                     ": No such file or directory");
   EXPECT_TRUE(ds.IsChanged()) << "a failed save keeps the data marked changed";
   EXPECT_EQ(Label("lblTBChanged")->text(), QStringLiteral("C"));
+
+  // Unchanged data that fails to save stays unchanged: the file on disk is
+  // what it was.
+  ds.SetValue(ValueId::Changed, false);
+  EXPECT_FALSE(window.SaveParameterFile(false));
+  EXPECT_FALSE(ds.IsChanged());
+  EXPECT_EQ(Label("lblTBChanged")->text(), QString());
 }
 
 TEST_F(MainWindowFixture, RecentFilesAppearInTheFileMenu) {
