@@ -206,10 +206,6 @@ std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::sp
     UsageError(ctx, command, "give either --port PORT or --simulate");
     return std::nullopt;
   }
-  if (o.port && o.port->empty()) {
-    UsageError(ctx, command, "--port needs the name of a serial port");
-    return std::nullopt;
-  }
   if (o.trace) {
     std::vector<std::string> ownFiles = o.positional;
     if (o.output) ownFiles.push_back(*o.output);
@@ -250,7 +246,11 @@ class Session {
       m_ctx.err << (hint.empty() ? f.result.device + ": " + f.result.error : hint) << "\n";
       return link::kAnswerCancel;
     };
-    m_ports->OpenPort(o.simulate ? "SIM" : *o.port);
+    // An empty name would only ask which port is open: say so, and fail.
+    if (!o.simulate && o.port->empty())
+      m_ctx.err << MessageDisplayText(msg::kPortInit) << "\n" << "--port \"\": no port named\n";
+    else
+      m_ports->OpenPort(o.simulate ? "SIM" : *o.port);
     m_sensor = std::make_unique<link::Sensor>(*m_ports, m_data, m_user);
   }
 
