@@ -4,6 +4,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QRegularExpression>
+#include <QFile>
+#include <QFileDialog>
+#include <QScrollBar>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -16,6 +20,7 @@
 #include "model/data_set.h"
 #include "model/parameter_file.h"
 #include "model/recent_files.h"
+#include "model/value_conversions.h"
 #include "ui/dialogs.h"
 #include "ui/frm_main.h"
 #include "ui/overview.h"
@@ -114,6 +119,27 @@ TEST_F(MainWindowFixture, SaveWritesWhatThePanelShowsAndAFailureIsReported) {
   EXPECT_FALSE(window.SaveParameterFile(false));
   EXPECT_FALSE(ds.IsChanged());
   EXPECT_EQ(Label("lblTBChanged")->text(), QString());
+}
+
+// The export shows the window's sensitivity bar, not the stored value.
+TEST_F(MainWindowFixture, ExportTakesTheSensitivityFromThePanel) {
+  window.LoadParameterFile(kSample);
+  ds.SetSensitivityValid(1);
+  window.SetSensitivityAvailable(true);
+  window.ShowSensitivity();
+  window.Panel()->scrlSensitivity->setValue(kSensitivityMax);
+  const QString target = dir.filePath(QStringLiteral("sheet.TXT"));
+  test::OnNextDialog([target](QDialog* d) {
+    auto* files = qobject_cast<QFileDialog*>(d);
+    ASSERT_NE(files, nullptr);
+    files->selectFile(target);
+    QMetaObject::invokeMethod(files, "accept");
+  });
+  window.PrintOrExport(true, false);
+  QFile f(target);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QString text = QString::fromLatin1(f.readAll());
+  EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("Empfindlichkeit: +100%")))) << text.toStdString();
 }
 
 TEST_F(MainWindowFixture, RecentFilesAppearInTheFileMenu) {
