@@ -30,6 +30,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Qt runs through XWayland.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
+# The datasheet is laid out for Arial; Liberation Sans has the same metrics.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
 

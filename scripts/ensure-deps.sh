@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-tools-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils  # pdftotext checks the printed datasheet in the tests
+  fonts-liberation  # Liberation Sans has Arial's metrics: the datasheet's layout
 )
 if [ "${1:-}" = "--with" ]; then shift; packages+=("$@"); fi
 

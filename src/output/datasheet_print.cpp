@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLocale>
@@ -46,12 +47,27 @@ constexpr int kValueColumn = 50;
 constexpr double kHeaderPoints = 18;
 constexpr double kBodyPoints = 10;
 
+// Arial where it exists; elsewhere, by name, a font with its metrics
+// (Liberation Sans, which the package depends on), so that the header stays
+// on one line; else whatever sans-serif font the font matching finds.
+QString SheetFamily() {
+  static const QString family = [] {
+    const QStringList installed = QFontDatabase::families();
+    for (const char* name : {"Arial", "Liberation Sans", "Nimbus Sans", "Helvetica"})
+      if (installed.contains(QString::fromLatin1(name), Qt::CaseInsensitive)) return QString::fromLatin1(name);
+    return QString();
+  }();
+  return family;
+}
+
 QFont SheetFont(double points, bool bold) {
   QFont font;
-  // Arial where it exists; elsewhere a metric twin, or whatever sans-serif
-  // font the font matching finds.
-  font.setFamilies({"Arial", "Liberation Sans", "Nimbus Sans", "Helvetica"});
+  if (!SheetFamily().isEmpty()) font.setFamily(SheetFamily());
+  else font.setFamilies({"Arial", "Liberation Sans", "Nimbus Sans", "Helvetica"});
   font.setStyleHint(QFont::SansSerif);
+  // No shaping means no ligatures: "fi" stays two letters in the PDF, so a
+  // search for a label ("Störfilterung") finds it.
+  font.setStyleStrategy(QFont::PreferNoShaping);
   font.setPointSizeF(points);
   font.setBold(bold);
   return font;

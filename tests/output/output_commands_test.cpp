@@ -138,6 +138,30 @@ TEST(CliOutputCommands, FullTmpfsKeepsTheOldFile) {
 }
 #endif
 
+#ifdef RKT_CLI_PATH
+// A machine with only DejaVu Sans (a fresh Debian): the printed labels come
+// out of the PDF letter for letter, without the "fi" ligature.
+TEST(CliOutputCommands, PdfLabelsAreFoundWithALigatureFont) {
+  const std::string dejavu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  if (!std::filesystem::exists(dejavu) || std::system("command -v pdftotext >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "needs DejaVu Sans and pdftotext";
+  test::TempDir dir;
+  std::filesystem::create_directory(dir.Path("fonts"));
+  std::filesystem::create_symlink(dejavu, dir.Path("fonts/DejaVuSans.ttf"));
+  {
+    std::ofstream conf(dir.Path("fonts.conf"));
+    conf << "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n<fontconfig><dir>"
+         << dir.Path("fonts") << "</dir><cachedir>" << dir.Path("cache") << "</cachedir></fontconfig>\n";
+  }
+  const std::string command = "FONTCONFIG_FILE=" + dir.Path("fonts.conf") + " QT_QPA_PLATFORM=offscreen " +
+                              RKT_CLI_PATH + " print " + kSample + " -o " + dir.Path("s.pdf") +
+                              " 2>/dev/null && pdftotext " + dir.Path("s.pdf") + " " + dir.Path("s.txt");
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string text = ReadFile(dir.Path("s.txt"));
+  EXPECT_NE(text.find("St\xc3\xb6rfilterung:"), std::string::npos) << text;
+}
+#endif
+
 TEST(CliOutputCommands, LanguageFileTextsReachTheExport) {
   test::TempDir dir;
   SetProgramDir(std::string(RKT_SOURCE_DIR) + "/resources");
