@@ -142,6 +142,10 @@ bool SettingsStore::Sync() {
     return false;
   }
   const QByteArray bytes = written.readAll();
+  if (bytes.size() != written.size()) {
+    m_lastError = "the settings could not be read back";
+    return false;
+  }
   written.close();
   if (const std::string why = WriteFileAtomically(target.toStdString(),
                                                   std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));

@@ -198,6 +198,7 @@ int RunSimulator(int argc, char** argv) {
   if (!stateFile.empty()) {
     std::ofstream out(stateFile, std::ios::binary | std::ios::trunc);
     out << sim.SaveState();
+    out.close();  // the last bytes reach the file here; a failure shows now
     if (!out) {
       std::cerr << "rkt410-sim: cannot write " << stateFile << "\n";
       return 1;
