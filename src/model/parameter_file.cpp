@@ -191,6 +191,11 @@ SaveResult SaveParameterFile(DataSet& ds, std::string path) {
   if (!HasExtension(path)) path += "." + std::string(kDefaultExtension);
   result.path = path;
 
+  // A file the loader would refuse is not written at all.
+  if (ds.Comment().size() > kMaxCommentLength) {
+    result.error = "the comment is longer than " + std::to_string(kMaxCommentLength) + " characters";
+    return result;
+  }
   const std::vector<std::uint8_t> bytes = EncodeParameterFile(ds);
   result.error = WriteFileAtomically(path, bytes);
   if (!result.error.empty()) return result;

@@ -344,6 +344,18 @@ TEST(ParameterFile, SaveUsesAFreshTemporaryFileAndKeepsThePermissions) {
   EXPECT_EQ(again.Comment(), "second");
 }
 
+TEST(ParameterFile, ACommentTheLoaderWouldRefuseIsNotSaved) {
+  test::TempDir dir;
+  DataSet ds;
+  ds.SetValue(ValueId::Comment, std::string(kMaxCommentLength, 'x'));
+  ASSERT_TRUE(SaveParameterFile(ds, dir.Path("max.RKT")).ok);
+  DataSet again;
+  EXPECT_EQ(LoadParameterFile(again, dir.Path("max.RKT")), LoadStatus::Ok) << "the longest comment still loads";
+  ds.SetValue(ValueId::Comment, std::string(kMaxCommentLength + 1, 'x'));
+  EXPECT_FALSE(SaveParameterFile(ds, dir.Path("over.RKT")).ok);
+  EXPECT_FALSE(fs::exists(dir.Path("over.RKT")));
+}
+
 TEST(ParameterFile, SaveIntoAMissingFolderFails) {
   test::TempDir dir;
   DataSet ds;
