@@ -188,6 +188,22 @@ void Frame::ProgramExit() {
   m_loop.Quit();
 }
 
+bool DeliverSafely(const std::function<bool()>& deliver) {
+  int number = kErrorInternal;
+  std::string what;
+  try {
+    return deliver();
+  } catch (const std::bad_alloc&) {
+    number = kErrorOutOfMemory;
+  } catch (const std::exception& e) {
+    what = e.what();
+  } catch (...) {
+  }
+  if (!what.empty()) qWarning("rkt410: %s", what.c_str());
+  ShowMessageBox(BuildMessage(number));
+  return false;
+}
+
 namespace {
 
 // Qt ends the program when an exception leaves an event handler. Caught
@@ -197,23 +213,7 @@ class Application final : public QApplication {
  public:
   using QApplication::QApplication;
   bool notify(QObject* receiver, QEvent* event) override {
-    try {
-      return QApplication::notify(receiver, event);
-    } catch (const std::bad_alloc&) {
-      Report(kErrorOutOfMemory, {});
-    } catch (const std::exception& e) {
-      Report(kErrorInternal, e.what());
-    } catch (...) {
-      Report(kErrorInternal, {});
-    }
-    return false;
-  }
-
- private:
-  static void Report(int number, const std::string& what) {
-    if (!what.empty()) qWarning("rkt410: %s", what.c_str());
-    MessageBoxRequest r = BuildMessage(number);
-    ShowMessageBox(r);
+    return DeliverSafely([&] { return QApplication::notify(receiver, event); });
   }
 };
 
