@@ -272,8 +272,19 @@ int Main(int argc, char** argv) {
                                                 ? std::make_unique<SettingsStore>(parser.value(settingsOption))
                                                 : std::make_unique<SettingsStore>();
   SensorLink link(parser.isSet(simulateOption));
-  if (parser.isSet(traceOption) && !link.StartTrace(parser.value(traceOption).toStdString()))
-    qWarning("rkt410: the trace file %s cannot be written", qPrintable(parser.value(traceOption)));
+  if (parser.isSet(traceOption)) {
+    // The trace replaces its file: never the parameter file to be opened.
+    const std::string trace = parser.value(traceOption).toStdString();
+    bool ownFile = false;
+    for (const QString& file : parser.positionalArguments()) {
+      std::error_code ec;
+      ownFile = ownFile || std::filesystem::equivalent(trace, file.toStdString(), ec);
+    }
+    if (ownFile)
+      qWarning("rkt410: the trace file %s is the file to open; no trace", trace.c_str());
+    else if (!link.StartTrace(trace))
+      qWarning("rkt410: the trace file %s cannot be written", trace.c_str());
+  }
   Frame frame(*settings, link, programDir);
 
   QtMessagePresenter presenter;
