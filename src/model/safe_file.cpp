@@ -1,5 +1,6 @@
 #include "model/safe_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <random>
