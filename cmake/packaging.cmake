@@ -58,8 +58,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # libqt6printsupport6. A native Wayland window needs qt6-wayland; without it
 # Qt runs through XWayland.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt's own texts (file and print dialogs) in the language the user chose.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
+# Qt's own texts (file and print dialogs) in the language the user chose;
+# the datasheet is laid out for Arial, and Liberation Sans has its metrics.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

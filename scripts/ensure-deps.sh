@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils  # pdftotext checks the printed datasheet in the tests
   qt6-translations-l10n  # Qt's own dialogs (files, printing) in the user's language
+  fonts-liberation  # Liberation Sans has Arial's metrics: the datasheet's layout
 )
 # --with adds packages, or a named group: "windows" for the cross-build
 # of the model library and its tests under wine (scripts/test-windows.sh).

@@ -147,8 +147,11 @@ void Frame::Start(bool showStartPicture) {
 int Frame::Run() { return m_loop.Run(); }
 
 void Frame::OpenStartFile(const std::string& path) {
-  if (!FileIsUsable(path)) {
-    ShowMessage(msg::kInvalidFile);
+  // A file named at start that cannot be used is reported with its reason
+  // (missing, a folder, not readable …) instead of opening the dialog.
+  DataSet probe;
+  if (const LoadResult r = LoadParameterFileChecked(probe, path); r.status != LoadStatus::Ok) {
+    ShowFileMessage(msg::kInvalidFile, path, r.reason);
     return;
   }
   m_mainWindow->LoadParameterFile(QString::fromStdString(path));
@@ -180,10 +183,42 @@ void Frame::ProgramExit() {
   if (!m_data.FileName().empty()) m_recent.AddRecentFile(m_data.FileName());
   SaveOptions(m_settings, m_link, m_view, m_recent);
   if (!m_settings.Sync())
-    qWarning("rkt410: the settings could not be written to %s", qPrintable(m_settings.Location()));
+    qWarning("rkt410: the settings could not be written to %s: %s", qPrintable(m_settings.Location()),
+             m_settings.LastError().c_str());
   m_link.ClosePort();
   m_loop.Quit();
 }
+
+bool DeliverSafely(const std::function<bool()>& deliver) {
+  int number = kErrorInternal;
+  std::string what;
+  try {
+    return deliver();
+  } catch (const std::bad_alloc&) {
+    number = kErrorOutOfMemory;
+  } catch (const std::exception& e) {
+    what = e.what();
+  } catch (...) {
+  }
+  if (!what.empty()) qWarning("rkt410: %s", what.c_str());
+  ShowMessageBox(BuildMessage(number));
+  return false;
+}
+
+namespace {
+
+// Qt ends the program when an exception leaves an event handler. Caught
+// here instead, it becomes the program-error message; the data set, the
+// window and the file on disk stay as they were, so the user can save.
+class Application final : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    return DeliverSafely([&] { return QApplication::notify(receiver, event); });
+  }
+};
+
+}  // namespace
 
 int Main(int argc, char** argv) {
   // Version and usage need no window; answering them before the window
@@ -202,7 +237,7 @@ int Main(int argc, char** argv) {
       if (a == "--help" || a == "-h") qputenv("QT_QPA_PLATFORM", "offscreen");
     }
   }
-  QApplication app(argc, argv);
+  Application app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("rkt410"));
   QApplication::setApplicationVersion(QStringLiteral(RKT_VERSION_STRING));
   // The frame ends the program through ProgramExit, not when a window closes.
@@ -238,8 +273,19 @@ int Main(int argc, char** argv) {
                                                 ? std::make_unique<SettingsStore>(parser.value(settingsOption))
                                                 : std::make_unique<SettingsStore>();
   SensorLink link(parser.isSet(simulateOption));
-  if (parser.isSet(traceOption) && !link.StartTrace(parser.value(traceOption).toStdString()))
-    qWarning("rkt410: the trace file %s cannot be written", qPrintable(parser.value(traceOption)));
+  if (parser.isSet(traceOption)) {
+    // The trace replaces its file: never the parameter file to be opened.
+    const std::string trace = parser.value(traceOption).toStdString();
+    bool ownFile = false;
+    for (const QString& file : parser.positionalArguments()) {
+      std::error_code ec;
+      ownFile = ownFile || std::filesystem::equivalent(trace, file.toStdString(), ec);
+    }
+    if (ownFile)
+      qWarning("rkt410: the trace file %s is the file to open; no trace", trace.c_str());
+    else if (!link.StartTrace(trace))
+      qWarning("rkt410: the trace file %s cannot be written", trace.c_str());
+  }
   Frame frame(*settings, link, programDir);
 
   QtMessagePresenter presenter;

@@ -76,4 +76,9 @@ class Frame {
 // The process entry point of the rkt410 program.
 int Main(int argc, char** argv);
 
+// Runs one event delivery; an exception it throws is caught and shown as the
+// program-error message ("Programmfehler! Fehlernummer 7" for lack of
+// memory, 51 otherwise) instead of ending the program. False then.
+bool DeliverSafely(const std::function<bool()>& deliver);
+
 }  // namespace rkt

@@ -1,9 +1,15 @@
 #include "app/settings_store.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <cmath>
 #include <cstdlib>
+
+#include "model/safe_file.h"
 
 namespace rkt {
 
@@ -26,15 +32,19 @@ std::unique_ptr<QSettings> UserSettings() {
 
 }  // namespace
 
-SettingsStore::SettingsStore() : m_settings(UserSettings()) {}
+SettingsStore::SettingsStore() : m_settings(UserSettings()) { m_fileBacked = m_settings->format() == QSettings::IniFormat; }
 
 SettingsStore::SettingsStore(const QString& iniPath)
-    : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat)) {}
+    : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat)), m_fileBacked(true) {}
 
-SettingsStore::~SettingsStore() = default;
+// Like QSettings itself, a store writes what is still pending when it goes.
+SettingsStore::~SettingsStore() {
+  if (!m_pending.empty()) Sync();
+}
 
 std::string SettingsStore::GetString(std::string_view section, std::string_view name, std::string_view def) const {
   const QString key = Key(section, name);
+  if (const auto it = m_pending.find(key); it != m_pending.end()) return it->second.toStdString();
   if (!m_settings->contains(key)) return std::string(def);
   const QVariant v = m_settings->value(key);
   // A hand-edited INI value with commas reads as a list; it was one text.
@@ -43,7 +53,12 @@ std::string SettingsStore::GetString(std::string_view section, std::string_view 
 }
 
 void SettingsStore::SetString(std::string_view section, std::string_view name, std::string_view value) {
-  m_settings->setValue(Key(section, name), QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+  const QString text = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+  // An INI file is written only by Sync, whole and checked; QSettings itself
+  // would write it at any time and, on a full disk, could replace it with a
+  // truncated one and still report success.
+  if (m_fileBacked) m_pending[Key(section, name)] = text;
+  else m_settings->setValue(Key(section, name), text);
 }
 
 std::vector<std::string> SettingsStore::ReadRecentFiles() const {
@@ -76,8 +91,71 @@ LinkSettings SettingsStore::ReadLinkSettings() const {
 }
 
 bool SettingsStore::Sync() {
-  m_settings->sync();
-  return m_settings->status() == QSettings::NoError;
+  if (!m_fileBacked) {
+    m_settings->sync();
+    return m_settings->status() == QSettings::NoError;
+  }
+  if (m_pending.empty()) return true;
+  m_lastError.clear();
+  const QString target = m_settings->fileName();
+  const QString folder = QFileInfo(target).absolutePath();
+  if (!QDir().mkpath(folder)) {
+    m_lastError = "cannot create the folder " + folder.toStdString();
+    return false;
+  }
+  // Qt writes the INI text into a scratch file beside the target; it is read
+  // back and compared before it replaces the store.
+  QTemporaryFile scratch(folder + QStringLiteral("/.settings-XXXXXX.ini"));
+  if (!scratch.open()) {
+    m_lastError = scratch.errorString().toStdString();
+    return false;
+  }
+  scratch.close();
+  std::map<QString, QVariant> expected;
+  for (const QString& key : m_settings->allKeys()) expected[key] = m_settings->value(key);
+  for (const auto& [key, value] : m_pending) expected[key] = value;
+  {
+    QSettings out(scratch.fileName(), QSettings::IniFormat);
+    for (const auto& [key, value] : expected) out.setValue(key, value);
+    out.sync();
+    if (out.status() != QSettings::NoError) {
+      m_lastError = "the settings could not be written";
+      return false;
+    }
+  }
+  {
+    QSettings check(scratch.fileName(), QSettings::IniFormat);
+    if (check.status() != QSettings::NoError || check.allKeys().size() != static_cast<qsizetype>(expected.size())) {
+      m_lastError = "the settings could not be written completely";
+      return false;
+    }
+    for (const auto& [key, value] : expected) {
+      if (check.value(key) != value) {
+        m_lastError = "the settings could not be written completely";
+        return false;
+      }
+    }
+  }
+  QFile written(scratch.fileName());
+  if (!written.open(QIODevice::ReadOnly)) {
+    m_lastError = written.errorString().toStdString();
+    return false;
+  }
+  const QByteArray bytes = written.readAll();
+  if (bytes.size() != written.size()) {
+    m_lastError = "the settings could not be read back";
+    return false;
+  }
+  written.close();
+  if (const std::string why = WriteFileAtomically(target.toStdString(),
+                                                  std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+      !why.empty()) {
+    m_lastError = why;
+    return false;
+  }
+  m_pending.clear();
+  m_settings->sync();  // nothing of its own to write: reads the new file
+  return true;
 }
 
 QString SettingsStore::Location() const { return m_settings->fileName(); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,12 +47,19 @@ class SettingsStore {
   LinkSettings ReadLinkSettings() const;
 
   // Writes pending changes out; reports whether the store could be written.
+  // An INI store is replaced whole through a checked temporary file, so a
+  // failure (a full disk) leaves the previous file as it was.
   bool Sync();
+  // Why the last Sync failed ("" after a success).
+  const std::string& LastError() const { return m_lastError; }
   // The file or registry path, for messages.
   QString Location() const;
 
  private:
   std::unique_ptr<QSettings> m_settings;
+  bool m_fileBacked = false;
+  std::map<QString, QString> m_pending;  // INI store: values set since the last Sync
+  std::string m_lastError;
 };
 
 // A time-out setting as milliseconds: the leading number of the text, rounded

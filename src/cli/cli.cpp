@@ -72,7 +72,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       return kExitOk;
     }
   }
-  return command->run(ctx, rest);
+  const int code = command->run(ctx, rest);
+  // Output that did not arrive (a closed pipe, a full disk) is a failure.
+  out.flush();
+  if (!out) {
+    err << "rkt410-cli: the output could not be written\n";
+    return kExitFailure;
+  }
+  return code;
 }
 
 }  // namespace rkt::cli

@@ -54,12 +54,9 @@ int Fail(Context& ctx, int message, const std::string& detail = {}) {
 
 // Loads a parameter file or reports why it cannot be used.
 int Load(Context& ctx, DataSet& ds, const std::string& path) {
-  switch (LoadParameterFile(ds, path)) {
-    case LoadStatus::Ok: return kExitOk;
-    case LoadStatus::NotUsable: return Fail(ctx, msg::kInvalidFile, path + ": missing or empty");
-    case LoadStatus::Invalid: return Fail(ctx, msg::kInvalidFile, path + ": not a parameter file or damaged");
-  }
-  return kExitFailure;
+  const LoadResult loaded = LoadParameterFileChecked(ds, path);
+  if (loaded.status == LoadStatus::Ok) return kExitOk;
+  return Fail(ctx, msg::kInvalidFile, path + ": " + loaded.reason);
 }
 
 int Show(Context& ctx, std::span<const std::string> args) {

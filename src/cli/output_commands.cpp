@@ -70,15 +70,9 @@ std::optional<Options> Parse(Context& ctx, std::string_view command, std::span<c
 }
 
 int Load(Context& ctx, DataSet& ds, const std::string& path) {
-  switch (LoadParameterFile(ds, path)) {
-    case LoadStatus::Ok: return kExitOk;
-    case LoadStatus::NotUsable:
-      ctx.err << MessageDisplayText(msg::kInvalidFile) << "\n" << path << ": missing or empty\n";
-      return kExitFailure;
-    case LoadStatus::Invalid:
-      ctx.err << MessageDisplayText(msg::kInvalidFile) << "\n" << path << ": not a parameter file or damaged\n";
-      return kExitFailure;
-  }
+  const LoadResult loaded = LoadParameterFileChecked(ds, path);
+  if (loaded.status == LoadStatus::Ok) return kExitOk;
+  ctx.err << MessageDisplayText(msg::kInvalidFile) << "\n" << path << ": " << loaded.reason << "\n";
   return kExitFailure;
 }
 

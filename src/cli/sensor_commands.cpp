@@ -1,10 +1,12 @@
 // Commands that talk to a sensor, on a serial port or on the built-in
 // simulated sensor. They answer no questions: Retry is never chosen, a
 // question is answered No, and Ctrl-C acts as the progress dialog's Cancel.
-#include <fstream>
 #include <QCoreApplication>
+#include <cerrno>
 #include <charconv>
 #include <csignal>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -19,6 +21,12 @@
 #include "model/parameter_file.h"
 #include "sim/simulated_line.h"
 #include "text/messages.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace rkt::cli {
 
@@ -107,6 +115,36 @@ struct LinkOptions {
   std::vector<std::string> positional;
 };
 
+// Why the trace file cannot take the trace, or "" when it can. The trace
+// replaces its file, so it must never be one of the command's own files; a
+// FIFO or a device would block the program or get bytes it does not expect.
+std::string TraceProblem(const std::string& trace, const std::vector<std::string>& ownFiles) {
+  namespace fs = std::filesystem;
+  const fs::path path(trace);
+  std::error_code ec;
+  const fs::file_status st = fs::status(path, ec);
+  if (fs::exists(st)) {
+    if (fs::is_directory(st)) return "is a folder";
+    if (fs::is_fifo(st)) return "is a FIFO";
+    if (fs::is_character_file(st) || fs::is_block_file(st)) return "is a device";
+    if (!fs::is_regular_file(st)) return "is not a regular file";
+    for (const std::string& own : ownFiles) {
+      std::error_code same;
+      if (fs::equivalent(path, fs::path(own), same) && !same) return "is also the command's file " + own;
+    }
+  }
+#ifndef _WIN32
+  // Non-blocking and without truncating: only whether it can be written.
+  const int fd = ::open(trace.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) return std::strerror(errno);
+  struct stat opened {};
+  const bool regular = ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode);
+  ::close(fd);
+  if (!regular) return "is not a regular file";
+#endif
+  return {};
+}
+
 std::optional<int> ParseMs(const std::string& s) {
   int v = 0;
   const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
@@ -168,9 +206,13 @@ std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::sp
     UsageError(ctx, command, "give either --port PORT or --simulate");
     return std::nullopt;
   }
-  if (o.trace && !std::ofstream(*o.trace, std::ios::app)) {
-    UsageError(ctx, command, "cannot write the trace file " + *o.trace);
-    return std::nullopt;
+  if (o.trace) {
+    std::vector<std::string> ownFiles = o.positional;
+    if (o.output) ownFiles.push_back(*o.output);
+    if (const std::string problem = TraceProblem(*o.trace, ownFiles); !problem.empty()) {
+      UsageError(ctx, command, "cannot use the trace file " + *o.trace + ": " + problem);
+      return std::nullopt;
+    }
   }
   return o;
 }
@@ -178,7 +220,11 @@ std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::sp
 // A data set, the port and the sensor operations on it for one command.
 class Session {
  public:
-  Session(Context& ctx, const LinkOptions& o) : m_ctx(ctx), m_user(ctx, m_data) {
+  // `preset`: the data set to work on (a checked parameter file), taken
+  // before the port or the trace file is opened.
+  Session(Context& ctx, const LinkOptions& o, const DataSet* preset = nullptr)
+      : m_ctx(ctx), m_user(ctx, m_data), m_tracePath(o.trace.value_or(std::string{})) {
+    if (preset) m_data = *preset;
     EnsureEventLoop();
     std::unique_ptr<link::SerialLine> line;
     if (o.simulate) {
@@ -190,14 +236,21 @@ class Session {
     }
     m_ports = std::make_unique<link::Ports>(std::move(line));
     m_ports->InitPorts(o.settings);
-    if (o.trace && m_trace.Open(*o.trace, o.simulate ? "SIM" : *o.port)) m_ports->SetTrace(&m_trace);
+    if (o.trace) {
+      if (m_trace.Open(*o.trace, o.simulate ? "SIM" : *o.port)) m_ports->SetTrace(&m_trace);
+      else m_ctx.err << "rkt410-cli: the trace file " << *o.trace << " cannot be written\n";
+    }
     m_ports->onOpenFailed = [this](const link::OpenFailure& f) {
       m_ctx.err << MessageDisplayText(msg::kPortInit) << "\n";
       const std::string hint = link::PermissionHint(f);
       m_ctx.err << (hint.empty() ? f.result.device + ": " + f.result.error : hint) << "\n";
       return link::kAnswerCancel;
     };
-    m_ports->OpenPort(o.simulate ? "SIM" : *o.port);
+    // An empty name would only ask which port is open: say so, and fail.
+    if (!o.simulate && o.port->empty())
+      m_ctx.err << MessageDisplayText(msg::kPortInit) << "\n" << "--port \"\": no port named\n";
+    else
+      m_ports->OpenPort(o.simulate ? "SIM" : *o.port);
     m_sensor = std::make_unique<link::Sensor>(*m_ports, m_data, m_user);
   }
 
@@ -209,6 +262,10 @@ class Session {
   // Exit status after an operation: a failure has printed its message
   // already, except a cancel, which the operations never report.
   int Finish(bool ok) {
+    if (m_trace.IsOpen() && !m_trace.Good() && !m_traceReported) {
+      m_traceReported = true;
+      m_ctx.err << "rkt410-cli: the trace file " << m_tracePath << " could not be written completely\n";
+    }
     if (ok) return kExitOk;
     if (g_cancelled) m_ctx.err << MessageDisplayText(link::kCodeUserAbort) << "\n";
     else if (!m_user.Reported()) m_ctx.err << MessageDisplayText(msg::kNoSensor) << "\n";
@@ -220,6 +277,8 @@ class Session {
   DataSet m_data;
   CliUser m_user;
   link::SerialTrace m_trace;
+  std::string m_tracePath;
+  bool m_traceReported = false;
   std::unique_ptr<link::Ports> m_ports;
   std::unique_ptr<link::Sensor> m_sensor;
 };
@@ -265,16 +324,16 @@ int Write(Context& ctx, std::span<const std::string> args) {
   if (!o) return kExitUsage;
   if (o->positional.size() != 1) return UsageError(ctx, "write", "expected one parameter file");
   const std::string& path = o->positional[0];
+  // Read once, before the port and the trace are opened: what was checked is
+  // what is sent.
   DataSet file;
-  if (LoadParameterFile(file, path) != LoadStatus::Ok) {
-    ctx.err << MessageDisplayText(msg::kInvalidFile) << "\n" << path << "\n";
+  if (const LoadResult loaded = LoadParameterFileChecked(file, path); loaded.status != LoadStatus::Ok) {
+    ctx.err << MessageDisplayText(msg::kInvalidFile) << "\n" << path << ": " << loaded.reason << "\n";
     return kExitFailure;
   }
   InterruptScope interrupt;
-  Session s(ctx, *o);
+  Session s(ctx, *o, &file);
   if (!s.Open()) return kExitFailure;
-  // Checked before the port was opened; loaded again into the session's set.
-  LoadParameterFile(s.Data(), path);
   return s.Finish(s.Sensor().SensorWrite());
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 namespace rkt::link {
 
@@ -21,6 +22,11 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 bool SerialTrace::Open(const std::string& path, const std::string& portName) {
+  // Only a regular file (or a new one): opening a FIFO would wait for a
+  // reader for ever, a device would get bytes it does not expect.
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return false;
   m_out.open(path, std::ios::out | std::ios::trunc);
   if (!m_out) return false;
   m_start = std::chrono::steady_clock::now();

@@ -21,6 +21,8 @@ class SerialTrace {
   // cannot be written.
   bool Open(const std::string& path, const std::string& portName);
   bool IsOpen() const { return m_out.is_open(); }
+  // False once a line could not be written (a full disk, a reader gone).
+  bool Good() const { return m_out.good(); }
   void Close() { m_out.close(); }
 
   void Sent(std::span<const std::uint8_t> bytes);

@@ -1,18 +1,20 @@
 #include "model/parameter_file.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <system_error>
 
 #include "model/data_set.h"
+#include "model/safe_file.h"
 
 #ifdef _WIN32
-#include <io.h>
+#include <fstream>
 #else
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -21,11 +23,6 @@ namespace rkt {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Paths arrive as UTF-8, whatever the platform's own narrow encoding.
-fs::path PathFromUtf8(const std::string& utf8) {
-  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -79,6 +76,7 @@ std::optional<ParsedFile> Parse(std::span<const std::uint8_t> in) {
   const auto length = static_cast<std::int32_t>(GetLe(in, at, 4));
   at += 4;
   if (length > 0) {
+    if (static_cast<std::uint64_t>(length) > kMaxCommentLength) return std::nullopt;
     // A comment reaching past the end of the file means the file is damaged.
     if (static_cast<std::uint64_t>(length) > in.size() - at) return std::nullopt;
     f.comment.assign(reinterpret_cast<const char*>(in.data() + at), static_cast<std::size_t>(length));
@@ -86,28 +84,88 @@ std::optional<ParsedFile> Parse(std::span<const std::uint8_t> in) {
   return f;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
-  std::ifstream file(PathFromUtf8(path), std::ios::binary);
-  if (!file) return std::nullopt;
-  std::error_code ec;
-  const auto size = fs::file_size(PathFromUtf8(path), ec);
-  if (ec) return std::nullopt;
-  // The file's own size bounds every allocation.
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  if (size > 0 && !file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
-    return std::nullopt;
-  return bytes;
-}
+// Reads what the format needs and nothing more: the fixed part, then the
+// comment its length names (bounded by the cap and by the file's size).
+// Bytes after the comment are never read.
+class FileReader {
+ public:
+  ~FileReader() { Close(); }
 
-bool SyncAndClose(std::FILE* f) {
-  bool ok = std::fflush(f) == 0;
+  // "" when open, else why not; `missing` tells a vanished file apart.
+  std::string Open(const std::string& path, bool& missing) {
+    missing = false;
 #ifdef _WIN32
-  ok = ok && _commit(_fileno(f)) == 0;
+    std::error_code ec;
+    const fs::path p = PathFromUtf8(path);
+    const fs::file_status st = fs::status(p, ec);
+    if (!fs::exists(st)) {
+      missing = true;
+      return std::strerror(ENOENT);
+    }
+    if (fs::is_directory(st)) return "is a folder";
+    if (!fs::is_regular_file(st)) return "is not a regular file";
+    m_size = fs::file_size(p, ec);
+    if (ec) return ec.message();
+    m_in.open(p, std::ios::binary);
+    if (!m_in) return std::strerror(errno);
 #else
-  ok = ok && fsync(fileno(f)) == 0;
+    // Non-blocking, so that a FIFO in the file's place cannot stop the
+    // program; its type is checked before anything is read.
+    m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (m_fd < 0) {
+      missing = errno == ENOENT || errno == ENOTDIR;
+      return std::strerror(errno);
+    }
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) return std::strerror(errno);
+    if (S_ISDIR(st.st_mode)) return "is a folder";
+    if (S_ISFIFO(st.st_mode)) return "is a FIFO, not a file";
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "is a device, not a file";
+    if (!S_ISREG(st.st_mode)) return "is not a regular file";
+    m_size = static_cast<std::uint64_t>(st.st_size);
 #endif
-  return std::fclose(f) == 0 && ok;
-}
+    return {};
+  }
+
+  std::uint64_t Size() const { return m_size; }
+
+  // Appends exactly n bytes to out; "" on success, else why not.
+  std::string Read(std::vector<std::uint8_t>& out, std::size_t n) {
+    const std::size_t start = out.size();
+    out.resize(start + n);
+    std::size_t done = 0;
+    while (done < n) {
+#ifdef _WIN32
+      m_in.read(reinterpret_cast<char*>(out.data() + start + done), static_cast<std::streamsize>(n - done));
+      const auto got = m_in.gcount();
+      if (got <= 0) return m_in.eof() ? "ends early" : std::strerror(errno);
+      done += static_cast<std::size_t>(got);
+#else
+      const ssize_t got = ::read(m_fd, out.data() + start + done, n - done);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return std::strerror(errno);
+      if (got == 0) return "ends early";
+      done += static_cast<std::size_t>(got);
+#endif
+    }
+    return {};
+  }
+
+ private:
+  void Close() {
+#ifndef _WIN32
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+#endif
+  }
+
+#ifdef _WIN32
+  std::ifstream m_in;
+#else
+  int m_fd = -1;
+#endif
+  std::uint64_t m_size = 0;
+};
 
 }  // namespace
 
@@ -133,35 +191,14 @@ SaveResult SaveParameterFile(DataSet& ds, std::string path) {
   if (!HasExtension(path)) path += "." + std::string(kDefaultExtension);
   result.path = path;
 
+  // A file the loader would refuse is not written at all.
+  if (ds.Comment().size() > kMaxCommentLength) {
+    result.error = "the comment is longer than " + std::to_string(kMaxCommentLength) + " characters";
+    return result;
+  }
   const std::vector<std::uint8_t> bytes = EncodeParameterFile(ds);
-  const fs::path target = PathFromUtf8(path);
-  fs::path temp = target;
-  temp += ".tmp~";
-  std::FILE* f = nullptr;
-#ifdef _WIN32
-  f = _wfopen(temp.c_str(), L"wb");
-#else
-  f = std::fopen(temp.c_str(), "wb");
-#endif
-  if (!f) {
-    result.error = std::strerror(errno);
-    return result;
-  }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  if (!SyncAndClose(f) || !written) {
-    result.error = std::strerror(errno);
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    return result;
-  }
-  std::error_code ec;
-  fs::rename(temp, target, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    result.error = ec.message();
-    return result;
-  }
+  result.error = WriteFileAtomically(path, bytes);
+  if (!result.error.empty()) return result;
 
   ds.SetValue(ValueId::FileName, path);
   ds.TakeWorkingIntoRead();
@@ -193,12 +230,44 @@ LoadStatus LoadParameterBytes(DataSet& ds, std::span<const std::uint8_t> bytes, 
   return LoadStatus::Ok;
 }
 
-LoadStatus LoadParameterFile(DataSet& ds, const std::string& path) {
-  if (!FileIsUsable(path)) return LoadStatus::NotUsable;
-  const auto bytes = ReadWholeFile(path);
-  if (!bytes) return LoadStatus::Invalid;
-  return LoadParameterBytes(ds, *bytes, path);
+LoadResult LoadParameterFileChecked(DataSet& ds, const std::string& path) {
+  if (path.empty()) return {LoadStatus::NotUsable, "no file name"};
+  FileReader file;
+  bool missing = false;
+  if (std::string why = file.Open(path, missing); !why.empty())
+    return {missing ? LoadStatus::NotUsable : LoadStatus::Unreadable, std::move(why)};
+  if (file.Size() == 0) return {LoadStatus::NotUsable, "the file is empty"};
+
+  std::vector<std::uint8_t> bytes;
+  const std::size_t head = static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), kCurrentFixedSize));
+  if (std::string why = file.Read(bytes, head); !why.empty())
+    return {why == "ends early" ? LoadStatus::Invalid : LoadStatus::Unreadable, why};
+  const std::string_view header(reinterpret_cast<const char*>(bytes.data()), std::min(bytes.size(), kFileHeaderSize));
+  const bool current = header == kFileHeaderCurrent;
+  if (!current && header != kFileHeaderOld) return {LoadStatus::Invalid, "not a parameter file (wrong header)"};
+  const std::size_t fixed = current ? kCurrentFixedSize : kOldFixedSize;
+  if (bytes.size() < fixed) return {LoadStatus::Invalid, "the file is too short"};
+
+  const auto length = static_cast<std::int32_t>(GetLe(bytes, fixed - 4, 4));
+  std::size_t needed = fixed;
+  if (length > 0) {
+    if (static_cast<std::uint64_t>(length) > kMaxCommentLength)
+      return {LoadStatus::Invalid, "the comment length " + std::to_string(length) + " is beyond the limit"};
+    if (static_cast<std::uint64_t>(length) > file.Size() - fixed)
+      return {LoadStatus::Invalid, "the comment reaches past the end of the file"};
+    needed += static_cast<std::size_t>(length);
+  }
+  // An old file's comment may have started inside the first read.
+  if (bytes.size() > needed) bytes.resize(needed);
+  if (const std::size_t rest = needed - bytes.size(); rest > 0) {
+    if (std::string why = file.Read(bytes, rest); !why.empty())
+      return {why == "ends early" ? LoadStatus::Invalid : LoadStatus::Unreadable, why};
+  }
+  const LoadStatus status = LoadParameterBytes(ds, bytes, path);
+  return {status, status == LoadStatus::Ok ? std::string{} : "not a parameter file or damaged"};
 }
+
+LoadStatus LoadParameterFile(DataSet& ds, const std::string& path) { return LoadParameterFileChecked(ds, path).status; }
 
 bool FileIsUsable(const std::string& path) {
   if (path.empty()) return false;

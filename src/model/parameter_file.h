@@ -18,6 +18,9 @@ inline constexpr std::size_t kFileHeaderSize = 27;
 inline constexpr std::size_t kCurrentFixedSize = 113;  // everything before the comment
 inline constexpr std::size_t kOldFixedSize = 81;
 inline constexpr std::string_view kDefaultExtension = "RKT";
+// A longer comment makes a file invalid: no real description comes near it,
+// and the window, the printout and the data set would all carry it.
+inline constexpr std::uint64_t kMaxCommentLength = 1024 * 1024;
 
 // The bytes a save writes for the working copy (comment included).
 std::vector<std::uint8_t> EncodeParameterFile(const DataSet& ds);
@@ -29,8 +32,8 @@ struct SaveResult {
 };
 
 // Writes the working copy to path (".RKT" appended when it has no extension)
-// through a temporary file renamed over the target, so a failure leaves any
-// previous file intact. On success the file name becomes path, the working
+// through a fresh temporary file renamed over the target (WriteFileAtomically),
+// so a failure leaves any previous file intact and keeps its permissions. On success the file name becomes path, the working
 // copy becomes the read copy, the changed flags are cleared and the data
 // counts as offline data. On failure nothing in the data set changes.
 SaveResult SaveParameterFile(DataSet& ds, std::string path);
@@ -39,12 +42,23 @@ enum class LoadStatus {
   Ok,
   NotUsable,  // missing or empty: the caller offers the open dialog
   Invalid,    // wrong header or damaged content: "Ungültige Datendatei!"
+  Unreadable, // a folder, FIFO or device, or the system refused to read it
+};
+
+struct LoadResult {
+  LoadStatus status = LoadStatus::NotUsable;
+  std::string reason;  // why not, for the message's second line; "" when Ok
 };
 
 // Checks the whole file first and only then takes it into the data set as a
 // read (read copy → working copy, file name, comment, flags). Anything but Ok
 // leaves the data set as it was.
+// Only what the format needs is read: the fixed part and the comment (at
+// most kMaxCommentLength); bytes after the comment are never read, so a huge
+// file costs no more than a small one.
 LoadStatus LoadParameterFile(DataSet& ds, const std::string& path);
+// The same, with the reason of a failure.
+LoadResult LoadParameterFileChecked(DataSet& ds, const std::string& path);
 // The same for bytes already in memory; `path` becomes the file name.
 LoadStatus LoadParameterBytes(DataSet& ds, std::span<const std::uint8_t> bytes, const std::string& path);
 

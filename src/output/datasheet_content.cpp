@@ -52,53 +52,38 @@ std::vector<OutputLineItem> CommonContent(const DataSet& ds) {
   add(PrintText("lblDatacode"), EncodeDataCode(ds));
   add({}, {});
 
-  // The variant decides which output and input lines apply. It is taken from
-  // the working copy like everything else: after a data code the read copy
-  // describes a different sensor.
-  const int mask = get(ValueId::FeatureMask);
-  const int variant = get(ValueId::VersionPart3);
-  const int version1 = get(ValueId::VersionPart1);
-  const int inputCount = static_cast<int>(BuiltinList(TextList::Input).size());
-  const int pulseCount = static_cast<int>(BuiltinList(TextList::Pulse).size());
-  const int frequencyCount = static_cast<int>(BuiltinList(TextList::SwitchingFrequency).size());
+  // The same rule as the panel, for the working copy (after a data code the
+  // read copy describes a different sensor): what the window shows is what
+  // the sheet says.
+  const ListCounts counts{static_cast<int>(BuiltinList(TextList::Input).size()),
+                          static_cast<int>(BuiltinList(TextList::Pulse).size()),
+                          static_cast<int>(BuiltinList(TextList::SwitchingFrequency).size())};
+  const PanelLayout layout = LayoutFor(ds, kWorkingCopy, counts);
+  const ShownSelection shown = ShownSelectionOf(ds, kWorkingCopy, counts);
 
-  // Values the panel's list does not offer for this type show its first item.
-  const int frequency = ShownItem(OfferedSwitchingFrequencies(version1, get(ValueId::TypeCode), frequencyCount),
-                                  get(ValueId::SwitchingFrequency));
-  add(Caption("lblSwitchfrequency"), Item(TextList::SwitchingFrequency, frequency));
-  if ((mask & 64) == 0) {
-    const int pulse = ShownItem(OfferedPulseFrequencies(mask, pulseCount), get(ValueId::PulseFrequency));
-    add(Caption("lblPulse"), Item(TextList::Pulse, pulse));
-  }
-  if ((mask & 2) == 0) add(Caption("lblHysteresis"), Item(TextList::Hysteresis, get(ValueId::Hysteresis)));
-  add(Caption("lblKeyboardLock"), Item(TextList::KeyboardLock, get(ValueId::KeyboardLock)));
+  add(Caption("lblSwitchfrequency"), Item(TextList::SwitchingFrequency, shown.switchingFrequency));
+  if (layout.pulse) add(Caption("lblPulse"), Item(TextList::Pulse, shown.pulse));
+  if (layout.hysteresis) add(Caption("lblHysteresis"), Item(TextList::Hysteresis, shown.hysteresis));
+  add(Caption("lblKeyboardLock"), Item(TextList::KeyboardLock, shown.keyboardLock));
   if (get(ValueId::ProgramLock) == 1) add(Caption("lblProgramLock"), Item(TextList::ProgramLock, 1));
 
   const std::string output = Caption("frameOutput");
-  if (variant == 3) {
-    add(output, Item(TextList::SingleOutput, get(ValueId::DarkSwitching)));
-  } else if (variant == 5) {
-    add(output, Item(TextList::InputOutput, get(ValueId::InputOutputMode)));
-  } else if (variant == 6) {
-    add(output, Text("frmMain", "chkAlarmOutput"));
-  } else {
-    add(output, Item(TextList::Output, get(ValueId::WarningFunction)));
+  switch (layout.output) {
+    case OutputControl::SingleOutput: add(output, Item(TextList::SingleOutput, shown.darkSwitching)); break;
+    case OutputControl::InputOutput: add(output, Item(TextList::InputOutput, shown.inputOutput)); break;
+    case OutputControl::AlarmOutput: add(output, Text("frmMain", "chkAlarmOutput")); break;
+    case OutputControl::Warning: add(output, Item(TextList::Output, shown.warningFunction)); break;
   }
-  add(Caption("lblFunction"), Item(TextList::OutputType, get(ValueId::OutputType)));
+  add(Caption("lblFunction"), Item(TextList::OutputType, shown.outputType));
 
-  if (variant != 4) {
-    int input = ShownItem(OfferedInputFunctions(version1, variant, mask, inputCount), get(ValueId::InputFunction));
-    // While the shared pin works as an output the panel sets the input to
-    // "keine" and greys it; show the same.
-    if (variant == 5 && get(ValueId::InputOutputMode) <= 2) input = 0;
-    add(Caption("frameInput"), Item(TextList::Input, input));
-    if (input != 0 && get(ValueId::InputInverted) != 0)
-      add({}, Text("frmMain", "chkInputInv"));
+  if (layout.input) {
+    add(Caption("frameInput"), Item(TextList::Input, shown.inputFunction));
+    if (shown.inputFunction != 0 && get(ValueId::InputInverted) != 0) add({}, Text("frmMain", "chkInputInv"));
   }
 
   add(Caption("chkTimefunction1"),
       get(ValueId::TimeFunction1) != 0 ? FormatTenths(get(ValueId::TimeValue1)) : "0.0 s");
-  const int tf2 = get(ValueId::TimeFunction2);
+  const int tf2 = shown.timeFunction2;
   add(Caption("chkTimefunction2"),
       tf2 >= 1 ? Item(TextList::TimeFunction2, tf2 - 1) + " " + FormatTimeValue2(get(ValueId::TimeValue2), tf2)
                : "0.0 s");

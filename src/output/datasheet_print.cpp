@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLocale>
@@ -11,11 +12,13 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QSvgRenderer>
 #include <algorithm>
 
 #include "model/data_set.h"
+#include "model/parameter_file.h"
+#include "model/safe_file.h"
 #include "model/text_encoding.h"
 #include "output/datasheet_content.h"
 #include "text/language.h"
@@ -44,12 +47,27 @@ constexpr int kValueColumn = 50;
 constexpr double kHeaderPoints = 18;
 constexpr double kBodyPoints = 10;
 
+// Arial where it exists; elsewhere, by name, a font with its metrics
+// (Liberation Sans, which the package depends on), so that the header stays
+// on one line; else whatever sans-serif font the font matching finds.
+QString SheetFamily() {
+  static const QString family = [] {
+    const QStringList installed = QFontDatabase::families();
+    for (const char* name : {"Arial", "Liberation Sans", "Nimbus Sans", "Helvetica"})
+      if (installed.contains(QString::fromLatin1(name), Qt::CaseInsensitive)) return QString::fromLatin1(name);
+    return QString();
+  }();
+  return family;
+}
+
 QFont SheetFont(double points, bool bold) {
   QFont font;
-  // Arial where it exists; elsewhere a metric twin, or whatever sans-serif
-  // font the font matching finds.
-  font.setFamilies({"Arial", "Liberation Sans", "Nimbus Sans", "Helvetica"});
+  if (!SheetFamily().isEmpty()) font.setFamily(SheetFamily());
+  else font.setFamilies({"Arial", "Liberation Sans", "Nimbus Sans", "Helvetica"});
   font.setStyleHint(QFont::SansSerif);
+  // No shaping means no ligatures: "fi" stays two letters in the PDF, so a
+  // search for a label ("Störfilterung") finds it.
+  font.setStyleStrategy(QFont::PreferNoShaping);
   font.setPointSizeF(points);
   font.setBold(bold);
   return font;
@@ -213,8 +231,8 @@ class PrintedSheet final : public OutputTarget {
   double m_metricsAscent = 0;
 };
 
-OutputResult FileFailure(const std::string& path, const QString& why) {
-  return {false, MessageDisplayText(msg::kSaveFailed) + "\n" + path + ": " + why.toStdString()};
+OutputResult FileFailure(const std::string& path, const std::string& why) {
+  return {false, MessageDisplayText(msg::kSaveFailed) + "\n" + path + ": " + why};
 }
 
 OutputResult PrinterFailure(const QPrinter& printer) {
@@ -227,23 +245,27 @@ OutputResult WritePdf(const DataSet& ds, const std::string& path, const QPageLay
                       const PrintOptions& options) {
   if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
     return {false, "Printing needs a QGuiApplication"};
-  // The PDF goes into a temporary file beside the target; it replaces the
-  // target only once complete, and is removed when anything fails.
-  QSaveFile file(Q(path));
-  if (!file.open(QIODevice::WriteOnly)) return FileFailure(path, file.errorString());
+  // The PDF is made in memory and then written like every other file: into
+  // a fresh temporary file beside the target that replaces it only once
+  // complete and checked.
+  QBuffer pdf;
+  if (!pdf.open(QIODevice::WriteOnly)) return FileFailure(path, "cannot start the PDF");
   {
-    QPdfWriter writer(&file);
+    QPdfWriter writer(&pdf);
     writer.setPageLayout(layout);
     writer.setResolution(resolution);
     writer.setCreator(QStringLiteral("RKT 410 Parametrierung"));
     writer.setTitle(Q(DatasheetTitle()));
     QPainter painter;
-    if (!painter.begin(&writer)) return FileFailure(path, QStringLiteral("cannot start the PDF"));
+    if (!painter.begin(&writer)) return FileFailure(path, "cannot start the PDF");
     PaintDatasheet(ds, painter, writer, options);
-    painter.end();
+    if (!painter.end()) return FileFailure(path, "the PDF could not be finished");
   }
-  if (file.error() != QFileDevice::NoError) return FileFailure(path, file.errorString());
-  if (!file.commit()) return FileFailure(path, file.errorString());
+  pdf.close();
+  const QByteArray& bytes = pdf.data();
+  if (const std::string why = WriteFileAtomically(path, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+      !why.empty())
+    return FileFailure(path, why);
   return {true, {}};
 }
 
@@ -265,7 +287,11 @@ void PaintDatasheet(const DataSet& ds, QPainter& painter, QPagedPaintDevice& dev
                    options.date.empty() ? PrintDateText() : options.date, true);
   OutputContent(sheet, CommonContent(ds));
 
-  const std::string comment = Cp1252ToUtf8(ds.Comment());
+  // As long as a file may carry: a larger one (typed in, say) cannot keep
+  // the printer busy for minutes.
+  const std::string& stored = ds.Comment();
+  const std::string comment =
+      Cp1252ToUtf8(stored.size() > kMaxCommentLength ? stored.substr(0, kMaxCommentLength) : stored);
   if (comment.find_first_not_of(" \t\r\n") != std::string::npos) {
     sheet.OutputLine({}, {}, true);
     sheet.OutputLine(Text("Print", "lblComment"), {}, true);

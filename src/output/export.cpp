@@ -1,10 +1,10 @@
 #include "output/export.h"
 
-#include <QSaveFile>
 #include <QString>
 #include <algorithm>
 #include <cctype>
 
+#include "model/safe_file.h"
 #include "model/text_encoding.h"
 #include "text/language.h"
 #include "text/text_keys.h"
@@ -23,7 +23,10 @@ int Utf8Length(std::string_view s) {
   }));
 }
 
-std::string CsvCell(const std::string& cell) {
+std::string CsvCell(std::string cell) {
+  // A spreadsheet runs a cell that starts like a formula; a file's name
+  // blocks or name could start so. The leading apostrophe keeps it text.
+  if (!cell.empty() && std::string_view("=+-@").find(cell.front()) != std::string_view::npos) cell.insert(0, 1, '\'');
   if (cell.find_first_of(";\"\r\n") == std::string::npos) return cell;
   std::string quoted = "\"";
   for (const char c : cell) {
@@ -126,22 +129,10 @@ std::string ExportText(const DataSet& ds, ExportFormat format) {
 }
 
 OutputResult ExportDatasheet(const DataSet& ds, const std::string& path) {
-  OutputResult result;
   const std::string bytes = Utf8ToCp1252(ExportText(ds, ExportFormatFor(path)));
-  QSaveFile file(QString::fromStdString(path));
-  // QSaveFile writes into a temporary file beside the target and renames it
-  // on commit; a failure before that removes the temporary file.
-  const auto fail = [&](const QString& why) {
-    result.error = MessageDisplayText(msg::kSaveFailed) + "\n" + path + ": " + why.toStdString();
-    return result;
-  };
-  if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
-  // Leaving without commit() removes the temporary file.
-  if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
-    return fail(file.errorString());
-  if (!file.commit()) return fail(file.errorString());
-  result.ok = true;
-  return result;
+  if (const std::string why = WriteFileAtomically(path, bytes); !why.empty())
+    return {false, MessageDisplayText(msg::kSaveFailed) + "\n" + path + ": " + why};
+  return {true, {}};
 }
 
 }  // namespace rkt

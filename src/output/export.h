@@ -48,7 +48,9 @@ class CsvOutput final : public OutputTarget {
  public:
   void OutputLine(const std::string& label, const std::string& value, bool newLine = true) override;
   // Both lines, each ended by CR LF; cells holding ";", a double quote or a
-  // line break are quoted, every other cell stays bare.
+  // line break are quoted, every other cell stays bare. A cell starting with
+  // "=", "+", "-" or "@" gets a leading apostrophe, so that a spreadsheet
+  // shows it as text instead of running it as a formula.
   std::string Text() const;
 
  private:
@@ -69,8 +71,8 @@ struct OutputResult {
 };
 
 // Writes the export of the working copy to path in the format its name asks
-// for, through a temporary file renamed over the target: a failure leaves
-// any previous file as it was and no partial file behind.
+// for, through a temporary file renamed over the target (WriteFileAtomically):
+// a failure leaves any previous file as it was and no partial file behind.
 OutputResult ExportDatasheet(const DataSet& ds, const std::string& path);
 
 }  // namespace rkt

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <exception>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -58,7 +59,7 @@ bool ParseInt(const std::string& s, int lo, int hi, int& out) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int RunSimulator(int argc, char** argv) {
   using namespace rkt::sim;
   std::string link;
   std::string stateFile;
@@ -197,10 +198,24 @@ int main(int argc, char** argv) {
   if (!stateFile.empty()) {
     std::ofstream out(stateFile, std::ios::binary | std::ios::trunc);
     out << sim.SaveState();
+    out.close();  // the last bytes reach the file here; a failure shows now
     if (!out) {
       std::cerr << "rkt410-sim: cannot write " << stateFile << "\n";
       return 1;
     }
   }
   return 0;
+}
+
+// Whatever goes wrong inside ends with a message and a failure status, not
+// an abort.
+int main(int argc, char** argv) {
+  try {
+    return RunSimulator(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "rkt410-sim: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "rkt410-sim: unexpected error\n");
+  }
+  return 1;
 }

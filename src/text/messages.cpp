@@ -114,6 +114,12 @@ int ShowMessage(int number, int buttons, std::optional<int> helpContext) {
   return Present(BuildMessage(number, buttons, helpContext));
 }
 
+int ShowFileMessage(int number, const std::string& path, const std::string& reason) {
+  MessageBoxRequest request = BuildMessage(number);
+  request.text += "\n" + path + (reason.empty() ? std::string{} : ": " + reason);
+  return Present(request);
+}
+
 int AskSensitivityWrite() {
   MessageBoxRequest r;
   // No title of its own: the application's title, as the platform gives it.

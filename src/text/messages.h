@@ -58,6 +58,11 @@ inline constexpr int kSensorError = 2003;
 // Every context number a help page exists for, contents first.
 std::span<const int> HelpContexts();
 
+// Numbers of the program-error message ("Programmfehler! Fehlernummer N")
+// for failures caught at the top of a program or an event handler.
+inline constexpr int kErrorOutOfMemory = 7;
+inline constexpr int kErrorInternal = 51;
+
 inline constexpr std::string_view kMessageTitle = "RKT410 Meldung";
 inline constexpr std::string_view kProgramErrorText = "Programmfehler! Fehlernummer";
 inline constexpr std::string_view kSensitivityWriteQuestion =
@@ -119,6 +124,10 @@ int ShowMessageBox(const MessageBoxRequest& request);
 
 // Shows message number modally and returns the answer code.
 int ShowMessage(int number, int buttons = msg::kOkOnly, std::optional<int> helpContext = {});
+
+// A file message (20, 21) with a second line naming the file and the
+// system's reason: "PATH: REASON".
+int ShowFileMessage(int number, const std::string& path, const std::string& reason);
 
 // The question before the sensitivity is written (not a numbered message):
 // Yes/No, no title of its own, text used as it stands. Returns the answer.

@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
+#include <QTextDocument>
 #include <QTimer>
 #include <QValidator>
 #include <QVBoxLayout>
@@ -277,6 +278,13 @@ bool DataChanged(const DataSet& ds, bool progexit) {
 namespace {
 // The comment keeps Windows line ends, as the files and the printout expect.
 QString CommentForEditing(const std::string& cp1252) { return FromDataSet(cp1252).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+// The box's text with no-break spaces kept (toPlainText turns them into
+// plain ones) and paragraph ends as line feeds.
+QString EditedText(const QPlainTextEdit& box) {
+  QString t = box.document()->toRawText();
+  t.replace(QChar(QChar::ParagraphSeparator), QLatin1Char('\n')).replace(QChar(QChar::LineSeparator), QLatin1Char('\n'));
+  return t;
+}
 std::string CommentForDataSet(const QString& text) {
   QString t = text;
   t.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
@@ -300,6 +308,10 @@ frmPrintComment::frmPrintComment(DataSet& ds, QWidget* parent) : QDialog(parent)
   resize(420, 220);
   SetLanguage();
   txtComment->setPlainText(CommentForEditing(m_ds.Comment()));
+  // What the box holds before any edit: OK compares against this, not
+  // against the stored comment, whose line ends and no-break spaces the box
+  // shows in its own form.
+  m_shownText = EditedText(*txtComment);
   connect(btOK, &QPushButton::clicked, this, &frmPrintComment::OnOk);
   connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(btHelp, &QPushButton::clicked, this, [] { ShowHelp(600); });
@@ -314,8 +326,9 @@ void frmPrintComment::SetLanguage() {
 }
 
 void frmPrintComment::OnOk() {
-  const std::string text = CommentForDataSet(txtComment->toPlainText());
-  if (text != m_ds.Comment()) {
+  const QString edited = EditedText(*txtComment);
+  const std::string text = CommentForDataSet(edited);
+  if (edited != m_shownText && text != m_ds.Comment()) {
     m_ds.SetValue(ValueId::Comment, text);
     m_ds.SetValue(ValueId::CommentChanged, true);
   }

@@ -91,6 +91,7 @@ class frmPrintComment : public QDialog {
  private:
   void OnOk();
   DataSet& m_ds;
+  QString m_shownText;  // the text as first shown
 };
 
 // Shows the description dialog; true when the user pressed OK.

@@ -518,9 +518,9 @@ void frmMain::LoadParameterFile(const QString& requested) {
     if (path.isEmpty()) return;
     if (!HasExtension(path.toStdString())) path += QStringLiteral(".RKT");
   }
-  const LoadStatus status = rkt::LoadParameterFile(m_ds, path.toStdString());
-  if (status != LoadStatus::Ok) {
-    ShowMessage(msg::kInvalidFile);
+  const LoadResult loaded = rkt::LoadParameterFileChecked(m_ds, path.toStdString());
+  if (loaded.status != LoadStatus::Ok) {
+    ShowFileMessage(msg::kInvalidFile, path.toStdString(), loaded.reason);
     return;
   }
   FillPanel();
@@ -538,14 +538,16 @@ bool frmMain::SaveParameterFile(bool askName) {
     name = AskParameterFile(true, name);
     if (name.isEmpty()) return false;
   }
+  const bool wasChanged = m_ds.IsChanged();
   ReadPanel();
   TakeSensitivity();
   const SaveResult saved = rkt::SaveParameterFile(m_ds, name.toStdString());
   if (!saved.ok) {
-    // The data stays as it was in the window, still marked changed.
+    // The data stays as it was in the window, and so does its changed flag:
+    // nothing on disk changed.
     m_ds.RestoreBackup();
-    m_ds.SetValue(ValueId::Changed, true);
-    ShowMessage(msg::kSaveFailed);
+    m_ds.SetValue(ValueId::Changed, wasChanged);
+    ShowFileMessage(msg::kSaveFailed, saved.path, saved.error);
     return false;
   }
   FillPanel();
@@ -577,7 +579,10 @@ void frmMain::ShowOptions() {
 
 void frmMain::ShowSensorInfo() {
   // The dialog shows the data code of what the panel shows.
-  if (m_ds.DataValid() != 0) ReadPanel();
+  if (m_ds.DataValid() != 0) {
+    ReadPanel();
+    TakeSensitivity();
+  }
   frmSensorInfo dialog(m_ds, this);
   ShowFormModal(dialog);
 }
@@ -653,8 +658,10 @@ void frmMain::PrintOrExport(bool showDialog, bool toPrinter) {
       printer.setOutputFormat(QPrinter::PdfFormat);
       printer.setOutputFileName(pdf.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ? pdf : pdf + ".pdf");
     }
-    // The sheet shows what the window shows, pending edits included.
+    // The sheet shows what the window shows, pending edits and the
+    // sensitivity bar included.
     ReadPanel();
+    TakeSensitivity();
     const OutputResult result = PrintDatasheet(m_ds, printer);
     if (!result.ok) ShowErrorText(QString::fromStdString(result.error));
     return;
@@ -664,6 +671,7 @@ void frmMain::PrintOrExport(bool showDialog, bool toPrinter) {
   const QString file = AskFile(this, "comdlgExport", true, filters, {QStringLiteral("TXT"), QStringLiteral("CSV")}, {});
   if (file.isEmpty()) return;
   ReadPanel();
+  TakeSensitivity();
   const OutputResult result = ExportDatasheet(m_ds, file.toStdString());
   if (!result.ok) {
     ShowErrorText(QString::fromStdString(result.error));

@@ -12,46 +12,50 @@ namespace rkt {
 
 QStringList OverviewLines(const DataSet& ds, bool sensitivityAvailable) {
   const auto get = [&](ValueId id) { return ds.GetInt(id, kReadCopy); };
-  const int mask = get(ValueId::FeatureMask);
-  const int variant = get(ValueId::VersionPart3);
-  const int ver = get(ValueId::VersionPart1);
+  // What the panel would select for the read copy: one rule for both.
+  const ListCounts counts{static_cast<int>(BuiltinList(TextList::Input).size()),
+                          static_cast<int>(BuiltinList(TextList::Pulse).size()),
+                          static_cast<int>(BuiltinList(TextList::SwitchingFrequency).size())};
+  const PanelLayout layout = LayoutFor(ds, kReadCopy, counts);
+  const ShownSelection shown = ShownSelectionOf(ds, kReadCopy, counts);
   const QString sep = QStringLiteral(": ");
   QStringList lines;
 
-  const int frequency = ShownItem(OfferedSwitchingFrequencies(ver, get(ValueId::TypeCode)), get(ValueId::SwitchingFrequency));
-  lines << MainText("lblSwitchfrequency") + sep + ListText(TextList::SwitchingFrequency, frequency);
-  if ((mask & 64) == 0)
-    lines << MainText("lblPulse") + sep + ListText(TextList::Pulse, get(ValueId::PulseFrequency));
-  if ((mask & 2) == 0)
-    lines << MainText("lblHysteresis") + sep + ListText(TextList::Hysteresis, get(ValueId::Hysteresis));
-  if ((mask & 8) == 0)
-    lines << MainText("lblKeyboardLock") + sep + ListText(TextList::KeyboardLock, get(ValueId::KeyboardLock));
+  lines << MainText("lblSwitchfrequency") + sep + ListText(TextList::SwitchingFrequency, shown.switchingFrequency);
+  if (layout.pulse) lines << MainText("lblPulse") + sep + ListText(TextList::Pulse, shown.pulse);
+  if (layout.hysteresis) lines << MainText("lblHysteresis") + sep + ListText(TextList::Hysteresis, shown.hysteresis);
+  if (layout.keyboardLock)
+    lines << MainText("lblKeyboardLock") + sep + ListText(TextList::KeyboardLock, shown.keyboardLock);
   if (get(ValueId::ProgramLock) == 1)
     lines << MainText("lblProgramLock") + " " + ListText(TextList::ProgramLock, 1);
 
   const QString output = MainText("frameOutput") + sep;
-  if (variant == 3) {
-    lines << output + ListText(TextList::SingleOutput, get(ValueId::DarkSwitching));
-  } else if (variant == 5) {
-    lines << output + ListText(TextList::InputOutput, get(ValueId::InputOutputMode));
-  } else if (variant == 6) {
-    if (get(ValueId::AlarmInverted) != 0) lines << output + MainText("chkAlarmOutput");
-  } else {
-    lines << output + ListText(TextList::Output, get(ValueId::WarningFunction));
+  switch (layout.output) {
+    case OutputControl::SingleOutput:
+      lines << output + ListText(TextList::SingleOutput, shown.darkSwitching);
+      break;
+    case OutputControl::InputOutput:
+      lines << output + ListText(TextList::InputOutput, shown.inputOutput);
+      break;
+    case OutputControl::AlarmOutput:
+      if (get(ValueId::AlarmInverted) != 0) lines << output + MainText("chkAlarmOutput");
+      break;
+    case OutputControl::Warning:
+      lines << output + ListText(TextList::Output, shown.warningFunction);
+      break;
   }
-  lines << MainText("lblFunction") + sep + ListText(TextList::OutputType, get(ValueId::OutputType));
+  lines << MainText("lblFunction") + sep + ListText(TextList::OutputType, shown.outputType);
 
-  if (variant != 4) {
-    const int input = ShownItem(OfferedInputFunctions(ver, variant, mask), get(ValueId::InputFunction));
-    lines << MainText("frameInput") + sep + ListText(TextList::Input, input);
+  if (layout.input) {
+    lines << MainText("frameInput") + sep + ListText(TextList::Input, shown.inputFunction);
     // Only a function other than the list's first ("keine") can be inverted.
-    if (input != 0 && get(ValueId::InputInverted) != 0) lines << MainText("chkInputInv");
+    if (shown.inputFunction != 0 && get(ValueId::InputInverted) != 0) lines << MainText("chkInputInv");
   }
 
   const QString tf1 = MainText("chkTimefunction1") + sep;
   lines << tf1 + (get(ValueId::TimeFunction1) < 1 ? QStringLiteral(" 0.0 s")
                                                   : " " + QString::fromStdString(FormatTenths(get(ValueId::TimeValue1))));
-  const int m = get(ValueId::TimeFunction2);
+  const int m = shown.timeFunction2;
   QString tf2 = MainText("chkTimefunction2") + sep;
   if (m >= 1) tf2 += ListText(TextList::TimeFunction2, m - 1);
   if (m < 1) {

@@ -519,51 +519,46 @@ void ParameterPanel::TakeSensitivity() {
 void ParameterPanel::FillPanel(bool refreshOverview) {
   m_filling = true;
   const auto get = [&](ValueId id) { return m_ds.GetInt(id, kWorkingCopy); };
-  const int ver = get(ValueId::VersionPart1);
-  const int variant = get(ValueId::VersionPart3);
-  const int mask = get(ValueId::FeatureMask);
-  const int type = get(ValueId::TypeCode);
+  // Which controls and items the type has, and what they select: the rule
+  // the overview and the datasheet follow too.
+  const ListCounts counts{static_cast<int>(m_inputTexts.size()), static_cast<int>(m_pulseTexts.size()),
+                          static_cast<int>(m_switchingTexts.size())};
+  const PanelLayout layout = LayoutFor(m_ds, kWorkingCopy, counts);
+  const ShownSelection shown = ShownSelectionOf(m_ds, kWorkingCopy, counts);
 
   // Input.
-  frameInput->setVisible(variant != 4);
-  if (variant != 4) {
+  frameInput->setVisible(layout.input);
+  if (layout.input) {
     chkInputInv->setChecked(get(ValueId::InputInverted) != 0);
     cmbInput->clear();
-    for (const int code : OfferedInputFunctions(ver, variant, mask, static_cast<int>(m_inputTexts.size())))
-      cmbInput->addItem(m_inputTexts[code], code);
-    FindItemData(cmbInput, get(ValueId::InputFunction), 0);
+    for (const int code : layout.inputFunctions) cmbInput->addItem(m_inputTexts[code], code);
+    FindItemData(cmbInput, shown.inputFunction, 0);
     OnInputChanged();
   }
 
   // Warning output.
-  const bool warning = variant != 3 && variant != 5 && variant != 6;
+  const bool warning = layout.output == OutputControl::Warning;
   cmbOutput->setVisible(warning);
-  if (warning) {
-    const int v = get(ValueId::WarningFunction);
-    cmbOutput->setCurrentIndex(v >= 0 && v < cmbOutput->count() ? v : 0);
-  }
-  cmbSingleOutput->setVisible(variant == 3);
-  if (variant == 3) cmbSingleOutput->setCurrentIndex(get(ValueId::DarkSwitching));
-  chkAlarmOutput->setVisible(variant == 6);
-  if (variant == 6) chkAlarmOutput->setChecked(get(ValueId::AlarmInverted) >= 1);
-  cmbInputOutput->setVisible(variant == 5);
-  if (variant == 5) {
-    FindItemData(cmbInputOutput, get(ValueId::InputOutputMode), 0);
+  if (warning) cmbOutput->setCurrentIndex(shown.warningFunction);
+  cmbSingleOutput->setVisible(layout.output == OutputControl::SingleOutput);
+  if (layout.output == OutputControl::SingleOutput) cmbSingleOutput->setCurrentIndex(shown.darkSwitching);
+  chkAlarmOutput->setVisible(layout.output == OutputControl::AlarmOutput);
+  if (layout.output == OutputControl::AlarmOutput) chkAlarmOutput->setChecked(get(ValueId::AlarmInverted) >= 1);
+  cmbInputOutput->setVisible(layout.output == OutputControl::InputOutput);
+  if (layout.output == OutputControl::InputOutput) {
+    FindItemData(cmbInputOutput, shown.inputOutput, 0);
     OnInputOutputChanged();
   } else {
     SetInputEnabled(true);
   }
 
   // Output type.
-  int outputType = get(ValueId::OutputType);
-  if (outputType < 0 || outputType >= 3) outputType = 0;
-  rdOutputType[static_cast<std::size_t>(outputType)]->setChecked(true);
+  rdOutputType[static_cast<std::size_t>(shown.outputType)]->setChecked(true);
 
   // Hysteresis.
-  const bool noHysteresis = (mask & 2) != 0;
-  lblHysteresis->setEnabled(!noHysteresis);
-  cmbHysteresis->setEnabled(!noHysteresis);
-  cmbHysteresis->setCurrentIndex(noHysteresis ? 0 : get(ValueId::Hysteresis));
+  lblHysteresis->setEnabled(layout.hysteresis);
+  cmbHysteresis->setEnabled(layout.hysteresis);
+  cmbHysteresis->setCurrentIndex(shown.hysteresis);
 
   chkProgramLock->setChecked(get(ValueId::ProgramLock) > 0);
 
@@ -579,28 +574,23 @@ void ParameterPanel::FillPanel(bool refreshOverview) {
 
   // Pulse frequency.
   cmbPulse->clear();
-  for (const int i : OfferedPulseFrequencies(mask, static_cast<int>(m_pulseTexts.size()))) cmbPulse->addItem(m_pulseTexts[i], i);
-  const bool noPulse = (mask & 64) != 0;
-  cmbPulse->setEnabled(!noPulse);
-  lblPulse->setEnabled(!noPulse);
-  int pulse = noPulse ? 0 : std::max(0, get(ValueId::PulseFrequency));
-  cmbPulse->setCurrentIndex(pulse < cmbPulse->count() ? pulse : 0);
+  for (const int i : layout.pulseFrequencies) cmbPulse->addItem(m_pulseTexts[i], i);
+  cmbPulse->setEnabled(layout.pulse);
+  lblPulse->setEnabled(layout.pulse);
+  FindItemData(cmbPulse, shown.pulse, 0);
 
   // Switching frequency.
   cmbSchaltfrequenz->clear();
-  for (const int i : OfferedSwitchingFrequencies(ver, type, static_cast<int>(m_switchingTexts.size())))
-    cmbSchaltfrequenz->addItem(m_switchingTexts[i], i);
-  FindItemData(cmbSchaltfrequenz, get(ValueId::SwitchingFrequency), 0);
+  for (const int i : layout.switchingFrequencies) cmbSchaltfrequenz->addItem(m_switchingTexts[i], i);
+  FindItemData(cmbSchaltfrequenz, shown.switchingFrequency, 0);
 
   // Keyboard lock.
-  const bool noKeyboardLock = (mask & 8) != 0;
-  cmbKeyboardlock->setEnabled(!noKeyboardLock);
-  lblKeyboardLock->setEnabled(!noKeyboardLock);
-  if (!noKeyboardLock) cmbKeyboardlock->setCurrentIndex(get(ValueId::KeyboardLock));
+  cmbKeyboardlock->setEnabled(layout.keyboardLock);
+  lblKeyboardLock->setEnabled(layout.keyboardLock);
+  if (layout.keyboardLock) cmbKeyboardlock->setCurrentIndex(shown.keyboardLock);
 
   // Time function 2.
-  int tf2 = get(ValueId::TimeFunction2);
-  if (tf2 < 0 || tf2 > 3) tf2 = 0;
+  const int tf2 = shown.timeFunction2;
   chkTimefunction2->setChecked(tf2 != 0);
   OnTimeFunction2Clicked();
   for (QRadioButton* rd : rdTimefunction2) rd->setChecked(false);
@@ -616,7 +606,7 @@ void ParameterPanel::FillPanel(bool refreshOverview) {
 
 void ParameterPanel::ReadPanel() {
   m_ds.SaveBackup();
-  const int mask = m_ds.GetInt(ValueId::FeatureMask, kWorkingCopy);
+  const PanelLayout layout = LayoutFor(m_ds, kWorkingCopy);
   int outputType = 0;
   for (int i = 0; i < 3; ++i)
     if (rdOutputType[static_cast<std::size_t>(i)]->isChecked()) outputType = i;
@@ -631,17 +621,18 @@ void ParameterPanel::ReadPanel() {
   m_ds.SetValue(ValueId::TimeValue1, scrlEinschalt->value());
   if (cmbSchaltfrequenz->currentIndex() >= 0)
     m_ds.SetValue(ValueId::SwitchingFrequency, cmbSchaltfrequenz->currentData().toInt());
-  if ((mask & 64) == 0) m_ds.SetValue(ValueId::PulseFrequency, cmbPulse->currentIndex());
+  if (layout.pulse && cmbPulse->currentIndex() >= 0)
+    m_ds.SetValue(ValueId::PulseFrequency, cmbPulse->currentData().toInt());
   if (!cmbSingleOutput->isHidden()) m_ds.SetValue(ValueId::DarkSwitching, cmbSingleOutput->currentIndex());
   if (!cmbOutput->isHidden()) m_ds.SetValue(ValueId::WarningFunction, cmbOutput->currentIndex());
   if (!chkAlarmOutput->isHidden()) m_ds.SetValue(ValueId::AlarmInverted, chkAlarmOutput->isChecked() ? 1 : 0);
   if (!cmbInputOutput->isHidden() && cmbInputOutput->currentIndex() >= 0)
     m_ds.SetValue(ValueId::InputOutputMode, cmbInputOutput->currentData().toInt());
-  if ((mask & 8) == 0) m_ds.SetValue(ValueId::KeyboardLock, cmbKeyboardlock->currentIndex());
+  if (layout.keyboardLock) m_ds.SetValue(ValueId::KeyboardLock, cmbKeyboardlock->currentIndex());
   const int mode = SelectedTimeFunction2Index();
   m_ds.SetValue(ValueId::TimeFunction2, chkTimefunction2->isChecked() ? std::max(mode, 0) + 1 : 0);
   m_ds.SetValue(ValueId::TimeValue2, scrlAusgang->value());
-  if ((mask & 2) == 0) m_ds.SetValue(ValueId::Hysteresis, cmbHysteresis->currentIndex());
+  if (layout.hysteresis) m_ds.SetValue(ValueId::Hysteresis, cmbHysteresis->currentIndex());
 }
 
 }  // namespace rkt

@@ -85,6 +85,15 @@ TEST_F(FrameTest, StartUpRunsItsStepsInOrder) {
   EXPECT_EQ(link.calls.back(), "ClosePort");
 }
 
+TEST(EventDelivery, AnExceptionBecomesTheProgramErrorMessage) {
+  test::InstalledPresenter messages;
+  EXPECT_TRUE(DeliverSafely([] { return true; }));
+  EXPECT_FALSE(DeliverSafely([]() -> bool { throw std::bad_alloc(); }));
+  EXPECT_FALSE(DeliverSafely([]() -> bool { throw std::runtime_error("kaputt"); }));
+  EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Programmfehler! Fehlernummer 7",
+                                                         "Programmfehler! Fehlernummer 51"}));
+}
+
 TEST_F(FrameTest, WithoutAutomaticDetectionNothingIsRequested) {
   SettingsStore store(Ini());
   FakeLink link;

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <sys/stat.h>
+
 #include "app/options.h"
+#include "model/safe_file.h"
 #include "app/settings_store.h"
 #include "fake_link.h"
 #include "model/recent_files.h"
@@ -198,6 +204,37 @@ TEST_F(SettingsTest, AShorterListLeavesTheStaleEntries) {
   }
   Load();
   EXPECT_EQ(m_recent.Entries(), (std::vector<std::string>{"/x", "/b", "/c"}));
+}
+
+// A disk that fills up while the store is written: Sync says so, the old
+// file stays whole and keeps its permissions, nothing else is left behind.
+TEST_F(SettingsTest, FullDiskKeepsTheOldStore) {
+  {
+    SettingsStore store(IniPath());
+    store.SetString(kSettingsSection, "Port", "COM7");
+    ASSERT_TRUE(store.Sync());
+  }
+  ::chmod(IniPath().toLocal8Bit().constData(), 0600);
+  QFile file(IniPath());
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray before = file.readAll();
+  file.close();
+  {
+    SettingsStore store(IniPath());
+    store.SetString(kSettingsSection, "Port", "COM9");
+    InjectWriteFailureForTesting(ENOSPC, 8);
+    EXPECT_FALSE(store.Sync());
+    EXPECT_EQ(store.LastError(), std::strerror(ENOSPC));
+    InjectWriteFailureForTesting(0);
+    EXPECT_EQ(store.GetString(kSettingsSection, "Port", ""), "COM9") << "kept for a later try";
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    file.close();
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary file stays";
+    ASSERT_TRUE(store.Sync());
+  }
+  EXPECT_EQ(SettingsStore(IniPath()).GetString(kSettingsSection, "Port", ""), "COM9");
+  EXPECT_EQ(QFileInfo(IniPath()).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
 }
 
 TEST_F(SettingsTest, DefaultLanguageKeepsGerman) {

@@ -1,6 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -93,6 +101,7 @@ TEST(SensorCommands, FailuresPrintTheMessageAndExitOne) {
       {{"write", "--simulate", kSample}, 30},  // a type 5 file, a type 1 sensor
       {{"read", "--port", "/nonexistent/rkt-port"}, 2},
       {{"write", "--simulate", "/nonexistent/file.RKT"}, 20},
+      {{"test", "--port", ""}, 2},
   };
   for (const auto& row : rows) {
     const CliRun r = Cli(row.args);
@@ -101,7 +110,87 @@ TEST(SensorCommands, FailuresPrintTheMessageAndExitOne) {
   }
 }
 
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(SensorCommands, TraceFilesThatWouldDamageOrBlockAreRefused) {
+  QTemporaryDir dir;
+  const std::string job = dir.filePath("job.RKT").toStdString();
+  std::filesystem::copy_file(kSample, job);
+  const std::string fifo = dir.filePath("fifo").toStdString();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string link = dir.filePath("link.txt").toStdString();
+  std::filesystem::create_symlink(job, link);
+  const struct {
+    std::vector<std::string> args;
+    const char* problem;
+  } rows[] = {
+      {{"write", "--simulate", "--trace", job, job}, "is also the command's file"},
+      {{"write", "--simulate", "--trace", link, job}, "is also the command's file"},
+      {{"read", "--simulate", "-o", job, "--trace", job}, "is also the command's file"},
+      {{"test", "--simulate", "--trace", fifo}, "is a FIFO"},
+      {{"test", "--simulate", "--trace", "/dev/null"}, "is a device"},
+      {{"test", "--simulate", "--trace", dir.path().toStdString()}, "is a folder"},
+  };
+  const std::string before = ReadAll(job);
+  for (const auto& row : rows) {
+    const CliRun r = Cli(row.args);
+    EXPECT_NE(r.rc, kExitOk) << Joined(row.args);
+    EXPECT_NE(r.err.find(row.problem), std::string::npos) << Joined(row.args) << "\n" << r.err;
+    EXPECT_EQ(ReadAll(job), before) << Joined(row.args);
+  }
+}
+
+#ifdef RKT_CLI_PATH
+// A reader that has gone before the output comes: the command ends with a
+// message and status 1 instead of being killed by SIGPIPE.
+TEST(SensorCommands, ClosedOutputPipeIsReported) {
+  QTemporaryDir dir;
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  ::close(fds[0]);
+  const std::string errFile = dir.filePath("err.txt").toStdString();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+  posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::vector<std::string> args = {RKT_CLI_PATH, "read", "--simulate", "--json"};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, RKT_CLI_PATH, &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(fds[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), kExitFailure);
+  EXPECT_NE(ReadAll(errFile).find("the output could not be written"), std::string::npos) << ReadAll(errFile);
+}
+#endif
+
 #ifdef RKT_SIM_PATH
+// The trace named the file to write: the set checked must be the set sent.
+TEST(SensorCommands, WriteWithTheTraceOnItsOwnFileSendsNothing) {
+  test::SimProcess sim(RKT_SIM_PATH, {"--type", "6"});
+  ASSERT_TRUE(sim.Running());
+  CliRun before = Cli({"read", "--port", sim.Link(), "--json"});
+  ASSERT_EQ(before.rc, kExitOk) << before.err;
+  QTemporaryDir dir;
+  const std::string job = dir.filePath("job.RKT").toStdString();
+  std::filesystem::copy_file(kSample, job);
+  const std::string bytes = ReadAll(job);
+  const CliRun r = Cli({"write", "--port", sim.Link(), "--trace", job, job});
+  EXPECT_NE(r.rc, kExitOk) << r.err;
+  EXPECT_EQ(ReadAll(job), bytes);
+  const CliRun after = Cli({"read", "--port", sim.Link(), "--json"});
+  ASSERT_EQ(after.rc, kExitOk) << after.err;
+  EXPECT_EQ(after.out, before.out) << "nothing was written to the sensor";
+}
+
 TEST(SensorCommands, AgainstTheSimulatorOnAPseudoTerminal) {
   for (const bool echo : {true, false}) {
     QStringList simArgs{"--type", "6"};

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -7,6 +13,7 @@
 #include "model/parameter_file.h"
 #include "model/data_set.h"
 #include "model/recent_files.h"
+#include "model/safe_file.h"
 #include "test_data.h"
 
 namespace rkt {
@@ -150,6 +157,12 @@ TEST(ParameterFile, DamagedFilesAreRefusedWholeAndChangeNothing) {
   longComment[109] = 6;
   auto hugeComment = valid;
   hugeComment[112] = 0x7F;
+  auto overCap = cut(kCurrentFixedSize);
+  overCap.resize(kCurrentFixedSize + kMaxCommentLength + 1, 'x');
+  overCap[109] = 0x01;
+  overCap[110] = 0x00;
+  overCap[111] = 0x10;  // 0x100001
+  overCap[112] = 0x00;
   const struct {
     std::vector<std::uint8_t> bytes;
     const char* why;
@@ -162,6 +175,7 @@ TEST(ParameterFile, DamagedFilesAreRefusedWholeAndChangeNothing) {
       {cut(115), "comment cut"},
       {longComment, "comment length one past the end"},
       {hugeComment, "comment length of 2 GB"},
+      {overCap, "comment length just past the 1 MiB cap, with the bytes present"},
   };
   for (const auto& row : rows) {
     WriteBytes(dir.Path("bad.RKT"), row.bytes);
@@ -230,19 +244,116 @@ TEST(ParameterFile, FailedSaveKeepsThePreviousFileAndTheChangedFlag) {
   old.SetValue(ValueId::Comment, std::string("old"));
   ASSERT_TRUE(SaveParameterFile(old, dir.Path("keep.RKT")).ok);
   const auto previous = ReadBytes(dir.Path("keep.RKT"));
-  // A folder where the temporary file would go makes the write fail, even
-  // for root, which ignores read-only folders.
-  fs::create_directory(dir.Path("keep.RKT.tmp~"));
+  // A full disk, after part of the file was written.
+  InjectWriteFailureForTesting(ENOSPC, 50);
 
   DataSet ds;
   ds.SetValue(ValueId::Comment, std::string("new"));
   ds.SetValue(ValueId::Changed, true);
   const SaveResult saved = SaveParameterFile(ds, dir.Path("keep.RKT"));
+  InjectWriteFailureForTesting(0);
   EXPECT_FALSE(saved.ok);
-  EXPECT_FALSE(saved.error.empty());
+  EXPECT_EQ(saved.error, std::strerror(ENOSPC));
   EXPECT_TRUE(ds.IsChanged());
   EXPECT_EQ(ds.FileName(), "");
   EXPECT_EQ(ReadBytes(dir.Path("keep.RKT")), previous);
+}
+
+TEST(ParameterFile, OddFilesAreRefusedWithTheirReason) {
+  test::TempDir dir;
+  fs::create_directory(dir.Path("folder.RKT"));
+  ASSERT_EQ(::mkfifo(dir.Path("fifo.RKT").c_str(), 0600), 0);
+  WriteBytes(dir.Path("locked.RKT"), EncodeParameterFile(DataSet()));
+  ::chmod(dir.Path("locked.RKT").c_str(), 0);
+  const bool root = ::geteuid() == 0;  // reads any file
+  const struct {
+    std::string path;
+    LoadStatus status;
+    std::string reason;
+  } rows[] = {
+      {dir.Path("folder.RKT"), LoadStatus::Unreadable, "is a folder"},
+      {dir.Path("fifo.RKT"), LoadStatus::Unreadable, "is a FIFO, not a file"},
+      {dir.Path("gone.RKT"), LoadStatus::NotUsable, std::strerror(ENOENT)},
+      {dir.Path("locked.RKT"), root ? LoadStatus::Ok : LoadStatus::Unreadable, root ? "" : std::strerror(EACCES)},
+  };
+  for (const auto& row : rows) {
+    DataSet ds;
+    // A FIFO without a writer would block a plain open for ever.
+    const LoadResult r = LoadParameterFileChecked(ds, row.path);
+    EXPECT_EQ(r.status, row.status) << row.path;
+    EXPECT_EQ(r.reason, row.reason) << row.path;
+  }
+}
+
+TEST(ParameterFile, HugeSparseFilesAreAnsweredAtOnce) {
+  test::TempDir dir;
+  DataSet good;
+  good.SetValue(ValueId::Comment, std::string("kurz"));
+  auto bytes = EncodeParameterFile(good);
+  auto huge = bytes;
+  huge[112] = 0x7F;  // a comment length of 2 GB, "present" in a 4 GB file
+  const struct {
+    std::vector<std::uint8_t> head;
+    LoadStatus status;
+    const char* why;
+  } rows[] = {{bytes, LoadStatus::Ok, "valid, 4 GB of trailing bytes"},
+              {huge, LoadStatus::Invalid, "comment length beyond the cap"}};
+  for (const auto& row : rows) {
+    WriteBytes(dir.Path("big.RKT"), row.head);
+    fs::resize_file(dir.Path("big.RKT"), 4ull << 30);
+    DataSet ds;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(LoadParameterFile(ds, dir.Path("big.RKT")), row.status) << row.why;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << row.why;
+    if (row.status == LoadStatus::Ok) EXPECT_EQ(ds.Comment(), "kurz");
+  }
+}
+
+TEST(ParameterFile, SaveUsesAFreshTemporaryFileAndKeepsThePermissions) {
+  test::TempDir dir;
+  const std::string target = dir.Path("keep.RKT");
+  DataSet ds;
+  ds.SetValue(ValueId::Comment, std::string("first"));
+  ASSERT_TRUE(SaveParameterFile(ds, target).ok);
+  ::chmod(target.c_str(), 0600);
+
+  // Links planted where a temporary file could go: the old fixed name and
+  // one of this program's own pattern. Neither is followed nor removed.
+  WriteBytes(dir.Path("victim"), {'v'});
+  fs::create_symlink(dir.Path("victim"), target + ".tmp~");
+  const std::string pattern = dir.Path(TemporaryNamePrefix(fs::path(target)) + "abcdefghij");
+  fs::create_symlink(dir.Path("victim"), pattern);
+  // What a killed save left behind is cleared away.
+  const std::string leftover = dir.Path(TemporaryNamePrefix(fs::path(target)) + "0123456789");
+  WriteBytes(leftover, {'x'});
+
+  ds.SetValue(ValueId::Comment, std::string("second"));
+  ASSERT_TRUE(SaveParameterFile(ds, target).ok);
+  struct stat st {};
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u) << "the replaced file keeps its permissions";
+  EXPECT_EQ(ReadBytes(dir.Path("victim")), std::vector<std::uint8_t>{'v'});
+  EXPECT_TRUE(fs::is_symlink(target + ".tmp~"));
+  EXPECT_TRUE(fs::is_symlink(pattern));
+  EXPECT_FALSE(fs::exists(leftover));
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.Dir())) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names.size(), 4u) << "target, victim and the two links; no temporary file";
+  DataSet again;
+  ASSERT_EQ(LoadParameterFile(again, target), LoadStatus::Ok);
+  EXPECT_EQ(again.Comment(), "second");
+}
+
+TEST(ParameterFile, ACommentTheLoaderWouldRefuseIsNotSaved) {
+  test::TempDir dir;
+  DataSet ds;
+  ds.SetValue(ValueId::Comment, std::string(kMaxCommentLength, 'x'));
+  ASSERT_TRUE(SaveParameterFile(ds, dir.Path("max.RKT")).ok);
+  DataSet again;
+  EXPECT_EQ(LoadParameterFile(again, dir.Path("max.RKT")), LoadStatus::Ok) << "the longest comment still loads";
+  ds.SetValue(ValueId::Comment, std::string(kMaxCommentLength + 1, 'x'));
+  EXPECT_FALSE(SaveParameterFile(ds, dir.Path("over.RKT")).ok);
+  EXPECT_FALSE(fs::exists(dir.Path("over.RKT")));
 }
 
 TEST(ParameterFile, SaveIntoAMissingFolderFails) {

@@ -162,6 +162,17 @@ TEST(Export, CsvCellRules) {
             "lost;1 s mehr;\"a;b\";\"sagt \"\"ja\"\"\"\r\n");
 }
 
+TEST(Export, CsvCellsThatLookLikeFormulasStayText) {
+  CsvOutput csv;
+  csv.OutputLine("=Titel:", "=HYPERLINK(\"x\")");
+  csv.OutputLine("+a:", "-1");
+  csv.OutputLine("@b:", "@SUM(A1)");
+  csv.OutputLine("c:", "a=b");
+  EXPECT_EQ(csv.Text(),
+            "'=Titel;'+a;'@b;c\r\n"
+            "\"'=HYPERLINK(\"\"x\"\")\";'-1;'@SUM(A1);a=b\r\n");
+}
+
 TEST(Export, FormatByTheNamesLastThreeCharacters) {
   const struct {
     const char* name;

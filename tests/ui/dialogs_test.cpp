@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QTextCursor>
+
 #include <QCheckBox>
 #include <QClipboard>
 #include <QScreen>
@@ -78,6 +80,39 @@ TEST(CommentDialog, OkStoresOnlyARealChange) {
   EXPECT_EQ(ds.Comment(), "Zeile 1\r\n\xc4nderung") << "stored with Windows line ends, in Windows-1252";
   EXPECT_TRUE(ds.IsCommentChanged());
   EXPECT_TRUE(ds.IsChanged());
+}
+
+// Comments from files hold what the box shows in its own form: no-break
+// spaces, lone line feeds or carriage returns. OK without an edit keeps them.
+TEST(CommentDialog, OkWithoutAnEditKeepsTheStoredForm) {
+  const std::string rows[] = {
+      "Halle\xa0" "3",         // no-break space
+      "Zeile 1\nZeile 2",      // lone line feed
+      "Zeile 1\rZeile 2",      // lone carriage return
+      "Ende mit Umbruch\r\n",
+      "  Leerzeichen  \t",
+  };
+  for (const std::string& comment : rows) {
+    DataSet ds;
+    ds.SetValue(ValueId::Comment, comment);
+    test::OnNextDialog([](QDialog* d) { qobject_cast<frmPrintComment*>(d)->btOK->click(); });
+    EXPECT_TRUE(GetComment(ds));
+    EXPECT_EQ(ds.Comment(), comment);
+    EXPECT_FALSE(ds.IsCommentChanged()) << comment;
+    EXPECT_FALSE(ds.IsChanged()) << comment;
+  }
+  // A real edit keeps the no-break space the user did not touch.
+  DataSet ds;
+  ds.SetValue(ValueId::Comment, std::string("Halle\xa0" "3"));
+  test::OnNextDialog([](QDialog* d) {
+    auto* dialog = qobject_cast<frmPrintComment*>(d);
+    dialog->txtComment->moveCursor(QTextCursor::End);
+    dialog->txtComment->insertPlainText(QStringLiteral("!"));
+    dialog->btOK->click();
+  });
+  EXPECT_TRUE(GetComment(ds));
+  EXPECT_EQ(ds.Comment(), "Halle\xa0" "3!");
+  EXPECT_TRUE(ds.IsCommentChanged());
 }
 
 TEST(ProgressDialog, BarStaysWithinItsRangeAndCancelIsSeenByTheNextStep) {

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QScrollBar>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -29,6 +30,7 @@
 #include "text/help_window.h"
 #include "text/language.h"
 #include "rkt_version.h"
+#include "model/value_conversions.h"
 #include "ui/dialogs.h"
 #include "ui/frm_main.h"
 #include "ui/overview.h"
@@ -109,7 +111,10 @@ TEST_F(MainWindowFixture, InvalidFileChangesNothing) {
   f.write("not a parameter file");
   f.close();
   window.LoadParameterFile(bad);
-  EXPECT_EQ(messages.Texts(), test::MessageRecorder::Numbered({20}));
+  // The message names the file and the reason on its second line.
+  ASSERT_EQ(messages.Texts().size(), 1u);
+  EXPECT_EQ(messages.Texts()[0],
+            test::MessageRecorder::Numbered({20})[0] + "\n" + bad.toStdString() + ": not a parameter file (wrong header)");
   EXPECT_EQ(ds.FileName(), kSample.toStdString());
   EXPECT_TRUE(Enabled("mnSave"));
 }
@@ -132,9 +137,40 @@ TEST_F(MainWindowFixture, SaveWritesWhatThePanelShowsAndAFailureIsReported) {
   emit window.Panel()->cmbHysteresis->activated(0);
   ds.SetValue(ValueId::FileName, dir.filePath(QStringLiteral("missing/x.RKT")).toStdString());
   EXPECT_FALSE(window.SaveParameterFile(false));
-  EXPECT_EQ(messages.Texts(), test::MessageRecorder::Numbered({21}));
+  ASSERT_EQ(messages.Texts().size(), 1u);
+  EXPECT_EQ(messages.Texts()[0], test::MessageRecorder::Numbered({21})[0] + "\n" +
+                                     dir.filePath(QStringLiteral("missing/x.RKT")).toStdString() +
+                                     ": No such file or directory");
   EXPECT_TRUE(ds.IsChanged()) << "a failed save keeps the data marked changed";
   EXPECT_EQ(Label("lblTBChanged")->text(), QStringLiteral("C"));
+
+  // Unchanged data that fails to save stays unchanged: the file on disk is
+  // what it was.
+  ds.SetValue(ValueId::Changed, false);
+  EXPECT_FALSE(window.SaveParameterFile(false));
+  EXPECT_FALSE(ds.IsChanged());
+  EXPECT_EQ(Label("lblTBChanged")->text(), QString());
+}
+
+// The export shows the window's sensitivity bar, not the stored value.
+TEST_F(MainWindowFixture, ExportTakesTheSensitivityFromThePanel) {
+  window.LoadParameterFile(kSample);
+  ds.SetSensitivityValid(1);
+  window.SetSensitivityAvailable(true);
+  window.ShowSensitivity();
+  window.Panel()->scrlSensitivity->setValue(kSensitivityMax);
+  const QString target = dir.filePath(QStringLiteral("sheet.TXT"));
+  test::OnNextDialog([target](QDialog* d) {
+    auto* files = qobject_cast<QFileDialog*>(d);
+    ASSERT_NE(files, nullptr);
+    files->selectFile(target);
+    QMetaObject::invokeMethod(files, "accept");
+  });
+  window.PrintOrExport(true, false);
+  QFile f(target);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QString text = QString::fromLatin1(f.readAll());
+  EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("Empfindlichkeit: +100%")))) << text.toStdString();
 }
 
 TEST_F(MainWindowFixture, RecentFilesAppearInTheFileMenu) {

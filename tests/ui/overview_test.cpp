@@ -1,9 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
+#include <QRadioButton>
+#include <map>
+#include <random>
 
 #include "model/data_set.h"
+#include "output/datasheet_content.h"
 #include "ui/overview.h"
+#include "ui/parameter_panel.h"
+#include "ui/ui_text.h"
 #include "ui_test_support.h"
 
 namespace rkt {
@@ -68,6 +77,101 @@ TEST(Overview, ShowsTheReadCopyAndHidesUnusedRows) {
   EXPECT_FALSE(block.lblBL[0]->isEnabled());
   block.RefreshOverview(ds, false);
   EXPECT_TRUE(block.lblBL[0]->isEnabled());
+}
+
+// title → value of the lines that have one ("Title: value").
+std::map<QString, QString> ByTitle(const QStringList& lines) {
+  std::map<QString, QString> out;
+  for (const QString& line : lines) {
+    const qsizetype at = line.indexOf(QStringLiteral(": "));
+    if (at > 0) out[line.left(at)] = line.mid(at + 2);
+  }
+  return out;
+}
+
+std::map<QString, QString> ByTitle(const std::vector<OutputLineItem>& items) {
+  std::map<QString, QString> out;
+  for (const OutputLineItem& item : items) {
+    QString label = QString::fromStdString(item.label);
+    if (label.endsWith(QLatin1Char(':'))) out[label.chopped(1)] = QString::fromStdString(item.value);
+  }
+  return out;
+}
+
+QString Checked(const std::array<QRadioButton*, 3>& options) {
+  for (QRadioButton* rd : options)
+    if (rd->isChecked()) return rd->text();
+  return {};
+}
+
+// Every sensor type, version and variant with random parameter blocks: each
+// list-driven value reads the same in the overview, in the panel's selection
+// and on the datasheet, and a line exists where the panel has the control.
+TEST(Overview, OverviewPanelAndDatasheetAgreeOnEveryListValue) {
+  std::mt19937 rng(20261206);
+  DataSet ds;
+  ParameterPanel panel(ds);
+  int cases = 0;
+  for (int type = 0; type <= 17; ++type) {
+    for (const int version : {0, 3, 4, 5}) {
+      for (int variant = 0; variant <= 7; ++variant) {
+        for (int round = 0; round < 3; ++round, ++cases) {
+          ds.Reset();
+          for (int pos = 1; pos <= kBlockSize; ++pos)
+            ds.Param(kReadCopy, pos) = static_cast<std::uint8_t>(rng() & 0xFF);
+          test::SetIdent(ds, version, variant, type, kReadCopy);
+          ds.CopyCopy(kReadCopy, kWorkingCopy);
+          panel.FillPanel(false);
+          const auto overview = ByTitle(OverviewLines(ds, false));
+          const auto sheet = ByTitle(CommonContent(ds));
+          const std::string context = "type " + std::to_string(type) + " version " + std::to_string(version) +
+                                      " variant " + std::to_string(variant) + " round " + std::to_string(round);
+
+          struct Row {
+            const char* title;
+            bool present;   // the panel has the control for this type
+            QString shown;  // what the panel selects
+            bool overviewAlways;
+          };
+          const bool warning = !panel.cmbOutput->isHidden();
+          const bool single = !panel.cmbSingleOutput->isHidden();
+          const bool inout = !panel.cmbInputOutput->isHidden();
+          const Row rows[] = {
+              {"lblSwitchfrequency", true, panel.cmbSchaltfrequenz->currentText(), true},
+              {"lblPulse", panel.cmbPulse->isEnabled(), panel.cmbPulse->currentText(), true},
+              {"lblHysteresis", panel.cmbHysteresis->isEnabled(), panel.cmbHysteresis->currentText(), true},
+              {"lblKeyboardLock", panel.cmbKeyboardlock->isEnabled(), panel.cmbKeyboardlock->currentText(), true},
+              {"frameOutput", warning || single || inout,
+               warning  ? panel.cmbOutput->currentText()
+               : single ? panel.cmbSingleOutput->currentText()
+                        : panel.cmbInputOutput->currentText(),
+               true},
+              {"lblFunction", true, Checked(panel.rdOutputType), true},
+              {"frameInput", !panel.frameInput->isHidden(), panel.cmbInput->currentText(), true},
+          };
+          for (const Row& row : rows) {
+            // The alarm output of variant 6 is a check box, not a list.
+            if (std::string_view(row.title) == "frameOutput" && !row.present) continue;
+            const QString title = MainText(row.title);
+            const auto o = overview.find(title);
+            const auto d = sheet.find(title);
+            ASSERT_EQ(o != overview.end(), row.present) << context << " overview " << row.title;
+            if (row.present) {
+              EXPECT_EQ(o->second.toStdString(), row.shown.toStdString()) << context << " overview " << row.title;
+              ASSERT_NE(d, sheet.end()) << context << " datasheet " << row.title;
+              EXPECT_EQ(d->second.toStdString(), row.shown.toStdString()) << context << " datasheet " << row.title;
+            }
+          }
+          // The second time function names the option the panel selects.
+          const QString tf2 = MainText("chkTimefunction2");
+          const QString option = panel.chkTimefunction2->isChecked() ? Checked(panel.rdTimefunction2) : QString();
+          EXPECT_TRUE(overview.at(tf2).startsWith(option)) << context;
+          EXPECT_TRUE(sheet.at(tf2).startsWith(option)) << context;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(cases, 1728);
 }
 
 }  // namespace

@@ -1,0 +1,173 @@
+#include "model/safe_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <system_error>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace rkt {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int g_injectedError = 0;
+std::size_t g_injectedAfter = 0;
+
+constexpr std::string_view kTempMarker = ".tmp-";
+constexpr std::size_t kRandomLength = 10;
+
+std::string RandomSuffix() {
+  static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  static std::mt19937_64 engine{std::random_device{}()};
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof kChars - 2);
+  std::string s;
+  for (std::size_t i = 0; i < kRandomLength; ++i) s += kChars[pick(engine)];
+  return s;
+}
+
+std::string ErrnoText(int error) { return std::strerror(error); }
+
+// Names this program gave its own temporary files for target, left behind
+// by an earlier run that was killed. Links and other files are not ours.
+void RemoveLeftovers(const fs::path& target) {
+  const std::string prefix = TemporaryNamePrefix(target);
+  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::error_code ec;
+  fs::directory_iterator it(dir, ec);
+  if (ec) return;
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    if (ec) return;
+    const std::string name = it->path().filename().string();
+    if (name.size() != prefix.size() + kRandomLength || name.compare(0, prefix.size(), prefix) != 0) continue;
+    std::error_code st;
+    if (!it->is_symlink(st) && it->is_regular_file(st)) fs::remove(it->path(), st);
+  }
+}
+
+#ifdef _WIN32
+using Handle = int;
+Handle CreateExclusive(const fs::path& p, bool /*private*/) {
+  int fd = -1;
+  _wsopen_s(&fd, p.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYRW, _S_IREAD | _S_IWRITE);
+  return fd;
+}
+long WriteSome(Handle fd, const std::uint8_t* data, std::size_t n) {
+  return _write(fd, data, static_cast<unsigned>(std::min<std::size_t>(n, 1u << 30)));
+}
+bool SyncFile(Handle fd) { return _commit(fd) == 0; }
+bool CloseFile(Handle fd) { return _close(fd) == 0; }
+#else
+using Handle = int;
+Handle CreateExclusive(const fs::path& p, bool privateMode) {
+  // O_EXCL with O_CREAT never follows a link at that name: it fails instead.
+  return ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, privateMode ? 0600 : 0666);
+}
+long WriteSome(Handle fd, const std::uint8_t* data, std::size_t n) { return ::write(fd, data, n); }
+bool SyncFile(Handle fd) { return ::fsync(fd) == 0; }
+bool CloseFile(Handle fd) { return ::close(fd) == 0; }
+#endif
+
+// Writes everything, stopping at the first failure (the injected one too).
+int WriteAll(Handle fd, std::span<const std::uint8_t> bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    std::size_t chunk = bytes.size() - done;
+    if (g_injectedError != 0) {
+      if (done >= g_injectedAfter) return g_injectedError;
+      chunk = std::min(chunk, g_injectedAfter - done);
+    }
+    const long n = WriteSome(fd, bytes.data() + done, chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return EIO;
+    done += static_cast<std::size_t>(n);
+  }
+  if (g_injectedError != 0 && bytes.size() > g_injectedAfter) return g_injectedError;
+  return 0;
+}
+
+}  // namespace
+
+fs::path PathFromUtf8(const std::string& utf8) {
+  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string TemporaryNamePrefix(const fs::path& target) {
+  return "." + target.filename().string() + std::string(kTempMarker);
+}
+
+void InjectWriteFailureForTesting(int error, std::size_t afterBytes) {
+  g_injectedError = error;
+  g_injectedAfter = afterBytes;
+}
+
+std::string WriteFileAtomically(const std::string& path, const std::string& bytes) {
+  return WriteFileAtomically(path, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+}
+
+std::string WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+  if (path.empty()) return ErrnoText(ENOENT);
+  fs::path target = PathFromUtf8(path);
+  std::error_code ec;
+  // A link at the target stays a link; the file it names is replaced.
+  if (fs::is_symlink(fs::symlink_status(target, ec))) {
+    const fs::path resolved = fs::weakly_canonical(target, ec);
+    if (ec) return ec.message();
+    target = resolved;
+  }
+  const fs::file_status existing = fs::status(target, ec);
+  const bool exists = fs::exists(existing);
+  if (exists && fs::is_directory(existing)) return ErrnoText(EISDIR);
+  if (exists && !fs::is_regular_file(existing)) return "not a regular file";
+
+  RemoveLeftovers(target);
+  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  fs::path temp;
+  Handle fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = dir / (TemporaryNamePrefix(target) + RandomSuffix());
+    fd = CreateExclusive(temp, exists);
+    if (fd < 0 && errno != EEXIST) return ErrnoText(errno);
+  }
+  if (fd < 0) return ErrnoText(EEXIST);
+
+  int error = 0;
+#ifndef _WIN32
+  if (exists) {
+    // The new file keeps the old one's permissions (and owner, where allowed).
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0) {
+      if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        // Not our file to give away: it keeps our ownership.
+      }
+      if (::fchmod(fd, old.st_mode & 07777) != 0) error = errno;
+    }
+  }
+#endif
+  if (error == 0) error = WriteAll(fd, bytes);
+  if (error == 0 && !SyncFile(fd)) error = errno;
+  if (!CloseFile(fd) && error == 0) error = errno;
+  if (error == 0) {
+    fs::rename(temp, target, ec);
+    if (!ec) return {};
+  }
+  std::error_code ignored;
+  fs::remove(temp, ignored);
+  return error != 0 ? ErrnoText(error) : ec.message();
+}
+
+}  // namespace rkt

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+// Replacing a file so that a failure never leaves a damaged or half-written
+// file behind: the bytes go into a new, exclusively created file beside the
+// target, which is checked, synced and then renamed over the target.
+namespace rkt {
+
+// Paths arrive as UTF-8, whatever the platform's own narrow encoding.
+std::filesystem::path PathFromUtf8(const std::string& utf8);
+
+// Writes bytes to path (UTF-8). The temporary file gets a fresh random name,
+// is created exclusively (never through a link someone left at that name) and
+// takes the permissions of the file it replaces. Temporary files an earlier
+// run left behind for the same target are removed. A symbolic link at path
+// itself is kept: the file it names is replaced. Returns "" on success, else
+// the system's reason; on failure the old file is untouched and no temporary
+// file stays.
+std::string WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
+std::string WriteFileAtomically(const std::string& path, const std::string& bytes);
+
+// The prefix of the temporary files written for target (a hidden name in the
+// target's folder); exposed for the tests.
+std::string TemporaryNamePrefix(const std::filesystem::path& target);
+
+// Test hook: the next writes fail with error code `error` (e.g. ENOSPC) once
+// `afterBytes` bytes of a file have been written, as on a full disk. 0 turns
+// it off.
+void InjectWriteFailureForTesting(int error, std::size_t afterBytes = 0);
+
+}  // namespace rkt
