@@ -9,6 +9,7 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <share.h>
 #include <sys/stat.h>
 #else
 #include <fcntl.h>
@@ -39,6 +40,13 @@ std::string RandomSuffix() {
 
 std::string ErrnoText(int error) { return std::strerror(error); }
 
+// A path's text in UTF-8: Windows' narrow string would throw on characters
+// outside the code page.
+std::string Utf8Of(const fs::path& p) {
+  const std::u8string u = p.u8string();
+  return std::string(u.begin(), u.end());
+}
+
 // Names this program gave its own temporary files for target, left behind
 // by an earlier run that was killed. Links and other files are not ours.
 void RemoveLeftovers(const fs::path& target) {
@@ -49,7 +57,7 @@ void RemoveLeftovers(const fs::path& target) {
   if (ec) return;
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     if (ec) return;
-    const std::string name = it->path().filename().string();
+    const std::string name = Utf8Of(it->path().filename());
     if (name.size() != prefix.size() + kRandomLength || name.compare(0, prefix.size(), prefix) != 0) continue;
     std::error_code st;
     if (!it->is_symlink(st) && it->is_regular_file(st)) fs::remove(it->path(), st);
@@ -107,7 +115,7 @@ fs::path PathFromUtf8(const std::string& utf8) {
 }
 
 std::string TemporaryNamePrefix(const fs::path& target) {
-  return "." + target.filename().string() + std::string(kTempMarker);
+  return "." + Utf8Of(target.filename()) + std::string(kTempMarker);
 }
 
 void InjectWriteFailureForTesting(int error, std::size_t afterBytes) {
@@ -139,7 +147,7 @@ std::string WriteFileAtomically(const std::string& path, std::span<const std::ui
   fs::path temp;
   Handle fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = dir / (TemporaryNamePrefix(target) + RandomSuffix());
+    temp = dir / PathFromUtf8(TemporaryNamePrefix(target) + RandomSuffix());
     fd = CreateExclusive(temp, exists);
     if (fd < 0 && errno != EEXIST) return ErrnoText(errno);
   }
