@@ -29,6 +29,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # libqt6printsupport6. A native Wayland window needs qt6-wayland; without it
 # Qt runs through XWayland.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The write history opens its database through Qt SQL's SQLite plug-in,
+# which no linked library pulls in.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

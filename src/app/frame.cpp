@@ -11,6 +11,7 @@
 #include "app/sensor_link.h"
 #include "app/settings_store.h"
 #include "app/start_picture.h"
+#include "history/history_db.h"
 #include "rkt_version.h"
 #include "text/help_window.h"
 #include "text/language.h"
@@ -80,6 +81,11 @@ class FrameOptions final : public OptionsBackend {
       ShowErrorText(QString::fromStdString(MessageDisplayText(msg::kSaveFailed) + "\n" + m_link.TraceFile()));
   }
   QString TraceFile() const override { return QString::fromStdString(m_link.TraceFile()); }
+  bool WritePreview() const override { return m_view.writePreview; }
+  void SetWritePreview(bool on) override {
+    m_view.writePreview = on;
+    m_window.SetWritePreview(on);
+  }
 
  private:
   LinkServices& m_link;
@@ -128,6 +134,7 @@ void Frame::Start(bool showStartPicture) {
   // picture) and selects the stored language.
   LoadOptions(m_settings, m_link, m_view, m_recent);
   m_mainWindow->SetTooltips(m_view.tooltips);
+  m_mainWindow->SetWritePreview(m_view.writePreview);
   int shown = m_view.overviewShown ? 1 : 0;
   m_mainWindow->SetOverviewShown(shown);
   // 10. Main window up.
@@ -225,6 +232,11 @@ int Main(int argc, char** argv) {
                                        QStringLiteral("Record every byte on the serial line in <file>, for support."),
                                        QStringLiteral("file"));
   parser.addOption(traceOption);
+  const QCommandLineOption historyOption(
+      QStringLiteral("history-db"),
+      QStringLiteral("Keep the history of sensor writes in the database <file> instead of the user's data folder."),
+      QStringLiteral("file"));
+  parser.addOption(historyOption);
   parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A parameter file (.RKT) to open at start."),
                                QStringLiteral("[file]"));
   parser.addOption(settingsOption);
@@ -239,6 +251,9 @@ int Main(int argc, char** argv) {
   SensorLink link(parser.isSet(simulateOption));
   if (parser.isSet(traceOption) && !link.StartTrace(parser.value(traceOption).toStdString()))
     qWarning("rkt410: the trace file %s cannot be written", qPrintable(parser.value(traceOption)));
+  history::HistoryDb historyDb(parser.isSet(historyOption) ? parser.value(historyOption)
+                                                           : history::HistoryDb::DefaultPath());
+  link.SetJournal(&historyDb);
   Frame frame(*settings, link, programDir);
 
   QtMessagePresenter presenter;
@@ -253,6 +268,7 @@ int Main(int argc, char** argv) {
   });
 
   frame.Start(!parser.isSet(noSplashOption));
+  frame.MainWindow()->SetHistory(&historyDb);
   if (!parser.positionalArguments().isEmpty()) frame.OpenStartFile(parser.positionalArguments().front().toStdString());
   if (parser.isSet(helpTopicOption)) ShowHelp(parser.value(helpTopicOption).toInt());
   const int code = frame.Run();

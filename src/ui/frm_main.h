@@ -13,6 +13,9 @@ class QToolButton;
 
 namespace rkt {
 
+namespace history {
+class HistoryDb;
+}
 class DataSet;
 class OptionsBackend;
 class OverviewBlock;
@@ -64,6 +67,11 @@ class frmMain : public QMainWindow {
   void SetLanguageIndexSource(std::function<int()> source) { m_languageIndex = std::move(source); }
   void SetOptionsBackend(OptionsBackend* backend) { m_options = backend; }
   void SetEchoSource(std::function<bool()> echo) { m_echo = std::move(echo); }
+  // The write history Sensor → Verlauf shows (none: the command says so).
+  void SetHistory(history::HistoryDb* db) { m_history = db; }
+  // Whether a sensor write first shows what it changes.
+  void SetWritePreview(bool on) { m_writePreview = on; }
+  bool WritePreview() const { return m_writePreview; }
   // Run after the user agreed to close, before the window goes.
   void SetShutdown(std::function<void()> shutdown) { m_shutdown = std::move(shutdown); }
 
@@ -112,6 +120,7 @@ class frmMain : public QMainWindow {
   void ShowOptions();
   void ShowSensorInfo();
   void ShowAbout();
+  void ShowHistory();
   void ApplySizeRule();
   QString FileFilter() const;
 
@@ -149,6 +158,8 @@ class frmMain : public QMainWindow {
   std::function<bool()> m_echo;
   std::function<void()> m_shutdown;
   OptionsBackend* m_options = nullptr;
+  history::HistoryDb* m_history = nullptr;
+  bool m_writePreview = true;
 };
 
 }  // namespace rkt
