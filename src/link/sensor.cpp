@@ -35,6 +35,15 @@ DataSet::Block LogicalParams(const DataSet::Block& raw, const DataSet::Block& id
   return p;
 }
 
+// The setting that, written, gives the sensor back exactly these bytes: the
+// write inverts the input-logic bit for every odd type code, and the read
+// only for some, so the history and the preview undo the write's rule.
+DataSet::Block SettingOfRaw(const DataSet::Block& raw, const DataSet::Block& ident) {
+  DataSet::Block p = raw;
+  if (ident[ident::kTypeCode] % 2 == 1) p[param::kInput] ^= 1;
+  return p;
+}
+
 WriteResult ResultOf(int rc) {
   if (rc == 0) return WriteResult::Done;
   if (rc == kCodeUserAbort) return WriteResult::Cancelled;
@@ -409,7 +418,7 @@ int Sensor::WriteAndRecord(const DataSet::Block& ident, const DataSet::Block& ra
     return 0;
   }
 
-  const DataSet::Block logical = LogicalParams(raw, ident);
+  const DataSet::Block logical = SettingOfRaw(raw, ident);
   // What the sensor has now, shown like the working copy. The sensitivity is
   // not part of this write, so it keeps the working copy's bytes.
   DataSet now;

@@ -317,6 +317,33 @@ TEST(SensorWriteOp, TheHistoryHasTheSensorsSettingBeforeTheFirstByte) {
   EXPECT_EQ(journal.ends[0].result, WriteResult::Done);
 }
 
+TEST(SensorWriteOp, TheSettingBeforeWritesBackTheSameBytes) {
+  // Read and write invert the input-logic bit under different rules; the
+  // setting kept in the history must give the sensor its bytes back.
+  const struct {
+    int type;
+    int version;
+  } rows[] = {{1, 3}, {1, 4}, {15, 3}, {2, 4}};
+  for (const auto& r : rows) {
+    Rig rig(SimOfType(r.type));
+    rig.sim->SetMemory(0, 4, static_cast<std::uint8_t>(r.version));
+    rig.sim->SetMemory(1, 1, 0x05);
+    ReadFirst(rig);
+    FakeJournal journal(rig);
+    rig.sensor->SetJournal(&journal);
+    std::vector<std::uint8_t> original;
+    for (const int a : {0, 1, 3, 4, 5, 6, 11}) original.push_back(rig.sim->Memory(1, a));
+    rig.data.SetValue(ValueId::TimeValue1, 77);
+    ASSERT_TRUE(rig.sensor->SensorWrite()) << r.type;
+    ASSERT_EQ(journal.records.size(), 1u);
+    rig.data.GetBlock(BlockId::Parameter, kWorkingCopy) = journal.records[0].paramsBefore;
+    ASSERT_TRUE(rig.sensor->SensorWrite()) << r.type;
+    std::vector<std::uint8_t> restored;
+    for (const int a : {0, 1, 3, 4, 5, 6, 11}) restored.push_back(rig.sim->Memory(1, a));
+    EXPECT_EQ(restored, original) << "type " << r.type << " version " << r.version;
+  }
+}
+
 TEST(SensorWriteOp, ABrokenHistoryIsReportedOnceAndNeverStopsAWrite) {
   Rig rig;
   ReadFirst(rig);
