@@ -72,18 +72,23 @@ PY
 }
 
 started=0 recorded=0 lost=0 extra=0 corrupt=0 finished=0
+declare -A exits=()
 for i in $(seq "$tries"); do
   file=$work/a.RKT
   [ $((i % 2)) -eq 1 ] && file=$work/b.RKT
   before=$(query count)
   [ -n "$simpid" ] || start_sim
   trace=$work/trace-$i.txt
-  "$cli" write --port "$work/tty" --history-db "$db" --trace "$trace" "$file" > /dev/null 2>&1 &
+  "$cli" write --port "$work/tty" --history-db "$db" --trace "$trace" "$file" > "$work/out-$i.txt" 2>&1 &
   pid=$!
   # A write takes about 4 s at 1200 baud; kill anywhere in it.
   sleep "$(python3 -c "import random; print(round(random.uniform(0.05, 4.0), 3))")"
   if kill -KILL "$pid" 2>/dev/null; then :; else finished=$((finished + 1)); fi
-  wait "$pid" 2>/dev/null || true
+  rc=0
+  wait "$pid" 2>/dev/null || rc=$?
+  # 137: killed; 0: done or nothing to change; 1: the write failed.
+  exits[$rc]=$(( ${exits[$rc]:-0} + 1 ))
+  [ "$rc" -eq 1 ] && sed "s/^/try $i: /" "$work/out-$i.txt"
   stop_sim
   after=$(query count)
   check=$(query check)
@@ -99,6 +104,7 @@ for i in $(seq "$tries"); do
 done
 
 echo "tries: $tries (ended on their own before the kill: $finished)"
+for rc in "${!exits[@]}"; do echo "  exit status $rc: ${exits[$rc]}"; done
 echo "writes that sent a byte: $started, with their record: $recorded, without: $lost"
 echo "runs with more than one record: $extra; integrity_check failures: $corrupt"
 echo "records by result:"
