@@ -239,9 +239,11 @@ class Session {
   int Finish(bool ok) {
     if (ok) return kExitOk;
     if (g_cancelled) {
+      // An interrupted write has said it already, with what it left behind.
       if (!m_user.CancelReported()) m_ctx.err << MessageDisplayText(link::kCodeUserAbort) << "\n";
+    } else if (!m_user.Reported()) {
+      m_ctx.err << MessageDisplayText(msg::kNoSensor) << "\n";
     }
-    else if (!m_user.Reported()) m_ctx.err << MessageDisplayText(msg::kNoSensor) << "\n";
     return kExitFailure;
   }
 
