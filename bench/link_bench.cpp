@@ -1,5 +1,6 @@
-// Times a full sensor read (presence check and read sequence) and a full
-// write through QSerialPort against rkt410-sim --baud-timing on a
+// Times a full sensor read (presence check and read sequence), a full write
+// (with the reads before it and the read-back check after it), and that
+// check alone, through QSerialPort against rkt410-sim --baud-timing on a
 // pseudo-terminal, and compares them with the floor: the bytes on a
 // 1200-baud line (11 bits each, echo included) plus the prescribed waits.
 #include <sys/resource.h>
@@ -143,16 +144,22 @@ int main(int argc, char** argv) {
 
     std::vector<Figures> reads;
     std::vector<Figures> writes;
+    std::vector<Figures> checks;
     for (int i = 0; i < runs; ++i) {
       reads.push_back(Measure(line, ports, [&] { return sensor.SensorRead(); }));
       data.SetValue(ValueId::TimeValue1, 10 + i);
       writes.push_back(Measure(line, ports, [&] { return sensor.SensorWrite(); }));
+      // What the read-back check after every write costs: one "LP" of the
+      // parameter block, as the write sends it.
+      DataSet::Block block{};
+      checks.push_back(Measure(line, ports, [&] { return sensor.ReadBlock(true, link::kBlockParams, block) == 0; }));
     }
-    for (const auto* set : {&reads, &writes})
+    for (const auto* set : {&reads, &writes, &checks})
       for (const Figures& f : *set)
         if (f.measuredMs < 0) ++failures;
     Print("read", mode.name, reads);
     Print("write", mode.name, writes);
+    Print("check", mode.name, checks);
     ports.ClosePort();
     sim.terminate();
     sim.waitForFinished(5000);

@@ -1,4 +1,5 @@
-# The layers: model ← text ← link/output ← sim/ui ← app/cli. Each library
+# The layers: model ← text ← link/output ← history/sim/ui ← app/cli (the
+# windows show the write history, so ui sees it). Each library
 # sees only the headers of its own and the lower layers: its include root is
 # a folder in the build tree that links just those folders of src/, so an
 # include of a higher layer fails to build.
@@ -6,10 +7,11 @@ set(rkt_layers_model model)
 set(rkt_layers_text model text)
 set(rkt_layers_link model text link)
 set(rkt_layers_output model text output)
+set(rkt_layers_history model text link history)
 set(rkt_layers_sim model text link output sim)
-set(rkt_layers_ui model text link output ui)
-set(rkt_layers_app model text link output sim ui app)
-set(rkt_layers_cli model text link output sim cli)
+set(rkt_layers_ui model text link output history ui)
+set(rkt_layers_app model text link output history sim ui app)
+set(rkt_layers_cli model text link output history sim cli)
 
 function(rkt_layer_includes target layer)
   set(root ${CMAKE_BINARY_DIR}/layers/${layer})

@@ -59,8 +59,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Qt runs through XWayland.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own texts (file and print dialogs) in the language the user chose;
-# the datasheet is laid out for Arial, and Liberation Sans has its metrics.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, fonts-liberation")
+# the datasheet is laid out for Arial, and Liberation Sans has its metrics;
+# the write history opens its database through Qt SQL's SQLite plug-in,
+# which no linked library pulls in.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, fonts-liberation, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -90,7 +90,7 @@ class ScriptedUser final : public link::QuietSensorUser {
 };
 
 bool KnownCode(int rc) {
-  static const std::set<int> codes = {0, 1001, 1002, 1005, 1010, 1011, 1012, 1020, 1021, 1030};
+  static const std::set<int> codes = {0, 1001, 1002, 1005, 1010, 1011, 1012, 1020, 1021, 1030, 1040};
   return codes.contains(rc);
 }
 

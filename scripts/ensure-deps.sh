@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-tools-dev libgl-dev
+  libqt6sql6-sqlite  # the write history's database driver (Qt SQL's QSQLITE plug-in)
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils  # pdftotext checks the printed datasheet in the tests
   qt6-translations-l10n  # Qt's own dialogs (files, printing) in the user's language

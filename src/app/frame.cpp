@@ -11,6 +11,7 @@
 #include "app/sensor_link.h"
 #include "app/settings_store.h"
 #include "app/start_picture.h"
+#include "history/history_db.h"
 #include "rkt_version.h"
 #include "text/help_window.h"
 #include "text/language.h"
@@ -80,6 +81,11 @@ class FrameOptions final : public OptionsBackend {
       ShowErrorText(QString::fromStdString(MessageDisplayText(msg::kSaveFailed) + "\n" + m_link.TraceFile()));
   }
   QString TraceFile() const override { return QString::fromStdString(m_link.TraceFile()); }
+  bool WritePreview() const override { return m_view.writePreview; }
+  void SetWritePreview(bool on) override {
+    m_view.writePreview = on;
+    m_window.SetWritePreview(on);
+  }
 
  private:
   LinkServices& m_link;
@@ -129,6 +135,7 @@ void Frame::Start(bool showStartPicture) {
   LoadOptions(m_settings, m_link, m_view, m_recent);
   m_mainWindow->SetTooltips(m_view.tooltips);
   m_mainWindow->SetDebugDisplay(m_view.debug);
+  m_mainWindow->SetWritePreview(m_view.writePreview);
   int shown = m_view.overviewShown ? 1 : 0;
   m_mainWindow->SetOverviewShown(shown);
   // 10. Main window up.
@@ -261,6 +268,11 @@ int Main(int argc, char** argv) {
                                        QStringLiteral("Record every byte on the serial line in <file>, for support."),
                                        QStringLiteral("file"));
   parser.addOption(traceOption);
+  const QCommandLineOption historyOption(
+      QStringLiteral("history-db"),
+      QStringLiteral("Keep the history of sensor writes in the database <file> instead of the user's data folder."),
+      QStringLiteral("file"));
+  parser.addOption(historyOption);
   parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A parameter file (.RKT) to open at start."),
                                QStringLiteral("[file]"));
   parser.addOption(settingsOption);
@@ -286,6 +298,9 @@ int Main(int argc, char** argv) {
     else if (!link.StartTrace(trace))
       qWarning("rkt410: the trace file %s cannot be written", trace.c_str());
   }
+  history::HistoryDb historyDb(parser.isSet(historyOption) ? parser.value(historyOption)
+                                                           : history::HistoryDb::DefaultPath());
+  link.SetJournal(&historyDb);
   Frame frame(*settings, link, programDir);
 
   QtMessagePresenter presenter;
@@ -300,6 +315,7 @@ int Main(int argc, char** argv) {
   });
 
   frame.Start(!parser.isSet(noSplashOption));
+  frame.MainWindow()->SetHistory(&historyDb);
   if (!parser.positionalArguments().isEmpty()) frame.OpenStartFile(parser.positionalArguments().front().toStdString());
   if (parser.isSet(helpTopicOption)) ShowHelp(parser.value(helpTopicOption).toInt());
   const int code = frame.Run();

@@ -19,6 +19,7 @@ void LoadOptions(const SettingsStore& store, LinkServices& link, ViewOptions& vi
   view.overviewShown = get("BlockDiagram", "Show") == "Show";
   SelectLanguageByName(get("Language", "GER"));
   recent.RestoreRecentFiles(store.ReadRecentFiles());
+  view.writePreview = get("WritePreview", "YES") != "NO";
 }
 
 void SaveOptions(SettingsStore& store, const LinkServices& link, const ViewOptions& view, const RecentFiles& recent) {
@@ -29,6 +30,7 @@ void SaveOptions(SettingsStore& store, const LinkServices& link, const ViewOptio
   set("Port", link.PortName());
   set("BlockDiagram", view.overviewShown ? "Show" : "Hide");
   set("Language", CurrentLanguageName());
+  set("WritePreview", view.writePreview ? "YES" : "NO");
   store.WriteRecentFiles(recent.Entries());
 }
 

@@ -14,16 +14,18 @@ struct ViewOptions {
   bool debug = false;
   bool tooltips = true;
   bool overviewShown = true;
+  bool writePreview = true;  // a write first shows what it changes
 };
 
 // In this order: QDDebug ("yes" in any case), SensDetection (exactly "Auto"
 // switches detection on), Tooltips (exactly "YES"), Port (opened here),
 // BlockDiagram (exactly "Show"), Language (selected by display name), then
-// the recent files, FILE1 first.
+// the recent files, FILE1 first. WritePreview ("NO" switches it off) is
+// read as well.
 void LoadOptions(const SettingsStore& store, LinkServices& link, ViewOptions& view, RecentFiles& recent);
 
-// Writes SensDetection, Tooltips, Port, BlockDiagram, Language and the
-// recent files.
+// Writes SensDetection, Tooltips, Port, BlockDiagram, Language, WritePreview
+// and the recent files.
 void SaveOptions(SettingsStore& store, const LinkServices& link, const ViewOptions& view, const RecentFiles& recent);
 
 }  // namespace rkt

@@ -91,6 +91,7 @@ void SensorLink::Attach(DataSet& data, frmMain& window) {
   m_window = &window;
   m_user = std::make_unique<GuiSensorUser>(window, data);
   m_sensor = std::make_unique<link::Sensor>(*m_ports, data, *m_user);
+  m_sensor->SetJournal(m_journal);
   m_detection = std::make_unique<link::Detection>(*m_sensor, *m_ports, data, *m_user);
   m_ports->onPortShown = [&window](const std::string& name, bool open) {
     window.ShowPort(QString::fromStdString(name), open);

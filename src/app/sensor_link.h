@@ -52,6 +52,11 @@ class SensorLink final : public LinkServices {
   bool Tracing() const override { return m_trace.IsOpen(); }
   std::string TraceFile() const override;
   bool Echo() const override { return m_ports->Echo(); }
+  // The history every sensor write is recorded in.
+  void SetJournal(link::WriteJournal* journal) {
+    m_journal = journal;
+    if (m_sensor) m_sensor->SetJournal(journal);
+  }
 
   static constexpr const char* kSimulatorPort = "SIMULATOR";
 
@@ -78,6 +83,7 @@ class SensorLink final : public LinkServices {
   link::SerialTrace m_trace;
   std::string m_tracePath;
   std::string m_configuredPort;
+  link::WriteJournal* m_journal = nullptr;
 };
 
 }  // namespace rkt

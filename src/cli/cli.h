@@ -33,6 +33,7 @@ struct Command {
 std::span<const Command> FileCommands();
 std::span<const Command> SensorCommands();
 std::span<const Command> OutputCommands();
+std::span<const Command> HistoryCommands();
 
 // The folder the program runs from; language files are looked for there
 // (and in share/rkt410 beside it).

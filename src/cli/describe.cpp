@@ -28,6 +28,20 @@ void Line(std::ostringstream& out, const std::string& label, const std::string& 
   out << value << '\n';
 }
 
+std::string JsonBlock(const DataSet& ds, BlockId block) {
+  std::string out = "[";
+  for (int i = 1; i <= kBlockSize; ++i) {
+    if (i > 1) out += ",";
+    out += std::to_string(ds.Byte(block, kWorkingCopy, i));
+  }
+  return out + "]";
+}
+
+// Texts inside the data set are Windows-1252; everything else is UTF-8.
+bool IsDataSetText(ValueId id) { return id == ValueId::TypeName || id == ValueId::Comment; }
+
+}  // namespace
+
 std::string JsonString(const std::string& utf8) {
   std::string out = "\"";
   for (const char ch : utf8) {
@@ -51,20 +65,6 @@ std::string JsonString(const std::string& utf8) {
   }
   return out + "\"";
 }
-
-std::string JsonBlock(const DataSet& ds, BlockId block) {
-  std::string out = "[";
-  for (int i = 1; i <= kBlockSize; ++i) {
-    if (i > 1) out += ",";
-    out += std::to_string(ds.Byte(block, kWorkingCopy, i));
-  }
-  return out + "]";
-}
-
-// Texts inside the data set are Windows-1252; everything else is UTF-8.
-bool IsDataSetText(ValueId id) { return id == ValueId::TypeName || id == ValueId::Comment; }
-
-}  // namespace
 
 std::string DescribeText(const DataSet& ds) {
   std::ostringstream out;

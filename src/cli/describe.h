@@ -12,5 +12,7 @@ namespace rkt::cli {
 std::string DescribeText(const DataSet& ds);
 // The data set as one JSON object (working copy).
 std::string DescribeJson(const DataSet& ds);
+// A UTF-8 text as a JSON string, quotes included.
+std::string JsonString(const std::string& utf8);
 
 }  // namespace rkt::cli

@@ -13,12 +13,15 @@
 
 #include "cli/cli.h"
 #include "cli/describe.h"
+#include "cli/history_commands.h"
+#include "history/history_db.h"
 #include "link/port_list.h"
 #include "link/ports.h"
 #include "link/qt_serial_line.h"
 #include "link/sensor.h"
 #include "model/data_set.h"
 #include "model/parameter_file.h"
+#include "output/value_changes.h"
 #include "sim/simulated_line.h"
 #include "text/messages.h"
 
@@ -68,7 +71,18 @@ class CliUser final : public link::SensorUser {
   void ShowForm(int, int) override {}
   bool IncBar(int) override { return g_cancelled == 0; }
   void UnloadForm() override {}
+  int ShowMessageNote(int number, const std::string& note, int buttons, int help) override {
+    const int answer = ShowMessage(number, buttons, help);
+    m_ctx.err << ConvertLineBreaks(note) << "\n";
+    return answer;
+  }
+  bool ConfirmWrite(const DataSet& sensorNow, const DataSet& toWrite) override {
+    changes = ValueChanges(sensorNow, toWrite);
+    return !dryRun;
+  }
+  void NothingToWrite() override { changes.clear(); }
   int ShowMessage(int number, int buttons, int) override {
+    if (number == link::kCodeUserAbort) m_cancelReported = true;
     if (number == msg::kCommunicationOk) {
       m_ctx.out << MessageDisplayText(number) << "\n";
     } else {
@@ -95,12 +109,17 @@ class CliUser final : public link::SensorUser {
 
   void SetSensitivity(int value) { m_sensitivity = value; }
   bool Reported() const { return m_reported; }
+  bool CancelReported() const { return m_cancelReported; }
+
+  bool dryRun = false;
+  std::vector<ValueChange> changes;  // of the last write, in the panel's words
 
  private:
   Context& m_ctx;
   DataSet& m_data;
   std::optional<int> m_sensitivity;
   bool m_reported = false;
+  bool m_cancelReported = false;
 };
 
 struct LinkOptions {
@@ -113,6 +132,9 @@ struct LinkOptions {
   std::optional<std::string> output;
   std::optional<std::string> trace;
   std::vector<std::string> positional;
+  // write: show the changes only; the history database to use.
+  bool dryRun = false;
+  std::optional<std::string> historyDb;
 };
 
 // Why the trace file cannot take the trace, or "" when it can. The trace
@@ -189,8 +211,14 @@ std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::sp
       (a == "--detect-timeout" ? o.settings.detectTimeout : o.settings.readTimeout) = *ms;
     } else if (readOptions && a == "--defaults") {
       o.defaults = true;
-    } else if (readOptions && a == "--json") {
+    } else if ((readOptions || command == "write") && a == "--json") {
       o.json = true;
+    } else if (command == "write" && a == "--dry-run") {
+      o.dryRun = true;
+    } else if (command == "write" && a == "--history-db") {
+      const std::string* v = value();
+      if (!v) return std::nullopt;
+      o.historyDb = *v;
     } else if (readOptions && (a == "-o" || a == "--output")) {
       const std::string* v = value();
       if (!v) return std::nullopt;
@@ -267,8 +295,12 @@ class Session {
       m_ctx.err << "rkt410-cli: the trace file " << m_tracePath << " could not be written completely\n";
     }
     if (ok) return kExitOk;
-    if (g_cancelled) m_ctx.err << MessageDisplayText(link::kCodeUserAbort) << "\n";
-    else if (!m_user.Reported()) m_ctx.err << MessageDisplayText(msg::kNoSensor) << "\n";
+    if (g_cancelled) {
+      // An interrupted write has said it already, with what it left behind.
+      if (!m_user.CancelReported()) m_ctx.err << MessageDisplayText(link::kCodeUserAbort) << "\n";
+    } else if (!m_user.Reported()) {
+      m_ctx.err << MessageDisplayText(msg::kNoSensor) << "\n";
+    }
     return kExitFailure;
   }
 
@@ -319,6 +351,35 @@ int Read(Context& ctx, std::span<const std::string> args) {
   return kExitOk;
 }
 
+// The write with its history record and read-back check; --dry-run stops
+// after reading the sensor and lists what would change.
+int FinishWrite(Context& ctx, Session& s, const LinkOptions& o) {
+  EnsureEventLoop();
+  history::HistoryDb history(QString::fromStdString(HistoryPath(o.historyDb)));
+  s.Sensor().SetJournal(&history);
+  s.User().dryRun = o.dryRun;
+  const bool ok = s.Sensor().SensorWrite();
+  s.Sensor().SetJournal(nullptr);
+  const link::Sensor::WriteOutcome& w = s.Sensor().LastWrite();
+  const bool read = ok || w.declined;  // the dry run ends as declined, after reading the sensor
+  if (w.written && !ok && w.recordId != 0)
+    ctx.err << "rkt410-cli history --id " << w.recordId << " -o FILE.RKT\n";
+  if (o.json) {
+    std::string result = "failed";
+    if (o.dryRun && read) result = "dry-run";
+    else if (w.nothingToWrite) result = "unchanged";
+    else if (ok) result = "done";
+    else if (w.code == link::kCodeUserAbort || (g_cancelled && w.code <= 0)) result = "cancelled";
+    else if (w.code == link::kCodeVerifyFailed) result = "verify-failed";
+    ctx.out << "{\"result\": " << JsonString(result) << ", \"code\": " << (w.code > 0 ? w.code : 0)
+            << ", \"record\": " << w.recordId << ", \"changes\": " << ChangesJson(s.User().changes) << "}\n";
+  } else if (read && (o.dryRun || w.nothingToWrite)) {
+    ctx.out << ChangesText(s.User().changes);
+  }
+  if (o.dryRun && read) return kExitOk;
+  return s.Finish(ok);
+}
+
 int Write(Context& ctx, std::span<const std::string> args) {
   const auto o = Parse(ctx, "write", args, false);
   if (!o) return kExitUsage;
@@ -334,7 +395,7 @@ int Write(Context& ctx, std::span<const std::string> args) {
   InterruptScope interrupt;
   Session s(ctx, *o, &file);
   if (!s.Open()) return kExitFailure;
-  return s.Finish(s.Sensor().SensorWrite());
+  return FinishWrite(ctx, s, *o);
 }
 
 int Sensitivity(Context& ctx, std::span<const std::string> args) {
@@ -373,7 +434,9 @@ constexpr Command kSensorCommands[] = {
     {"test", RKT_LINE_OPTIONS, "Tests the communication with the sensor.", Test},
     {"read", RKT_LINE_OPTIONS " [--defaults] [-o FILE.RKT] [--json]",
      "Reads the sensor (its factory settings with --defaults), shows it like 'show' and with -o saves it.", Read},
-    {"write", RKT_LINE_OPTIONS " FILE.RKT", "Writes a parameter file to the sensor after checking its lock and type.",
+    {"write", RKT_LINE_OPTIONS " [--dry-run] [--json] [--history-db FILE] FILE.RKT",
+     "Writes a parameter file to the sensor after checking its lock and type, reads it back to check it, and "
+     "keeps the sensor's setting before the write in the history; --dry-run only lists what would change.",
      Write},
     {"sensitivity", RKT_LINE_OPTIONS " (read | write VALUE)",
      "Reads the sensor's sensitivity, or writes VALUE (0..92) and leaves the second sensitivity byte as it was.",

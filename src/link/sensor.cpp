@@ -4,7 +4,9 @@
 #include <string>
 
 #include "model/bit.h"
+#include "model/data_code.h"
 #include "text/messages.h"
+#include "text/text_keys.h"
 
 namespace rkt::link {
 
@@ -18,6 +20,45 @@ constexpr std::uint8_t kConfirmReject = 0x15;
 // Parameter addresses of the transfer sequences, in their order.
 constexpr std::array<int, 7> kParamAddresses = {0, 1, 3, 4, 5, 6, 11};
 constexpr std::array<int, 2> kSensitivityAddresses = {2, 8};
+
+// Presence check 30, lock and type reads 5 each, the sensor's identification
+// and parameter blocks 1 each, the type read 5, seven writes 5 each, and the
+// read-back 1.
+constexpr int kWriteSteps = 83;
+
+// The sensor's parameter block in its logical sense: sensors of odd type
+// codes with version 3 (but not type 15) hold the input-logic bit inverted.
+DataSet::Block LogicalParams(const DataSet::Block& raw, const DataSet::Block& ident) {
+  DataSet::Block p = raw;
+  const int type = ident[ident::kTypeCode];
+  if (type != 15 && ident[ident::kVersion1] == 3 && type % 2 == 1) p[param::kInput] ^= 1;
+  return p;
+}
+
+// The setting that, written, gives the sensor back exactly these bytes: the
+// write inverts the input-logic bit for every odd type code, and the read
+// only for some, so the history and the preview undo the write's rule.
+DataSet::Block SettingOfRaw(const DataSet::Block& raw, const DataSet::Block& ident) {
+  DataSet::Block p = raw;
+  if (ident[ident::kTypeCode] % 2 == 1) p[param::kInput] ^= 1;
+  return p;
+}
+
+WriteResult ResultOf(int rc) {
+  if (rc == 0) return WriteResult::Done;
+  if (rc == kCodeUserAbort) return WriteResult::Cancelled;
+  if (rc == kCodeVerifyFailed) return WriteResult::VerifyFailed;
+  return WriteResult::Failed;
+}
+
+// Replaces every %1 and %2 of text.
+std::string Fill(std::string text, const std::string& one, const std::string& two) {
+  for (const auto& [key, value] : {std::pair<std::string, std::string>{"%1", one}, {"%2", two}}) {
+    for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size()))
+      text.replace(at, key.size(), value);
+  }
+  return text;
+}
 
 int StatusOfWriteRefusal(std::uint8_t b) {
   if (b == 1) return status::kWriteStatus1;
@@ -160,8 +201,13 @@ int Sensor::WriteParamByteOnce(int address, std::uint8_t value) {
   if (const int st = m_ports.ReceiveByte(b); st != kReceiveOk) return st;
   if (b != address) return status::kWriteAcknowledge;
   m_ports.SendByte(value);
-  if (const int st = m_ports.ReceiveByte(b); st != kReceiveOk) return st;
+  // From here the sensor may have stored the byte, unless it refuses it.
+  if (const int st = m_ports.ReceiveByte(b); st != kReceiveOk) {
+    m_possiblyWritten = true;
+    return st;
+  }
   if (b != 0) return StatusOfWriteRefusal(b);
+  m_possiblyWritten = true;
   std::uint8_t held = 0;
   if (const int st = m_ports.ReceiveByte(held); st != kReceiveOk) return st;
   const std::uint8_t confirm = held == value ? kConfirmAccept : kConfirmReject;
@@ -228,6 +274,13 @@ int Sensor::ReadDataSet(bool defaults, bool progress) {
   return rc;
 }
 
+std::uint8_t Sensor::RawParam(int address, int sensorType) const {
+  std::uint8_t v = m_data.Param(kWorkingCopy, address + 1);
+  // Sensors of odd type codes hold the input-logic bit inverted.
+  if (address == kAddrLock && sensorType % 2 == 1) v ^= 1;
+  return v;
+}
+
 int Sensor::WriteDataSet() {
   m_ports.SetTimeout(m_ports.WriteTimeout());
   m_ports.WaitTimeout();
@@ -241,11 +294,15 @@ int Sensor::WriteDataSet() {
   const std::array<int, 7> order =
       locks ? std::array<int, 7>{0, 3, 4, 5, 6, 11, 1} : std::array<int, 7>{0, 1, 3, 4, 5, 6, 11};
   for (const int a : order) {
-    std::uint8_t v = m_data.Param(kWorkingCopy, a + 1);
-    // Sensors of odd type codes hold the input-logic bit inverted.
-    if (a == kAddrLock && type % 2 == 1) v ^= 1;
-    if (const int rc = WriteParamByte(a, v); rc != 0) return rc;
+    if (const int rc = WriteParamByte(a, RawParam(a, type)); rc != 0) return rc;
   }
+
+  // A confirmed byte is not proof: a failing memory cell confirms the byte
+  // and keeps its old value. Only reading the block back shows what stayed.
+  m_verified = {};
+  if (const int rc = ReadBlock(true, kBlockParams, m_verified); rc != 0) return rc;
+  for (const int a : kParamAddresses)
+    if (m_verified[a + 1] != RawParam(a, type)) return kCodeVerifyFailed;
   return 0;
 }
 
@@ -343,6 +400,69 @@ int Sensor::CheckWritable(bool checkLock) {
   return -1;
 }
 
+int Sensor::ReadSensorState(DataSet::Block& ident, DataSet::Block& params) {
+  ident = {};
+  params = {};
+  int rc = ReadBlock(true, kBlockIdent, ident);
+  if (rc == 0) rc = ReadBlock(true, kBlockParams, params);
+  return rc;
+}
+
+int Sensor::WriteAndRecord(const DataSet::Block& ident, const DataSet::Block& raw) {
+  const int type = ident[ident::kTypeCode];
+  bool same = true;
+  for (const int a : kParamAddresses) same = same && raw[a + 1] == RawParam(a, type);
+  if (same) {
+    m_lastWrite.nothingToWrite = true;
+    m_user.NothingToWrite();
+    return 0;
+  }
+
+  const DataSet::Block logical = SettingOfRaw(raw, ident);
+  // What the sensor has now, shown like the working copy. The sensitivity is
+  // not part of this write, so it keeps the working copy's bytes.
+  DataSet now;
+  now.SetDataValid(1);
+  now.SetSensitivityValid(m_data.SensitivityValid());
+  for (const BlockId id : kAllBlocks) now.GetBlock(id, kWorkingCopy) = m_data.GetBlock(id, kWorkingCopy);
+  now.GetBlock(BlockId::Identification, kWorkingCopy) = ident;
+  for (const int a : kParamAddresses) now.Param(kWorkingCopy, a + 1) = logical[a + 1];
+  if (!m_user.ConfirmWrite(now, m_data)) {
+    m_lastWrite.declined = true;
+    return -1;
+  }
+
+  WriteRecord record;
+  record.port = m_ports.CurrentPortName();
+  record.identBefore = ident;
+  record.paramsBefore = logical;
+  record.identAfter = m_data.GetBlock(BlockId::Identification, kWorkingCopy);
+  record.paramsAfter = m_data.GetBlock(BlockId::Parameter, kWorkingCopy);
+  DataSet before;
+  before.SetDataValid(1);
+  before.GetBlock(BlockId::Identification, kWorkingCopy) = ident;
+  before.GetBlock(BlockId::Parameter, kWorkingCopy) = logical;
+  record.codeBefore = EncodeDataCode(before);
+  record.codeAfter = EncodeDataCode(m_data);
+  m_lastWrite.codeBefore = record.codeBefore;
+
+  // The history never stops a write: a database that cannot be used is
+  // reported once, and the write goes on without it.
+  const auto journalFailed = [this] {
+    if (m_journalWarned) return;
+    m_journalWarned = true;
+    m_user.ShowMessage(msg::kHistoryUnavailable, kButtonsOk, 0);
+  };
+  if (m_journal) {
+    m_lastWrite.recordId = m_journal->Begin(record);
+    if (m_lastWrite.recordId == 0) journalFailed();
+  }
+  const int rc = WriteDataSet();
+  if (m_journal && m_lastWrite.recordId != 0 && !m_journal->Complete(m_lastWrite.recordId, ResultOf(rc), rc))
+    journalFailed();
+  return rc;
+}
+
 bool Sensor::SensorWrite() {
   BusyScope busy(*this);
   if (!busy.Entered()) return false;
@@ -352,14 +472,19 @@ bool Sensor::SensorWrite() {
     const int saved = m_ports.GetTimeout();
     {
       RunningScope running(*this);
+      m_lastWrite = {};
+      m_possiblyWritten = false;
       if (m_data.IsCommentChanged()) m_user.ShowMessage(msg::kCommentNotStored, kButtonsOk, 0);
       m_data.SaveBackup();
       m_user.ReadPanel();
-      m_user.ShowForm(kProgressWrite, 80);
+      m_user.ShowForm(kProgressWrite, kWriteSteps);
       int rc = -1;  // no sensor: the presence check has spoken already
+      DataSet::Block ident{};
       if (CheckSensor(CheckMode::InOperation)) {
         rc = CheckWritable(true);
-        if (rc == 0) rc = WriteDataSet();
+        DataSet::Block raw{};
+        if (rc == 0) rc = ReadSensorState(ident, raw);
+        if (rc == 0) rc = WriteAndRecord(ident, raw);
         if (rc == 0) {
           m_data.TakeWorkingIntoRead();
           m_user.FillPanel();
@@ -367,7 +492,30 @@ bool Sensor::SensorWrite() {
           ok = true;
         }
       }
-      if (rc > 0 && rc != kCodeUserAbort) retry = Ask(rc);
+      m_lastWrite.code = rc;
+      m_lastWrite.written = m_possiblyWritten;
+      if (rc == kCodeVerifyFailed) {
+        // The read copy takes what the sensor really holds, and the overview,
+        // which shows the read copy, shows it; the working copy keeps what
+        // was meant to be written.
+        m_data.GetBlock(BlockId::Parameter, kReadCopy) = LogicalParams(m_verified, ident);
+        m_user.RefreshOverview();
+      }
+      if (rc > 0) {
+        const int help = rc == kCodeVerifyFailed ? help::kVerifyFailed : kHelpTransfer;
+        if (m_possiblyWritten) {
+          // Part of the new setting may be in the sensor: say so, and where
+          // the one it had before is kept.
+          std::string note = Text("Message", "WriteMixed");
+          note += "\n";
+          note += Fill(Text("Message", m_lastWrite.recordId != 0 ? "WriteBackupStored" : "WriteBackupCode"),
+                       std::to_string(m_lastWrite.recordId), m_lastWrite.codeBefore);
+          const int buttons = rc == kCodeUserAbort ? kButtonsOk : kButtonsRetryCancel;
+          retry = m_user.ShowMessageNote(rc, note, buttons, rc == kCodeUserAbort ? 0 : help) == kAnswerRetry;
+        } else if (rc != kCodeUserAbort) {
+          retry = m_user.ShowMessage(rc, kButtonsRetryCancel, help) == kAnswerRetry;
+        }
+      }
       // A failed, refused or cancelled write leaves the data set as it was.
       if (!ok && !retry) m_data.RestoreBackup();
     }

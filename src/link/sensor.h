@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "link/ports.h"
 #include "link/sensor_user.h"
+#include "link/write_journal.h"
 #include "model/data_set.h"
 
 // The sensor's command protocol ("V", "LQ", "LP", "PQ"), the transfer
@@ -26,6 +28,8 @@ inline constexpr int kUserAbort = -30;
 }  // namespace status
 
 inline constexpr int kCodeUserAbort = 1030;
+// The sensor confirmed every byte, but reading it back shows other values.
+inline constexpr int kCodeVerifyFailed = 1040;
 inline constexpr int kCommandAttempts = 5;
 inline constexpr int kPresenceAttempts = 30;
 
@@ -57,9 +61,27 @@ class Sensor {
 
   // Transfer sequences: the data set from block 1 (or the factory settings
   // from block 2) into the read copy; the working copy's parameter bytes to
-  // the sensor.
+  // the sensor, then block 1 read back and compared with what was sent
+  // (kCodeVerifyFailed on a difference; what the sensor holds is then in
+  // VerifiedBlock()). The data set is not changed.
   int ReadDataSet(bool defaults, bool progress);
   int WriteDataSet();
+  // Block 1 as the last write read it back, as the sensor holds it.
+  const DataSet::Block& VerifiedBlock() const { return m_verified; }
+
+  // The history every write is recorded in; nullptr for none.
+  void SetJournal(WriteJournal* journal) { m_journal = journal; }
+
+  // How the last SensorWrite ended, for the command line.
+  struct WriteOutcome {
+    int code = 0;                 // 0, an error code, kCodeUserAbort, kCodeVerifyFailed; -1 refused
+    bool written = false;         // at least one byte may have reached the sensor
+    bool nothingToWrite = false;  // the sensor held every value already
+    bool declined = false;        // the user said No to the changes
+    std::int64_t recordId = 0;    // the history record, 0 when none was stored
+    std::string codeBefore;       // the sensor's data code before the write
+  };
+  const WriteOutcome& LastWrite() const { return m_lastWrite; }
 
   // Operations. They return whether they did what was asked; anything the
   // user needs to know has gone through SensorUser. An operation started
@@ -109,6 +131,9 @@ class Sensor {
   bool PrepareRetry(int attempt, bool progress);
 
   bool SensorReadImpl(bool defaults);
+  int ReadSensorState(DataSet::Block& ident, DataSet::Block& params);
+  int WriteAndRecord(const DataSet::Block& ident, const DataSet::Block& params);
+  std::uint8_t RawParam(int address, int sensorType) const;
   bool ReadDataImpl(bool progress, bool defaults);
   int WorkingTypeCode() const;
 
@@ -119,6 +144,11 @@ class Sensor {
   bool m_busy = false;
   bool m_connected = false;
   int m_lastPresenceAttempt = 0;
+  WriteJournal* m_journal = nullptr;
+  bool m_journalWarned = false;
+  bool m_possiblyWritten = false;
+  DataSet::Block m_verified{};
+  WriteOutcome m_lastWrite;
 };
 
 // The code an error shows: status → 1000 - status.

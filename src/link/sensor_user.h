@@ -1,6 +1,12 @@
 #pragma once
 
+#include <string>
+
 #include "text/messages.h"
+
+namespace rkt {
+class DataSet;
+}
 
 // Everything the sensor operations need from the user's side: the progress
 // dialog, the numbered messages, the question about unsaved changes and the
@@ -54,6 +60,17 @@ class SensorUser {
   virtual bool AskWriteSensitivity() = 0;
   // Asks about unsaved changes; true when the caller must stop.
   virtual bool DataChanged(bool progExit) = 0;
+
+  // A numbered message with a further paragraph (in the current language).
+  virtual int ShowMessageNote(int number, const std::string& /*note*/, int buttons, int helpContext) {
+    return ShowMessage(number, buttons, helpContext);
+  }
+  // Before a write: sensorNow's working copy holds what the sensor has now,
+  // toWrite's what is about to be written, and they differ. False ends the
+  // write before anything is written.
+  virtual bool ConfirmWrite(const DataSet& /*sensorNow*/, const DataSet& /*toWrite*/) { return true; }
+  // The sensor already holds every value of the write; nothing is written.
+  virtual void NothingToWrite() {}
 
   // Main window.
   virtual void FillPanel() = 0;         // show the working copy in the panel

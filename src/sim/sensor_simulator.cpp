@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <charconv>
 
 namespace rkt::sim {
 
@@ -23,7 +24,8 @@ bool Fits(Fault f, Command c) {
     case Fault::WrongAcknowledge:
     case Fault::WrongConfirmation:
     case Fault::ReadBackDiffers:
-    case Fault::StatusByte: return c == Command::PQ;
+    case Fault::StatusByte:
+    case Fault::LostWrite: return c == Command::PQ;
   }
   return false;
 }
@@ -84,6 +86,10 @@ void SensorSimulator::StartCommand(Command c) {
   m_hit.clear();
   for (FaultPlan& p : m_faults) {
     if (p.times == 0 || (p.command != Command::Any && p.command != c) || !Fits(p.fault, c)) continue;
+    if (p.skip > 0) {
+      --p.skip;
+      continue;
+    }
     m_hit.push_back(p.fault);
     if (p.times > 0) --p.times;
   }
@@ -183,6 +189,9 @@ void SensorSimulator::Process(std::uint8_t byte, Clock::time_point at, std::vect
       }
       if (Has(Fault::ReadBackDiffers)) {
         m_reported = static_cast<std::uint8_t>(byte + 1);
+      } else if (Has(Fault::LostWrite)) {
+        // A failing cell: the sensor says it took the byte, keeps the old one.
+        m_reported = byte;
       } else {
         SetMemory(1, m_address, byte);
         m_stored.emplace_back(m_address, byte);
@@ -229,6 +238,31 @@ bool SensorSimulator::LoadState(const std::string& json) {
   }
   m_memory = memory;
   return true;
+}
+
+std::optional<FaultPlan> ParseFaultPlan(const std::string& text) {
+  static const std::pair<const char*, Fault> kNames[] = {
+      {"wrong-complement", Fault::WrongComplement}, {"silence", Fault::Silence},
+      {"wrong-block", Fault::WrongBlock},           {"wrong-address", Fault::WrongAddress},
+      {"wrong-acknowledge", Fault::WrongAcknowledge}, {"wrong-confirmation", Fault::WrongConfirmation},
+      {"read-back-differs", Fault::ReadBackDiffers}, {"lost-write", Fault::LostWrite},
+  };
+  const std::size_t at = text.find('@');
+  const std::string name = text.substr(0, at);
+  for (const auto& [n, fault] : kNames) {
+    if (name != n) continue;
+    FaultPlan plan{fault};
+    if (at == std::string::npos) return plan;
+    int nth = 0;
+    const char* first = text.data() + at + 1;
+    const char* last = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(first, last, nth);
+    if (ec != std::errc() || ptr != last || first == last || nth < 1) return std::nullopt;
+    plan.skip = nth - 1;
+    plan.times = 1;
+    return plan;
+  }
+  return std::nullopt;
 }
 
 }  // namespace rkt::sim

@@ -45,6 +45,7 @@ enum class Fault {
   WrongConfirmation,// "PQ": the confirmation byte is not repeated
   ReadBackDiffers,  // "PQ": the sensor reports a value other than the one sent, and keeps its old one
   StatusByte,       // "PQ": the status byte is `value` and nothing is stored
+  LostWrite,        // "PQ": the byte is reported and confirmed as taken, but the old one is kept
 };
 
 enum class Command { Any, V, LQ, LP, PQ };
@@ -56,7 +57,13 @@ struct FaultPlan {
   Command command = Command::Any;  // which commands it hits
   int times = kForever;            // how many commands it hits, then the sensor recovers
   int value = 0;                   // StatusByte: the status byte
+  int skip = 0;                    // commands it fits that pass unharmed before it hits
 };
+
+// A fault plan from its command-line name, "NAME" (every fitting command) or
+// "NAME@N" (only the N-th, counting from 1), e.g. "lost-write@3"; nullopt
+// for anything else.
+std::optional<FaultPlan> ParseFaultPlan(const std::string& text);
 
 class SensorSimulator {
  public:

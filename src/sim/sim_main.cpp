@@ -17,6 +17,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "sim/sensor_simulator.h"
 
@@ -32,7 +33,7 @@ void OnSignal(int) {
 int Usage(const char* problem) {
   if (problem) std::cerr << "rkt410-sim: " << problem << "\n";
   std::cerr << "Usage: rkt410-sim --link PATH [--noecho] [--baud-timing] [--state FILE.json] [--type N] [--locked]\n"
-               "                  [--idle-timeout MS]\n"
+               "                  [--idle-timeout MS] [--faults LIST]\n"
                "  Creates a pseudo-terminal with a simulated RKT 410 sensor, makes PATH a symbolic\n"
                "  link to it, prints the device name and serves until SIGINT or SIGTERM; then\n"
                "  writes the sensor's memory to --state when given (read from it at start when\n"
@@ -41,7 +42,11 @@ int Usage(const char* problem) {
                "  --baud-timing   bytes take their time on a 1200-baud line (11 bits each)\n"
                "  --type N        type code (default 1)\n"
                "  --locked        programming lock on\n"
-               "  --idle-timeout  a command left unfinished is dropped after MS without a byte (150)\n";
+               "  --idle-timeout  a command left unfinished is dropped after MS without a byte (150)\n"
+               "  --faults LIST   comma-separated faults, each NAME (every command it fits) or NAME@N\n"
+               "                  (only the N-th): lost-write (a \"PQ\" byte is confirmed but not kept),\n"
+               "                  read-back-differs, silence, wrong-complement, wrong-block, wrong-address,\n"
+               "                  wrong-acknowledge, wrong-confirmation\n";
   return 2;
 }
 
@@ -65,6 +70,7 @@ int RunSimulator(int argc, char** argv) {
   std::string stateFile;
   SimConfig config;
   bool typeGiven = false;
+  std::vector<FaultPlan> faults;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto next = [&](std::string& out) {
@@ -84,6 +90,14 @@ int RunSimulator(int argc, char** argv) {
       int ms = 0;
       if (!next(v) || !ParseInt(v, 1, 60000, ms)) return Usage("--idle-timeout needs milliseconds");
       config.idleTimeout = std::chrono::milliseconds(ms);
+    } else if (a == "--faults") {
+      if (!next(v)) return Usage("--faults needs a list");
+      std::stringstream list(v);
+      for (std::string item; std::getline(list, item, ',');) {
+        const auto plan = ParseFaultPlan(item);
+        if (!plan) return Usage(("unknown fault " + item).c_str());
+        faults.push_back(*plan);
+      }
     } else if (a == "--noecho") {
       config.echo = false;
     } else if (a == "--baud-timing") {
@@ -100,6 +114,7 @@ int RunSimulator(int argc, char** argv) {
   if (link.empty()) return Usage("--link is required");
 
   SensorSimulator sim(config);
+  for (const FaultPlan& plan : faults) sim.InjectFault(plan);
   if (!stateFile.empty()) {
     std::ifstream in(stateFile, std::ios::binary);
     if (in) {

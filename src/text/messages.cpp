@@ -9,10 +9,11 @@ namespace rkt {
 
 namespace {
 
-constexpr std::array kMessageNumbers = {1, 2, 3, 4, 20, 21, 30, 31, 32, 33, 34, 35, 1001, 1002, 1005, 1010, 1011, 1012, 1021, 1030};
+constexpr std::array kMessageNumbers = {1,    2,    3,    4,    20,   21,   30,   31,   32,   33,  34,
+                                        35,   37,   38,   1001, 1002, 1005, 1010, 1011, 1012, 1021, 1030, 1040};
 constexpr std::array kHelpContexts = {help::kContents,    help::kOptions,   help::kDataChanged, help::kDataCode,
                                       help::kPrintComment, help::kProgramLock, help::kNoSensor,  help::kPortInit,
-                                      help::kTypeChanged, help::kSensorError};
+                                      help::kTypeChanged, help::kSensorError, help::kVerifyFailed};
 
 MessagePresenter* g_presenter = nullptr;
 HelpViewer* g_helpViewer = nullptr;
@@ -61,6 +62,11 @@ std::string BuiltinMessageText(int number) {
     case 1012: return "Fehler beim Schreiben der Sensordaten! (1012)";
     case 1021: return "Fehler beim Schreiben der Sensordaten! (1021)";
     case 1030: return "Benutzer Abbruch";
+    case 37:
+      return "Der Verlauf der Schreibvorgänge kann nicht gespeichert werden (Datenbank beschädigt oder "
+             "gesperrt).\\nDas Schreiben geht ohne Sicherung weiter.";
+    case 38: return "Der Sensor enthält bereits diese Werte.\\nEs wird nichts geschrieben.";
+    case 1040: return "Fehler beim Prüfen der Sensordaten! Der Sensor hat nicht alle Werte übernommen. (1040)";
     default: return {};
   }
 }

@@ -25,6 +25,12 @@ inline constexpr int kSensorLocked = 32;
 inline constexpr int kProgramLockWarning = 33;
 inline constexpr int kInvalidDataCode = 34;
 inline constexpr int kCommentNotStored = 35;
+// The write history cannot be kept (damaged or locked database); the write goes on.
+inline constexpr int kHistoryUnavailable = 37;
+// The sensor already holds every value to be written; nothing is written.
+inline constexpr int kNothingToWrite = 38;
+// The sensor confirmed every byte but holds other values when read back.
+inline constexpr int kVerifyFailed = 1040;
 
 // Button sets (the values of the platform's message-box codes).
 inline constexpr int kOkOnly = 0;
@@ -54,6 +60,7 @@ inline constexpr int kNoSensor = 2000;
 inline constexpr int kPortInit = 2001;
 inline constexpr int kTypeChanged = 2002;
 inline constexpr int kSensorError = 2003;
+inline constexpr int kVerifyFailed = 2004;
 }  // namespace help
 // Every context number a help page exists for, contents first.
 std::span<const int> HelpContexts();

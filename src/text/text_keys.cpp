@@ -163,6 +163,46 @@ std::vector<TextKey> BuildKeys() {
   add("frmDataCode", "btHelp", "&Hilfe");
   add("frmDataCode", "btCancel", "&Abbruch");
 
+  // ---- The safe write: preview, read-back check, history ----
+  add("Message", "WriteMixed", "Der Sensor enthält jetzt möglicherweise eine Mischung aus alten und neuen Werten.");
+  add("Message", "WriteBackupStored",
+      "Seine Einstellung vor dem Schreiben ist im Verlauf gespeichert (Eintrag %1, Datencode %2) und kann von "
+      "dort wiederhergestellt werden.");
+  add("Message", "WriteBackupCode",
+      "Seine Einstellung vor dem Schreiben hat den Datencode %2; mit ihm lässt sie sich wiederherstellen.");
+  add("Message", "NoChanges", "keine Änderungen");
+  add("Message", "ParameterByte", "Parameteradresse %1:");
+  add("frmWritePreview", "frmWritePreview", "Änderungen vor dem Schreiben");
+  add("frmWritePreview", "lblText", "Diese Werte werden im Sensor geändert:");
+  add("frmWritePreview", "colValue", "Wert");
+  add("frmWritePreview", "colNow", "Im Sensor");
+  add("frmWritePreview", "colNew", "Neu");
+  add("frmWritePreview", "lblQuestion", "Wollen Sie die Daten schreiben?");
+  add("frmWritePreview", "btYes", "&Ja");
+  add("frmWritePreview", "btNo", "&Nein");
+  add("frmOptions", "chkPreview", "Änderungen vor dem Schreiben anzeigen");
+  add("frmMain", "mnHistory", "&Verlauf");
+  add("frmHistory", "frmHistory", "Verlauf");
+  add("frmHistory", "lblSerial", "Seriennummer:");
+  add("frmHistory", "lblAll", "alle");
+  add("frmHistory", "colTime", "Zeit");
+  add("frmHistory", "colPort", "Schnittstelle");
+  add("frmHistory", "colSerial", "Seriennummer");
+  add("frmHistory", "colType", "Typ");
+  add("frmHistory", "colResult", "Ergebnis");
+  add("frmHistory", "lblChanges", "Geänderte Werte:");
+  add("frmHistory", "colValue", "Wert");
+  add("frmHistory", "colBefore", "Vorher");
+  add("frmHistory", "colAfter", "Nachher");
+  add("frmHistory", "resDone", "ausgeführt");
+  add("frmHistory", "resFailed", "fehlgeschlagen");
+  add("frmHistory", "resCancelled", "abgebrochen");
+  add("frmHistory", "resVerifyFailed", "Prüfung fehlgeschlagen");
+  add("frmHistory", "resInterrupted", "unterbrochen");
+  add("frmHistory", "btRestore", "&Wiederherstellen");
+  add("frmHistory", "btClose", "&Schließen");
+  // ---- end of the safe write ----
+
   // The program's help window.
   add("frmHelp", "frmHelp", "RKT410 Hilfe");
 

@@ -452,6 +452,7 @@ frmOptions::frmOptions(OptionsBackend& backend, QWidget* parent) : QDialog(paren
   chkTooltips = Named(new QCheckBox, QStringLiteral("chkTooltips"));
   chkOverview = Named(new QCheckBox, QStringLiteral("chkOverview"));
   chkTrace = Named(new QCheckBox, QStringLiteral("chkTrace"));
+  chkPreview = Named(new QCheckBox, QStringLiteral("chkPreview"));
   lblTraceFile = Named(new QLabel, QStringLiteral("lblTraceFile"));
   lblTraceFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
   lblTraceFile->setTextFormat(Qt::PlainText);
@@ -473,6 +474,7 @@ frmOptions::frmOptions(OptionsBackend& backend, QWidget* parent) : QDialog(paren
   layout->addWidget(chkOverview);
   layout->addWidget(chkTrace);
   layout->addWidget(lblTraceFile);
+  layout->addWidget(chkPreview);
   layout->addWidget(frameSprache);
   layout->addLayout(ButtonRow({btOK, btCancel, btHelp}));
   SetLanguage();
@@ -486,6 +488,7 @@ frmOptions::frmOptions(OptionsBackend& backend, QWidget* parent) : QDialog(paren
   cmbLanguage->setCurrentIndex(m_backend.CurrentLanguage());
   chkOverview->setChecked(m_backend.OverviewShown() == 1);
   chkTrace->setChecked(m_backend.Trace());
+  chkPreview->setChecked(m_backend.WritePreview());
   lblTraceFile->setText(m_backend.TraceFile());
 
   // A language is taken at once (Cancel keeps it); the dialog follows.
@@ -505,6 +508,7 @@ void frmOptions::SetLanguage() {
   chkTooltips->setText(UiText("frmOptions", "chkTooltips"));
   chkOverview->setText(UiText("frmOptions", "chkOverview"));
   chkTrace->setText(UiText("frmOptions", "chkTrace"));
+  chkPreview->setText(UiText("frmOptions", "chkPreview"));
   btOK->setText(UiText("frmOptions", "btOK"));
   btHelp->setText(UiText("frmOptions", "btHelp"));
   btCancel->setText(UiText("frmOptions", "btCancel"));
@@ -516,6 +520,7 @@ void frmOptions::OnOk() {
   m_backend.OpenPort(cmbPorts->currentText().trimmed());
   m_backend.SetOverviewShown(chkOverview->isChecked() ? 1 : 0);
   m_backend.SetTrace(chkTrace->isChecked());
+  m_backend.SetWritePreview(chkPreview->isChecked());
   accept();
 }
 

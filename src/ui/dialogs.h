@@ -152,6 +152,9 @@ class OptionsBackend {
   virtual bool Trace() const { return false; }
   virtual void SetTrace(bool /*on*/) {}
   virtual QString TraceFile() const { return {}; }
+  // Whether a write first shows the values it changes.
+  virtual bool WritePreview() const { return true; }
+  virtual void SetWritePreview(bool /*on*/) {}
 };
 
 class frmOptions : public QDialog {
@@ -162,6 +165,7 @@ class frmOptions : public QDialog {
   QGroupBox* framePort;
   QComboBox* cmbPorts;
   QCheckBox *chkSensor, *chkTooltips, *chkOverview, *chkTrace;
+  QCheckBox* chkPreview;
   QLabel* lblTraceFile;
   QGroupBox* frameSprache;
   QComboBox* cmbLanguage;

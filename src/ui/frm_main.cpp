@@ -26,6 +26,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "model/data_code.h"
 #include "model/data_set.h"
 #include "model/parameter_file.h"
 #include "model/recent_files.h"
@@ -35,6 +36,7 @@
 #include "rkt_version.h"
 #include "text/messages.h"
 #include "ui/dialogs.h"
+#include "ui/history_dialogs.h"
 #include "ui/overview.h"
 #include "ui/parameter_panel.h"
 #include "ui/toolbar/toolbar_icons.h"
@@ -51,7 +53,7 @@ namespace {
 constexpr const char* kMenuItems[] = {
     "mnFile", "mnLoad", "mnSave", "mnSaveas", "mnPrint", "mnExport", "mnExit", "mnOptions", "mnSensor", "mnSensorRead",
     "mnSensorWrite", "mnExtraInfo", "mnSensorInfo", "mnSensorDefault", "mnSensorTest", "mnSensRead", "mnSensWrite",
-    "mnHelp", "mnContents", "mnAbout"};
+    "mnHistory", "mnHelp", "mnContents", "mnAbout"};
 constexpr const char* kCodeCaption = "&Code";
 
 QString DefaultCaption(const char* name) {
@@ -211,6 +213,8 @@ void frmMain::BuildMenus() {
   s->addSeparator();
   item(s, "mnSensRead", sensor(SensorCommand::ReadSensitivity));
   item(s, "mnSensWrite", sensor(SensorCommand::WriteSensitivity));
+  s->addSeparator();
+  item(s, "mnHistory", [this] { ShowHistory(); });
 
   QMenu* h = menu("mnHelp");
   item(h, "mnContents", [] { ShowHelp(0); }, QKeySequence::HelpContents);
@@ -567,6 +571,27 @@ void frmMain::ShowDataCode() {
     m_ds.SetValue(ValueId::CommentChanged, false);
   });
   ShowFormModal(dialog);
+}
+
+void frmMain::ShowHistory() {
+  if (!m_history) {
+    ShowMessage(msg::kHistoryUnavailable);
+    return;
+  }
+  frmHistory dialog(*m_history, this);
+  ShowFormModal(dialog);
+  const auto& record = dialog.Restored();
+  if (!record || DataChanged(m_ds, false)) return;
+  // The setting goes into the working copy the way a data code does.
+  if (!ApplyDataCode(m_ds, record->codeBefore)) {
+    ShowMessage(msg::kInvalidDataCode);
+    return;
+  }
+  FillPanel();
+  SetDataAvailable(true);
+  SetSensitivityAvailable(false);
+  m_ds.SetValue(ValueId::Changed, false);
+  m_ds.SetValue(ValueId::CommentChanged, false);
 }
 
 void frmMain::ShowOptions() {

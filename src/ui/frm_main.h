@@ -14,6 +14,10 @@ class QToolButton;
 
 namespace rkt {
 
+namespace history {
+class HistoryDb;
+}
+
 // A label that shows its text elided in the middle when the room is short;
 // text() keeps the whole text.
 class ElidedLabel : public QLabel {
@@ -86,6 +90,11 @@ class frmMain : public QMainWindow {
   void SetLanguageIndexSource(std::function<int()> source) { m_languageIndex = std::move(source); }
   void SetOptionsBackend(OptionsBackend* backend) { m_options = backend; }
   void SetEchoSource(std::function<bool()> echo) { m_echo = std::move(echo); }
+  // The write history Sensor → Verlauf shows (none: the command says so).
+  void SetHistory(history::HistoryDb* db) { m_history = db; }
+  // Whether a sensor write first shows what it changes.
+  void SetWritePreview(bool on) { m_writePreview = on; }
+  bool WritePreview() const { return m_writePreview; }
   // Run after the user agreed to close, before the window goes.
   void SetShutdown(std::function<void()> shutdown) { m_shutdown = std::move(shutdown); }
 
@@ -136,6 +145,7 @@ class frmMain : public QMainWindow {
   void ShowOptions();
   void ShowSensorInfo();
   void ShowAbout();
+  void ShowHistory();
   void ApplySizeRule();
   void ShowStartHint();
   // The open/save dialog of the parameter files and the export and PDF
@@ -182,6 +192,8 @@ class frmMain : public QMainWindow {
   std::function<bool()> m_echo;
   std::function<void()> m_shutdown;
   OptionsBackend* m_options = nullptr;
+  history::HistoryDb* m_history = nullptr;
+  bool m_writePreview = true;
 };
 
 }  // namespace rkt

@@ -4,6 +4,7 @@
 #include "text/messages.h"
 #include "ui/dialogs.h"
 #include "ui/frm_main.h"
+#include "ui/history_dialogs.h"
 #include "ui/toolbar/toolbar_icons.h"
 
 namespace rkt {
@@ -29,6 +30,26 @@ int GuiSensorUser::ShowMessage(int number, int buttons, int helpContext) {
   std::optional<int> help;
   if (helpContext > 0) help = helpContext;
   return rkt::ShowMessage(number, buttons, help);
+}
+
+int GuiSensorUser::ShowMessageNote(int number, const std::string& note, int buttons, int helpContext) {
+  std::optional<int> help;
+  if (helpContext > 0) help = helpContext;
+  MessageBoxRequest request = BuildMessage(number, buttons, help);
+  request.text += "\n\n" + ConvertLineBreaks(note);
+  return ShowMessageBox(request);
+}
+
+bool GuiSensorUser::ConfirmWrite(const DataSet& sensorNow, const DataSet& toWrite) {
+  if (!m_window.WritePreview()) return true;
+  // Above the progress dialog, which stays open behind it.
+  QWidget* parent = m_progress ? static_cast<QWidget*>(m_progress.get()) : &m_window;
+  frmWritePreview dialog(ValueChanges(sensorNow, toWrite), parent);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+void GuiSensorUser::NothingToWrite() {
+  if (m_window.WritePreview()) rkt::ShowMessage(msg::kNothingToWrite);
 }
 
 bool GuiSensorUser::AskWriteSensitivity() { return AskSensitivityWrite() == msg::kYes; }

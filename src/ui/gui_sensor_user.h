@@ -24,6 +24,10 @@ class GuiSensorUser final : public link::SensorUser {
   int ShowMessage(int number, int buttons, int helpContext) override;
   bool AskWriteSensitivity() override;
   bool DataChanged(bool progExit) override;
+  int ShowMessageNote(int number, const std::string& note, int buttons, int helpContext) override;
+  // With the preview option on: the dialog of the values that change.
+  bool ConfirmWrite(const DataSet& sensorNow, const DataSet& toWrite) override;
+  void NothingToWrite() override;
   void FillPanel() override;
   void ReadPanel() override;
   void ShowSensitivity() override;

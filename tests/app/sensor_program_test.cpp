@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <deque>
@@ -32,6 +33,8 @@
 #include "ui/dialogs.h"
 #include "ui/frm_main.h"
 #include "ui/gui_sensor_user.h"
+#include "ui/history_dialogs.h"
+#include "text/text_keys.h"
 #include "ui/overview.h"
 #include "ui/parameter_panel.h"
 
@@ -66,6 +69,8 @@ struct ProgramFixture : ::testing::Test {
     link.InitPorts(fast);
     link.InitDetection(request);
     QObject::connect(&window, &frmMain::SensorCommandRequested, [this](SensorCommand c) { link.RunCommand(c); });
+    // The tests of the preview switch it on themselves.
+    window.SetWritePreview(false);
   }
   void Trigger(const char* action) { window.Action(action)->trigger(); }
   int Written(int address) const { return sensor->Memory(1, address); }
@@ -251,6 +256,74 @@ TEST_F(ProgramFixture, ACommandDuringADetectionRunGoesFirstAndNeverInterleaves) 
 
 // Run with RKT_SCREENSHOT_DIR set: the progress dialog in mid-read, the
 // type-change question and the window after reading the simulated sensor.
+// Answers the write preview the moment it is up; records the rows it showed.
+struct PreviewAnswer {
+  explicit PreviewAnswer(bool yes) {
+    QObject::connect(&poll, &QTimer::timeout, [this, yes] {
+      auto* dialog = qobject_cast<frmWritePreview*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      for (int r = 0; r < dialog->tblChanges->rowCount(); ++r)
+        rows.push_back(dialog->tblChanges->item(r, 0)->text() + " " + dialog->tblChanges->item(r, 1)->text() + " | " +
+                       dialog->tblChanges->item(r, 2)->text());
+      ++shown;
+      (yes ? dialog->btYes : dialog->btNo)->click();
+    });
+    poll.start(5);
+  }
+  QTimer poll;
+  QStringList rows;
+  int shown = 0;
+};
+
+TEST_F(ProgramFixture, ThePreviewListsTheChangesAndNoKeepsTheSensor) {
+  window.SetWritePreview(true);
+  Trigger("mnSensorRead");
+  window.Panel()->cmbHysteresis->setCurrentIndex(2);
+  emit window.Panel()->cmbHysteresis->activated(2);
+  const int before = Written(11);
+  {
+    PreviewAnswer no(false);
+    Trigger("mnSensorWrite");
+    EXPECT_EQ(no.shown, 1);
+    EXPECT_EQ(no.rows, QStringList{QStringLiteral("Hysterese: standard | groß")});
+  }
+  EXPECT_EQ(Written(11), before) << "No writes nothing";
+  EXPECT_EQ(sensor->CommandCount(sim::Command::PQ), 0);
+  EXPECT_TRUE(answers.shown.empty());
+  {
+    PreviewAnswer yes(true);
+    Trigger("mnSensorWrite");
+    EXPECT_EQ(yes.shown, 1);
+  }
+  EXPECT_EQ(Written(11) & 0x30, 0x30) << "Yes writes";
+  // Nothing left to change: said, not written.
+  const int writes = sensor->CommandCount(sim::Command::PQ);
+  {
+    PreviewAnswer unused(true);
+    Trigger("mnSensorWrite");
+    EXPECT_EQ(unused.shown, 0);
+  }
+  EXPECT_EQ(sensor->CommandCount(sim::Command::PQ), writes);
+  ASSERT_EQ(answers.shown.size(), 1u);
+  EXPECT_EQ(answers.shown.front().text, MessageDisplayText(msg::kNothingToWrite));
+}
+
+TEST_F(ProgramFixture, ALostByteShowsTheCheckMessageAndTheSensorsValues) {
+  Trigger("mnSensorRead");
+  const int held = Written(11);
+  window.Panel()->cmbHysteresis->setCurrentIndex(2);
+  emit window.Panel()->cmbHysteresis->activated(2);
+  sim::FaultPlan lost{sim::Fault::LostWrite};  // every byte: the sensor keeps nothing
+  sensor->InjectFault(lost);
+  Trigger("mnSensorWrite");
+  ASSERT_EQ(answers.shown.size(), 1u);
+  EXPECT_EQ(answers.shown.front().text.rfind(MessageDisplayText(1040), 0), 0u) << answers.shown.front().text;
+  EXPECT_EQ(answers.shown.front().helpContext, help::kVerifyFailed);
+  EXPECT_NE(answers.shown.front().text.find(Text("Message", "WriteMixed")), std::string::npos);
+  EXPECT_EQ(data.Param(kReadCopy, param::kInputExtra), held) << "the read copy holds what the sensor has";
+  EXPECT_EQ(window.Panel()->cmbHysteresis->currentIndex(), 2) << "the panel keeps what was meant to be written";
+}
+
 TEST(ProgramScreenshots, ProgressQuestionAndWindow) {
   const QString out = QString::fromLocal8Bit(qgetenv("RKT_SCREENSHOT_DIR"));
   if (out.isEmpty()) GTEST_SKIP() << "RKT_SCREENSHOT_DIR not set";
@@ -325,6 +398,7 @@ TEST(ProgramOnAPseudoTerminal, ReadAndWriteThroughTheSerialPort) {
   frmMain window(data, recent);
   Answers answers;
   link.Attach(data, window);
+  window.SetWritePreview(false);
   link.InitPorts(LinkSettings{});
   link.OpenPort(process.Link());
   ASSERT_TRUE(link.Ports().IsPortOpen());

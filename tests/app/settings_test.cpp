@@ -53,6 +53,7 @@ TEST_F(SettingsTest, FreshStoreGivesTheDefaults) {
   EXPECT_FALSE(m_view.debug);
   EXPECT_TRUE(m_view.tooltips);
   EXPECT_TRUE(m_view.overviewShown);
+  EXPECT_TRUE(m_view.writePreview) << "a write shows its changes first";
   EXPECT_EQ(CurrentLanguageIndex(), 0);
   EXPECT_EQ(m_recent.Count(), 0);
   const LinkSettings link = SettingsStore(IniPath()).ReadLinkSettings();
@@ -72,7 +73,8 @@ TEST_F(SettingsTest, ComparisonRules) {
       {"Tooltips", "NO", false},        {"Tooltips", "", false},          {"BlockDiagram", "Show", true},
       {"BlockDiagram", "show", false},  {"BlockDiagram", "Hide", false},  {"QDDebug", "yes", true},
       {"QDDebug", "YES", true},         {"QDDebug", "Yes", true},         {"QDDebug", "no", false},
-      {"QDDebug", "y", false},
+      {"QDDebug", "y", false},          {"WritePreview", "NO", false},    {"WritePreview", "YES", true},
+      {"WritePreview", "no", true},
   };
   for (const auto& c : cases) {
     Reset();
@@ -81,6 +83,7 @@ TEST_F(SettingsTest, ComparisonRules) {
     const bool on = name == "SensDetection" ? m_link.mode == 1
                     : name == "Tooltips"    ? m_view.tooltips
                     : name == "BlockDiagram" ? m_view.overviewShown
+                    : name == "WritePreview" ? m_view.writePreview
                                              : m_view.debug;
     EXPECT_EQ(on, c.on) << c.name << "=\"" << c.value << "\"";
   }
@@ -172,7 +175,7 @@ TEST_F(SettingsTest, SavedOptionsSurviveARestart) {
   FakeLink link;
   link.mode = 1;
   link.port = "/dev/ttyUSB0";
-  ViewOptions view{false, false, false};
+  ViewOptions view{false, false, false, false};
   RecentFiles recent;
   recent.AddRecentFile("/data/old.RKT");
   recent.AddRecentFile("/data/new.RKT");
@@ -186,6 +189,7 @@ TEST_F(SettingsTest, SavedOptionsSurviveARestart) {
   EXPECT_EQ(m_link.port, "/dev/ttyUSB0");
   EXPECT_FALSE(m_view.tooltips);
   EXPECT_FALSE(m_view.overviewShown);
+  EXPECT_FALSE(m_view.writePreview);
   EXPECT_EQ(CurrentLanguageName(), "English");
   EXPECT_EQ(m_recent.Entries(), (std::vector<std::string>{"/data/new.RKT", "/data/old.RKT"}));
 

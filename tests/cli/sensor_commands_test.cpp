@@ -12,6 +12,8 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "model/data_set.h"
+#include "model/parameter_file.h"
 #include "support/link_rig.h"
 #include "support/sim_process.h"
 #include "text/messages.h"
@@ -214,6 +216,83 @@ TEST(SensorCommands, AgainstTheSimulatorOnAPseudoTerminal) {
     r = Cli(with({"sensitivity", "read"}));
     EXPECT_EQ(r.rc, kExitOk) << r.err;
     EXPECT_EQ(r.out, "Empfindlichkeit: 30\n") << "echo " << echo;
+  }
+}
+
+// A copy of a parameter file with both time functions on and other times.
+std::string Changed(const std::string& from, const QString& to, int time1, int time2) {
+  DataSet ds;
+  if (LoadParameterFile(ds, from) != LoadStatus::Ok) return {};
+  ds.SetValue(ValueId::TimeFunction1, 1);
+  ds.SetValue(ValueId::TimeValue1, time1);
+  ds.SetValue(ValueId::TimeFunction2, 1);
+  ds.SetValue(ValueId::TimeValue2, time2);
+  return SaveParameterFile(ds, to.toStdString()).ok ? to.toStdString() : std::string();
+}
+
+std::string CodeOf(const std::string& file) { return Cli({"code", file}).out; }
+
+TEST(SensorCommands, WriteChecksKeepsTheSettingBeforeAndRestoresIt) {
+  QTemporaryDir dir;
+  // The fourth byte written (time value 1) is confirmed but not kept.
+  test::SimProcess sim(RKT_SIM_PATH, {"--faults", "lost-write@4"});
+  ASSERT_TRUE(sim.Running());
+  const std::string db = dir.filePath("history.sqlite").toStdString();
+  const std::vector<std::string> line = {"--port", sim.Link(), "--history-db", db};
+  auto with = [&](std::vector<std::string> args) {
+    args.insert(args.begin() + 1, line.begin(), line.end());
+    return args;
+  };
+  const std::string original = dir.filePath("original.RKT").toStdString();
+  ASSERT_EQ(Cli({"read", "--port", sim.Link(), "-o", original}).rc, kExitOk);
+  const std::string wanted = Changed(original, dir.filePath("wanted.RKT"), 40, 13);
+  ASSERT_FALSE(wanted.empty());
+
+  // The dry run lists the changes and leaves the sensor as it was.
+  CliRun r = Cli(with({"write", "--dry-run", wanted}));
+  ASSERT_EQ(r.rc, kExitOk) << r.err;
+  EXPECT_EQ(r.out,
+            "Einschaltverzögerung: 0.0 s → 4.0 s\nAusschaltzeit: 0.0 s → Ausschaltverzögerung 1.3 s\n");
+  const std::string untouched = dir.filePath("untouched.RKT").toStdString();
+  ASSERT_EQ(Cli({"read", "--port", sim.Link(), "-o", untouched}).rc, kExitOk);
+  EXPECT_EQ(CodeOf(untouched), CodeOf(original));
+
+  r = Cli(with({"write", "--json", wanted}));
+  EXPECT_EQ(r.rc, kExitFailure);
+  EXPECT_EQ(r.err.rfind(MessageDisplayText(1040), 0), 0u) << r.err;
+  EXPECT_NE(r.err.find("history --id 1 -o"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.rfind("{\"result\": \"verify-failed\", \"code\": 1040, \"record\": 1, \"changes\": [{", 0), 0u)
+      << r.out;
+
+  r = Cli({"history", "--history-db", db, "--json"});
+  ASSERT_EQ(r.rc, kExitOk) << r.err;
+  const auto code = [](const std::string& c) { return c.substr(0, c.find('\n')); };
+  EXPECT_NE(r.out.find("\"before\": \"" + code(CodeOf(original)) + "\", \"after\": \"" + code(CodeOf(wanted)) +
+                       "\", \"result\": \"verify-failed\", \"code\": 1040"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(Cli({"history", "--history-db", db, "--serial", "1"}).out, "") << "no record of another sensor";
+
+  // Restoring: the setting before, as a file, written back.
+  const std::string before = dir.filePath("before.RKT").toStdString();
+  r = Cli({"history", "--history-db", db, "--id", "1", "-o", before});
+  ASSERT_EQ(r.rc, kExitOk) << r.err;
+  r = Cli(with({"write", before}));
+  ASSERT_EQ(r.rc, kExitOk) << r.err;
+  const std::string after = dir.filePath("after.RKT").toStdString();
+  ASSERT_EQ(Cli({"read", "--port", sim.Link(), "-o", after}).rc, kExitOk);
+  EXPECT_EQ(CodeOf(after), CodeOf(original)) << "the sensor is back where it was";
+  r = Cli({"history", "--history-db", db, "--json"});
+  EXPECT_EQ(r.out.rfind("[{\"id\": 2,", 0), 0u) << "newest first: " << r.out;
+  EXPECT_NE(r.out.find("\"result\": \"done\", \"code\": 0"), std::string::npos) << r.out;
+}
+
+TEST(SensorCommands, HistoryUsage) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"history", "-o", "x.RKT"}, {"history", "--serial", "abc"}, {"history", "--id", "0"}, {"history", "--id"},
+           {"history", "--id", "1", "--serial", "2"}, {"history", "extra"}}) {
+    const CliRun r = Cli(args);
+    EXPECT_EQ(r.rc, kExitUsage) << Joined(args);
   }
 }
 

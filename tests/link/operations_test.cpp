@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "model/bit.h"
+#include "model/data_code.h"
+#include "text/text_keys.h"
 #include "support/link_rig.h"
 
 namespace rkt::link {
@@ -123,13 +125,17 @@ TEST(SensorWriteOp, WritesTheWorkingCopy) {
   ReadFirst(rig);
   rig.data.SetValue(ValueId::TimeValue1, 99);
   rig.data.SetValue(ValueId::SwitchingFrequency, 5);
+  const int blockReads = rig.sim->CommandCount(Command::LP);
   ASSERT_TRUE(rig.sensor->SensorWrite());
   EXPECT_EQ(rig.sim->Memory(1, 4), 99);
   EXPECT_EQ(rig.sim->Memory(1, 3), 81);
   EXPECT_EQ(rig.data.Param(kReadCopy, param::kTimeValue1), 99) << "the working copy became the read copy";
   EXPECT_FALSE(rig.data.IsChanged());
   EXPECT_TRUE(rig.user.messages.empty());
-  EXPECT_EQ(rig.user.forms, (std::vector<std::pair<int, int>>{{kProgressWrite, 80}}));
+  EXPECT_EQ(rig.user.forms, (std::vector<std::pair<int, int>>{{kProgressWrite, 83}}));
+  EXPECT_EQ(rig.user.BarTotal(), 83) << "the bar ends full";
+  EXPECT_EQ(rig.sim->CommandCount(Command::LP) - blockReads, 3)
+      << "identification and parameters before, parameters after";
   std::vector<int> order;
   for (const auto& w : rig.sim->StoredWrites()) order.push_back(w.first);
   EXPECT_EQ(order, (std::vector<int>{0, 1, 3, 4, 5, 6, 11})) << "sensitivity bytes are not written";
@@ -191,25 +197,218 @@ TEST(SensorWriteOp, FailedWriteReportsAndRestoresTheBackup) {
   EXPECT_FALSE(rig.sensor->OperationRunning());
 }
 
-TEST(SensorWriteOp, CancelShowsNoMessageAndRestoresTheBackup) {
-  Rig rig;
-  ReadFirst(rig);
-  rig.data.Param(kWorkingCopy, param::kTimeValue1) = 7;
-  rig.user.onReadPanel = [&] { rig.data.Param(kWorkingCopy, param::kTimeValue1) = 99; };
-  rig.user.cancelAtInc = 12;  // during the parameter writes
-  EXPECT_FALSE(rig.sensor->SensorWrite());
-  EXPECT_TRUE(rig.user.messages.empty());
-  EXPECT_EQ(rig.data.Param(kWorkingCopy, param::kTimeValue1), 7);
+TEST(SensorWriteOp, CancelSaysSoOnlyOnceABytePassed) {
+  // IncBar calls: presence 2, lock 2, type 2, the two block reads 1 each,
+  // type 2, then 2 per write. A cancel at call 7 stops the reads before the
+  // write; at call 13 the first byte has gone out.
+  const struct {
+    int cancelAt;
+    bool mixed;
+  } rows[] = {{6, false}, {12, true}};
+  for (const auto& r : rows) {
+    Rig rig;
+    ReadFirst(rig);
+    rig.data.Param(kWorkingCopy, param::kTimeValue1) = 7;
+    rig.user.onReadPanel = [&] { rig.data.Param(kWorkingCopy, param::kTimeValue1) = 99; };
+    rig.user.cancelAtInc = r.cancelAt;
+    EXPECT_FALSE(rig.sensor->SensorWrite());
+    EXPECT_EQ(rig.data.Param(kWorkingCopy, param::kTimeValue1), 7) << r.cancelAt;
+    EXPECT_EQ(rig.sensor->LastWrite().written, r.mixed) << r.cancelAt;
+    EXPECT_EQ(rig.sim->StoredWrites().size(), r.mixed ? 1u : 0u) << r.cancelAt;
+    if (!r.mixed) {
+      EXPECT_TRUE(rig.user.messages.empty()) << "a cancel before the write stays quiet";
+      continue;
+    }
+    ASSERT_EQ(rig.user.MessageNumbers(), std::vector<int>{kCodeUserAbort});
+    EXPECT_EQ(rig.user.messages[0].buttons, kButtonsOk) << "nothing to retry after a cancel";
+    EXPECT_NE(rig.user.notes[0].find(Text("Message", "WriteMixed")), std::string::npos) << rig.user.notes[0];
+    EXPECT_NE(rig.user.notes[0].find(rig.sensor->LastWrite().codeBefore), std::string::npos)
+        << "the setting before is offered for restoring: " << rig.user.notes[0];
+  }
 }
 
 TEST(SensorWriteOp, RetryRepeatsTheCommentNotice) {
   Rig rig;
   ReadFirst(rig);
   rig.data.SetValue(ValueId::CommentChanged, true);
+  rig.data.SetValue(ValueId::TimeValue1, 77);
   rig.sim->InjectFault({Fault::ReadBackDiffers, Command::PQ, 5});
   rig.user.answers = {kAnswerRetry};
   EXPECT_TRUE(rig.sensor->SensorWrite());
   EXPECT_EQ(rig.user.MessageNumbers(), (std::vector<int>{35, 1021, 35}));
+}
+
+// The history as the link sees it: what it was given, and when.
+class FakeJournal final : public WriteJournal {
+ public:
+  explicit FakeJournal(Rig& rig) : m_rig(rig) {}
+  std::int64_t Begin(const WriteRecord& record) override {
+    records.push_back(record);
+    pqAtBegin.push_back(m_rig.sim->CommandCount(Command::PQ));
+    return broken ? 0 : static_cast<std::int64_t>(records.size());
+  }
+  bool Complete(std::int64_t id, WriteResult result, int code) override {
+    ends.push_back({id, result, code});
+    return !broken;
+  }
+  struct End {
+    std::int64_t id;
+    WriteResult result;
+    int code;
+  };
+  bool broken = false;
+  std::vector<WriteRecord> records;
+  std::vector<int> pqAtBegin;
+  std::vector<End> ends;
+
+ private:
+  Rig& m_rig;
+};
+
+TEST(SensorWriteOp, LostByteFailsTheCheckAndTheReadCopyShowsTheSensor) {
+  Rig rig;
+  ReadFirst(rig);
+  FakeJournal journal(rig);
+  rig.sensor->SetJournal(&journal);
+  const std::uint8_t held = rig.sim->Memory(1, 4);
+  rig.data.SetValue(ValueId::TimeValue1, 40);
+  rig.data.SetValue(ValueId::TimeValue2, 33);
+  // The fourth byte written (address 4, time value 1) is confirmed, not kept.
+  sim::FaultPlan lost{Fault::LostWrite};
+  lost.skip = 3;
+  lost.times = 1;
+  rig.sim->InjectFault(lost);
+  EXPECT_FALSE(rig.sensor->SensorWrite());
+  EXPECT_EQ(rig.sim->Memory(1, 4), held);
+  ASSERT_EQ(rig.user.MessageNumbers(), std::vector<int>{kCodeVerifyFailed});
+  EXPECT_EQ(rig.user.messages[0].buttons, kButtonsRetryCancel);
+  EXPECT_EQ(rig.user.messages[0].help, help::kVerifyFailed);
+  EXPECT_EQ(MessageDisplayText(kCodeVerifyFailed),
+            "Fehler beim Prüfen der Sensordaten! Der Sensor hat nicht alle Werte übernommen. (1040)");
+  EXPECT_EQ(rig.data.Param(kReadCopy, param::kTimeValue1), held) << "the read copy holds what the sensor has";
+  EXPECT_EQ(rig.data.Param(kReadCopy, param::kTimeValue2), 33);
+  EXPECT_EQ(rig.sensor->LastWrite().code, kCodeVerifyFailed);
+  ASSERT_EQ(journal.ends.size(), 1u);
+  EXPECT_EQ(journal.ends[0].result, WriteResult::VerifyFailed);
+  EXPECT_EQ(journal.ends[0].code, kCodeVerifyFailed);
+}
+
+TEST(SensorWriteOp, TheHistoryHasTheSensorsSettingBeforeTheFirstByte) {
+  Rig rig(SimOfType(1));
+  rig.sim->SetMemory(0, 4, 3);  // version 3, odd type: the sensor holds bit 0 of address 1 inverted
+  rig.sim->SetMemory(0, 0, 0x12);
+  rig.sim->SetMemory(0, 1, 0x34);
+  ReadFirst(rig);
+  FakeJournal journal(rig);
+  rig.sensor->SetJournal(&journal);
+  DataSet sensorBefore = rig.data;
+  rig.data.SetValue(ValueId::TimeValue1, 77);
+  ASSERT_TRUE(rig.sensor->SensorWrite());
+  ASSERT_EQ(journal.records.size(), 1u);
+  EXPECT_EQ(journal.pqAtBegin[0], 0) << "stored before anything was written";
+  const WriteRecord& rec = journal.records[0];
+  EXPECT_EQ(rec.port, "SIM");
+  EXPECT_EQ(rec.identBefore[ident::kSerialHigh] * 256 + rec.identBefore[ident::kSerialLow], 0x1234);
+  for (const int a : {0, 1, 3, 4, 5, 6, 11})
+    EXPECT_EQ(rec.paramsBefore[a + 1], sensorBefore.Param(kWorkingCopy, a + 1)) << "logical, address " << a;
+  EXPECT_EQ(rec.codeBefore, EncodeDataCode(sensorBefore));
+  EXPECT_EQ(rec.codeAfter, EncodeDataCode(rig.data));
+  ASSERT_EQ(journal.ends.size(), 1u);
+  EXPECT_EQ(journal.ends[0].result, WriteResult::Done);
+}
+
+TEST(SensorWriteOp, TheSettingBeforeWritesBackTheSameBytes) {
+  // Read and write invert the input-logic bit under different rules; the
+  // setting kept in the history must give the sensor its bytes back.
+  const struct {
+    int type;
+    int version;
+  } rows[] = {{1, 3}, {1, 4}, {15, 3}, {2, 4}};
+  for (const auto& r : rows) {
+    Rig rig(SimOfType(r.type));
+    rig.sim->SetMemory(0, 4, static_cast<std::uint8_t>(r.version));
+    rig.sim->SetMemory(1, 1, 0x05);
+    ReadFirst(rig);
+    FakeJournal journal(rig);
+    rig.sensor->SetJournal(&journal);
+    std::vector<std::uint8_t> original;
+    for (const int a : {0, 1, 3, 4, 5, 6, 11}) original.push_back(rig.sim->Memory(1, a));
+    rig.data.SetValue(ValueId::TimeValue1, 77);
+    ASSERT_TRUE(rig.sensor->SensorWrite()) << r.type;
+    ASSERT_EQ(journal.records.size(), 1u);
+    rig.data.GetBlock(BlockId::Parameter, kWorkingCopy) = journal.records[0].paramsBefore;
+    ASSERT_TRUE(rig.sensor->SensorWrite()) << r.type;
+    std::vector<std::uint8_t> restored;
+    for (const int a : {0, 1, 3, 4, 5, 6, 11}) restored.push_back(rig.sim->Memory(1, a));
+    EXPECT_EQ(restored, original) << "type " << r.type << " version " << r.version;
+  }
+}
+
+TEST(SensorWriteOp, ABrokenHistoryIsReportedOnceAndNeverStopsAWrite) {
+  Rig rig;
+  ReadFirst(rig);
+  FakeJournal journal(rig);
+  journal.broken = true;
+  rig.sensor->SetJournal(&journal);
+  for (const int value : {50, 60}) {
+    rig.data.SetValue(ValueId::TimeValue1, value);
+    EXPECT_TRUE(rig.sensor->SensorWrite()) << value;
+    EXPECT_EQ(rig.sim->Memory(1, 4), value);
+  }
+  EXPECT_EQ(rig.user.MessageNumbers(), std::vector<int>{msg::kHistoryUnavailable});
+}
+
+TEST(SensorWriteOp, PreviewSeesTheSensorAndNoWritesNothing) {
+  Rig rig;
+  ReadFirst(rig);
+  FakeJournal journal(rig);
+  rig.sensor->SetJournal(&journal);
+  rig.sim->SetMemory(1, 4, 12);  // changed on the sensor since it was read
+  rig.data.SetValue(ValueId::TimeValue1, 90);
+  int shownTime = -1;
+  rig.user.onConfirmWrite = [&](const DataSet& now) {
+    shownTime = now.Param(kWorkingCopy, param::kTimeValue1);
+    return false;
+  };
+  EXPECT_FALSE(rig.sensor->SensorWrite());
+  EXPECT_EQ(shownTime, 12) << "the preview compares with what the sensor holds now";
+  EXPECT_EQ(rig.sim->CommandCount(Command::PQ), 0);
+  EXPECT_TRUE(rig.user.messages.empty());
+  EXPECT_TRUE(journal.records.empty()) << "no write, no record";
+  EXPECT_TRUE(rig.sensor->LastWrite().declined);
+}
+
+TEST(SensorWriteOp, NothingChangedWritesNothing) {
+  Rig rig;
+  ReadFirst(rig);
+  FakeJournal journal(rig);
+  rig.sensor->SetJournal(&journal);
+  rig.data.SetValue(ValueId::Changed, true);
+  EXPECT_TRUE(rig.sensor->SensorWrite());
+  EXPECT_EQ(rig.user.nothingToWrite, 1);
+  EXPECT_EQ(rig.sim->CommandCount(Command::PQ), 0);
+  EXPECT_TRUE(journal.records.empty());
+  EXPECT_FALSE(rig.data.IsChanged()) << "the sensor holds the working copy";
+}
+
+TEST(SensorWriteOp, AFailureAfterTheFirstByteOffersTheSettingBefore) {
+  Rig rig;
+  ReadFirst(rig);
+  FakeJournal journal(rig);
+  rig.sensor->SetJournal(&journal);
+  rig.data.SetValue(ValueId::TimeValue1, 90);
+  sim::FaultPlan refuse{Fault::StatusByte, Command::PQ, sim::kForever, 2};
+  refuse.skip = 2;  // two bytes go in, then the sensor refuses every further one
+  rig.sim->InjectFault(refuse);
+  EXPECT_FALSE(rig.sensor->SensorWrite());
+  ASSERT_EQ(rig.user.MessageNumbers(), std::vector<int>{1012});
+  EXPECT_EQ(rig.user.messages[0].buttons, kButtonsRetryCancel);
+  EXPECT_NE(rig.user.notes[0].find(Text("Message", "WriteMixed")), std::string::npos);
+  EXPECT_NE(rig.user.notes[0].find("1"), std::string::npos);
+  EXPECT_NE(rig.user.notes[0].find(journal.records.at(0).codeBefore), std::string::npos) << rig.user.notes[0];
+  ASSERT_EQ(journal.ends.size(), 1u);
+  EXPECT_EQ(journal.ends[0].result, WriteResult::Failed);
+  EXPECT_EQ(journal.ends[0].code, 1012);
 }
 
 TEST(SensitivityOps, ReadFromScratchThenWriteBothBytes) {

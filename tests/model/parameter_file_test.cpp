@@ -310,7 +310,9 @@ TEST(ParameterFile, HugeSparseFilesAreAnsweredAtOnce) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(LoadParameterFile(ds, dir.Path("big.RKT")), row.status) << row.why;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << row.why;
-    if (row.status == LoadStatus::Ok) EXPECT_EQ(ds.Comment(), "kurz");
+    if (row.status == LoadStatus::Ok) {
+      EXPECT_EQ(ds.Comment(), "kurz");
+    }
   }
 }
 

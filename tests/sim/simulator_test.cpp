@@ -71,6 +71,53 @@ TEST(Simulator, FaultsCountOnlyTheCommandsTheyFit) {
   EXPECT_EQ(Send(sim, {1}, t), (std::vector<std::uint8_t>{1, 254})) << "recovered";
 }
 
+TEST(Simulator, LostWriteConfirmsTheNthByteAndKeepsTheOldOne) {
+  SimConfig c;
+  c.echo = false;
+  SensorSimulator sim(c);
+  const auto plan = ParseFaultPlan("lost-write@2");
+  ASSERT_TRUE(plan);
+  sim.InjectFault(*plan);
+  const auto t = Clock::now();
+  const auto write = [&](std::uint8_t address, std::uint8_t value) {
+    Send(sim, {'P', 'Q'}, t);
+    Send(sim, {address}, t);
+    const auto answer = Send(sim, {value}, t);  // status, value held (each with its complement)
+    Send(sim, {0x06}, t);
+    return answer;
+  };
+  const std::uint8_t old = sim.Memory(1, 4);
+  write(3, 9);
+  EXPECT_EQ(write(4, 77), (std::vector<std::uint8_t>{0, 255, 77, 178})) << "reported as taken";
+  EXPECT_EQ(sim.Memory(1, 4), old) << "but not kept";
+  write(4, 78);
+  EXPECT_EQ(sim.Memory(1, 4), 78) << "only the second write is lost";
+  EXPECT_EQ(sim.Memory(1, 3), 9);
+}
+
+TEST(Simulator, FaultNamesOfTheCommandLine) {
+  const struct {
+    const char* text;
+    bool ok;
+    Fault fault;
+    int skip;
+    int times;
+  } rows[] = {
+      {"lost-write", true, Fault::LostWrite, 0, kForever},  {"lost-write@1", true, Fault::LostWrite, 0, 1},
+      {"lost-write@7", true, Fault::LostWrite, 6, 1},      {"silence@3", true, Fault::Silence, 2, 1},
+      {"lost-write@0", false, Fault::LostWrite, 0, 0},     {"lost-write@", false, Fault::LostWrite, 0, 0},
+      {"lost-write@2x", false, Fault::LostWrite, 0, 0},    {"lost", false, Fault::LostWrite, 0, 0},
+  };
+  for (const auto& r : rows) {
+    const auto plan = ParseFaultPlan(r.text);
+    ASSERT_EQ(plan.has_value(), r.ok) << r.text;
+    if (!plan) continue;
+    EXPECT_EQ(plan->fault, r.fault) << r.text;
+    EXPECT_EQ(plan->skip, r.skip) << r.text;
+    EXPECT_EQ(plan->times, r.times) << r.text;
+  }
+}
+
 TEST(Simulator, StateRoundTripAndRejectsDamage) {
   SensorSimulator a;
   a.SetMemory(1, 4, 123);

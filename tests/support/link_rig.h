@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "link/ports.h"
@@ -42,6 +43,11 @@ class RecordingUser : public link::SensorUser {
   bool agreeToSensitivityWrite = true;
   std::function<void()> onReadPanel;
   std::function<void()> onIncBar;
+  std::vector<std::string> notes;  // the further paragraph of each message ("" for none)
+  // Before a write that changes something: what the sensor holds now (its
+  // working copy); the answer decides whether it is written.
+  std::function<bool(const DataSet& sensorNow)> onConfirmWrite;
+  int nothingToWrite = 0;
 
   int BarTotal() const {
     int t = 0;
@@ -61,8 +67,18 @@ class RecordingUser : public link::SensorUser {
     return cancelAtInc < 0 || static_cast<int>(increments.size()) <= cancelAtInc;
   }
   void UnloadForm() override { ++unloads; }
+  int ShowMessageNote(int number, const std::string& note, int buttons, int help) override {
+    const int answer = ShowMessage(number, buttons, help);
+    notes.back() = note;
+    return answer;
+  }
+  bool ConfirmWrite(const DataSet& sensorNow, const DataSet&) override {
+    return onConfirmWrite ? onConfirmWrite(sensorNow) : true;
+  }
+  void NothingToWrite() override { ++nothingToWrite; }
   int ShowMessage(int number, int buttons, int help) override {
     messages.push_back({number, buttons, help});
+    notes.emplace_back();
     if (buttons != link::kButtonsOk && !answers.empty()) {
       const int a = answers.front();
       answers.pop_front();

@@ -216,7 +216,10 @@ struct FakeOptions : OptionsBackend {
   bool Trace() const override { return trace; }
   void SetTrace(bool on) override { trace = on; }
   QString TraceFile() const override { return QStringLiteral("/tmp/trace.txt"); }
+  bool WritePreview() const override { return preview; }
+  void SetWritePreview(bool on) override { preview = on; }
   bool trace = false;
+  bool preview = true;
 };
 
 TEST(OptionsDialog, OkAppliesEverythingCancelOnlyTheLanguage) {
@@ -230,9 +233,13 @@ TEST(OptionsDialog, OkAppliesEverythingCancelOnlyTheLanguage) {
     dialog.cmbPorts->setCurrentIndex(0);
     EXPECT_EQ(dialog.lblTraceFile->text(), QStringLiteral("/tmp/trace.txt")) << "support needs to know where it goes";
     dialog.chkTrace->setChecked(true);
+    EXPECT_TRUE(dialog.chkPreview->isChecked());
+    EXPECT_EQ(dialog.chkPreview->text(), QStringLiteral("Änderungen vor dem Schreiben anzeigen"));
+    dialog.chkPreview->setChecked(false);
     dialog.btOK->click();
   }
   EXPECT_TRUE(backend.trace);
+  EXPECT_FALSE(backend.preview) << "production switches the preview off";
   EXPECT_TRUE(backend.tooltips);
   EXPECT_EQ(backend.overview, 0);
   EXPECT_EQ(backend.opened, QStringList{QStringLiteral("/dev/ttyS0")});

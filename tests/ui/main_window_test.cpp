@@ -20,6 +20,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,7 +32,9 @@
 #include "text/language.h"
 #include "rkt_version.h"
 #include "model/value_conversions.h"
+#include "history/history_db.h"
 #include "ui/dialogs.h"
+#include "ui/history_dialogs.h"
 #include "ui/frm_main.h"
 #include "ui/overview.h"
 #include "ui/parameter_panel.h"
@@ -603,6 +606,56 @@ TEST(DailyHandlingScreenshots, FirstStartLanguagesAndHelp) {
   SetHelpViewer(nullptr);
   FindLanguages({});
   LoadQtTranslations();
+}
+
+// Sensor → Verlauf: records newest first, filtered by serial number, the
+// values a record changed, and "Wiederherstellen" as a data code would.
+TEST_F(MainWindowFixture, HistoryListsFiltersAndRestoresTheSettingBefore) {
+  history::HistoryDb db(dir.filePath("history.sqlite"));
+  DataSet sample;
+  ASSERT_EQ(LoadParameterFile(sample, kSample.toStdString()), LoadStatus::Ok);
+  const auto record = [&](int serial, int time2Before) {
+    DataSet before = sample;
+    before.SetValue(ValueId::TimeValue2, time2Before);
+    link::WriteRecord r;
+    r.port = "/dev/ttyS0";
+    r.identBefore = before.GetBlock(BlockId::Identification, kWorkingCopy);
+    r.identBefore[ident::kSerialHigh] = 0;
+    r.identBefore[ident::kSerialLow] = static_cast<std::uint8_t>(serial);
+    r.identAfter = r.identBefore;
+    r.paramsBefore = before.GetBlock(BlockId::Parameter, kWorkingCopy);
+    r.paramsAfter = sample.GetBlock(BlockId::Parameter, kWorkingCopy);
+    r.codeBefore = EncodeDataCode(before);
+    r.codeAfter = EncodeDataCode(sample);
+    const std::int64_t id = db.Begin(r);
+    db.Complete(id, link::WriteResult::Done, 0);
+    return r.codeBefore;
+  };
+  record(11, 50);
+  const std::string wanted = record(22, 70);
+  record(11, 90);
+  window.SetHistory(&db);
+
+  bool checked = false;
+  test::OnNextDialog([&](QDialog* d) {
+    auto* h = qobject_cast<frmHistory*>(d);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->tblRecords->rowCount(), 3);
+    EXPECT_EQ(h->cmbSerial->count(), 3) << "all, 00011, 00022";
+    h->cmbSerial->setCurrentIndex(h->cmbSerial->findText(QStringLiteral("00022")));
+    ASSERT_EQ(h->tblRecords->rowCount(), 1);
+    EXPECT_EQ(h->tblRecords->item(0, 2)->text(), QStringLiteral("00022"));
+    EXPECT_EQ(h->tblRecords->item(0, 4)->text(), QStringLiteral("ausgeführt"));
+    ASSERT_EQ(h->tblChanges->rowCount(), 1) << "only the second time changed";
+    EXPECT_EQ(h->tblChanges->item(0, 0)->text(), QStringLiteral("Ausschaltzeit:"));
+    checked = true;
+    h->btRestore->click();
+  });
+  window.Action("mnHistory")->trigger();
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(EncodeDataCode(ds), wanted) << "the working copy holds the setting before that write";
+  EXPECT_EQ(ds.GetString(ValueId::TypeName, kWorkingCopy).substr(0, 10), "<DATACODE>");
+  EXPECT_TRUE(Enabled("mnSensorWrite")) << "ready to be written";
 }
 
 }  // namespace

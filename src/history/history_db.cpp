@@ -1,0 +1,265 @@
+#include "history/history_db.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+#include <atomic>
+
+#include "rkt_version.h"
+
+namespace rkt::history {
+
+namespace {
+
+// Each step takes the schema from version (index) to version (index + 1).
+// Version 2 added the time a write ended and the look-up by serial number.
+const char* const kSteps[][3] = {
+    {"CREATE TABLE writes (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, port TEXT NOT NULL,"
+     " serial INTEGER NOT NULL, type INTEGER NOT NULL, version TEXT NOT NULL,"
+     " ident_before BLOB NOT NULL, params_before BLOB NOT NULL, code_before TEXT NOT NULL,"
+     " ident_after BLOB NOT NULL, params_after BLOB NOT NULL, code_after TEXT NOT NULL,"
+     " program TEXT NOT NULL, result TEXT, code INTEGER)",
+     nullptr, nullptr},
+    {"ALTER TABLE writes ADD COLUMN finished TEXT", "CREATE INDEX writes_serial ON writes (serial, id)", nullptr},
+};
+static_assert(std::size(kSteps) == HistoryDb::kSchemaVersion);
+
+QByteArray BlobOf(const DataSet::Block& b) {
+  return QByteArray(reinterpret_cast<const char*>(b.data() + 1), kBlockSize);
+}
+
+DataSet::Block BlockOf(const QByteArray& blob) {
+  DataSet::Block b{};
+  for (int i = 0; i < kBlockSize && i < blob.size(); ++i) b[static_cast<std::size_t>(i + 1)] = static_cast<std::uint8_t>(blob[i]);
+  return b;
+}
+
+std::string Now() { return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString(); }
+
+const char* const kColumns =
+    "id, time, port, serial, type, version, ident_before, params_before, ident_after, params_after, code_before,"
+    " code_after, program, result, code";
+
+HistoryEntry EntryOf(const QSqlQuery& q) {
+  HistoryEntry e;
+  e.id = q.value(0).toLongLong();
+  e.time = q.value(1).toString().toStdString();
+  e.port = q.value(2).toString().toStdString();
+  e.serial = q.value(3).toInt();
+  e.type = q.value(4).toInt();
+  e.version = q.value(5).toString().toStdString();
+  e.identBefore = BlockOf(q.value(6).toByteArray());
+  e.paramsBefore = BlockOf(q.value(7).toByteArray());
+  e.identAfter = BlockOf(q.value(8).toByteArray());
+  e.paramsAfter = BlockOf(q.value(9).toByteArray());
+  e.codeBefore = q.value(10).toString().toStdString();
+  e.codeAfter = q.value(11).toString().toStdString();
+  e.program = q.value(12).toString().toStdString();
+  e.result = q.value(13).isNull() ? "interrupted" : q.value(13).toString().toStdString();
+  e.code = q.value(14).toInt();
+  return e;
+}
+
+}  // namespace
+
+std::string ResultName(link::WriteResult result) {
+  switch (result) {
+    case link::WriteResult::Done: return "done";
+    case link::WriteResult::Failed: return "failed";
+    case link::WriteResult::Cancelled: return "cancelled";
+    case link::WriteResult::VerifyFailed: return "verify-failed";
+  }
+  return "failed";
+}
+
+HistoryDb::HistoryDb(QString path) : m_path(std::move(path)) {
+  static std::atomic<int> counter{0};
+  m_connection = QStringLiteral("rkt-history-%1").arg(++counter);
+}
+
+HistoryDb::~HistoryDb() {
+  if (QSqlDatabase::contains(m_connection)) {
+    {
+      QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+      db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+  }
+}
+
+QString HistoryDb::DefaultPath() {
+  // The window and the command line keep one history, whatever the process
+  // calls itself.
+  const QString saved = QCoreApplication::applicationName();
+  QCoreApplication::setApplicationName(QStringLiteral("rkt410"));
+  const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  QCoreApplication::setApplicationName(saved);
+  return QDir(dir).filePath(QStringLiteral("history.sqlite"));
+}
+
+bool HistoryDb::Fail(const QString& what) {
+  m_error = (m_path + ": " + what).toStdString();
+  return false;
+}
+
+bool HistoryDb::Open() {
+  if (m_open) return true;
+  if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
+    return Fail(QStringLiteral("the Qt SQLite driver (QSQLITE) is not installed"));
+  const QFileInfo info(m_path);
+  if (!QDir().mkpath(info.absolutePath())) return Fail(QStringLiteral("cannot create its folder"));
+  QSqlDatabase db = QSqlDatabase::contains(m_connection) ? QSqlDatabase::database(m_connection, false)
+                                                         : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+  db.setDatabaseName(m_path);
+  // A database another program holds is waited for briefly, never for long:
+  // the write must not hang on it.
+  db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
+  if (!db.open()) return Fail(db.lastError().text());
+  QSqlQuery q(db);
+  // WAL: a write in progress never leaves a half-changed file, and a commit
+  // with synchronous=FULL is on disk when it returns.
+  if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() ||
+      q.value(0).toString().compare(QStringLiteral("wal"), Qt::CaseInsensitive) != 0) {
+    const QString why = q.lastError().text();
+    db.close();
+    return Fail(why.isEmpty() ? QStringLiteral("WAL journal not available") : why);
+  }
+  q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+  if (!Upgrade()) {
+    db.close();
+    return false;
+  }
+  m_open = true;
+  m_error.clear();
+  return true;
+}
+
+bool HistoryDb::Upgrade() {
+  QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+  QSqlQuery q(db);
+  if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) return Fail(q.lastError().text());
+  const int version = q.value(0).toInt();
+  q.finish();
+  if (version > kSchemaVersion)
+    return Fail(QStringLiteral("written by a newer program (schema %1, this one knows %2)").arg(version).arg(kSchemaVersion));
+  for (int v = version; v < kSchemaVersion; ++v) {
+    // Each step and its version number in one transaction: an upgrade is
+    // either done or not begun.
+    if (!db.transaction()) return Fail(db.lastError().text());
+    bool ok = true;
+    for (const char* sql : kSteps[v])
+      if (sql && ok) ok = q.exec(QString::fromLatin1(sql));
+    if (ok) ok = q.exec(QStringLiteral("PRAGMA user_version=%1").arg(v + 1));
+    if (!ok) {
+      const QString why = q.lastError().text();
+      db.rollback();
+      return Fail(why);
+    }
+    if (!db.commit()) return Fail(db.lastError().text());
+  }
+  return true;
+}
+
+std::int64_t HistoryDb::Begin(const link::WriteRecord& r) {
+  if (!Open()) return 0;
+  QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+  if (!db.transaction()) return Fail(db.lastError().text()), 0;
+  QSqlQuery q(db);
+  q.prepare(QStringLiteral(
+      "INSERT INTO writes (time, port, serial, type, version, ident_before, params_before, code_before,"
+      " ident_after, params_after, code_after, program) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)"));
+  const auto& id = r.identBefore;
+  q.addBindValue(QString::fromStdString(Now()));
+  q.addBindValue(QString::fromStdString(r.port));
+  q.addBindValue(id[ident::kSerialHigh] * 256 + id[ident::kSerialLow]);
+  q.addBindValue(static_cast<int>(id[ident::kTypeCode]));
+  q.addBindValue(QStringLiteral("%1.%2.%3").arg(id[ident::kVersion1]).arg(id[ident::kVersion2]).arg(id[ident::kVersion3]));
+  q.addBindValue(BlobOf(r.identBefore));
+  q.addBindValue(BlobOf(r.paramsBefore));
+  q.addBindValue(QString::fromStdString(r.codeBefore));
+  q.addBindValue(BlobOf(r.identAfter));
+  q.addBindValue(BlobOf(r.paramsAfter));
+  q.addBindValue(QString::fromStdString(r.codeAfter));
+  q.addBindValue(QStringLiteral("rkt410 " RKT_VERSION_STRING));
+  if (!q.exec()) {
+    const QString why = q.lastError().text();
+    db.rollback();
+    return Fail(why), 0;
+  }
+  const std::int64_t rowId = q.lastInsertId().toLongLong();
+  if (!db.commit()) {
+    const QString why = db.lastError().text();
+    db.rollback();
+    return Fail(why), 0;
+  }
+  return rowId;
+}
+
+bool HistoryDb::Complete(std::int64_t id, link::WriteResult result, int code) {
+  if (!Open()) return false;
+  QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+  if (!db.transaction()) return Fail(db.lastError().text());
+  QSqlQuery q(db);
+  q.prepare(QStringLiteral("UPDATE writes SET result = ?, code = ?, finished = ? WHERE id = ?"));
+  q.addBindValue(QString::fromStdString(ResultName(result)));
+  q.addBindValue(result == link::WriteResult::Done ? 0 : code);
+  q.addBindValue(QString::fromStdString(Now()));
+  q.addBindValue(static_cast<qlonglong>(id));
+  if (!q.exec() || q.numRowsAffected() != 1) {
+    const QString why = q.lastError().text();
+    db.rollback();
+    return Fail(why.isEmpty() ? QStringLiteral("record %1 not found").arg(id) : why);
+  }
+  if (!db.commit()) {
+    const QString why = db.lastError().text();
+    db.rollback();
+    return Fail(why);
+  }
+  return true;
+}
+
+std::optional<std::vector<HistoryEntry>> HistoryDb::List(std::optional<int> serial) {
+  if (!Open()) return std::nullopt;
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  QString sql = QStringLiteral("SELECT %1 FROM writes").arg(QString::fromLatin1(kColumns));
+  if (serial) sql += QStringLiteral(" WHERE serial = ?");
+  sql += QStringLiteral(" ORDER BY id DESC");
+  q.prepare(sql);
+  if (serial) q.addBindValue(*serial);
+  if (!q.exec()) return Fail(q.lastError().text()), std::nullopt;
+  std::vector<HistoryEntry> out;
+  while (q.next()) out.push_back(EntryOf(q));
+  if (q.lastError().isValid()) return Fail(q.lastError().text()), std::nullopt;
+  return out;
+}
+
+std::optional<HistoryEntry> HistoryDb::Get(std::int64_t id) {
+  if (!Open()) return std::nullopt;
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  q.prepare(QStringLiteral("SELECT %1 FROM writes WHERE id = ?").arg(QString::fromLatin1(kColumns)));
+  q.addBindValue(static_cast<qlonglong>(id));
+  if (!q.exec()) return Fail(q.lastError().text()), std::nullopt;
+  if (!q.next()) {
+    m_error = "record " + std::to_string(id) + " not found";
+    return std::nullopt;
+  }
+  return EntryOf(q);
+}
+
+DataSet SettingOf(const HistoryEntry& entry, bool before) {
+  DataSet ds;
+  for (const Copy c : {kReadCopy, kWorkingCopy}) {
+    ds.GetBlock(BlockId::Identification, c) = before ? entry.identBefore : entry.identAfter;
+    ds.GetBlock(BlockId::Parameter, c) = before ? entry.paramsBefore : entry.paramsAfter;
+  }
+  ds.SetDataValid(1);
+  return ds;
+}
+
+}  // namespace rkt::history

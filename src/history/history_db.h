@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/write_journal.h"
+#include "model/data_set.h"
+
+// The history of sensor writes, one record per write: what the sensor held
+// before the first byte went out, what was written, and how it ended. An
+// SQLite database (Qt SQL, WAL journal), one transaction per change, so that
+// a record once begun survives a crash or an unplugged cable.
+namespace rkt::history {
+
+struct HistoryEntry {
+  std::int64_t id = 0;
+  std::string time;  // ISO 8601, UTC
+  std::string port;
+  int serial = 0;
+  int type = 0;
+  std::string version;
+  DataSet::Block identBefore{};
+  DataSet::Block paramsBefore{};
+  DataSet::Block identAfter{};
+  DataSet::Block paramsAfter{};
+  std::string codeBefore;
+  std::string codeAfter;
+  std::string program;
+  // "done", "failed", "cancelled", "verify-failed"; "interrupted" when the
+  // write never reported its end (the program was killed or crashed).
+  std::string result;
+  int code = 0;
+};
+
+// The result words of the records.
+std::string ResultName(link::WriteResult result);
+
+class HistoryDb final : public link::WriteJournal {
+ public:
+  static constexpr int kSchemaVersion = 2;
+
+  explicit HistoryDb(QString path);
+  ~HistoryDb() override;
+  HistoryDb(const HistoryDb&) = delete;
+  HistoryDb& operator=(const HistoryDb&) = delete;
+
+  // history.sqlite in the user's data folder, shared by the window and the
+  // command line.
+  static QString DefaultPath();
+
+  // Opens (creating or upgrading it when needed); false with Error() set.
+  // The other calls open it themselves.
+  bool Open();
+  const QString& Path() const { return m_path; }
+  const std::string& Error() const { return m_error; }
+
+  std::int64_t Begin(const link::WriteRecord& record) override;
+  bool Complete(std::int64_t id, link::WriteResult result, int code) override;
+
+  // Newest first; only the serial number given. nullopt when the database
+  // cannot be read (Error() says why).
+  std::optional<std::vector<HistoryEntry>> List(std::optional<int> serial = std::nullopt);
+  std::optional<HistoryEntry> Get(std::int64_t id);
+
+ private:
+  bool Fail(const QString& what);
+  bool Upgrade();
+
+  QString m_path;
+  QString m_connection;
+  bool m_open = false;
+  std::string m_error;
+};
+
+// A data set whose read and working copies hold the record's setting before
+// (or after) the write: identification and parameters; the name blocks
+// empty, no sensitivity.
+DataSet SettingOf(const HistoryEntry& entry, bool before);
+
+}  // namespace rkt::history

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "model/data_set.h"
+
+// Where the sensor write keeps its backup: what the sensor held before the
+// first byte went out, and how the write ended. The link only calls it; the
+// storage (a database in the user's data folder) lives above the link.
+namespace rkt::link {
+
+enum class WriteResult { Done, Failed, Cancelled, VerifyFailed };
+
+struct WriteRecord {
+  std::string port;
+  // What the sensor held (identification as read, parameters in their
+  // logical sense) and what is to be written (the working copy).
+  DataSet::Block identBefore{};
+  DataSet::Block paramsBefore{};
+  DataSet::Block identAfter{};
+  DataSet::Block paramsAfter{};
+  std::string codeBefore;  // data codes, "" when there is none
+  std::string codeAfter;
+};
+
+class WriteJournal {
+ public:
+  virtual ~WriteJournal() = default;
+  // Stores the record, durably, before anything is written; its id, or 0
+  // when it could not be stored.
+  virtual std::int64_t Begin(const WriteRecord& record) = 0;
+  // Adds the result; false when it could not be stored.
+  virtual bool Complete(std::int64_t id, WriteResult result, int code) = 0;
+};
+
+}  // namespace rkt::link

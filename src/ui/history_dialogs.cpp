@@ -1,0 +1,183 @@
+#include "ui/history_dialogs.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <set>
+
+#include "ui/ui_text.h"
+
+namespace rkt {
+
+namespace {
+
+QTableWidget* Table(const QString& name, const QStringList& headers) {
+  auto* t = new QTableWidget(0, static_cast<int>(headers.size()));
+  t->setObjectName(name);
+  t->setHorizontalHeaderLabels(headers);
+  t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  t->setSelectionBehavior(QAbstractItemView::SelectRows);
+  t->setSelectionMode(QAbstractItemView::SingleSelection);
+  t->verticalHeader()->hide();
+  t->horizontalHeader()->setStretchLastSection(true);
+  return t;
+}
+
+void FillChanges(QTableWidget* t, const std::vector<ValueChange>& changes) {
+  t->setRowCount(static_cast<int>(changes.size()));
+  for (int r = 0; r < static_cast<int>(changes.size()); ++r) {
+    const ValueChange& c = changes[static_cast<std::size_t>(r)];
+    t->setItem(r, 0, new QTableWidgetItem(QString::fromStdString(c.label)));
+    t->setItem(r, 1, new QTableWidgetItem(QString::fromStdString(c.before)));
+    t->setItem(r, 2, new QTableWidgetItem(QString::fromStdString(c.after)));
+  }
+  t->resizeColumnsToContents();
+}
+
+QPushButton* Button(const char* section, const char* name) {
+  auto* b = new QPushButton(UiText(section, name));
+  b->setObjectName(QString::fromLatin1(name));
+  return b;
+}
+
+}  // namespace
+
+QString ResultText(const std::string& result, int code) {
+  const char* key = result == "done"            ? "resDone"
+                    : result == "cancelled"     ? "resCancelled"
+                    : result == "verify-failed" ? "resVerifyFailed"
+                    : result == "interrupted"   ? "resInterrupted"
+                                                : "resFailed";
+  QString text = UiText("frmHistory", key);
+  if (code != 0 && result != "cancelled") text += QStringLiteral(" (%1)").arg(code);
+  return text;
+}
+
+frmWritePreview::frmWritePreview(const std::vector<ValueChange>& changes, QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("frmWritePreview"));
+  setWindowTitle(UiText("frmWritePreview", "frmWritePreview"));
+  lblText = new QLabel(UiText("frmWritePreview", "lblText"));
+  lblText->setObjectName(QStringLiteral("lblText"));
+  tblChanges = Table(QStringLiteral("tblChanges"),
+                     {UiText("frmWritePreview", "colValue"), UiText("frmWritePreview", "colNow"),
+                      UiText("frmWritePreview", "colNew")});
+  tblChanges->setSelectionMode(QAbstractItemView::NoSelection);
+  FillChanges(tblChanges, changes);
+  lblQuestion = new QLabel(UiText("frmWritePreview", "lblQuestion"));
+  lblQuestion->setObjectName(QStringLiteral("lblQuestion"));
+  btYes = Button("frmWritePreview", "btYes");
+  btNo = Button("frmWritePreview", "btNo");
+  btNo->setDefault(true);  // a stray Enter must not write
+  connect(btYes, &QPushButton::clicked, this, &QDialog::accept);
+  connect(btNo, &QPushButton::clicked, this, &QDialog::reject);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(btYes);
+  buttons->addWidget(btNo);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(lblText);
+  layout->addWidget(tblChanges);
+  layout->addWidget(lblQuestion);
+  layout->addLayout(buttons);
+  resize(560, 320);
+}
+
+frmHistory::frmHistory(history::HistoryDb& db, QWidget* parent) : QDialog(parent), m_db(db) {
+  setObjectName(QStringLiteral("frmHistory"));
+  setWindowTitle(UiText("frmHistory", "frmHistory"));
+  auto* lblSerial = new QLabel(UiText("frmHistory", "lblSerial"));
+  lblSerial->setObjectName(QStringLiteral("lblSerial"));
+  cmbSerial = new QComboBox;
+  cmbSerial->setObjectName(QStringLiteral("cmbSerial"));
+  tblRecords = Table(QStringLiteral("tblRecords"),
+                     {UiText("frmHistory", "colTime"), UiText("frmHistory", "colPort"), UiText("frmHistory", "colSerial"),
+                      UiText("frmHistory", "colType"), UiText("frmHistory", "colResult")});
+  lblChanges = new QLabel(UiText("frmHistory", "lblChanges"));
+  lblChanges->setObjectName(QStringLiteral("lblChanges"));
+  tblChanges = Table(QStringLiteral("tblChanges"), {UiText("frmHistory", "colValue"), UiText("frmHistory", "colBefore"),
+                                                     UiText("frmHistory", "colAfter")});
+  tblChanges->setSelectionMode(QAbstractItemView::NoSelection);
+  lblError = new QLabel;
+  lblError->setObjectName(QStringLiteral("lblError"));
+  lblError->setWordWrap(true);
+  lblError->hide();
+  btRestore = Button("frmHistory", "btRestore");
+  btClose = Button("frmHistory", "btClose");
+
+  auto* filter = new QHBoxLayout;
+  filter->addWidget(lblSerial);
+  filter->addWidget(cmbSerial);
+  filter->addStretch();
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(btRestore);
+  buttons->addWidget(btClose);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(filter);
+  layout->addWidget(tblRecords, 3);
+  layout->addWidget(lblChanges);
+  layout->addWidget(tblChanges, 2);
+  layout->addWidget(lblError);
+  layout->addLayout(buttons);
+
+  // The serial numbers on offer are those the history holds.
+  cmbSerial->addItem(UiText("frmHistory", "lblAll"), -1);
+  if (const auto all = m_db.List()) {
+    std::set<int> serials;
+    for (const auto& e : *all) serials.insert(e.serial);
+    for (const int s : serials) cmbSerial->addItem(QStringLiteral("%1").arg(s, 5, 10, QLatin1Char('0')), s);
+  }
+  connect(cmbSerial, &QComboBox::currentIndexChanged, this, &frmHistory::Reload);
+  connect(tblRecords, &QTableWidget::itemSelectionChanged, this, &frmHistory::ShowChanges);
+  connect(btRestore, &QPushButton::clicked, this, [this] {
+    if (const auto* e = Current()) {
+      m_restored = *e;
+      accept();
+    }
+  });
+  connect(btClose, &QPushButton::clicked, this, &QDialog::reject);
+  Reload();
+  resize(640, 480);
+}
+
+const history::HistoryEntry* frmHistory::Current() const {
+  const int row = tblRecords->currentRow();
+  if (row < 0 || row >= static_cast<int>(m_entries.size()) || tblRecords->selectedItems().isEmpty()) return nullptr;
+  return &m_entries[static_cast<std::size_t>(row)];
+}
+
+void frmHistory::Reload() {
+  const int serial = cmbSerial->currentData().toInt();
+  const auto entries = m_db.List(serial < 0 ? std::nullopt : std::optional<int>(serial));
+  m_entries = entries ? *entries : std::vector<history::HistoryEntry>{};
+  lblError->setVisible(!entries);
+  if (!entries) lblError->setText(QString::fromStdString(m_db.Error()));
+  tblRecords->setRowCount(static_cast<int>(m_entries.size()));
+  for (int r = 0; r < static_cast<int>(m_entries.size()); ++r) {
+    const auto& e = m_entries[static_cast<std::size_t>(r)];
+    const QDateTime time = QDateTime::fromString(QString::fromStdString(e.time), Qt::ISODateWithMs);
+    tblRecords->setItem(r, 0, new QTableWidgetItem(time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                                                   : QString::fromStdString(e.time)));
+    tblRecords->setItem(r, 1, new QTableWidgetItem(QString::fromStdString(e.port)));
+    tblRecords->setItem(r, 2, new QTableWidgetItem(QStringLiteral("%1").arg(e.serial, 5, 10, QLatin1Char('0'))));
+    tblRecords->setItem(r, 3, new QTableWidgetItem(QString::number(e.type)));
+    tblRecords->setItem(r, 4, new QTableWidgetItem(ResultText(e.result, e.code)));
+  }
+  tblRecords->resizeColumnsToContents();
+  if (!m_entries.empty()) tblRecords->selectRow(0);
+  ShowChanges();
+}
+
+void frmHistory::ShowChanges() {
+  const auto* e = Current();
+  btRestore->setEnabled(e != nullptr);
+  FillChanges(tblChanges, e ? ValueChanges(history::SettingOf(*e, true), history::SettingOf(*e, false))
+                            : std::vector<ValueChange>{});
+}
+
+}  // namespace rkt

@@ -1,0 +1,217 @@
+// The write history's database: records survive as begun, come back newest
+// first, and a damaged, locked or older database is handled as it should be.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include "history/history_db.h"
+#include "output/value_changes.h"
+
+namespace rkt::history {
+namespace {
+
+void EnsureApp() {
+  if (QCoreApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "history-test";
+  static char* argv[] = {name, nullptr};
+  static QCoreApplication app(argc, argv);
+}
+
+link::WriteRecord Record(int serial, std::uint8_t time1Before, std::uint8_t time1After) {
+  link::WriteRecord r;
+  r.port = "/dev/ttyUSB0";
+  r.identBefore[ident::kSerialHigh] = static_cast<std::uint8_t>(serial >> 8);
+  r.identBefore[ident::kSerialLow] = static_cast<std::uint8_t>(serial & 255);
+  r.identBefore[ident::kVersion1] = 4;
+  r.identBefore[ident::kTypeCode] = 2;
+  r.identAfter = r.identBefore;
+  r.paramsBefore[param::kSwitchingFrequency] = 5;
+  r.paramsAfter[param::kSwitchingFrequency] = 81;
+  r.paramsBefore[param::kTimeValue1] = time1Before;
+  r.paramsAfter[param::kTimeValue1] = time1After;
+  r.codeBefore = "BEFORE-" + std::to_string(serial);
+  r.codeAfter = "AFTER-" + std::to_string(serial);
+  return r;
+}
+
+// Runs SQL on the file through a connection of its own.
+bool Exec(const QString& path, const QStringList& statements) {
+  const QString name = QStringLiteral("raw-%1").arg(reinterpret_cast<quintptr>(&statements));
+  bool ok = true;
+  {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    ok = db.open();
+    QSqlQuery q(db);
+    for (const QString& s : statements) ok = ok && q.exec(s);
+    db.close();
+  }
+  QSqlDatabase::removeDatabase(name);
+  return ok;
+}
+
+class HistoryDbTest : public ::testing::Test {
+ protected:
+  void SetUp() override { EnsureApp(); }
+  QString Path() const { return m_dir.filePath("sub/history.sqlite"); }
+  QTemporaryDir m_dir;
+};
+
+TEST_F(HistoryDbTest, RecordsComeBackNewestFirstWithTheirResult) {
+  HistoryDb db(Path());
+  const std::int64_t a = db.Begin(Record(42, 10, 40));
+  const std::int64_t b = db.Begin(Record(7, 20, 21));
+  const std::int64_t c = db.Begin(Record(42, 40, 50));
+  ASSERT_GT(a, 0) << db.Error();
+  ASSERT_TRUE(db.Complete(a, link::WriteResult::VerifyFailed, 1040));
+  ASSERT_TRUE(db.Complete(b, link::WriteResult::Done, 0));
+  // c never completes: the program died during the write.
+  EXPECT_FALSE(db.Complete(999, link::WriteResult::Done, 0)) << "no such record";
+
+  const auto all = db.List();
+  ASSERT_TRUE(all) << db.Error();
+  ASSERT_EQ(all->size(), 3u);
+  EXPECT_EQ((*all)[0].id, c);
+  EXPECT_EQ((*all)[0].result, "interrupted");
+  EXPECT_EQ((*all)[1].result, "done");
+  EXPECT_EQ((*all)[2].result, "verify-failed");
+  EXPECT_EQ((*all)[2].code, 1040);
+  EXPECT_EQ((*all)[2].serial, 42);
+  EXPECT_EQ((*all)[2].type, 2);
+  EXPECT_EQ((*all)[2].version, "4.0.0");
+  EXPECT_EQ((*all)[2].port, "/dev/ttyUSB0");
+  EXPECT_EQ((*all)[2].codeBefore, "BEFORE-42");
+  EXPECT_EQ((*all)[2].paramsBefore[param::kTimeValue1], 10);
+  EXPECT_EQ((*all)[2].paramsAfter[param::kTimeValue1], 40);
+  EXPECT_EQ((*all)[2].time.size(), 24u) << "ISO 8601 with milliseconds: " << (*all)[2].time;
+
+  const auto only = db.List(42);
+  ASSERT_TRUE(only);
+  ASSERT_EQ(only->size(), 2u);
+  EXPECT_EQ((*only)[0].id, c);
+  EXPECT_EQ((*only)[1].id, a);
+
+  const auto one = db.Get(b);
+  ASSERT_TRUE(one);
+  EXPECT_EQ(one->codeAfter, "AFTER-7");
+  EXPECT_FALSE(db.Get(12345));
+}
+
+TEST_F(HistoryDbTest, ABegunRecordIsOnDiskInAWalDatabase) {
+  std::int64_t id = 0;
+  {
+    HistoryDb db(Path());
+    id = db.Begin(Record(1, 1, 2));
+    ASSERT_GT(id, 0) << db.Error();
+    // Another reader sees it at once: it was committed, not kept back.
+    HistoryDb reader(Path());
+    const auto seen = reader.Get(id);
+    ASSERT_TRUE(seen) << reader.Error();
+    EXPECT_EQ(seen->result, "interrupted");
+  }
+  const QString name = QStringLiteral("check");
+  {
+    QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    raw.setDatabaseName(Path());
+    ASSERT_TRUE(raw.open());
+    QSqlQuery q(raw);
+    ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA journal_mode")) && q.next());
+    EXPECT_EQ(q.value(0).toString(), QStringLiteral("wal"));
+    ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA user_version")) && q.next());
+    EXPECT_EQ(q.value(0).toInt(), HistoryDb::kSchemaVersion);
+    ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA integrity_check")) && q.next());
+    EXPECT_EQ(q.value(0).toString(), QStringLiteral("ok"));
+    raw.close();
+  }
+  QSqlDatabase::removeDatabase(name);
+}
+
+TEST_F(HistoryDbTest, AFirstVersionDatabaseIsUpgradedInPlace) {
+  QDir().mkpath(m_dir.filePath("sub"));
+  ASSERT_TRUE(Exec(Path(), {
+      QStringLiteral("CREATE TABLE writes (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, port TEXT NOT "
+                     "NULL, serial INTEGER NOT NULL, type INTEGER NOT NULL, version TEXT NOT NULL, ident_before BLOB "
+                     "NOT NULL, params_before BLOB NOT NULL, code_before TEXT NOT NULL, ident_after BLOB NOT NULL, "
+                     "params_after BLOB NOT NULL, code_after TEXT NOT NULL, program TEXT NOT NULL, result TEXT, code "
+                     "INTEGER)"),
+      QStringLiteral("INSERT INTO writes (time, port, serial, type, version, ident_before, params_before, code_before,"
+                     " ident_after, params_after, code_after, program, result, code) VALUES ('2025-01-02T03:04:05.000Z',"
+                     " 'COM1', 815, 5, '3.0.1', x'00', x'00', 'OLD-BEFORE', x'00', x'00', 'OLD-AFTER', 'rkt410 0.9',"
+                     " 'done', 0)"),
+      QStringLiteral("PRAGMA user_version=1"),
+  }));
+  HistoryDb db(Path());
+  ASSERT_TRUE(db.Open()) << db.Error();
+  const auto all = db.List(815);
+  ASSERT_TRUE(all) << db.Error();
+  ASSERT_EQ(all->size(), 1u) << "the old record is kept";
+  EXPECT_EQ((*all)[0].codeBefore, "OLD-BEFORE");
+  const std::int64_t id = db.Begin(Record(815, 3, 4));
+  ASSERT_GT(id, 0) << db.Error();
+  EXPECT_TRUE(db.Complete(id, link::WriteResult::Cancelled, 1030)) << "the column of the new version is there";
+}
+
+TEST_F(HistoryDbTest, UnusableDatabasesFailWithAReasonAndChangeNothing) {
+  QDir().mkpath(m_dir.filePath("sub"));
+  {
+    QFile f(Path());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'x'));  // not a database at all
+  }
+  HistoryDb damaged(Path());
+  EXPECT_EQ(damaged.Begin(Record(1, 1, 2)), 0);
+  EXPECT_FALSE(damaged.Error().empty());
+  QFile f(Path());
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), QByteArray(4096, 'x')) << "a damaged file is left for the user to look at";
+
+  const QString newer = m_dir.filePath("sub/newer.sqlite");
+  ASSERT_TRUE(Exec(newer, {QStringLiteral("PRAGMA user_version=99")}));
+  HistoryDb future(newer);
+  EXPECT_FALSE(future.Open());
+  EXPECT_NE(future.Error().find("newer"), std::string::npos) << future.Error();
+}
+
+TEST_F(HistoryDbTest, ALockedDatabaseGivesUpInsteadOfHanging) {
+  HistoryDb db(Path());
+  ASSERT_TRUE(db.Open()) << db.Error();
+  const QString name = QStringLiteral("locker");
+  {
+    QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    other.setDatabaseName(Path());
+    ASSERT_TRUE(other.open());
+    QSqlQuery q(other);
+    ASSERT_TRUE(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(db.Begin(Record(1, 1, 2)), 0);
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_FALSE(db.Error().empty());
+    q.exec(QStringLiteral("ROLLBACK"));
+    other.close();
+  }
+  QSqlDatabase::removeDatabase(name);
+  EXPECT_GT(db.Begin(Record(1, 1, 2)), 0) << "usable again once the other program lets go: " << db.Error();
+}
+
+TEST_F(HistoryDbTest, ChangesOfARecordInThePanelsWords) {
+  HistoryDb db(Path());
+  const std::int64_t id = db.Begin(Record(9, 10, 10));
+  const auto e = db.Get(id);
+  ASSERT_TRUE(e);
+  const auto changes = ValueChanges(SettingOf(*e, true), SettingOf(*e, false));
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(changes[0].label, "Störfilterung:");
+  EXPECT_EQ(changes[0].before, "1 kHz    --> 0,5 ms");
+  EXPECT_EQ(changes[0].after, "50 Hz    --> 10 ms");
+}
+
+}  // namespace
+}  // namespace rkt::history
