@@ -131,7 +131,7 @@ TEST(CliOutputCommands, FullTmpfsKeepsTheOldFile) {
                               " " + kSample + " 2>/dev/null";
   const int status = std::system(command.c_str());
   const int rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  if (rc == 77 || rc == 1 && !std::filesystem::exists(dir.Path("err"))) GTEST_SKIP() << "mounting a tmpfs is not allowed here";
+  if (rc == 77 || (rc == 1 && !std::filesystem::exists(dir.Path("err")))) GTEST_SKIP() << "mounting a tmpfs is not allowed here";
   EXPECT_EQ(rc, 0) << "1: a write reported success, 2: an old file changed, 3: a file left behind\n"
                    << ReadFile(dir.Path("err"));
   EXPECT_NE(ReadFile(dir.Path("err")).find("No space left on device"), std::string::npos) << ReadFile(dir.Path("err"));
