@@ -167,10 +167,10 @@ void Ports::Settle() {
   ++m_settles;
   const auto started = Clock::now();
   const auto gap = std::chrono::milliseconds(std::min(m_quietGap, m_timeout));
-  // A line that never falls silent must not hold the program: the wait ends
-  // after two periods at most, or once the sensor's idle time is surely over.
-  const QDeadlineTimer limit(std::max(2LL * m_timeout, static_cast<long long>(m_sensorIdle) + m_quietGap),
-                             Qt::PreciseTimer);
+  // A line that never falls silent must not hold the program for long.
+  const QDeadlineTimer limit(
+      std::max({2LL * m_timeout, static_cast<long long>(m_sensorIdle) + m_quietGap, static_cast<long long>(kSettleLimit)}),
+      Qt::PreciseTimer);
   int seen = m_line->BytesAvailable();
   // Bytes already waiting came in after the last look at the line.
   if (seen > 0) m_lastArrival = started;

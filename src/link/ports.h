@@ -19,10 +19,13 @@ namespace rkt::link {
 inline constexpr int kDefaultDetectTimeout = 100;
 inline constexpr int kDefaultReadTimeout = 200;
 inline constexpr int kDefaultWriteTimeout = 300;
-// A line counts as quiet after this long without a byte: a little over two
-// byte times at 1200 baud, which also covers a USB adapter handing its
-// bytes over in small bursts.
-inline constexpr int kDefaultQuietGap = 20;
+// A line counts as quiet after this long without a byte: about five byte
+// times at 1200 baud. Bytes do not come evenly: a USB adapter hands them
+// over in bursts, and a loaded machine delivers them late.
+inline constexpr int kDefaultQuietGap = 50;
+// However long the line keeps talking, the wait for quiet ends after this
+// long: enough for the longest answer ("LP", 34 bytes and its echo) to end.
+inline constexpr int kSettleLimit = 1000;
 // A sensor left inside a command drops back to idle after about 150 ms
 // without a byte; waiting a little longer makes sure it has.
 inline constexpr int kDefaultSensorIdle = 160;
