@@ -11,8 +11,16 @@
 // Every tenth cycle also reads and writes the sensitivity.
 //
 //   rkt410-soak [--cycles N] [--fault-rate R] [--timeout MS] [--seed S] [--type N]
+//   rkt410-soak --detection [--cycles N] [--fault-rate R] [--seed S]
 // --type sets the simulated sensor's type code (default 1: odd types carry the
 // input bit inverted, even ones do not).
+//
+// With --detection the line runs at the real 1200-baud timing with the real
+// time-outs (fault rate 0 unless given), and every cycle is a detection run
+// into which a read or a write is chosen at a random moment, as a user's
+// menu command would be: the run gives way, and the command follows at once.
+// Besides the checks above it counts false "no sensor" reports (message 1
+// for the sensor that is there); it must be 0.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <algorithm>
@@ -28,6 +36,9 @@
 #include <thread>
 #include <unistd.h>
 
+#include <QTimer>
+
+#include "link/detection.h"
 #include "link/ports.h"
 #include "link/sensor.h"
 #include "model/data_set.h"
@@ -158,11 +169,13 @@ class SoakUser final : public link::QuietSensorUser {
  public:
   int ShowMessage(int number, int buttons, int) override {
     lastMessage = number;
+    if (number == 1) ++noSensor;
     if (buttons == link::kButtonsRetryCancel) return link::kAnswerCancel;
     if (buttons == link::kButtonsYesNo) return link::kAnswerNo;
     return link::kAnswerOk;
   }
   int lastMessage = 0;
+  int noSensor = 0;
 };
 
 constexpr int kParamAddresses[] = {0, 1, 3, 4, 5, 6, 11};
@@ -230,12 +243,122 @@ double ArgD(int argc, char** argv, const char* name, double def) {
   return def;
 }
 
+bool Flag(int argc, char** argv, const char* name) {
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]) == name) return true;
+  return false;
+}
+
+// New parameter values, keeping the sensor unlocked so that every write may go on.
+void NewSettings(DataSet& ds, std::mt19937& random, int typeCode) {
+  for (const int a : kParamAddresses) {
+    auto v = static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 255)(random));
+    if (a == link::kAddrLock) v |= 1u << link::kLockBit;
+    ds.Param(kWorkingCopy, a + 1) = v;
+  }
+  ds.Byte(BlockId::Identification, kWorkingCopy, ident::kTypeCode) = static_cast<std::uint8_t>(typeCode);
+}
+
+// Detection runs on the timed line with a read or write chosen at a random
+// moment of each, handled as the program's sensor link handles a menu
+// command during a run.
+int DetectionSoak(int cycles, std::uint32_t seed, link::Ports& ports, link::Sensor& sensor, DataSet& ds,
+                  SoakUser& user, const sim::SensorSimulator& simulator, FaultyLine& line, double rate) {
+  link::Detection detection(sensor, ports, ds, user);
+  detection.InitDetection([] {}, [] {});
+  detection.SetDetection(1);
+  std::mt19937 random(seed + 2);
+  const int typeCode = simulator.Memory(0, link::kAddrTypeCode);
+  QElapsedTimer clock;
+  clock.start();
+  int during = 0, reads = 0, readsOk = 0, writes = 0, writesOk = 0, silent = 0, lost = 0;
+  std::map<std::string, int> failures;
+  long long longestMs = 0, settles = 0;
+  for (int cycle = 1; cycle <= cycles; ++cycle) {
+    const bool write = std::uniform_int_distribution<int>(0, 1)(random) == 1;
+    // A detection run with its full read takes a little over two seconds.
+    const int delay = std::uniform_int_distribution<int>(0, 2400)(random);
+    bool chosenDuringRun = false;
+    QTimer moment;
+    moment.setSingleShot(true);
+    QObject::connect(&moment, &QTimer::timeout, [&] {
+      if (!detection.Running()) return;
+      chosenDuringRun = true;
+      ports.Abandon(true);
+    });
+    moment.start(delay);
+    detection.DetectSensor();
+    moment.stop();
+    ports.Abandon(false);
+    ports.Settle();
+    if (chosenDuringRun) ++during;
+
+    user.lastMessage = 0;
+    const QElapsedTimer started = [] {
+      QElapsedTimer t;
+      t.start();
+      return t;
+    }();
+    if (write) {
+      NewSettings(ds, random, typeCode);
+      const DataSet before = ds;
+      ++writes;
+      if (sensor.SensorWrite()) {
+        ++writesOk;
+        if (!WriteMatches(ds, simulator)) {
+          ++silent;
+          std::fprintf(stderr, "cycle %d: write reported success but the sensor holds other values\n", cycle);
+        }
+      } else {
+        ++failures["write message " + std::to_string(user.lastMessage)];
+        if (!SameCopy(ds, before, kWorkingCopy)) ++lost;
+      }
+    } else {
+      const DataSet before = ds;
+      ++reads;
+      if (sensor.SensorRead(false)) {
+        ++readsOk;
+        if (!ReadMatches(ds, simulator)) {
+          ++silent;
+          std::fprintf(stderr, "cycle %d: read reported success with data other than the sensor's\n", cycle);
+        }
+      } else {
+        ++failures["read message " + std::to_string(user.lastMessage)];
+        if (!SameCopy(ds, before, kWorkingCopy)) ++lost;
+      }
+    }
+    longestMs = std::max(longestMs, started.elapsed());
+    if (cycle % 50 == 0)
+      std::fprintf(stderr, "  %d cycles, %.0f s, %d false no-sensor\n", cycle,
+                   static_cast<double>(clock.elapsed()) / 1000.0, user.noSensor);
+  }
+  settles = ports.Settles();
+  const FaultCounts& f = line.Counts();
+  std::printf("detection cycles:     %d on the 1200-baud line (fault rate %.3f, seed %u)\n", cycles, rate, seed);
+  std::printf("run time:             %.1f s, longest command %lld ms\n", static_cast<double>(clock.elapsed()) / 1000.0,
+              longestMs);
+  std::printf("chosen during a run:  %d of %d\n", during, cycles);
+  std::printf("sensor bytes:         %lld, corrupted %lld, dropped %lld, delayed %lld\n", f.bytes, f.corrupted,
+              f.dropped, f.delayed);
+  std::printf("reads:                %d ok of %d\n", readsOk, reads);
+  std::printf("writes:               %d ok of %d\n", writesOk, writes);
+  std::printf("failures by message:\n");
+  if (failures.empty()) std::printf("  none\n");
+  for (const auto& [what, count] : failures) std::printf("  %-24s %d\n", what.c_str(), count);
+  std::printf("line settled:         %lld times, %lld ms in all\n", settles, ports.SettledMs());
+  std::printf("false no-sensor:      %d\n", user.noSensor);
+  std::printf("lost on failure:      %d\n", lost);
+  std::printf("silent corruptions:   %d\n", silent);
+  return user.noSensor + silent + lost == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  const bool detectionMode = Flag(argc, argv, "--detection");
   const int cycles = Arg(argc, argv, "--cycles", 1000);
-  const double rate = ArgD(argc, argv, "--fault-rate", 0.01);
+  const double rate = ArgD(argc, argv, "--fault-rate", detectionMode ? 0.0 : 0.01);
   const int timeout = std::max(2, Arg(argc, argv, "--timeout", 10));
   const auto seed = static_cast<std::uint32_t>(Arg(argc, argv, "--seed", 410));
 
@@ -248,6 +371,10 @@ int main(int argc, char** argv) {
   // Back to idle within one quiet period, so the retry after a broken
   // command meets an idle sensor.
   config.idleTimeout = std::chrono::milliseconds(std::max(1, timeout / 2));
+  if (detectionMode) {
+    config.baudTiming = true;
+    config.idleTimeout = std::chrono::milliseconds(150);
+  }
   auto simulator = std::make_shared<sim::SensorSimulator>(config);
   auto faulty = std::make_unique<FaultyLine>(std::make_unique<sim::SimulatedLine>(simulator), rate, 2 * timeout, seed);
   FaultyLine* line = faulty.get();
@@ -256,6 +383,7 @@ int main(int argc, char** argv) {
   settings.detectTimeout = timeout;
   settings.readTimeout = timeout;
   settings.writeTimeout = timeout;
+  if (detectionMode) settings = link::PortSettings{};
   ports.InitPorts(settings);
   ports.OpenPort("soak");
   DataSet ds;
@@ -263,6 +391,7 @@ int main(int argc, char** argv) {
   ds.SetDataValid(1);
   SoakUser user;
   link::Sensor sensor(ports, ds, user);
+  if (detectionMode) return DetectionSoak(cycles, seed, ports, sensor, ds, user, *simulator, *line, rate);
   std::mt19937 random(seed + 1);
 
   // A watchdog outside the event loop: an operation past its deadline is a hang.
@@ -313,13 +442,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "cycle %d: a failed read changed the working copy\n", cycle);
     }
 
-    // New settings, keeping the sensor unlocked so that every write may go on.
-    for (const int a : kParamAddresses) {
-      auto v = static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 255)(random));
-      if (a == link::kAddrLock) v |= 1u << link::kLockBit;
-      ds.Param(kWorkingCopy, a + 1) = v;
-    }
-    ds.Byte(BlockId::Identification, kWorkingCopy, ident::kTypeCode) = static_cast<std::uint8_t>(config.typeCode);
+    NewSettings(ds, random, config.typeCode);
 
     const DataSet beforeWrite = ds;
     ++writes;

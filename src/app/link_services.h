@@ -55,6 +55,9 @@ class LinkServices {
   virtual void RunCommand(SensorCommand /*command*/) {}
   // The ports the options offer.
   virtual std::vector<std::string> PortList() const { return {}; }
+  // The port a start without a stored one opens: the first the machine
+  // offers, "" when it has none (then nothing is opened, nothing asked).
+  virtual std::string DefaultPort() const { return {}; }
   // The serial trace: on writes every byte to TraceFile() from now on.
   virtual bool SetTrace(bool /*on*/) { return false; }
   virtual bool Tracing() const { return false; }

@@ -15,7 +15,12 @@ void LoadOptions(const SettingsStore& store, LinkServices& link, ViewOptions& vi
   view.debug = QString::fromStdString(get("QDDebug", "no")).toLower() == QStringLiteral("yes");
   if (get("SensDetection", "None") == "Auto") link.SetDetection(1);
   view.tooltips = get("Tooltips", "YES") == "YES";
-  link.OpenPort(get("Port", "COM1"));
+  // Without a stored port the first one the machine offers is taken; a
+  // stored one is kept as it is, present or not. With no port at all the
+  // program starts quietly, the port shown as absent.
+  std::string port = get("Port", "");
+  if (port.empty()) port = link.DefaultPort();
+  if (!port.empty()) link.OpenPort(port);
   view.overviewShown = get("BlockDiagram", "Show") == "Show";
   SelectLanguageByName(get("Language", "GER"));
   recent.RestoreRecentFiles(store.ReadRecentFiles());

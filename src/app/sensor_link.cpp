@@ -30,6 +30,8 @@ SensorLink::SensorLink(std::unique_ptr<link::SerialLine> line) : m_simulate(fals
   m_ports = std::make_unique<link::Ports>(std::move(line));
   m_ports->onOpenFailed = [](const link::OpenFailure& failure) {
     MessageBoxRequest request = BuildMessage(msg::kPortInit, msg::kRetryCancel, help::kPortInit);
+    // Which port, and why it could not be opened.
+    request.text += "\n" + link::PortFailureLine(failure);
     // Say which group the user lacks, when that is the reason.
     const std::string hint = link::PermissionHint(failure);
     if (!hint.empty()) request.text += "\n" + hint;
@@ -87,6 +89,12 @@ std::vector<std::string> SensorLink::PortList() const {
   return link::ListSerialPorts();
 }
 
+std::string SensorLink::DefaultPort() const {
+  // The demo's simulated sensor stands in for whatever port there is.
+  if (m_simulate) return {};
+  return link::DefaultPort();
+}
+
 void SensorLink::Attach(DataSet& data, frmMain& window) {
   m_window = &window;
   m_user = std::make_unique<GuiSensorUser>(window, data);
@@ -118,6 +126,9 @@ void SensorLink::DetectSensor() {
   m_detection->DetectSensor();
   ShowPresenceAttempt();
   m_ports->Abandon(false);
+  // A run that gave way hands the line over quiet: its answers may still be
+  // on the wire and the sensor inside a command.
+  m_ports->Settle();
   // A command that arrived during the run goes now, at the top level.
   if (m_pending) Execute(*std::exchange(m_pending, std::nullopt));
 }

@@ -45,6 +45,7 @@ class SensorLink final : public LinkServices {
   // run give way at its next wait; the command runs right after it.
   void RunCommand(SensorCommand command) override;
   std::vector<std::string> PortList() const override;
+  std::string DefaultPort() const override;
   // Records every byte on the line in path; false when it cannot be written.
   bool StartTrace(const std::string& path);
   // The options' switch: a trace into the program's data folder.

@@ -42,7 +42,7 @@ void Detection::Run() {
   m_user.ShowDetectionState(DetectionState::Searching);
   // A device that went away (an adapter unplugged) is opened again as soon
   // as it is back, without asking.
-  if (!m_ports.CurrentPortName().empty() && !m_ports.LineOpen()) m_ports.ReopenQuietly();
+  if (!m_ports.CurrentPortName().empty() && !m_ports.IsPortOpen()) m_ports.ReopenQuietly();
 
   const bool found = m_sensor.CheckSensor(CheckMode::Silent);
   // A run that gave way to a user's command has learnt nothing.

@@ -13,4 +13,14 @@ std::vector<std::string> ListSerialPorts();
 // last resort when nothing is left.
 std::vector<std::string> PortListFrom(const std::vector<std::string>& found, bool windows);
 
+// The order a Linux machine's ports are offered in: the stable names under
+// /dev/serial/by-id/ first (by name), then the devices, USB adapters
+// (ttyUSB) before modems (ttyACM) before built-in ports (ttyS) before
+// anything else, each kind by its number.
+std::vector<std::string> OrderLinuxPorts(std::vector<std::string> byId, std::vector<std::string> devices);
+
+// The port a first start takes when no port is stored: the first one the
+// list offers, or "" when the machine has none (Windows: "COM1").
+std::string DefaultPort();
+
 }  // namespace rkt::link

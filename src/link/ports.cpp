@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "link/sensor_user.h"
+#include "text/language.h"
 
 namespace rkt::link {
 
@@ -28,11 +29,31 @@ bool EchoFromSetting(std::string_view text) {
   return lower != "noecho";
 }
 
+namespace {
+
+// Puts the arguments in place of %1, %2 … of a text from the language file.
+std::string Fill(std::string text, const std::vector<std::string>& args) {
+  for (std::size_t i = args.size(); i-- > 0;) {
+    const std::string mark = "%" + std::to_string(i + 1);
+    for (std::size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + args[i].size()))
+      text.replace(at, mark.size(), args[i]);
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string PortFailureLine(const OpenFailure& failure) {
+  if (failure.name.empty()) return GetText("Message", "PortNone", kTextPortNone);
+  std::string reason = failure.result.error;
+  if (reason.empty()) reason = GetText("Message", "PortUnknownReason", kTextPortUnknownReason);
+  return Fill(GetText("Message", "PortFailed", kTextPortFailed), {failure.name, reason});
+}
+
 std::string PermissionHint(const OpenFailure& failure) {
   if (!failure.result.permissionDenied) return {};
   const std::string group = failure.result.group.empty() ? "dialout" : failure.result.group;
-  return "Keine Berechtigung für " + failure.result.device + ": der Benutzer muss Mitglied der Gruppe \"" + group +
-         "\" sein (danach neu anmelden).";
+  return Fill(GetText("Message", "PortPermission", kTextPortPermission), {failure.result.device, group});
 }
 
 std::string SystemPortName(std::string_view name, bool windows) {
@@ -48,7 +69,9 @@ std::string SystemPortName(std::string_view name, bool windows) {
   return "COM" + std::to_string(number);
 }
 
-Ports::Ports(std::unique_ptr<SerialLine> line) : m_line(std::move(line)) {}
+Ports::Ports(std::unique_ptr<SerialLine> line) : m_line(std::move(line)) {
+  if (m_line) m_line->SetLostHandler([this] { LineLost(); });
+}
 
 Ports::~Ports() { ClosePort(); }
 
@@ -57,6 +80,8 @@ void Ports::InitPorts(const PortSettings& settings) {
   m_readTimeout = settings.readTimeout > 0 ? settings.readTimeout : kDefaultReadTimeout;
   m_writeTimeout = settings.writeTimeout > 0 ? settings.writeTimeout : kDefaultWriteTimeout;
   m_echo = settings.echo;
+  m_quietGap = settings.quietGap > 0 ? settings.quietGap : kDefaultQuietGap;
+  m_sensorIdle = settings.sensorIdle >= 0 ? settings.sensorIdle : kDefaultSensorIdle;
   ClosePort();
   m_portName.clear();
   m_timeout = m_detectTimeout;
@@ -65,6 +90,10 @@ void Ports::InitPorts(const PortSettings& settings) {
 void Ports::OpenPort(const std::string& name) {
   if (name.empty() || name == m_portName) return;
   m_portName = name;
+  OpenCurrent(true);
+}
+
+bool Ports::OpenCurrent(bool ask) {
 #if defined(_WIN32)
   constexpr bool kWindows = true;
 #else
@@ -74,45 +103,110 @@ void Ports::OpenPort(const std::string& name) {
     if (onPortShown) onPortShown(m_portName, false);
     m_line->Close();
     m_portOpen = false;
-    const std::string device = SystemPortName(name, kWindows);
+    const std::string device = m_portName.empty() ? std::string() : SystemPortName(m_portName, kWindows);
     OpenResult r;
     if (device.empty()) {
-      r.device = name;
-      r.error = "no port number in the name";
+      r.device = m_portName;
+      r.error = m_portName.empty() ? std::string() : GetText("Message", "PortNoNumber", kTextPortNoNumber);
     } else {
       r = m_line->Open(device);
     }
     if (r.ok) {
       m_portOpen = true;
+      m_lost = false;
       if (onPortShown) onPortShown(m_portName, true);
-      return;
+      return true;
     }
-    const int answer = onOpenFailed ? onOpenFailed(OpenFailure{name, r}) : kAnswerCancel;
-    if (answer != kAnswerRetry) return;
+    if (!ask) return false;
+    const int answer = onOpenFailed ? onOpenFailed(OpenFailure{m_portName, r}) : kAnswerCancel;
+    if (answer != kAnswerRetry) return false;
   }
 }
 
 bool Ports::ReopenQuietly() {
   if (m_portName.empty()) return false;
-#if defined(_WIN32)
-  constexpr bool kWindows = true;
-#else
-  constexpr bool kWindows = false;
-#endif
-  const std::string device = SystemPortName(m_portName, kWindows);
-  m_line->Close();
-  m_portOpen = !device.empty() && m_line->Open(device).ok;
-  if (onPortShown) onPortShown(m_portName, m_portOpen);
-  return m_portOpen;
+  const bool open = OpenCurrent(false);
+  // Whatever the device held before it went away is stale.
+  if (open) m_unsettled = true;
+  return open;
+}
+
+bool Ports::Reopen() {
+  if (m_portOpen && m_line->IsOpen()) return true;
+  const bool open = OpenCurrent(true);
+  if (open) m_unsettled = true;
+  return open;
+}
+
+void Ports::LineLost() {
+  if (!m_portOpen) return;
+  // The handle is gone for good: the next command opens the port again.
+  m_portOpen = false;
+  m_lost = true;
+  m_unsettled = true;
+  if (m_trace) m_trace->Note("device lost");
+  if (onPortShown) onPortShown(m_portName, false);
+}
+
+void Ports::EndExchange(bool completed, bool midCommand) {
+  if (completed) return;
+  m_unsettled = true;
+  m_midCommand = m_midCommand || midCommand;
+}
+
+void Ports::NoteArrivals(int before) {
+  if (m_line->BytesAvailable() > before) m_lastArrival = Clock::now();
+}
+
+void Ports::Settle() {
+  // An exchange that is giving way settles later, once it has.
+  if (!m_unsettled || m_abandoned) return;
+  m_unsettled = false;
+  const bool midCommand = std::exchange(m_midCommand, false);
+  if (!m_portOpen) return;
+  ++m_settles;
+  const auto started = Clock::now();
+  const auto gap = std::chrono::milliseconds(std::min(m_quietGap, m_timeout));
+  // A line that never falls silent must not hold the program for long.
+  const QDeadlineTimer limit(
+      std::max({2LL * m_timeout, static_cast<long long>(m_sensorIdle) + m_quietGap, static_cast<long long>(kSettleLimit)}),
+      Qt::PreciseTimer);
+  int seen = m_line->BytesAvailable();
+  // Bytes already waiting came in after the last look at the line.
+  if (seen > 0) m_lastArrival = started;
+  for (;;) {
+    auto ready = m_lastArrival + gap;
+    if (midCommand) ready = std::max(ready, m_lastSent + std::chrono::milliseconds(m_sensorIdle));
+    const auto now = Clock::now();
+    if (now >= ready || limit.hasExpired()) break;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(ready - now).count();
+    const qint64 wait = std::min<qint64>(ms, std::max<qint64>(limit.remainingTime(), 0));
+    m_line->WaitForBytes(seen + 1, QDeadlineTimer(wait, Qt::PreciseTimer));
+    if (!m_portOpen || m_abandoned) return;
+    const int n = m_line->BytesAvailable();
+    if (n > seen) {
+      m_lastArrival = Clock::now();
+      seen = n;
+    }
+  }
+  m_settledMs += std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
+  FlushInput();
 }
 
 void Ports::Abandon(bool on) {
   m_abandoned = on;
+  if (on) {
+    // The exchange that gives way may leave answers on the wire and the
+    // sensor inside a command.
+    m_unsettled = true;
+    m_midCommand = true;
+  }
   m_line->Interrupt(on);
 }
 
 void Ports::ClosePort() {
   m_portOpen = false;
+  m_lost = false;
   if (m_line) m_line->Close();
 }
 
@@ -127,12 +221,14 @@ void Ports::SendText(std::string_view text, int count) {
   const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), text.size());
   std::vector<std::uint8_t> bytes(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n));
   m_line->Write(bytes);
+  m_lastSent = Clock::now();
   if (m_trace) m_trace->Sent(bytes);
   if (m_echo) {
     std::string echo;
     m_receivingEcho = true;
     ReceiveText(echo, static_cast<int>(n));
     m_receivingEcho = false;
+    m_lastSent = Clock::now();
   }
 }
 
@@ -146,13 +242,17 @@ int Ports::ReceiveText(std::string& text, int count) {
   // Two periods counted from the start of the receive.
   const QDeadlineTimer deadline(2LL * m_timeout, Qt::PreciseTimer);
   if (!m_portOpen) {
-    // Nothing can arrive; the caller still sees the usual time-out.
-    m_line->WaitForBytes(INT_MAX, deadline);
+    // Nothing can arrive; the caller still sees the usual time-out, except
+    // on a device that went away: waiting for it would only delay the report.
+    if (!m_lost) m_line->WaitForBytes(INT_MAX, deadline);
     if (m_trace) m_trace->TimedOut(count, 0);
     return 0;
   }
-  if (!m_line->WaitForBytes(count, deadline)) {
-    if (m_trace) m_trace->TimedOut(count, m_line->BytesAvailable());
+  const int before = m_line->BytesAvailable();
+  const bool arrived = m_line->WaitForBytes(count, deadline);
+  NoteArrivals(before);
+  if (!arrived) {
+    if (m_trace) m_trace->TimedOut(count, m_portOpen ? m_line->BytesAvailable() : 0);
     return 0;
   }
   const std::vector<std::uint8_t> bytes = m_line->Read(count);
@@ -179,7 +279,9 @@ int Ports::ReceiveByte(std::uint8_t& byte) {
 void Ports::WaitTimeout() {
   if (m_abandoned) return;
   const QDeadlineTimer deadline(m_timeout, Qt::PreciseTimer);
+  const int before = m_portOpen ? m_line->BytesAvailable() : 0;
   m_line->WaitForBytes(INT_MAX, deadline);
+  if (m_portOpen) NoteArrivals(before);
   m_waitedMs += m_timeout;
 }
 

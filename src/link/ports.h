@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,6 +19,16 @@ namespace rkt::link {
 inline constexpr int kDefaultDetectTimeout = 100;
 inline constexpr int kDefaultReadTimeout = 200;
 inline constexpr int kDefaultWriteTimeout = 300;
+// A line counts as quiet after this long without a byte: about five byte
+// times at 1200 baud. Bytes do not come evenly: a USB adapter hands them
+// over in bursts, and a loaded machine delivers them late.
+inline constexpr int kDefaultQuietGap = 50;
+// However long the line keeps talking, the wait for quiet ends after this
+// long: enough for the longest answer ("LP", 34 bytes and its echo) to end.
+inline constexpr int kSettleLimit = 1000;
+// A sensor left inside a command drops back to idle after about 150 ms
+// without a byte; waiting a little longer makes sure it has.
+inline constexpr int kDefaultSensorIdle = 160;
 
 // Receive status values.
 inline constexpr int kReceiveOk = 1;
@@ -37,6 +48,11 @@ struct PortSettings {
   // The period of the parameter writes; fixed in the product, shorter in tests.
   int writeTimeout = kDefaultWriteTimeout;
   bool echo = true;
+  // How long the line must have been silent before stale input is dropped
+  // (capped by the current time-out), and how long the sensor takes to give
+  // up a command left unfinished.
+  int quietGap = kDefaultQuietGap;
+  int sensorIdle = kDefaultSensorIdle;
 };
 
 // What the open failure handler gets to tell the user.
@@ -45,8 +61,11 @@ struct OpenFailure {
   OpenResult result;
 };
 
-// The second line of the open-failure message when the user lacks the right
-// to open the device; "" when that is not the reason.
+// The line of the open-failure message that names the port and gives the
+// system's reason, in the current language.
+std::string PortFailureLine(const OpenFailure& failure);
+// The line of the open-failure message when the user lacks the right to open
+// the device, in the current language; "" when that is not the reason.
 std::string PermissionHint(const OpenFailure& failure);
 
 // The device QSerialPort is to open for a port name. Only a "COM" name has
@@ -76,12 +95,30 @@ class Ports {
   // Opens the current port again without asking anything, for a device that
   // went away (a USB adapter unplugged and plugged in again). True when open.
   bool ReopenQuietly();
+  // Opens the current port again when it is not open (its device went away,
+  // or an earlier open failed), asking through the open-failure handler as
+  // OpenPort does. True when the port is open.
+  bool Reopen();
   // Whether the line itself is still open; false after the device vanished.
   bool LineOpen() const { return m_line && m_line->IsOpen(); }
   // While on, the exchange in progress gives way: nothing more is sent and
   // every receive and wait ends at once as a time-out.
   void Abandon(bool on);
   bool Abandoned() const { return m_abandoned; }
+
+  // One exchange with the sensor ("V", "LQ", "LP" or "PQ"). An exchange that
+  // follows one that failed or gave way starts on a quiet line: Settle runs
+  // first. End tells how it went; midCommand when the sensor may still be
+  // waiting for the rest of a command it had begun.
+  void BeginExchange() { Settle(); }
+  void EndExchange(bool completed, bool midCommand);
+  // Brings the line to a known quiet state after an exchange that failed,
+  // was abandoned or cancelled: waits until no byte has come for the quiet
+  // gap (and, when the sensor may be inside a command, until its idle
+  // time-out has passed since the last byte sent), then discards the input.
+  // Does nothing when the last exchange ended cleanly.
+  void Settle();
+  bool Unsettled() const { return m_unsettled; }
 
   void FlushInput();
   // Transmits the first count bytes of text; with echo on, then takes the
@@ -115,8 +152,18 @@ class Ports {
 
   // Time spent in WaitTimeout so far, for the benchmark's floor.
   long long WaitedMs() const { return m_waitedMs; }
+  // How often Settle had to bring the line back, and the time it took.
+  int Settles() const { return m_settles; }
+  long long SettledMs() const { return m_settledMs; }
 
  private:
+  using Clock = std::chrono::steady_clock;
+
+  bool OpenCurrent(bool ask);
+  void LineLost();
+  // Notes the arrival of bytes seen during a wait.
+  void NoteArrivals(int before);
+
   std::unique_ptr<SerialLine> m_line;
   std::string m_portName;
   bool m_portOpen = false;
@@ -128,6 +175,15 @@ class Ports {
   long long m_waitedMs = 0;
   bool m_abandoned = false;
   bool m_receivingEcho = false;
+  int m_quietGap = kDefaultQuietGap;
+  int m_sensorIdle = kDefaultSensorIdle;
+  bool m_lost = false;
+  bool m_unsettled = false;
+  bool m_midCommand = false;
+  Clock::time_point m_lastSent{};
+  Clock::time_point m_lastArrival{};
+  int m_settles = 0;
+  long long m_settledMs = 0;
   SerialTrace* m_trace = nullptr;
 };
 

@@ -45,6 +45,26 @@ QtSerialLine::QtSerialLine() {
   // A coarse timer may fire several milliseconds early or late; the receive
   // limit is meant to be exact.
   m_deadlineTimer.setTimerType(Qt::PreciseTimer);
+  // A pulled adapter shows as a resource error; a hung-up line as a read
+  // error that would repeat on every pass of the event loop while the
+  // handle stays open. Either way the handle is lost.
+  QObject::connect(&m_port, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
+    if (e == QSerialPort::ResourceError || e == QSerialPort::ReadError || e == QSerialPort::WriteError) Lose();
+  });
+}
+
+void QtSerialLine::Lose() {
+  if (m_lost || !m_port.isOpen()) return;
+  m_lost = true;
+  const int generation = m_generation;
+  QMetaObject::invokeMethod(
+      &m_port,
+      [this, generation] {
+        if (generation == m_generation && m_lost && m_port.isOpen()) m_port.close();
+      },
+      Qt::QueuedConnection);
+  if (m_waiting) m_waiting->quit();
+  ReportLost();
 }
 
 QtSerialLine::~QtSerialLine() { Close(); }
@@ -71,11 +91,14 @@ OpenResult QtSerialLine::Open(const std::string& name) {
 }
 
 void QtSerialLine::Close() {
+  ++m_generation;
+  m_lost = false;
   if (m_port.isOpen()) m_port.close();
+  m_port.clearError();
 }
 
 void QtSerialLine::Write(std::span<const std::uint8_t> bytes) {
-  if (!m_port.isOpen()) return;
+  if (!IsOpen()) return;
   m_port.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
   // Hand the bytes to the driver now rather than on the next event-loop pass.
   m_port.flush();
@@ -83,14 +106,14 @@ void QtSerialLine::Write(std::span<const std::uint8_t> bytes) {
 
 std::vector<std::uint8_t> QtSerialLine::Read(int count) {
   std::vector<std::uint8_t> out;
-  if (!m_port.isOpen() || count <= 0) return out;
+  if (!IsOpen() || count <= 0) return out;
   const QByteArray data = m_port.read(count);
   out.assign(data.begin(), data.end());
   return out;
 }
 
 void QtSerialLine::DiscardInput() {
-  if (!m_port.isOpen()) return;
+  if (!IsOpen()) return;
   // Qt's own buffer and the driver's: bytes the event loop has not fetched
   // yet must go too.
   m_port.readAll();
@@ -100,23 +123,18 @@ void QtSerialLine::DiscardInput() {
 bool QtSerialLine::WaitForBytes(int count, QDeadlineTimer deadline) {
   while (BytesAvailable() < count) {
     const qint64 left = deadline.remainingTime();
-    if (left == 0 || m_interrupted) return false;
+    if (left == 0 || m_interrupted || !IsOpen()) return false;
     QEventLoop loop;
     QObject::connect(&m_port, &QSerialPort::readyRead, &loop, &QEventLoop::quit);
     QObject::connect(&m_deadlineTimer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    // A vanished device (an adapter pulled out) ends the wait at once.
-    QObject::connect(&m_port, &QSerialPort::errorOccurred, &loop, [this, &loop](QSerialPort::SerialPortError e) {
-      if (e == QSerialPort::ResourceError) {
-        m_port.close();
-        loop.quit();
-      }
-    });
+    // A vanished device (an adapter pulled out) ends the wait at once: Lose
+    // quits the loop.
     QEventLoop* outer = std::exchange(m_waiting, &loop);
     m_deadlineTimer.start(static_cast<int>(left < 0 ? 24 * 3600 * 1000 : left));
     loop.exec();
     m_deadlineTimer.stop();
     m_waiting = outer;
-    if (!m_port.isOpen()) return false;
+    if (!IsOpen()) return false;
   }
   return true;
 }

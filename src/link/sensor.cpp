@@ -86,20 +86,31 @@ int Sensor::WorkingTypeCode() const { return m_data.Ident(kWorkingCopy, ident::k
 // ---- commands ---------------------------------------------------------------
 
 bool Sensor::PresenceTest(bool progress) {
+  m_ports.BeginExchange();
   m_ports.FlushInput();
   m_ports.SendText("V", 1);
   if (progress) m_user.IncBar(1);
   std::uint8_t b = 0;
-  return m_ports.ReceiveByte(b) == kReceiveOk && b == kPresenceAnswer;
+  const bool found = m_ports.ReceiveByte(b) == kReceiveOk && b == kPresenceAnswer;
+  // "V" is a whole command in one byte: a failed test leaves at most its
+  // answer on the wire, never the sensor inside a command.
+  m_ports.EndExchange(found, false);
+  return found;
 }
 
 int Sensor::CheckSensor(CheckMode mode) {
   const bool progress = mode != CheckMode::Silent;
   bool found = false;
+  int reopened = 0;
   for (;;) {
     found = false;
     int used = 0;
-    for (int attempt = 1; attempt <= kPresenceAttempts; ++attempt) {
+    // A port that is not open (its device went away, or opening it failed)
+    // is opened again first; when that fails, message 2 has said why, and
+    // there is no sensor to blame.
+    const bool open = m_ports.IsPortOpen() || (progress && m_ports.Reopen());
+    for (int attempt = 1; open && attempt <= kPresenceAttempts; ++attempt) {
+      if (!m_ports.IsPortOpen()) break;  // lost on the way: no use asking on
       used = attempt;
       if (PresenceTest(progress)) {
         found = true;
@@ -116,6 +127,12 @@ int Sensor::CheckSensor(CheckMode mode) {
     if (found) {
       if (mode == CheckMode::CommunicationTest) m_user.ShowMessage(msg::kCommunicationOk, kButtonsOk, 0);
       break;
+    }
+    if (!m_ports.IsPortOpen()) {
+      // Lost during the check: open it again (or say why not) and ask anew.
+      if (!open || ++reopened > 2) break;
+      m_user.IncBar(-kPresenceAttempts);
+      continue;
     }
     if (m_user.ShowMessage(msg::kNoSensor, kButtonsRetryCancel, kHelpNoSensor) != kAnswerRetry) break;
     m_user.IncBar(-kPresenceAttempts);
@@ -160,7 +177,9 @@ int Sensor::ReadParamByte(bool progress, int block, int address, std::uint8_t& v
   for (int attempt = 1; attempt <= attempts; ++attempt) {
     if (!PrepareRetry(attempt, progress)) return CodeOf(status::kUserAbort);
     used = attempt;
+    m_ports.BeginExchange();
     st = ReadParamByteOnce(block, address, value);
+    m_ports.EndExchange(st == status::kOk, true);
     if (st == status::kOk) break;
   }
   // Every read advances the bar by five steps, however many attempts it took.
@@ -186,7 +205,9 @@ int Sensor::ReadBlock(bool progress, int block, DataSet::Block& target) {
   int st = status::kOk;
   for (int attempt = 1; attempt <= attempts; ++attempt) {
     if (!PrepareRetry(attempt, progress)) return CodeOf(status::kUserAbort);
+    m_ports.BeginExchange();
     st = ReadBlockOnce(block, target);
+    m_ports.EndExchange(st == status::kOk, true);
     if (st == status::kOk) break;
   }
   return CodeOf(st);
@@ -224,7 +245,9 @@ int Sensor::WriteParamByte(int address, std::uint8_t value) {
     // Writes run only with the progress dialog open.
     if (!PrepareRetry(attempt, true)) return CodeOf(status::kUserAbort);
     used = attempt;
+    m_ports.BeginExchange();
     st = WriteParamByteOnce(address, value);
+    m_ports.EndExchange(st == status::kOk, true);
     if (st == status::kOk) break;
   }
   if (used < kCommandAttempts) m_user.IncBar(kCommandAttempts - used);

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -41,6 +42,19 @@ class SerialLine {
   // is woken: an exchange that must give way (to a user's command) unwinds
   // without sending or waiting further.
   virtual void Interrupt(bool on) = 0;
+
+  // Called once when the device goes away under an open line (an adapter
+  // pulled out: resource error, hang-up, I/O error). The line counts as
+  // closed from then on, waiting or not; only a new Open brings it back.
+  void SetLostHandler(std::function<void()> handler) { m_onLost = std::move(handler); }
+
+ protected:
+  void ReportLost() {
+    if (m_onLost) m_onLost();
+  }
+
+ private:
+  std::function<void()> m_onLost;
 };
 
 }  // namespace rkt::link

@@ -14,6 +14,13 @@ SimulatedLine::SimulatedLine(std::shared_ptr<SensorSimulator> sim) : m_sim(std::
 link::OpenResult SimulatedLine::Open(const std::string& name) {
   ++m_openCount;
   m_openedName = name;
+  if (m_vanished) {
+    m_open = false;
+    link::OpenResult r;
+    r.device = name;
+    r.error = "No such file or directory";
+    return r;
+  }
   if (m_failures > 0) {
     --m_failures;
     m_open = false;
@@ -30,6 +37,15 @@ link::OpenResult SimulatedLine::Open(const std::string& name) {
 void SimulatedLine::Close() {
   m_open = false;
   m_pending.clear();
+}
+
+void SimulatedLine::Vanish() {
+  m_vanished = true;
+  if (!m_open) return;
+  m_open = false;
+  m_pending.clear();
+  if (m_waiting) m_waiting->quit();
+  ReportLost();
 }
 
 void SimulatedLine::FailOpens(const link::OpenResult& result, int times) {
@@ -63,7 +79,7 @@ std::vector<std::uint8_t> SimulatedLine::Read(int count) {
 bool SimulatedLine::WaitForBytes(int count, QDeadlineTimer deadline) {
   while (BytesAvailable() < count) {
     qint64 left = deadline.remainingTime();
-    if (left == 0 || m_interrupted) return false;
+    if (left == 0 || m_interrupted || !m_open) return false;
     if (left < 0) left = 24LL * 3600 * 1000;
     // Wake when the count-th byte is due, if it is on its way at all.
     if (count <= static_cast<int>(m_pending.size())) {

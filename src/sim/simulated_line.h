@@ -12,7 +12,10 @@ namespace rkt::sim {
 
 // The simulated sensor as a serial line in the same process: what the PC
 // writes goes straight to the simulator, its answers become readable at the
-// moment the simulator says they are complete.
+// moment the simulator says they are complete. With the simulator's
+// baudTiming every byte takes its 9.17 ms: echoes, answers and complements
+// are still on their way while the program does something else, and
+// discarding the input drops only what has arrived.
 class SimulatedLine final : public link::SerialLine {
  public:
   explicit SimulatedLine(std::shared_ptr<SensorSimulator> sim);
@@ -30,6 +33,11 @@ class SimulatedLine final : public link::SerialLine {
   SensorSimulator& Simulator() { return *m_sim; }
   // Makes the next opens fail with this result (tests).
   void FailOpens(const link::OpenResult& result, int times);
+  // The device disappears, as a pulled USB adapter does: the open line is
+  // lost (a wait in progress ends), bytes on their way never come, and opens
+  // fail until Replug.
+  void Vanish();
+  void Replug() { m_vanished = false; }
   int OpenCount() const { return m_openCount; }
   const std::string& OpenedName() const { return m_openedName; }
   long long BytesWritten() const { return m_written; }
@@ -46,6 +54,7 @@ class SimulatedLine final : public link::SerialLine {
   long long m_written = 0;
   QEventLoop* m_waiting = nullptr;
   bool m_interrupted = false;
+  bool m_vanished = false;
 };
 
 }  // namespace rkt::sim

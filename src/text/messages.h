@@ -75,6 +75,17 @@ inline constexpr std::string_view kProgramErrorText = "Programmfehler! Fehlernum
 inline constexpr std::string_view kSensitivityWriteQuestion =
     "Diese Funktion ändert die Empfindlichkeitseinstellungen des Sensors. Wollen Sie fortfahren?";
 
+// The lines message 2 adds below its text (section "Message"): the port and
+// the system's reason (%1 port, %2 reason), the reasons the program gives
+// itself, and the hint for a user who may not open the device (%1 device,
+// %2 group).
+inline constexpr std::string_view kTextPortFailed = "Schnittstelle %1: %2";
+inline constexpr std::string_view kTextPortNone = "Es ist keine Schnittstelle gewählt (Menü Optionen).";
+inline constexpr std::string_view kTextPortNoNumber = "Der Name enthält keine Schnittstellennummer.";
+inline constexpr std::string_view kTextPortUnknownReason = "Ursache unbekannt.";
+inline constexpr std::string_view kTextPortPermission =
+    "Keine Berechtigung für %1: der Benutzer muss Mitglied der Gruppe \"%2\" sein (danach neu anmelden).";
+
 // The numbers of the built-in message table, in ascending order.
 std::span<const int> MessageNumbers();
 

@@ -33,6 +33,13 @@ std::vector<TextKey> BuildKeys() {
 
   add("Message", "SensorWriteSens", std::string(kSensitivityWriteQuestion));
 
+  // Message 2's lines about the port that could not be opened.
+  add("Message", "PortFailed", std::string(kTextPortFailed));
+  add("Message", "PortNone", std::string(kTextPortNone));
+  add("Message", "PortNoNumber", std::string(kTextPortNoNumber));
+  add("Message", "PortUnknownReason", std::string(kTextPortUnknownReason));
+  add("Message", "PortPermission", std::string(kTextPortPermission));
+
   static constexpr const char* kTooltips[] = {"Sensordatensatz laden",
                                               "Sensordatensatz speichern",
                                               "Sensordatensatz ausdrucken",

@@ -23,6 +23,7 @@ class FakeLink : public LinkServices {
     if (onOpenPort) onOpenPort();
   }
   std::string PortName() const override { return port; }
+  std::string DefaultPort() const override { return defaultPort; }
   void ClosePort() override { calls.push_back("ClosePort"); }
   void InitDetection(DetectionRequest& r) override {
     calls.push_back("InitDetection");
@@ -42,6 +43,7 @@ class FakeLink : public LinkServices {
   std::vector<std::string> calls;
   LinkSettings settings;
   std::string port;
+  std::string defaultPort = "COM1";
   int mode = 0;
   DetectionRequest* request = nullptr;
   std::function<void()> onDetect;

@@ -26,7 +26,7 @@
 #include "model/parameter_file.h"
 #include "model/recent_files.h"
 #include "sim/sensor_simulator.h"
-#include "support/sim_process.h"
+#include "sim/simulated_line.h"
 #include "text/message_box.h"
 #include "support/recording_presenter.h"
 #include "text/messages.h"
@@ -254,6 +254,114 @@ TEST_F(ProgramFixture, ACommandDuringADetectionRunGoesFirstAndNeverInterleaves) 
   EXPECT_FALSE(link.Ports().Abandoned());
 }
 
+// Menu commands at random moments of detection runs, on a line as slow as
+// the real one: each run gives way with its answers still on the wire, and
+// the command must find the sensor all the same.
+TEST(ProgramOnATimedLine, CommandsDuringDetectionRunsFindTheSensor) {
+  sim::SimConfig timed;
+  timed.baudTiming = true;
+  auto sensor = std::make_shared<sim::SensorSimulator>(timed);
+  SensorLink link(sensor);
+  DataSet data;
+  RecentFiles recent;
+  data.SetRecentFiles(&recent);
+  frmMain window(data, recent);
+  window.SetWritePreview(false);  // the preview has its own test
+  DetectionRequest request;
+  Answers answers;
+  link.Attach(data, window);
+  link.InitPorts(LinkSettings{});
+  link.InitDetection(request);
+  QObject::connect(&window, &frmMain::SensorCommandRequested, [&](SensorCommand c) { link.RunCommand(c); });
+  link.SetDetection(1);
+  link.DetectSensor();
+  ASSERT_EQ(data.DataValid(), 1);
+
+  const struct {
+    const char* action;
+    sim::Command during;  // the command is chosen once the run has started
+    int nth;              // this many of these
+  } rounds[] = {
+      {"mnSensorRead", sim::Command::LP, 1},  {"mnSensorWrite", sim::Command::LP, 2},
+      {"mnSensorRead", sim::Command::LP, 3},  {"mnSensorWrite", sim::Command::LP, 4},
+      {"mnSensorRead", sim::Command::LQ, 3},  {"mnSensorWrite", sim::Command::LQ, 6},
+      {"mnSensorTest", sim::Command::LP, 2},  {"mnSensorRead", sim::Command::V, 1},
+  };
+  int hysteresis = 0;
+  for (const auto& r : rounds) {
+    const std::string what = std::string(r.action) + " during command " + std::to_string(static_cast<int>(r.during)) +
+                             " #" + std::to_string(r.nth);
+    if (std::string(r.action) == "mnSensorWrite") {
+      hysteresis = (hysteresis + 1) % 3;
+      window.Panel()->cmbHysteresis->setCurrentIndex(hysteresis);
+      emit window.Panel()->cmbHysteresis->activated(hysteresis);
+    }
+    answers.shown.clear();
+    const int base = sensor->CommandCount(r.during);
+    bool chosen = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (!chosen && sensor->CommandCount(r.during) >= base + r.nth) {
+        chosen = true;
+        window.Action(r.action)->trigger();
+      }
+    });
+    poll.start(1);
+    link.DetectSensor();
+    poll.stop();
+    ASSERT_TRUE(chosen) << what;
+    const std::vector<std::string> expected =
+        std::string(r.action) == "mnSensorTest" ? Answers::Numbered({msg::kCommunicationOk}) : std::vector<std::string>{};
+    EXPECT_EQ(answers.Texts(), expected) << what;
+    EXPECT_EQ(data.Param(kWorkingCopy, 12), sensor->Memory(1, 11)) << what;
+    EXPECT_FALSE(data.IsChanged()) << what;
+    EXPECT_FALSE(link.Ports().Abandoned()) << what;
+  }
+}
+
+// A port whose device went away: the next command opens it again, and when
+// that fails, message 2 says which port and why, never message 1.
+TEST(ProgramPortLost, TheNextCommandOpensThePortOrSaysWhyNot) {
+  auto sensor = std::make_shared<sim::SensorSimulator>(QuickSensor());
+  auto owned = std::make_unique<sim::SimulatedLine>(sensor);
+  sim::SimulatedLine* line = owned.get();
+  SensorLink link(std::move(owned));
+  DataSet data;
+  RecentFiles recent;
+  frmMain window(data, recent);
+  window.SetWritePreview(false);  // the preview has its own test
+  Answers answers;
+  link.Attach(data, window);
+  LinkSettings fast;
+  fast.detectTimeoutMs = 10;
+  fast.readTimeoutMs = 25;
+  link.InitPorts(fast);
+  link.OpenPort("/dev/ttyUSB7");
+  link.RunCommand(SensorCommand::Read);
+  ASSERT_EQ(data.DataValid(), 1);
+  ASSERT_TRUE(window.StatusPort()->isEnabled());
+
+  line->Vanish();
+  EXPECT_FALSE(link.Ports().IsPortOpen());
+  EXPECT_FALSE(window.StatusPort()->isEnabled()) << "the status bar shows the port closed";
+  for (const SensorCommand command : {SensorCommand::Read, SensorCommand::Test}) {
+    answers.shown.clear();
+    link.RunCommand(command);
+    ASSERT_EQ(answers.shown.size(), 1u);
+    const std::string text = answers.shown[0].text;
+    EXPECT_EQ(text.rfind(MessageDisplayText(msg::kPortInit), 0), 0u) << text;
+    EXPECT_NE(text.find("/dev/ttyUSB7"), std::string::npos) << text;
+    EXPECT_NE(text.find("No such file or directory"), std::string::npos) << text;
+  }
+
+  line->Replug();
+  answers.shown.clear();
+  link.RunCommand(SensorCommand::Read);
+  EXPECT_TRUE(answers.shown.empty());
+  EXPECT_TRUE(link.Ports().IsPortOpen());
+  EXPECT_TRUE(window.StatusPort()->isEnabled());
+}
+
 // Run with RKT_SCREENSHOT_DIR set: the progress dialog in mid-read, the
 // type-change question and the window after reading the simulated sensor.
 // Answers the write preview the moment it is up; records the rows it showed.
@@ -387,81 +495,6 @@ TEST(ProgramScreenshots, ProgressQuestionAndWindow) {
   SetMessagePresenter(nullptr);
 }
 
-#if defined(RKT_SIM_PATH)
-// The real thing: QSerialPort on a pseudo-terminal served by rkt410-sim.
-TEST(ProgramOnAPseudoTerminal, ReadAndWriteThroughTheSerialPort) {
-  test::SimProcess process(QStringLiteral(RKT_SIM_PATH));
-  ASSERT_TRUE(process.Running());
-  SensorLink link(false);
-  DataSet data;
-  RecentFiles recent;
-  frmMain window(data, recent);
-  Answers answers;
-  link.Attach(data, window);
-  window.SetWritePreview(false);
-  link.InitPorts(LinkSettings{});
-  link.OpenPort(process.Link());
-  ASSERT_TRUE(link.Ports().IsPortOpen());
-  link.RunCommand(SensorCommand::Read);
-  ASSERT_EQ(data.DataValid(), 1) << (answers.shown.empty() ? "" : answers.shown.front().text);
-  window.Panel()->cmbKeyboardlock->setCurrentIndex(2);
-  link.RunCommand(SensorCommand::Write);
-  EXPECT_TRUE(answers.shown.empty());
-  process.Stop();
-  QFile state(process.StatePath());
-  ASSERT_TRUE(state.open(QIODevice::ReadOnly));
-  const QByteArray json = state.readAll();
-  EXPECT_TRUE(json.contains("\"1\"")) << json.toStdString();
-  EXPECT_EQ(data.GetInt(ValueId::KeyboardLock, kReadCopy), 2) << "the written set became the read copy";
-}
-
-// An adapter pulled out mid-transfer and plugged in again: the transfer ends
-// with its error, and the detection finds the sensor again on its own.
-TEST(ProgramOnAPseudoTerminal, UnpluggedAdapterIsReportedAndFoundAgain) {
-  QTemporaryDir dir;
-  const QString path = dir.filePath(QStringLiteral("ttyUSB-test"));
-  // As slow as a real line, so that a transfer is still running when the
-  // adapter goes.
-  const QStringList slow{QStringLiteral("--baud-timing")};
-  auto process = std::make_unique<test::SimProcess>(QStringLiteral(RKT_SIM_PATH), slow, path);
-  ASSERT_TRUE(process->Running());
-  SensorLink link(false);
-  DataSet data;
-  RecentFiles recent;
-  frmMain window(data, recent);
-  Answers answers;
-  DetectionRequest request;
-  link.Attach(data, window);
-  LinkSettings fast;
-  fast.detectTimeoutMs = 20;
-  fast.readTimeoutMs = 40;
-  link.InitPorts(fast);
-  link.InitDetection(request);
-  link.OpenPort(path.toStdString());
-  link.RunCommand(SensorCommand::Read);
-  ASSERT_EQ(data.DataValid(), 1);
-  const DataSet::Block before = data.GetBlock(BlockId::Parameter, kWorkingCopy);
-
-  // Pulled out while the next read runs.
-  QTimer::singleShot(300, [&] { process.reset(); });
-  QElapsedTimer clock;
-  clock.start();
-  link.RunCommand(SensorCommand::Read);
-  EXPECT_LT(clock.elapsed(), 20000) << "no hang";
-  EXPECT_FALSE(answers.shown.empty()) << "the failure is reported";
-  EXPECT_EQ(data.GetBlock(BlockId::Parameter, kWorkingCopy), before);
-
-  link.SetDetection(1);
-  link.DetectSensor();
-  EXPECT_FALSE(window.Overview()->isEnabled()) << "the sensor is shown as gone";
-
-  process = std::make_unique<test::SimProcess>(QStringLiteral(RKT_SIM_PATH), slow, path);
-  ASSERT_TRUE(process->Running());
-  link.DetectSensor();
-  EXPECT_TRUE(link.Ports().IsPortOpen()) << "the port was opened again";
-  EXPECT_TRUE(window.Overview()->isEnabled()) << "and the sensor found";
-}
-#endif
 
 }  // namespace
 }  // namespace rkt

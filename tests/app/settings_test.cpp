@@ -62,6 +62,28 @@ TEST_F(SettingsTest, FreshStoreGivesTheDefaults) {
   EXPECT_TRUE(link.echo);
 }
 
+TEST_F(SettingsTest, WithoutAStoredPortTheFirstPortOfTheMachineIsOpened) {
+  const struct {
+    const char* stored;  // nullptr: no such key
+    const char* machineFirst;
+    std::vector<std::string> calls;
+  } rows[] = {
+      {nullptr, "/dev/serial/by-id/usb-adapter-if00", {"OpenPort /dev/serial/by-id/usb-adapter-if00"}},
+      {nullptr, "", {}},  // no port at all: nothing opened, nothing asked
+      {"", "/dev/ttyUSB0", {"OpenPort /dev/ttyUSB0"}},
+      {"COM1", "/dev/ttyUSB0", {"OpenPort COM1"}},  // a stored port is never changed
+      {"/dev/ttyS3", "", {"OpenPort /dev/ttyS3"}},
+  };
+  for (const auto& r : rows) {
+    Reset();
+    if (r.stored) SettingsStore(IniPath()).SetString(kSettingsSection, "Port", r.stored);
+    FakeLink link;
+    link.defaultPort = r.machineFirst;
+    LoadOptions(SettingsStore(IniPath()), link, m_view, m_recent);
+    EXPECT_EQ(link.calls, r.calls) << (r.stored ? r.stored : "(none)") << " / " << r.machineFirst;
+  }
+}
+
 TEST_F(SettingsTest, ComparisonRules) {
   const struct {
     const char* name;

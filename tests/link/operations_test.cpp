@@ -2,6 +2,10 @@
 // do to the data set, the messages they show and what reaches the sensor.
 #include <gtest/gtest.h>
 
+#include <QTimer>
+#include <functional>
+
+#include "link/detection.h"
 #include "model/bit.h"
 #include "model/data_code.h"
 #include "text/text_keys.h"
@@ -483,6 +487,144 @@ TEST(BusyGuard, ASecondOperationDuringAnExchangeSendsNothing) {
   EXPECT_TRUE(rig.sensor->SensorRead());
   EXPECT_FALSE(nestedResult);
   EXPECT_EQ(nestedCommands, 0);
+}
+
+// ---- a line with bytes in flight -------------------------------------------
+// The sensor's answers take their real time, so whatever an exchange that
+// ended early leaves behind is still arriving when the next one starts.
+
+// Presses Cancel at the first progress step once the sensor has started
+// `command` (the step before the next attempt).
+void CancelAfter(Rig& rig, Command command) {
+  rig.user.onIncBar = [&rig, command] {
+    if (rig.user.cancelAtInc < 0 && rig.sim->CommandCount(command) > 0)
+      rig.user.cancelAtInc = static_cast<int>(rig.user.increments.size()) - 1;
+  };
+}
+
+TEST(TimedLine, ReadAfterACancelledReadFindsTheSensor) {
+  Rig rig(test::TimedSim(), PortSettings{});
+  // The first block comes back with a wrong number: the read stops after two
+  // bytes while the other 32 are still on the wire, and Cancel follows.
+  rig.sim->InjectFault({Fault::WrongBlock, Command::LP, 1});
+  CancelAfter(rig, Command::LP);
+  EXPECT_FALSE(rig.sensor->SensorRead());
+  EXPECT_TRUE(rig.user.messages.empty()) << "Cancel says nothing";
+  ASSERT_EQ(rig.sim->CommandCount(Command::LP), 1);
+
+  rig.user = test::RecordingUser{};
+  EXPECT_TRUE(rig.sensor->SensorRead());
+  EXPECT_EQ(rig.user.MessageNumbers(), std::vector<int>{}) << "the sensor is there and answers";
+  EXPECT_EQ(rig.data.DataValid(), 1);
+}
+
+TEST(TimedLine, WriteCancelledInsideACommandWritesNothingMore) {
+  Rig rig(test::TimedSim(), PortSettings{});
+  ReadFirst(rig);
+  const std::uint8_t before = rig.sim->Memory(1, 0);
+  // The first "PQ" gets a wrong address back; the sensor waits for the data
+  // byte of that command when the user cancels.
+  rig.sim->InjectFault({Fault::WrongAddress, Command::PQ, 1});
+  CancelAfter(rig, Command::PQ);
+  rig.data.Param(kWorkingCopy, 1) = static_cast<std::uint8_t>(before ^ 0x40);
+  EXPECT_FALSE(rig.sensor->SensorWrite());
+  EXPECT_TRUE(rig.user.messages.empty());
+
+  // The next command must not feed the sensor bytes it takes as data.
+  rig.user = test::RecordingUser{};
+  EXPECT_TRUE(rig.sensor->SensorRead());
+  EXPECT_EQ(rig.user.MessageNumbers(), std::vector<int>{});
+  EXPECT_TRUE(rig.sim->StoredWrites().empty()) << "the cancelled write stored nothing, nor did the read";
+  EXPECT_EQ(rig.sim->Memory(1, 0), before);
+}
+
+TEST(TimedLine, AnEndedExchangeAddsNoTimeToTheNextOne) {
+  Rig rig(test::TimedSim(), PortSettings{});
+  ASSERT_TRUE(rig.sensor->SensorRead());
+  EXPECT_EQ(rig.ports->Settles(), 0) << "nothing to settle on the happy path";
+  rig.sim->InjectFault({Fault::WrongComplement, Command::LP, 1});
+  ASSERT_TRUE(rig.sensor->SensorRead()) << (rig.user.messages.empty() ? 0 : rig.user.messages[0].number);
+  EXPECT_EQ(rig.ports->Settles(), 1) << "the retry after the broken answer started on a quiet line";
+}
+
+// ---- a device that goes away -----------------------------------------------
+
+struct LostDeviceCase {
+  const char* what;
+  std::function<bool(Rig&)> run;
+};
+
+TEST(LostDevice, TheNextCommandOpensThePortAgain) {
+  const LostDeviceCase cases[] = {
+      {"read", [](Rig& r) { return r.sensor->SensorRead(); }},
+      {"factory settings", [](Rig& r) { return r.sensor->SensorRead(true); }},
+      {"write", [](Rig& r) { return r.sensor->SensorWrite(); }},
+      {"communication test", [](Rig& r) { return r.sensor->CommunicationTest(); }},
+      {"sensitivity read", [](Rig& r) { return r.sensor->ReadSensitivity(); }},
+      {"sensitivity write", [](Rig& r) { return r.sensor->WriteSensitivity(); }},
+  };
+  for (const LostDeviceCase& c : cases) {
+    Rig rig;
+    std::vector<OpenFailure> failures;
+    rig.ports->onOpenFailed = [&](const OpenFailure& f) {
+      failures.push_back(f);
+      return kAnswerCancel;
+    };
+    ASSERT_TRUE(rig.sensor->SensorRead()) << c.what;
+    ASSERT_TRUE(rig.sensor->ReadSensitivity()) << c.what;
+    rig.user = test::RecordingUser{};
+
+    rig.line->Vanish();
+    EXPECT_FALSE(rig.ports->IsPortOpen()) << c.what << ": closed at once, with no wait in progress";
+    EXPECT_FALSE(c.run(rig)) << c.what;
+    ASSERT_EQ(failures.size(), 1u) << c.what << ": the reopen failed and said so";
+    EXPECT_EQ(failures[0].name, "SIM") << c.what;
+    EXPECT_FALSE(failures[0].result.error.empty()) << c.what << ": with the system's reason";
+    EXPECT_NE(PortFailureLine(failures[0]).find("SIM"), std::string::npos) << c.what;
+    for (const int n : rig.user.MessageNumbers())
+      EXPECT_NE(n, msg::kNoSensor) << c.what << ": the sensor is not blamed for a missing port";
+
+    rig.line->Replug();
+    const int opens = rig.line->OpenCount();
+    EXPECT_TRUE(c.run(rig)) << c.what;
+    EXPECT_EQ(rig.line->OpenCount(), opens + 1) << c.what;
+    EXPECT_TRUE(rig.ports->IsPortOpen()) << c.what;
+    EXPECT_EQ(failures.size(), 1u) << c.what;
+  }
+}
+
+TEST(LostDevice, GoingAwayMidTransferEndsItAndRetryOpensAgain) {
+  Rig rig(test::TimedSim(), PortSettings{});
+  int asked = 0;
+  rig.ports->onOpenFailed = [&](const OpenFailure&) {
+    ++asked;
+    return kAnswerCancel;
+  };
+  // Pulled out during the wait for the second block.
+  bool pulled = false;
+  rig.user.onIncBar = [&] {
+    if (!pulled && rig.sim->CommandCount(Command::LP) == 1) {
+      pulled = true;
+      QTimer::singleShot(0, [&] { rig.line->Vanish(); });
+    }
+  };
+  rig.user.answers = {kAnswerRetry};
+  EXPECT_FALSE(rig.sensor->SensorRead());
+  EXPECT_EQ(rig.user.MessageNumbers(), std::vector<int>{1001}) << "the transfer's failure, then Retry";
+  EXPECT_EQ(asked, 1) << "Retry tried to open the port again";
+  EXPECT_FALSE(rig.ports->IsPortOpen());
+
+  // The detection looks for the adapter quietly, and takes it back once it
+  // is plugged in again.
+  Detection detection(*rig.sensor, *rig.ports, rig.data, rig.user);
+  detection.SetDetection(1);
+  detection.DetectSensor();
+  EXPECT_EQ(asked, 1) << "the detection asks nothing";
+  EXPECT_FALSE(rig.sensor->SensorConnected());
+  rig.line->Replug();
+  detection.DetectSensor();
+  EXPECT_TRUE(rig.ports->IsPortOpen());
+  EXPECT_TRUE(rig.sensor->SensorConnected());
 }
 
 }  // namespace

@@ -124,6 +124,27 @@ TEST(PortList, DropsRepeatsAndIsNeverEmpty) {
   EXPECT_FALSE(ListSerialPorts().empty());
 }
 
+TEST(PortList, StableNamesFirstThenAdaptersModemsAndBuiltInPorts) {
+  EXPECT_EQ(OrderLinuxPorts({"/dev/serial/by-id/usb-B", "/dev/serial/by-id/usb-A"},
+                            {"/dev/ttyS10", "/dev/ttyS2", "/dev/ttyACM0", "/dev/rfcomm0", "/dev/ttyUSB1", "/dev/ttyUSB0"}),
+            (std::vector<std::string>{"/dev/serial/by-id/usb-A", "/dev/serial/by-id/usb-B", "/dev/ttyUSB0",
+                                      "/dev/ttyUSB1", "/dev/ttyACM0", "/dev/ttyS2", "/dev/ttyS10", "/dev/rfcomm0"}));
+  EXPECT_TRUE(OrderLinuxPorts({}, {}).empty()) << "no port: no default either";
+}
+
+TEST(PortTexts, ComeFromTheLanguage) {
+  OpenFailure f{"/dev/ttyUSB3", {}};
+  f.result.error = "Permission denied";
+  f.result.permissionDenied = true;
+  f.result.device = "/dev/ttyUSB3";
+  f.result.group = "uucp";
+  EXPECT_EQ(PortFailureLine(f), "Schnittstelle /dev/ttyUSB3: Permission denied");
+  EXPECT_EQ(PermissionHint(f),
+            "Keine Berechtigung für /dev/ttyUSB3: der Benutzer muss Mitglied der Gruppe \"uucp\" sein (danach neu "
+            "anmelden).");
+  EXPECT_EQ(PortFailureLine(OpenFailure{}), std::string(kTextPortNone));
+}
+
 TEST_F(PortsFixture, OpenPortWithEmptyNameChangesNothing) {
   ports->OpenPort("");
   EXPECT_EQ(ports->CurrentPortName(), "");

@@ -111,7 +111,18 @@ inline link::PortSettings FastPorts(bool echo = true) {
   s.readTimeout = 25;
   s.writeTimeout = 25;
   s.echo = echo;
+  s.quietGap = 5;
+  s.sensorIdle = 15;
   return s;
+}
+
+// A sensor on a line as slow as the real one: every byte takes 9.17 ms, so
+// echoes and answers are still on their way while the program does
+// something else, and a command left unfinished is dropped after 150 ms.
+inline sim::SimConfig TimedSim() {
+  sim::SimConfig c;
+  c.baudTiming = true;
+  return c;
 }
 
 inline sim::SimConfig FastSim(bool echo = true) {
