@@ -73,8 +73,9 @@ CommandLine::CommandLine(std::vector<OptionSpec> options, Arguments arguments)
 }
 
 std::string CommandLine::Original(const QString& token) const {
-  if (token.startsWith(kMark)) return m_args[token.mid(1).toULongLong()];
-  return token.toStdString();
+  bool ok = false;
+  const qulonglong i = token.startsWith(kMark) ? token.mid(1).toULongLong(&ok) : 0;
+  return ok && i < m_args.size() ? m_args[i] : token.toStdString();
 }
 
 // The parser warns about names it was not given; a command asks only whether
@@ -97,7 +98,8 @@ bool CommandLine::Parse(Context& ctx, std::string_view command, std::span<const 
   QStringList tokens{QStringLiteral("rkt410-cli")};
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    const bool number = m_arguments == Arguments::NumbersToo && a.size() > 1 && std::isdigit(static_cast<unsigned char>(a[1]));
+    const bool number =
+        m_arguments == Arguments::NumbersToo && a.size() > 1 && std::isdigit(static_cast<unsigned char>(a[1]));
     if (a.size() > 1 && a[0] == '-' && !number) tokens << QString::fromStdString(a);
     else tokens << kMark + QString::number(i);
   }

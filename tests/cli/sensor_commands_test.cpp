@@ -90,9 +90,10 @@ TEST(SensorCommands, SimulatedSensorReadTestAndSensitivity) {
 
 // The settings file's time-out rule: rounded, and capped at 32767 ms.
 TEST(SensorCommands, TimeoutsFollowTheSettingsRule) {
-  for (const char* ms : {"99999", "0.6", " 250"}) {
-    const CliRun r = Cli({"test", "--simulate", "--read-timeout", ms, "--detect-timeout", ms});
-    EXPECT_EQ(r.rc, kExitOk) << ms << ": " << r.err;
+  // A long detection time-out would be waited out in full.
+  for (const auto& [read, detect] : {std::pair{"99999", " 250"}, std::pair{"0.6", "0.6"}}) {
+    const CliRun r = Cli({"test", "--simulate", "--read-timeout", read, "--detect-timeout", detect});
+    EXPECT_EQ(r.rc, kExitOk) << read << " " << detect << ": " << r.err;
   }
 }
 
