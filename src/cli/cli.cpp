@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include <cctype>
 #include <ostream>
 
 #include "rkt_version.h"
@@ -49,6 +50,92 @@ int UsageError(Context& ctx, std::string_view command, std::string_view problem)
     ctx.err << "Usage: rkt410-cli COMMAND [ARGS]   (rkt410-cli --help lists the commands)\n";
   }
   return kExitUsage;
+}
+
+namespace {
+// Arguments that are not options pass through the parser as this mark and
+// their index: file names that are not UTF-8 keep their bytes, and "-5" can
+// be a value.
+constexpr QChar kMark = u'\x1f';
+
+std::string Dashed(const QString& name) { return (name.size() == 1 ? "-" : "--") + name.toStdString(); }
+}  // namespace
+
+CommandLine::CommandLine(std::vector<OptionSpec> options, Arguments arguments)
+    : m_options(std::move(options)), m_arguments(arguments) {
+  // "-output" is "--output"; only "-o" is short.
+  m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  for (const OptionSpec& spec : m_options) {
+    QCommandLineOption option(spec.names);
+    if (spec.takesValue) option.setValueName(QStringLiteral("VALUE"));
+    m_parser.addOption(option);
+  }
+}
+
+std::string CommandLine::Original(const QString& token) const {
+  bool ok = false;
+  const qulonglong i = token.startsWith(kMark) ? token.mid(1).toULongLong(&ok) : 0;
+  return ok && i < m_args.size() ? m_args[i] : token.toStdString();
+}
+
+// The parser warns about names it was not given; a command asks only whether
+// an option it does not have was set.
+bool CommandLine::Known(const QString& name) const {
+  for (const OptionSpec& spec : m_options)
+    if (spec.names.contains(name)) return true;
+  return false;
+}
+
+bool CommandLine::IsSet(const QString& name) const { return Known(name) && m_parser.isSet(name); }
+
+std::optional<std::string> CommandLine::Value(const QString& name) const {
+  if (!IsSet(name)) return std::nullopt;
+  return Original(m_parser.value(name));
+}
+
+bool CommandLine::Parse(Context& ctx, std::string_view command, std::span<const std::string> args) {
+  m_args = args;
+  QStringList tokens{QStringLiteral("rkt410-cli")};
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool number =
+        m_arguments == Arguments::NumbersToo && a.size() > 1 && std::isdigit(static_cast<unsigned char>(a[1]));
+    if (a.size() > 1 && a[0] == '-' && !number) tokens << QString::fromStdString(a);
+    else tokens << kMark + QString::number(i);
+  }
+  const std::string unknown = m_arguments == Arguments::None ? "unknown argument '" : "unknown option '";
+  if (!m_parser.parse(tokens)) {
+    std::string problem = m_parser.errorText().toStdString();
+    if (const QStringList names = m_parser.unknownOptionNames(); !names.isEmpty()) {
+      // As typed: "-bogus", "--bogus=1".
+      std::string typed = Dashed(names.front());
+      for (const std::string& a : args) {
+        const std::size_t from = a.find_first_not_of('-');
+        if (a.size() > 1 && a[0] == '-' && from != std::string::npos &&
+            a.substr(from, a.find('=') - from) == names.front().toStdString()) {
+          typed = a;
+          break;
+        }
+      }
+      problem = unknown + typed + "'";
+    } else {
+      for (const OptionSpec& spec : m_options)
+        for (const QString& name : spec.names)
+          if (spec.takesValue && !args.empty() && args.back() == Dashed(name))
+            problem = *spec.missingValue ? spec.missingValue : args.back() + " needs a value";
+    }
+    UsageError(ctx, command, problem);
+    return false;
+  }
+  m_positional.clear();
+  for (const QString& token : m_parser.positionalArguments()) {
+    if (m_arguments == Arguments::None) {
+      UsageError(ctx, command, unknown + Original(token) + "'");
+      return false;
+    }
+    m_positional.push_back(Original(token));
+  }
+  return true;
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QCommandLineParser>
 #include <filesystem>
+#include <optional>
 #include <iosfwd>
 #include <span>
 #include <string>
@@ -45,5 +47,40 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
 // Writes the usage of one command to ctx.err and returns kExitUsage.
 int UsageError(Context& ctx, std::string_view command, std::string_view problem);
+
+// One option of a command: its names as typed without dashes ("o", "output"),
+// whether it takes a value, and the problem shown when the value is missing
+// ("" for "OPTION needs a value").
+struct OptionSpec {
+  QStringList names;
+  bool takesValue = false;
+  const char* missingValue = "";
+};
+
+// The options and arguments of one command, parsed by QCommandLineParser.
+class CommandLine {
+ public:
+  // Whether the command takes arguments besides its options, and whether
+  // "-5" is one of them or an unknown option.
+  enum class Arguments { Allowed, NumbersToo, None };
+
+  explicit CommandLine(std::vector<OptionSpec> options, Arguments arguments = Arguments::Allowed);
+  // False after the usage error has been reported.
+  bool Parse(Context& ctx, std::string_view command, std::span<const std::string> args);
+
+  bool IsSet(const QString& name) const;
+  std::optional<std::string> Value(const QString& name) const;
+  const std::vector<std::string>& Positional() const { return m_positional; }
+
+ private:
+  std::string Original(const QString& token) const;
+  bool Known(const QString& name) const;
+
+  QCommandLineParser m_parser;
+  std::vector<OptionSpec> m_options;
+  Arguments m_arguments;
+  std::span<const std::string> m_args;
+  std::vector<std::string> m_positional;
+};
 
 }  // namespace rkt::cli

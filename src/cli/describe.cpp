@@ -1,5 +1,7 @@
 #include "cli/describe.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <sstream>
 
 #include "model/data_code.h"
@@ -28,13 +30,10 @@ void Line(std::ostringstream& out, const std::string& label, const std::string& 
   out << value << '\n';
 }
 
-std::string JsonBlock(const DataSet& ds, BlockId block) {
-  std::string out = "[";
-  for (int i = 1; i <= kBlockSize; ++i) {
-    if (i > 1) out += ",";
-    out += std::to_string(ds.Byte(block, kWorkingCopy, i));
-  }
-  return out + "]";
+QJsonArray JsonBlock(const DataSet& ds, BlockId block) {
+  QJsonArray out;
+  for (int i = 1; i <= kBlockSize; ++i) out.append(ds.Byte(block, kWorkingCopy, i));
+  return out;
 }
 
 // Texts inside the data set are Windows-1252; everything else is UTF-8.
@@ -42,29 +41,9 @@ bool IsDataSetText(ValueId id) { return id == ValueId::TypeName || id == ValueId
 
 }  // namespace
 
-std::string JsonString(const std::string& utf8) {
-  std::string out = "\"";
-  for (const char ch : utf8) {
-    const auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          static const char* hex = "0123456789abcdef";
-          out += "\\u00";
-          out += hex[c >> 4];
-          out += hex[c & 15];
-        } else {
-          out.push_back(ch);
-        }
-    }
-  }
-  return out + "\"";
-}
+QJsonValue JsonText(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+std::string JsonLine(const QJsonDocument& doc) { return doc.toJson(QJsonDocument::Compact).toStdString() + "\n"; }
 
 std::string DescribeText(const DataSet& ds) {
   std::ostringstream out;
@@ -98,43 +77,37 @@ std::string DescribeText(const DataSet& ds) {
 }
 
 std::string DescribeJson(const DataSet& ds) {
-  std::ostringstream out;
   const auto get = [&](ValueId id) { return ds.GetInt(id, kWorkingCopy); };
-  out << "{\n";
-  out << "  \"typeName\": " << JsonString(Cp1252ToUtf8(TypeDesignation(ds, kWorkingCopy))) << ",\n";
-  out << "  \"additionalName\": " << JsonString(Cp1252ToUtf8(AdditionalDesignation(ds, kWorkingCopy))) << ",\n";
-  out << "  \"serialNumber\": " << get(ValueId::SerialNumber) << ",\n";
-  out << "  \"manufactureDate\": "
-      << JsonString(std::to_string(get(ValueId::ManufacturePart1)) + "/" + std::to_string(get(ValueId::ManufacturePart2)))
-      << ",\n";
-  out << "  \"version\": " << JsonString(ds.GetString(ValueId::VersionText, kWorkingCopy)) << ",\n";
-  out << "  \"typeCode\": " << get(ValueId::TypeCode) << ",\n";
-  out << "  \"dataCode\": " << JsonString(EncodeDataCode(ds)) << ",\n";
-  out << "  \"sensitivityValid\": " << (ds.SensitivityValid() != 0 ? "true" : "false") << ",\n";
-  out << "  \"comment\": " << JsonString(Cp1252ToUtf8(ds.Comment())) << ",\n";
-  out << "  \"blocks\": {\n";
-  out << "    \"identification\": " << JsonBlock(ds, BlockId::Identification) << ",\n";
-  out << "    \"name1\": " << JsonBlock(ds, BlockId::Name1) << ",\n";
-  out << "    \"name2\": " << JsonBlock(ds, BlockId::Name2) << ",\n";
-  out << "    \"name3\": " << JsonBlock(ds, BlockId::Name3) << ",\n";
-  out << "    \"parameters\": " << JsonBlock(ds, BlockId::Parameter) << "\n";
-  out << "  },\n";
-  out << "  \"values\": {\n";
-  const auto ids = AllValueIds();
-  for (std::size_t i = 0; i < ids.size(); ++i) {
-    const auto value = ds.GetValue(ids[i].id, kWorkingCopy);
-    out << "    \"" << ids[i].name << "\": ";
+  QJsonObject values;
+  for (const auto& [id, name] : AllValueIds()) {
+    const auto value = ds.GetValue(id, kWorkingCopy);
     if (const auto* s = std::get_if<std::string>(&*value)) {
-      out << JsonString(IsDataSetText(ids[i].id) ? Cp1252ToUtf8(*s) : *s);
+      values[QLatin1String(name)] = JsonText(IsDataSetText(id) ? Cp1252ToUtf8(*s) : *s);
     } else if (const auto* b = std::get_if<bool>(&*value)) {
-      out << (*b ? "true" : "false");
+      values[QLatin1String(name)] = *b;
     } else {
-      out << std::get<int>(*value);
+      values[QLatin1String(name)] = std::get<int>(*value);
     }
-    out << (i + 1 < ids.size() ? ",\n" : "\n");
   }
-  out << "  }\n}\n";
-  return out.str();
+  const QJsonObject out{
+      {"typeName", JsonText(Cp1252ToUtf8(TypeDesignation(ds, kWorkingCopy)))},
+      {"additionalName", JsonText(Cp1252ToUtf8(AdditionalDesignation(ds, kWorkingCopy)))},
+      {"serialNumber", get(ValueId::SerialNumber)},
+      {"manufactureDate", JsonText(std::to_string(get(ValueId::ManufacturePart1)) + "/" +
+                                   std::to_string(get(ValueId::ManufacturePart2)))},
+      {"version", JsonText(ds.GetString(ValueId::VersionText, kWorkingCopy))},
+      {"typeCode", get(ValueId::TypeCode)},
+      {"dataCode", JsonText(EncodeDataCode(ds))},
+      {"sensitivityValid", ds.SensitivityValid() != 0},
+      {"comment", JsonText(Cp1252ToUtf8(ds.Comment()))},
+      {"blocks", QJsonObject{{"identification", JsonBlock(ds, BlockId::Identification)},
+                             {"name1", JsonBlock(ds, BlockId::Name1)},
+                             {"name2", JsonBlock(ds, BlockId::Name2)},
+                             {"name3", JsonBlock(ds, BlockId::Name3)},
+                             {"parameters", JsonBlock(ds, BlockId::Parameter)}}},
+      {"values", values},
+  };
+  return QJsonDocument(out).toJson(QJsonDocument::Indented).toStdString();
 }
 
 }  // namespace rkt::cli

@@ -25,25 +25,12 @@ struct Options {
 // usage error has been reported.
 std::optional<Options> Parse(Context& ctx, std::string_view command, std::span<const std::string> args,
                              bool allowJson, bool allowOutput) {
-  Options o;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (allowJson && a == "--json") {
-      o.json = true;
-    } else if (allowOutput && (a == "-o" || a == "--output")) {
-      if (i + 1 >= args.size()) {
-        UsageError(ctx, command, "-o needs a file name");
-        return std::nullopt;
-      }
-      o.output = args[++i];
-    } else if (a.size() > 1 && a[0] == '-') {
-      UsageError(ctx, command, "unknown option '" + a + "'");
-      return std::nullopt;
-    } else {
-      o.positional.push_back(a);
-    }
-  }
-  return o;
+  std::vector<OptionSpec> options;
+  if (allowJson) options.push_back({{"json"}});
+  if (allowOutput) options.push_back({{"o", "output"}, true, "-o needs a file name"});
+  CommandLine line(std::move(options));
+  if (!line.Parse(ctx, command, args)) return std::nullopt;
+  return Options{line.Positional(), line.IsSet("json"), line.Value("output")};
 }
 
 int Fail(Context& ctx, int message, const std::string& detail = {}) {

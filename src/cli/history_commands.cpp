@@ -3,6 +3,7 @@
 #include "cli/history_commands.h"
 
 #include <QCoreApplication>
+#include <QJsonObject>
 #include <charconv>
 #include <cstdio>
 #include <limits>
@@ -22,15 +23,11 @@ std::string HistoryPath(const std::optional<std::string>& option) {
   return option ? *option : history::HistoryDb::DefaultPath().toStdString();
 }
 
-std::string ChangesJson(const std::vector<ValueChange>& changes) {
-  std::string out = "[";
-  for (std::size_t i = 0; i < changes.size(); ++i) {
-    const ValueChange& c = changes[i];
-    out += i ? ", " : "";
-    out += "{\"label\": " + JsonString(c.label) + ", \"before\": " + JsonString(c.before) +
-           ", \"after\": " + JsonString(c.after) + "}";
-  }
-  return out + "]";
+QJsonArray ChangesJson(const std::vector<ValueChange>& changes) {
+  QJsonArray out;
+  for (const ValueChange& c : changes)
+    out.append(QJsonObject{{"label", JsonText(c.label)}, {"before", JsonText(c.before)}, {"after", JsonText(c.after)}});
+  return out;
 }
 
 std::string ChangesText(const std::vector<ValueChange>& changes) {
@@ -54,14 +51,13 @@ std::vector<ValueChange> ChangesOf(const history::HistoryEntry& e) {
   return ValueChanges(history::SettingOf(e, true), history::SettingOf(e, false));
 }
 
-std::string EntryJson(const history::HistoryEntry& e) {
-  std::ostringstream out;
-  out << "{\"id\": " << e.id << ", \"time\": " << JsonString(e.time) << ", \"port\": " << JsonString(e.port)
-      << ", \"serial\": " << e.serial << ", \"type\": " << e.type << ", \"version\": " << JsonString(e.version)
-      << ", \"before\": " << JsonString(e.codeBefore) << ", \"after\": " << JsonString(e.codeAfter)
-      << ", \"result\": " << JsonString(e.result) << ", \"code\": " << e.code
-      << ", \"changes\": " << ChangesJson(ChangesOf(e)) << "}";
-  return out.str();
+QJsonObject EntryJson(const history::HistoryEntry& e) {
+  return {{"id", static_cast<qint64>(e.id)},  {"time", JsonText(e.time)},
+          {"port", JsonText(e.port)},         {"serial", e.serial},
+          {"type", e.type},                   {"version", JsonText(e.version)},
+          {"before", JsonText(e.codeBefore)}, {"after", JsonText(e.codeAfter)},
+          {"result", JsonText(e.result)},     {"code", e.code},
+          {"changes", ChangesJson(ChangesOf(e))}};
 }
 
 std::string EntryText(const history::HistoryEntry& e) {
@@ -83,32 +79,22 @@ std::optional<long long> ParseNumber(const std::string& s, long long lo, long lo
 }
 
 int History(Context& ctx, std::span<const std::string> args) {
-  std::optional<std::string> db;
-  std::optional<std::string> output;
+  CommandLine line({{{"json"}}, {{"history-db"}, true}, {{"o", "output"}, true}, {{"serial"}, true}, {{"id"}, true}},
+                   CommandLine::Arguments::None);
+  if (!line.Parse(ctx, "history", args)) return kExitUsage;
+  const std::optional<std::string> db = line.Value("history-db");
+  const std::optional<std::string> output = line.Value("output");
+  const bool json = line.IsSet("json");
   std::optional<int> serial;
   std::optional<long long> id;
-  bool json = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (a == "--json") {
-      json = true;
-    } else if ((a == "--history-db" || a == "-o" || a == "--output" || a == "--serial" || a == "--id") && !hasValue) {
-      return UsageError(ctx, "history", a + " needs a value");
-    } else if (a == "--history-db") {
-      db = args[++i];
-    } else if (a == "-o" || a == "--output") {
-      output = args[++i];
-    } else if (a == "--serial") {
-      const auto v = ParseNumber(args[++i], 0, 65535);
-      if (!v) return UsageError(ctx, "history", "--serial needs a number from 0 to 65535");
-      serial = static_cast<int>(*v);
-    } else if (a == "--id") {
-      id = ParseNumber(args[++i], 1, std::numeric_limits<long long>::max());
-      if (!id) return UsageError(ctx, "history", "--id needs a record number");
-    } else {
-      return UsageError(ctx, "history", "unknown argument '" + a + "'");
-    }
+  if (const auto text = line.Value("serial")) {
+    const auto v = ParseNumber(*text, 0, 65535);
+    if (!v) return UsageError(ctx, "history", "--serial needs a number from 0 to 65535");
+    serial = static_cast<int>(*v);
+  }
+  if (const auto text = line.Value("id")) {
+    id = ParseNumber(*text, 1, std::numeric_limits<long long>::max());
+    if (!id) return UsageError(ctx, "history", "--id needs a record number");
   }
   if (output && !id) return UsageError(ctx, "history", "-o needs --id");
   if (id && serial) return UsageError(ctx, "history", "give --id or --serial, not both");
@@ -129,7 +115,7 @@ int History(Context& ctx, std::span<const std::string> args) {
       }
       return kExitOk;
     }
-    ctx.out << (json ? EntryJson(*entry) + "\n" : EntryText(*entry));
+    ctx.out << (json ? JsonLine(QJsonDocument(EntryJson(*entry))) : EntryText(*entry));
     return kExitOk;
   }
   const auto entries = history.List(serial);
@@ -138,9 +124,9 @@ int History(Context& ctx, std::span<const std::string> args) {
     return kExitFailure;
   }
   if (json) {
-    ctx.out << "[";
-    for (std::size_t i = 0; i < entries->size(); ++i) ctx.out << (i ? ",\n " : "") << EntryJson((*entries)[i]);
-    ctx.out << "]\n";
+    QJsonArray all;
+    for (const auto& e : *entries) all.append(EntryJson(e));
+    ctx.out << JsonLine(QJsonDocument(all));
   } else {
     for (const auto& e : *entries) ctx.out << EntryText(e);
   }

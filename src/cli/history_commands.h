@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonArray>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,7 +14,7 @@ namespace rkt::cli {
 std::string HistoryPath(const std::optional<std::string>& option);
 
 // [{"label": …, "before": …, "after": …}, …]
-std::string ChangesJson(const std::vector<ValueChange>& changes);
+QJsonArray ChangesJson(const std::vector<ValueChange>& changes);
 // "label now → new" lines, or "keine Änderungen" in the current language.
 std::string ChangesText(const std::vector<ValueChange>& changes);
 

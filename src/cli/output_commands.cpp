@@ -25,28 +25,12 @@ struct Options {
 // (exit code in `code`).
 std::optional<Options> Parse(Context& ctx, std::string_view command, std::span<const std::string> args, int& code) {
   Options o;
-  std::vector<std::string> positional;
-  std::optional<std::string> language;
   code = kExitUsage;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "-o" || a == "--output" || a == "--lang") {
-      if (i + 1 >= args.size()) {
-        UsageError(ctx, command, a + " needs a value");
-        return std::nullopt;
-      }
-      if (a == "--lang") {
-        language = args[++i];
-      } else {
-        o.output = args[++i];
-      }
-    } else if (a.size() > 1 && a[0] == '-') {
-      UsageError(ctx, command, "unknown option '" + a + "'");
-      return std::nullopt;
-    } else {
-      positional.push_back(a);
-    }
-  }
+  CommandLine line({{{"o", "output"}, true}, {{"lang"}, true}});
+  if (!line.Parse(ctx, command, args)) return std::nullopt;
+  const std::vector<std::string>& positional = line.Positional();
+  o.output = line.Value("output").value_or(std::string{});
+  const std::optional<std::string> language = line.Value("lang");
   if (positional.size() != 1) {
     UsageError(ctx, command, "expected one parameter file");
     return std::nullopt;

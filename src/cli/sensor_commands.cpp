@@ -3,6 +3,8 @@
 // question is answered No, and Ctrl-C acts as the progress dialog's Cancel.
 #include <QCoreApplication>
 #include <cerrno>
+#include <QJsonObject>
+#include <QString>
 #include <charconv>
 #include <csignal>
 #include <cstring>
@@ -167,69 +169,42 @@ std::string TraceProblem(const std::string& trace, const std::vector<std::string
   return {};
 }
 
-std::optional<int> ParseMs(const std::string& s) {
-  int v = 0;
-  const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc() || ptr != s.data() + s.size() || v <= 0 || v > 32767) return std::nullopt;
-  return v;
-}
-
 // Parses the line options and those the command allows; nullopt after a
-// usage error has been reported.
+// usage error has been reported. Time-outs follow the settings file's rule:
+// rounded, at most 32767; here text that is not a positive number is an error.
 std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::span<const std::string> args,
                                  bool readOptions) {
+  std::vector<OptionSpec> options = {{{"port"}, true}, {{"simulate"}}, {{"trace"}, true}, {{"noecho"}},
+                                     {{"detect-timeout"}, true}, {{"read-timeout"}, true}};
+  if (readOptions) options.insert(options.end(), {{{"defaults"}}, {{"o", "output"}, true}});
+  if (readOptions || command == "write") options.push_back({{"json"}});
+  if (command == "write") options.insert(options.end(), {{{"dry-run"}}, {{"history-db"}, true}});
+  CommandLine line(std::move(options), CommandLine::Arguments::NumbersToo);
+  if (!line.Parse(ctx, command, args)) return std::nullopt;
   LinkOptions o;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&]() -> const std::string* {
-      if (i + 1 >= args.size()) {
-        UsageError(ctx, command, a + " needs a value");
-        return nullptr;
-      }
-      return &args[++i];
-    };
-    if (a == "--port") {
-      const std::string* v = value();
-      if (!v) return std::nullopt;
-      o.port = *v;
-    } else if (a == "--simulate") {
-      o.simulate = true;
-    } else if (a == "--trace") {
-      const std::string* v = value();
-      if (!v) return std::nullopt;
-      o.trace = *v;
-    } else if (a == "--noecho") {
-      o.settings.echo = false;
-    } else if (a == "--detect-timeout" || a == "--read-timeout") {
-      const std::string* v = value();
-      if (!v) return std::nullopt;
-      const auto ms = ParseMs(*v);
-      if (!ms) {
-        UsageError(ctx, command, a + " needs milliseconds between 1 and 32767");
-        return std::nullopt;
-      }
-      (a == "--detect-timeout" ? o.settings.detectTimeout : o.settings.readTimeout) = *ms;
-    } else if (readOptions && a == "--defaults") {
-      o.defaults = true;
-    } else if ((readOptions || command == "write") && a == "--json") {
-      o.json = true;
-    } else if (command == "write" && a == "--dry-run") {
-      o.dryRun = true;
-    } else if (command == "write" && a == "--history-db") {
-      const std::string* v = value();
-      if (!v) return std::nullopt;
-      o.historyDb = *v;
-    } else if (readOptions && (a == "-o" || a == "--output")) {
-      const std::string* v = value();
-      if (!v) return std::nullopt;
-      o.output = *v;
-    } else if (a.size() > 1 && a[0] == '-' && !(a.size() > 1 && std::isdigit(static_cast<unsigned char>(a[1])))) {
-      UsageError(ctx, command, "unknown option '" + a + "'");
+  o.port = line.Value("port");
+  o.simulate = line.IsSet("simulate");
+  o.trace = line.Value("trace");
+  o.settings.echo = !line.IsSet("noecho");
+  for (const auto& [name, timeout] : {std::pair{"detect-timeout", &o.settings.detectTimeout},
+                                      std::pair{"read-timeout", &o.settings.readTimeout}}) {
+    const std::optional<std::string> text = line.Value(name);
+    if (!text) continue;
+    bool number = false;
+    QString::fromStdString(*text).toDouble(&number);
+    const int ms = link::TimeoutFromSetting(*text, 0);
+    if (!number || ms <= 0) {
+      UsageError(ctx, command, std::string("--") + name + " needs a positive number of milliseconds");
       return std::nullopt;
-    } else {
-      o.positional.push_back(a);
     }
+    *timeout = ms;
   }
+  o.defaults = line.IsSet("defaults");
+  o.json = line.IsSet("json");
+  o.output = line.Value("output");
+  o.dryRun = line.IsSet("dry-run");
+  o.historyDb = line.Value("history-db");
+  o.positional = line.Positional();
   if (o.simulate == o.port.has_value()) {
     UsageError(ctx, command, "give either --port PORT or --simulate");
     return std::nullopt;
@@ -371,8 +346,10 @@ int FinishWrite(Context& ctx, Session& s, const LinkOptions& o) {
     else if (ok) result = "done";
     else if (w.code == link::kCodeUserAbort || (g_cancelled && w.code <= 0)) result = "cancelled";
     else if (w.code == link::kCodeVerifyFailed) result = "verify-failed";
-    ctx.out << "{\"result\": " << JsonString(result) << ", \"code\": " << (w.code > 0 ? w.code : 0)
-            << ", \"record\": " << w.recordId << ", \"changes\": " << ChangesJson(s.User().changes) << "}\n";
+    ctx.out << JsonLine(QJsonDocument(QJsonObject{{"result", JsonText(result)},
+                                                  {"code", w.code > 0 ? w.code : 0},
+                                                  {"record", static_cast<qint64>(w.recordId)},
+                                                  {"changes", ChangesJson(s.User().changes)}}));
   } else if (read && (o.dryRun || w.nothingToWrite)) {
     ctx.out << ChangesText(s.User().changes);
   }

@@ -3,10 +3,16 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QCoreApplication>
+#include <QTemporaryDir>
 #include <filesystem>
 #include <sstream>
 
 #include "cli/cli.h"
+#include "cli/describe.h"
+#include "history/history_db.h"
+#include "model/data_set.h"
+#include "model/text_encoding.h"
 #include "support/cli_run.h"
 
 namespace rkt::cli {
@@ -17,12 +23,7 @@ const std::string kSample = std::string(RKT_SOURCE_DIR) + "/resources/samples/sa
 using test::Cli;
 using test::CliResult;
 
-QJsonObject Json(const std::string& text) {
-  QJsonParseError error{};
-  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
-  EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << text;
-  return doc.object();
-}
+QJsonObject Json(const std::string& text) { return test::Json(text).object(); }
 
 // The sample was written byte by byte by a separate script, not by our own
 // writer, so these values check the reader against the file layout itself.
@@ -90,6 +91,17 @@ TEST(CliErrors, ExitCodesAndMessages) {
       {{"show"}, kExitUsage, "Usage: rkt410-cli show"},
       {{"show", kSample, "--bogus"}, kExitUsage, "unknown option"},
       {{"decode", "X", "-o"}, kExitUsage, "-o needs"},
+      {{"decode", "X", "--output"}, kExitUsage, "rkt410-cli: -o needs a file name\nUsage: rkt410-cli decode"},
+      {{"show", kSample, "-1"}, kExitUsage, "unknown option '-1'"},
+      {{"export", kSample, "--lang"}, kExitUsage, "--lang needs a value"},
+      {{"print", kSample, "-o", "x.pdf", "--bogus=1"}, kExitUsage, "unknown option '--bogus=1'"},
+      {{"read", "--simulate", "--port"}, kExitUsage, "--port needs a value"},
+      {{"test", "--simulate", "--read-timeout", "12abc"}, kExitUsage, "--read-timeout needs a positive number"},
+      {{"test", "--simulate", "--detect-timeout", "0.4"}, kExitUsage, "--detect-timeout needs a positive number"},
+      {{"sensitivity", "--simulate", "write", "-1"}, kExitUsage, "VALUE must be a whole number from 0 to 92"},
+      {{"history", "--bogus"}, kExitUsage, "unknown argument '--bogus'"},
+      {{"history", "extra"}, kExitUsage, "unknown argument 'extra'"},
+      {{"history", "--serial", "abc"}, kExitUsage, "--serial needs a number from 0 to 65535"},
       {{"show", "/nonexistent/file.RKT"}, kExitFailure, "Ungültige Datendatei!"},
       {{"code", std::string(RKT_SOURCE_DIR) + "/README.md"}, kExitFailure, "Ungültige Datendatei!"},
       {{"decode", "0000-0000-0000-0000-00D"}, kExitFailure, "Ungültiger Datencode!"},
@@ -105,6 +117,43 @@ TEST(CliErrors, ExitCodesAndMessages) {
   const CliResult help = Cli({"--help"});
   EXPECT_EQ(help.code, kExitOk);
   for (const char* cmd : {"show", "code", "decode"}) EXPECT_NE(help.out.find(cmd), std::string::npos) << cmd;
+}
+
+// Texts reach the JSON as the characters they stand for: control characters
+// escaped, Windows-1252 bytes converted, bytes that are not UTF-8 replaced.
+TEST(CliJson, ControlCharactersAndHighBytesGiveValidJson) {
+  std::string comment = "Zeile 1\r\n\"zitiert\" \\ ";
+  for (int b = 1; b < 0x20; ++b) comment.push_back(static_cast<char>(b));
+  for (int b = 0x7F; b <= 0xFF; ++b) comment.push_back(static_cast<char>(b));
+  // JSON is UTF-8; the parser alone would let other bytes through.
+  const auto wellFormed = [](const std::string& s) { return QString::fromStdString(s).toStdString() == s; };
+  DataSet ds;
+  ds.SetValue(ValueId::Comment, comment);
+  const std::string json = DescribeJson(ds);
+  EXPECT_TRUE(wellFormed(json));
+  const QJsonObject o = Json(json);
+  const QString expected = QString::fromStdString(Cp1252ToUtf8(comment));
+  EXPECT_EQ(o["comment"].toString(), expected);
+  EXPECT_EQ(o["values"].toObject()["Comment"].toString(), expected);
+  EXPECT_TRUE(expected.contains(QChar(0x20AC)) && expected.contains(QChar(0xFF)) && expected.contains(QChar(0x1F)));
+
+  // A port name is the device path's own bytes, not necessarily UTF-8.
+  int argc = 1;
+  char name[] = "test";
+  char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);
+  QTemporaryDir dir;
+  const std::string db = dir.filePath("history.sqlite").toStdString();
+  {
+    history::HistoryDb history(QString::fromStdString(db));
+    link::WriteRecord record;
+    record.port = "/dev/tty\xff\x01";
+    ASSERT_GT(history.Begin(record), 0) << history.Error();
+  }
+  const CliResult r = Cli({"history", "--history-db", db, "--json"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_TRUE(wellFormed(r.out)) << r.out;
+  EXPECT_EQ(test::Json(r.out)[0]["port"].toString(), QString::fromUtf8("/dev/tty\xEF\xBF\xBD\x01")) << r.out;
 }
 
 }  // namespace

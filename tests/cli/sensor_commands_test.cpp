@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <spawn.h>
@@ -14,6 +16,7 @@
 #include "cli/cli.h"
 #include "model/data_set.h"
 #include "model/parameter_file.h"
+#include "support/cli_run.h"
 #include "support/link_rig.h"
 #include "support/sim_process.h"
 #include "text/messages.h"
@@ -77,11 +80,20 @@ TEST(SensorCommands, SimulatedSensorReadTestAndSensitivity) {
 
     r = Cli(with({"read", "--json"}));
     EXPECT_EQ(r.rc, kExitOk) << echo << r.err;
-    EXPECT_NE(r.out.find("\"typeCode\": 1"), std::string::npos) << echo << r.out;
+    EXPECT_EQ(test::Json(r.out)["typeCode"].toInt(), 1) << echo << r.out;
 
     r = Cli(with({"sensitivity", "write", "33"}));
     EXPECT_EQ(r.rc, kExitOk) << echo << r.err;
     EXPECT_EQ(r.out, "Empfindlichkeit: 33\n") << echo;
+  }
+}
+
+// The settings file's time-out rule: rounded, and capped at 32767 ms.
+TEST(SensorCommands, TimeoutsFollowTheSettingsRule) {
+  // A long detection time-out would be waited out in full.
+  for (const auto& [read, detect] : {std::pair{"99999", " 250"}, std::pair{"0.6", "0.6"}}) {
+    const CliRun r = Cli({"test", "--simulate", "--read-timeout", read, "--detect-timeout", detect});
+    EXPECT_EQ(r.rc, kExitOk) << read << " " << detect << ": " << r.err;
   }
 }
 
@@ -209,7 +221,8 @@ TEST(SensorCommands, AgainstTheSimulatorOnAPseudoTerminal) {
     ASSERT_EQ(r.rc, kExitOk) << "echo " << echo << ": " << r.err;
     r = Cli(with({"read", "--json"}));
     ASSERT_EQ(r.rc, kExitOk) << r.err;
-    EXPECT_NE(r.out.find("\"parameters\": [21,69,0,17,13,120,16,0,0,0,0,32,0,0,0,0]"), std::string::npos)
+    EXPECT_EQ(test::Json(r.out)["blocks"]["parameters"].toArray(),
+              (QJsonArray{21, 69, 0, 17, 13, 120, 16, 0, 0, 0, 0, 32, 0, 0, 0, 0}))
         << "echo " << echo << "\n" << r.out;
     r = Cli(with({"sensitivity", "write", "30"}));
     EXPECT_EQ(r.rc, kExitOk) << r.err;
@@ -261,16 +274,20 @@ TEST(SensorCommands, WriteChecksKeepsTheSettingBeforeAndRestoresIt) {
   EXPECT_EQ(r.rc, kExitFailure);
   EXPECT_EQ(r.err.rfind(MessageDisplayText(1040), 0), 0u) << r.err;
   EXPECT_NE(r.err.find("history --id 1 -o"), std::string::npos) << r.err;
-  EXPECT_EQ(r.out.rfind("{\"result\": \"verify-failed\", \"code\": 1040, \"record\": 1, \"changes\": [{", 0), 0u)
-      << r.out;
+  const QJsonObject written = test::Json(r.out).object();
+  EXPECT_EQ(written["result"].toString(), "verify-failed") << r.out;
+  EXPECT_EQ(written["code"].toInt(), 1040);
+  EXPECT_EQ(written["record"].toInt(), 1);
+  EXPECT_FALSE(written["changes"].toArray().isEmpty());
 
   r = Cli({"history", "--history-db", db, "--json"});
   ASSERT_EQ(r.rc, kExitOk) << r.err;
   const auto code = [](const std::string& c) { return c.substr(0, c.find('\n')); };
-  EXPECT_NE(r.out.find("\"before\": \"" + code(CodeOf(original)) + "\", \"after\": \"" + code(CodeOf(wanted)) +
-                       "\", \"result\": \"verify-failed\", \"code\": 1040"),
-            std::string::npos)
-      << r.out;
+  const QJsonObject record = test::Json(r.out)[0].toObject();
+  EXPECT_EQ(record["before"].toString().toStdString(), code(CodeOf(original))) << r.out;
+  EXPECT_EQ(record["after"].toString().toStdString(), code(CodeOf(wanted)));
+  EXPECT_EQ(record["result"].toString(), "verify-failed");
+  EXPECT_EQ(record["code"].toInt(), 1040);
   EXPECT_EQ(Cli({"history", "--history-db", db, "--serial", "1"}).out, "") << "no record of another sensor";
 
   // Restoring: the setting before, as a file, written back.
@@ -283,8 +300,10 @@ TEST(SensorCommands, WriteChecksKeepsTheSettingBeforeAndRestoresIt) {
   ASSERT_EQ(Cli({"read", "--port", sim.Link(), "-o", after}).rc, kExitOk);
   EXPECT_EQ(CodeOf(after), CodeOf(original)) << "the sensor is back where it was";
   r = Cli({"history", "--history-db", db, "--json"});
-  EXPECT_EQ(r.out.rfind("[{\"id\": 2,", 0), 0u) << "newest first: " << r.out;
-  EXPECT_NE(r.out.find("\"result\": \"done\", \"code\": 0"), std::string::npos) << r.out;
+  const QJsonObject newest = test::Json(r.out)[0].toObject();
+  EXPECT_EQ(newest["id"].toInt(), 2) << "newest first: " << r.out;
+  EXPECT_EQ(newest["result"].toString(), "done");
+  EXPECT_EQ(newest["code"].toInt(), 0);
 }
 
 TEST(SensorCommands, HistoryUsage) {

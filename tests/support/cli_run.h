@@ -1,5 +1,8 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,6 +22,14 @@ inline CliResult Cli(std::vector<std::string> args) {
   std::ostringstream out, err;
   const int code = cli::RunCli(args, out, err);
   return {code, out.str(), err.str()};
+}
+
+// What the command printed as JSON; a parse error fails the test.
+inline QJsonDocument Json(const std::string& text) {
+  QJsonParseError error{};
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+  EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << text;
+  return doc;
 }
 
 }  // namespace rkt::test
