@@ -176,6 +176,33 @@ TEST_F(MainWindowFixture, ExportTakesTheSensitivityFromThePanel) {
   EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("Empfindlichkeit: +100%")))) << text.toStdString();
 }
 
+// Printing asks for a description first; without a printer installed, the
+// toolbar's print writes the datasheet to a PDF file instead.
+TEST_F(MainWindowFixture, PrintWithoutAPrinterWritesAPdf) {
+  window.Files().Load(kSample);
+  window.Files().SetPrinterCheck([] { return false; });
+  ds.SetValue(ValueId::Comment, std::string());
+  bool askedForDescription = false;
+  test::OnNextDialog([&](QDialog* d) {
+    askedForDescription = qobject_cast<QFileDialog*>(d) == nullptr;
+    d->reject();
+  });
+  window.ClickToolbarButton(2);
+  EXPECT_TRUE(askedForDescription);
+  EXPECT_TRUE(QDir(dir.path()).isEmpty()) << "no description, no sheet";
+
+  ds.SetValue(ValueId::Comment, std::string("Halle 3"));
+  const QString target = dir.filePath(QStringLiteral("sheet"));
+  test::OnNextDialog([target](QDialog* d) {
+    auto* files = qobject_cast<QFileDialog*>(d);
+    ASSERT_NE(files, nullptr);
+    files->selectFile(target);
+    QMetaObject::invokeMethod(files, "accept");
+  });
+  window.ClickToolbarButton(2);
+  EXPECT_TRUE(Bytes(target + ".pdf").startsWith("%PDF")) << "the name gets .pdf";
+}
+
 TEST_F(MainWindowFixture, RecentFilesAppearInTheFileMenu) {
   EXPECT_FALSE(window.findChild<QAction*>(QStringLiteral("mnFileSep"))->isVisible());
   recent.AddRecentFile("/data/a.RKT");
