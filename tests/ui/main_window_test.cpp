@@ -61,6 +61,16 @@ void OnNext(std::function<void(T*)> action) {
   timer->start();
 }
 
+// Chooses path in the next file dialog that opens.
+void ChooseFileInNextDialog(const QString& path) {
+  test::OnNextDialog([path](QDialog* d) {
+    auto* files = qobject_cast<QFileDialog*>(d);
+    ASSERT_NE(files, nullptr);
+    files->selectFile(path);
+    QMetaObject::invokeMethod(files, "accept");
+  });
+}
+
 QByteArray Bytes(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -163,12 +173,7 @@ TEST_F(MainWindowFixture, ExportTakesTheSensitivityFromThePanel) {
   window.ShowSensitivity();
   window.Panel()->scrlSensitivity->setValue(kSensitivityMax);
   const QString target = dir.filePath(QStringLiteral("sheet.TXT"));
-  test::OnNextDialog([target](QDialog* d) {
-    auto* files = qobject_cast<QFileDialog*>(d);
-    ASSERT_NE(files, nullptr);
-    files->selectFile(target);
-    QMetaObject::invokeMethod(files, "accept");
-  });
+  ChooseFileInNextDialog(target);
   window.Files().PrintOrExport(true, false);
   QFile f(target);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -193,12 +198,7 @@ TEST_F(MainWindowFixture, PrintWithoutAPrinterWritesAPdf) {
 
   ds.SetValue(ValueId::Comment, std::string("Halle 3"));
   const QString target = dir.filePath(QStringLiteral("sheet"));
-  test::OnNextDialog([target](QDialog* d) {
-    auto* files = qobject_cast<QFileDialog*>(d);
-    ASSERT_NE(files, nullptr);
-    files->selectFile(target);
-    QMetaObject::invokeMethod(files, "accept");
-  });
+  ChooseFileInNextDialog(target);
   window.ClickToolbarButton(2);
   EXPECT_TRUE(Bytes(target + ".pdf").startsWith("%PDF")) << "the name gets .pdf";
 }
