@@ -81,7 +81,8 @@ TEST(MainLoop, EndsOnTheApplicationsQuit) {
   // The platform, a session or a signal handler ends the program this way.
   QTimer::singleShot(0, [] { QCoreApplication::quit(); });
   bool ignored = false;
-  QTimer::singleShot(20000, [&] {
+  QObject scope;  // the guard goes with the test
+  QTimer::singleShot(20000, &scope, [&] {
     ignored = true;
     loop.Quit(9);
   });
