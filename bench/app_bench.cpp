@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
   RunFor(500);
   const double rssStart = ResidentMb();
   const QString sample = QStringLiteral(RKT_SOURCE_DIR "/resources/samples/sample.RKT");
-  for (int i = 0; i < 100; ++i) frame.MainWindow()->LoadParameterFile(sample);
+  for (int i = 0; i < 100; ++i) frame.MainWindow()->Files().Load(sample);
   RunFor(200);
   const double rssLoads = ResidentMb();
 

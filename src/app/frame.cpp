@@ -118,7 +118,6 @@ void Frame::Start(bool showStartPicture) {
   m_mainWindow->SetShutdown([this] { ProgramExit(); });
   m_options = std::make_unique<FrameOptions>(m_link, m_view, *m_mainWindow);
   m_mainWindow->SetOptionsBackend(m_options.get());
-  dataChangedHandler = [this](bool progexit) { return rkt::DataChanged(m_data, progexit); };
   QObject::connect(m_mainWindow.get(), &frmMain::SensorCommandRequested,
                    [this](SensorCommand command) { m_link.RunCommand(command); });
   m_link.Attach(m_data, *m_mainWindow);
@@ -161,26 +160,7 @@ void Frame::OpenStartFile(const std::string& path) {
     ShowFileMessage(msg::kInvalidFile, path, r.reason);
     return;
   }
-  m_mainWindow->LoadParameterFile(QString::fromStdString(path));
-}
-
-bool Frame::DataChanged(bool progexit) {
-  if (dataChangedHandler) return dataChangedHandler(progexit);
-  if (!m_data.IsChanged()) return false;
-  MessageBoxRequest r;
-  r.title = Text("frmChanged", "frmChanged");
-  r.text = Text("frmChanged", "lblText0") + "\n" + Text("frmChanged", progexit ? "lblText1" : "lblText2");
-  r.buttons = msg::kYesNo;
-  r.style = msg::kYesNo + msg::kQuestionIcon;
-  r.helpContext = help::kDataChanged;
-  return ShowMessageBox(r) != msg::kYes;
-}
-
-bool Frame::QueryUnload() {
-  if (m_ended) return true;
-  if (DataChanged(true)) return false;
-  ProgramExit();
-  return true;
+  m_mainWindow->Files().Load(QString::fromStdString(path));
 }
 
 void Frame::ProgramExit() {

@@ -37,18 +37,10 @@ class Frame {
   // The main loop; returns when ProgramExit has run.
   int Run();
 
-  // The main window's closing rule: asks about unsaved changes
-  // (DataChanged with progexit true); returns false when the user keeps the
-  // program, otherwise runs ProgramExit and returns true.
-  bool QueryUnload();
   // Orderly end: the current file goes to the top of the recent files, the
   // options are saved, the port is closed and the main loop ends.
   void ProgramExit();
 
-  // True when the caller must stop because the user keeps unsaved changes.
-  // Until the data-changed dialog exists, a plain question stands in for it.
-  bool DataChanged(bool progexit);
-  std::function<bool(bool progexit)> dataChangedHandler;
 
   DataSet& Data() { return m_data; }
   RecentFiles& Recent() { return m_recent; }

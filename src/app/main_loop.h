@@ -29,15 +29,21 @@ class MainLoop {
   MainLoop(DetectionRequest& request, std::function<void()> detectSensor)
       : m_request(request), m_detectSensor(std::move(detectSensor)) {}
 
-  // Runs until Quit; returns the exit code given to Quit.
+  // Runs until Quit, or until QCoreApplication::quit() found no window
+  // that refused to close (exit code 0); returns the exit code.
   int Run();
   // Ends Run after the event being handled; no further events are handled.
   void Quit(int exitCode = 0);
   bool IsRunning() const { return m_running; }
   // Detection runs started by this loop.
   int DetectionRuns() const { return m_detectionRuns; }
+  // Runs the loop from inside QCoreApplication::exec() and ends exec() with
+  // the exit code (for Run's start event).
+  void StartInsideExec();
 
  private:
+  void Loop();
+
   DetectionRequest& m_request;
   std::function<void()> m_detectSensor;
   bool m_running = false;

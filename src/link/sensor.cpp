@@ -365,12 +365,6 @@ bool Sensor::SensorReadImpl(bool defaults) {
   return ok;
 }
 
-bool Sensor::ReadData(bool progress, bool defaults) {
-  BusyScope busy(*this);
-  if (!busy.Entered()) return false;
-  return ReadDataImpl(progress, defaults);
-}
-
 bool Sensor::ReadDataImpl(bool progress, bool defaults) {
   if (!progress) return ReadDataSet(defaults, false) == 0;
   for (;;) {

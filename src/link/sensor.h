@@ -87,7 +87,6 @@ class Sensor {
   // user needs to know has gone through SensorUser. An operation started
   // while another exchange is running returns false and sends nothing.
   bool SensorRead(bool defaults = false);
-  bool ReadData(bool progress, bool defaults);
   bool SensorWrite();
   // 0 writing may go on, -1 refused with a message, else an error code.
   int CheckWritable(bool checkLock);

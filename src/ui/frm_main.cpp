@@ -4,20 +4,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QPaintEvent>
-#include <QPrintDialog>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QSvgRenderer>
 #include <QPainter>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
-#include <QRegularExpression>
 #include <QTimer>
 #include <QScreen>
 #include <QStatusBar>
@@ -32,11 +26,9 @@
 #include "model/recent_files.h"
 #include "model/text_encoding.h"
 #include "output/datasheet_print.h"
-#include "output/export.h"
 #include "rkt_version.h"
 #include "text/messages.h"
 #include "ui/dialogs.h"
-#include "ui/history_dialogs.h"
 #include "ui/overview.h"
 #include "ui/parameter_panel.h"
 #include "ui/toolbar/toolbar_icons.h"
@@ -69,37 +61,6 @@ constexpr const char* kDataItems[] = {"mnSensorWrite", "mnSensorInfo", "mnSave",
 // How long a success note stays in the status bar.
 constexpr int kStatusMessageMs = 5000;
 
-// One entry of a file dialog's filter list (both cases: names on Linux
-// differ by case where Windows ignores it). The pattern is the program's: a
-// translation brings only the words, and a pattern it writes in brackets is
-// replaced, so that a text without one still lists the right files.
-QString FilterEntry(const QString& text, const QString& pattern) {
-  static const QRegularExpression kBracket(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
-  QString words = text;
-  words.remove(kBracket);
-  return words.trimmed() + QStringLiteral(" (") + pattern + QLatin1Char(')');
-}
-
-// Runs a file dialog, modal to its window; "" when cancelled. suffixes[i]
-// is the default suffix while filter i is chosen.
-QString AskFile(QWidget* parent, const char* name, bool save, const QStringList& filters, const QStringList& suffixes,
-                const QString& preset) {
-  QFileDialog dialog(parent);
-  dialog.setObjectName(QString::fromLatin1(name));
-  dialog.setWindowModality(Qt::WindowModal);
-  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  dialog.setNameFilters(filters);
-  dialog.setDefaultSuffix(suffixes.value(0));
-  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters, suffixes](const QString& filter) {
-    const qsizetype i = filters.indexOf(filter);
-    if (i >= 0 && i < suffixes.size()) dialog.setDefaultSuffix(suffixes[i]);
-  });
-  if (!preset.isEmpty()) dialog.selectFile(preset);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().front();
-}
-
 }  // namespace
 
 QString ElidedLabel::ShownText() const {
@@ -117,7 +78,7 @@ void ElidedLabel::paintEvent(QPaintEvent* /*event*/) {
   painter.drawText(contentsRect(), static_cast<int>(alignment()), ShownText());
 }
 
-frmMain::frmMain(DataSet& ds, RecentFiles& recent, QWidget* parent) : QMainWindow(parent), m_ds(ds), m_recent(recent) {
+frmMain::frmMain(DataSet& ds, RecentFiles& recent, QWidget* parent) : QMainWindow(parent), m_ds(ds), m_recent(recent), m_files(*this, ds) {
   setObjectName(QStringLiteral("frmMain"));
   setAttribute(Qt::WA_DeleteOnClose, false);
   SetMainWindow(this);
@@ -174,21 +135,21 @@ void frmMain::BuildMenus() {
 
   m_fileMenu = menu("mnFile");
   m_fileMenu->setToolTipsVisible(true);
-  item(m_fileMenu, "mnLoad", [this] { LoadParameterFile({}); }, QKeySequence::Open);
+  item(m_fileMenu, "mnLoad", [this] { m_files.Load({}); }, QKeySequence::Open);
   m_fileMenu->addSeparator();
-  item(m_fileMenu, "mnSave", [this] { SaveParameterFile(false); }, QKeySequence::Save);
-  item(m_fileMenu, "mnSaveas", [this] { SaveParameterFile(true); }, QKeySequence::SaveAs);
+  item(m_fileMenu, "mnSave", [this] { m_files.Save(false); }, QKeySequence::Save);
+  item(m_fileMenu, "mnSaveas", [this] { m_files.Save(true); }, QKeySequence::SaveAs);
   m_fileMenu->addSeparator();
-  item(m_fileMenu, "mnPrint", [this] { PrintOrExport(true, true); }, QKeySequence::Print);
+  item(m_fileMenu, "mnPrint", [this] { m_files.PrintOrExport(true, true); }, QKeySequence::Print);
   m_fileMenu->addSeparator();
-  item(m_fileMenu, "mnExport", [this] { PrintOrExport(true, false); });
+  item(m_fileMenu, "mnExport", [this] { m_files.PrintOrExport(true, false); });
   m_recentSeparator = m_fileMenu->addSeparator();
   m_recentSeparator->setObjectName(QStringLiteral("mnFileSep"));
   for (int i = 0; i < RecentFiles::kMaxEntries; ++i) {
     QAction* a = m_fileMenu->addAction(QString());
     a->setObjectName(QStringLiteral("mnFiles%1").arg(i + 1));
     connect(a, &QAction::triggered, this, [this, i] {
-      LoadParameterFile(QString::fromStdString(m_recent.GetRecentFile(i + 1)));
+      m_files.Load(QString::fromStdString(m_recent.GetRecentFile(i + 1)));
     });
     m_recentActions[static_cast<std::size_t>(i)] = a;
   }
@@ -201,7 +162,7 @@ void frmMain::BuildMenus() {
 
   QMenu* s = menu("mnSensor");
   item(s, "mnSensorRead", sensor(SensorCommand::Read));
-  item(s, "mnCode", [this] { ShowDataCode(); });
+  item(s, "mnCode", [this] { m_files.EnterDataCode(); });
   item(s, "mnSensorWrite", sensor(SensorCommand::Write));
   item(s, "mnExtraInfo", [this] { GetComment(m_ds); });
   s->addSeparator();
@@ -214,7 +175,7 @@ void frmMain::BuildMenus() {
   item(s, "mnSensRead", sensor(SensorCommand::ReadSensitivity));
   item(s, "mnSensWrite", sensor(SensorCommand::WriteSensitivity));
   s->addSeparator();
-  item(s, "mnHistory", [this] { ShowHistory(); });
+  item(s, "mnHistory", [this] { m_files.ShowHistory(); });
 
   QMenu* h = menu("mnHelp");
   item(h, "mnContents", [] { ShowHelp(0); }, QKeySequence::HelpContents);
@@ -361,9 +322,9 @@ void frmMain::ClickToolbarButton(int index) {
 
 void frmMain::RunToolbarCommand(int index) {
   switch (index) {
-    case 0: LoadParameterFile({}); break;
-    case 1: SaveParameterFile(false); break;
-    case 2: PrintOrExport(false, true); break;
+    case 0: m_files.Load({}); break;
+    case 1: m_files.Save(false); break;
+    case 2: m_files.PrintOrExport(false, true); break;
     case 3: emit SensorCommandRequested(SensorCommand::Test); break;
     case 4: emit SensorCommandRequested(SensorCommand::Write); break;
     case 5: emit SensorCommandRequested(SensorCommand::Read); break;
@@ -507,89 +468,12 @@ void frmMain::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-QString frmMain::AskParameterFile(bool save, const QString& preset) {
-  const QStringList filters = {FilterEntry(MainText("FileFilter0"), QStringLiteral("*.RKT *.rkt")),
-                               FilterEntry(MainText("FileFilter1"), QStringLiteral("*"))};
-  // "All files" keeps the suffix: 3.3's rule appends ".RKT" to a bare name anyway.
-  return AskFile(this, "comdlgFile", save, filters, {QStringLiteral("RKT"), QStringLiteral("RKT")}, preset);
-}
-
-void frmMain::LoadParameterFile(const QString& requested) {
-  if (DataChanged(m_ds, false)) return;
-  QString path = requested;
-  if (path.isEmpty() || !FileIsUsable(path.toStdString())) {
-    path = AskParameterFile(false, path);
-    if (path.isEmpty()) return;
-    if (!HasExtension(path.toStdString())) path += QStringLiteral(".RKT");
-  }
-  const LoadResult loaded = rkt::LoadParameterFileChecked(m_ds, path.toStdString());
-  if (loaded.status != LoadStatus::Ok) {
-    ShowFileMessage(msg::kInvalidFile, path.toStdString(), loaded.reason);
-    return;
-  }
+void frmMain::ShowNewDataSet() {
   FillPanel();
   ShowSensitivity();
   SetDataAvailable(true);
   SetSensitivityAvailable(m_ds.SensitivityValid() != 0);
   RefreshOverview();
-  m_ds.SetValue(ValueId::Changed, false);
-}
-
-bool frmMain::SaveParameterFile(bool askName) {
-  QString name = QString::fromStdString(m_ds.FileName());
-  if (name.isEmpty()) askName = true;
-  if (askName) {
-    name = AskParameterFile(true, name);
-    if (name.isEmpty()) return false;
-  }
-  const bool wasChanged = m_ds.IsChanged();
-  ReadPanel();
-  TakeSensitivity();
-  const SaveResult saved = rkt::SaveParameterFile(m_ds, name.toStdString());
-  if (!saved.ok) {
-    // The data stays as it was in the window, and so does its changed flag:
-    // nothing on disk changed.
-    m_ds.RestoreBackup();
-    m_ds.SetValue(ValueId::Changed, wasChanged);
-    ShowFileMessage(msg::kSaveFailed, saved.path, saved.error);
-    return false;
-  }
-  FillPanel();
-  m_ds.SetValue(ValueId::Changed, false);
-  ShowStatusMessage(MainText("StatusSaved") + QLatin1Char(' ') + QString::fromStdString(FileTitle(m_ds.FileName())));
-  return true;
-}
-
-void frmMain::ShowDataCode() {
-  if (DataChanged(m_ds, false)) return;
-  frmDataCode dialog(m_ds, this);
-  connect(&dialog, &frmDataCode::CodeApplied, this, [this] {
-    FillPanel();
-    SetDataAvailable(true);
-    SetSensitivityAvailable(false);
-    m_ds.SetValue(ValueId::Changed, false);
-    m_ds.SetValue(ValueId::CommentChanged, false);
-  });
-  ShowFormModal(dialog);
-}
-
-void frmMain::ShowHistory() {
-  if (!m_history) {
-    ShowMessage(msg::kHistoryUnavailable);
-    return;
-  }
-  frmHistory dialog(*m_history, this);
-  ShowFormModal(dialog);
-  const auto& record = dialog.Restored();
-  if (!record || DataChanged(m_ds, false)) return;
-  // The setting goes into the working copy the way a data code does.
-  if (!ApplyDataCode(m_ds, record->codeBefore)) {
-    ShowMessage(msg::kInvalidDataCode);
-    return;
-  }
-  FillPanel();
-  SetDataAvailable(true);
-  SetSensitivityAvailable(false);
   m_ds.SetValue(ValueId::Changed, false);
   m_ds.SetValue(ValueId::CommentChanged, false);
 }
@@ -666,43 +550,5 @@ void frmMain::ShowConnected(bool connected) {
 
 void frmMain::SetTooltips(bool on) { m_tooltips->SetEnabled(on); }
 bool frmMain::Tooltips() const { return m_tooltips->IsEnabled(); }
-
-void frmMain::PrintOrExport(bool showDialog, bool toPrinter) {
-  if (toPrinter) {
-    if (m_ds.Comment().empty() && !GetComment(m_ds)) return;
-    QPrinter printer(QPrinter::HighResolution);
-    if (showDialog) {
-      QPrintDialog dialog(&printer, this);
-      dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-      dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-      if (dialog.exec() != QDialog::Accepted) return;
-    } else if (QPrinterInfo::defaultPrinter().isNull()) {
-      // No printer installed: the datasheet goes to a PDF file instead.
-      const QString pdf = AskFile(this, "comdlgExport", true, {QStringLiteral("PDF (*.pdf)")}, {QStringLiteral("pdf")}, {});
-      if (pdf.isEmpty()) return;
-      printer.setOutputFormat(QPrinter::PdfFormat);
-      printer.setOutputFileName(pdf.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ? pdf : pdf + ".pdf");
-    }
-    // The sheet shows what the window shows, pending edits and the
-    // sensitivity bar included.
-    ReadPanel();
-    TakeSensitivity();
-    const OutputResult result = PrintDatasheet(m_ds, printer);
-    if (!result.ok) ShowErrorText(QString::fromStdString(result.error));
-    return;
-  }
-  const QStringList filters = {FilterEntry(MainText("ExportFilter0"), QStringLiteral("*.TXT *.txt")),
-                               FilterEntry(MainText("ExportFilter1"), QStringLiteral("*.CSV *.csv"))};
-  const QString file = AskFile(this, "comdlgExport", true, filters, {QStringLiteral("TXT"), QStringLiteral("CSV")}, {});
-  if (file.isEmpty()) return;
-  ReadPanel();
-  TakeSensitivity();
-  const OutputResult result = ExportDatasheet(m_ds, file.toStdString());
-  if (!result.ok) {
-    ShowErrorText(QString::fromStdString(result.error));
-    return;
-  }
-  ShowStatusMessage(MainText("StatusExported") + QLatin1Char(' ') + QFileInfo(file).fileName());
-}
 
 }  // namespace rkt

@@ -5,6 +5,8 @@
 #include <array>
 #include <functional>
 
+#include "ui/file_commands.h"
+
 class QAction;
 class QGroupBox;
 class QMenu;
@@ -54,6 +56,10 @@ class frmMain : public QMainWindow {
 
   // Refresh operations used by the sensor, file and code commands.
   void FillPanel(bool refreshOverview = true);
+  // Shows a data set that replaced the one before (opened, entered as a data
+  // code, restored from the history): panel, sensitivity, the commands that
+  // need data and the overview; the data counts as unchanged.
+  void ShowNewDataSet();
   void ReadPanel();
   void ShowSensitivity();
   void TakeSensitivity();
@@ -76,11 +82,6 @@ class frmMain : public QMainWindow {
   void SetDebugDisplay(bool on);
   void ShowPresenceAttempt(int attempt);
 
-  // File commands.
-  void LoadParameterFile(const QString& path);
-  // False when nothing was saved (cancelled or failed; a failure is reported).
-  bool SaveParameterFile(bool askName);
-
   // Applies the current language to the window; does nothing when the
   // language is the one applied last time.
   void LoadMainTexts();
@@ -90,18 +91,16 @@ class frmMain : public QMainWindow {
   void SetLanguageIndexSource(std::function<int()> source) { m_languageIndex = std::move(source); }
   void SetOptionsBackend(OptionsBackend* backend) { m_options = backend; }
   void SetEchoSource(std::function<bool()> echo) { m_echo = std::move(echo); }
+  // Open, save, print, export, data code and history restore.
+  FileCommands& Files() { return m_files; }
   // The write history Sensor → Verlauf shows (none: the command says so).
-  void SetHistory(history::HistoryDb* db) { m_history = db; }
+  void SetHistory(history::HistoryDb* db) { m_files.SetHistory(db); }
   // Whether a sensor write first shows what it changes.
   void SetWritePreview(bool on) { m_writePreview = on; }
   bool WritePreview() const { return m_writePreview; }
   // Run after the user agreed to close, before the window goes.
   void SetShutdown(std::function<void()> shutdown) { m_shutdown = std::move(shutdown); }
 
-  // The datasheet: on the printer (with the printer dialog or on the current
-  // printer) or as a TXT/CSV export. Asks for a description first when the
-  // data set has none.
-  void PrintOrExport(bool showDialog, bool toPrinter);
   // The detection indicator's picture.
   void ShowDetectionState(StatusImage image);
   // The port field shows whether a sensor answered the last presence check.
@@ -141,21 +140,15 @@ class frmMain : public QMainWindow {
   void BuildStatusBar();
   void RebuildRecentMenu();
   void RunToolbarCommand(int index);
-  void ShowDataCode();
   void ShowOptions();
   void ShowSensorInfo();
   void ShowAbout();
-  void ShowHistory();
   void ApplySizeRule();
   void ShowStartHint();
-  // The open/save dialog of the parameter files and the export and PDF
-  // dialogs; "" when cancelled. The typed name gets the default suffix
-  // before the dialog checks it, so the overwrite question and the
-  // existence check are about the file really used.
-  QString AskParameterFile(bool save, const QString& preset);
 
   DataSet& m_ds;
   RecentFiles& m_recent;
+  FileCommands m_files;
   ParameterPanel* m_panel = nullptr;
   OverviewBlock* m_overview = nullptr;
   QGroupBox* m_frameSensor = nullptr;
@@ -192,7 +185,6 @@ class frmMain : public QMainWindow {
   std::function<bool()> m_echo;
   std::function<void()> m_shutdown;
   OptionsBackend* m_options = nullptr;
-  history::HistoryDb* m_history = nullptr;
   bool m_writePreview = true;
 };
 

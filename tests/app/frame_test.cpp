@@ -156,8 +156,20 @@ TEST_F(FrameTest, CancelledCloseKeepsTheProgramAndTheData) {
   EXPECT_TRUE(frame.Data().IsChanged());
   EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "ClosePort"), 0);
 
-  AnswerChangedQuestion(false, &askedAboutExit);
-  CloseAndRun(frame);
+  // QCoreApplication::quit() (the platform's or a session's end) follows the
+  // same rule: kept changes keep the program, Yes ends it.
+  bool keptAfterCancel = false;
+  QObject scope;  // the timers go with the test
+  QTimer::singleShot(0, &scope, [&] {
+    AnswerChangedQuestion(true, &askedAboutExit);
+    QCoreApplication::quit();
+    keptAfterCancel = !frame.Ended() && frame.MainWindow()->isVisible();
+    AnswerChangedQuestion(false, &askedAboutExit);
+    QCoreApplication::quit();
+  });
+  QTimer::singleShot(20000, &scope, [&] { frame.Loop().Quit(9); });
+  EXPECT_EQ(frame.Run(), 0) << "quit() was ignored";
+  EXPECT_TRUE(keptAfterCancel);
   EXPECT_TRUE(frame.Ended());
   EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "ClosePort"), 1);
 }

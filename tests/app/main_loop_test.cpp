@@ -75,6 +75,24 @@ TEST(MainLoop, ObjectsReleasedWithDeleteLaterAreFreed) {
   EXPECT_TRUE(destroyed);
 }
 
+TEST(MainLoop, EndsOnTheApplicationsQuit) {
+  DetectionRequest request;
+  MainLoop loop(request, [] {});
+  // The platform, a session or a signal handler ends the program this way.
+  QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+  bool ignored = false;
+  QObject scope;  // the guard goes with the test
+  QTimer::singleShot(20000, &scope, [&] {
+    ignored = true;
+    loop.Quit(9);
+  });
+  EXPECT_EQ(loop.Run(), 0);
+  EXPECT_FALSE(ignored) << "quit() was ignored";
+  // The next run is not ended by the quit that is over.
+  QTimer::singleShot(0, [&] { QTimer::singleShot(0, [&] { loop.Quit(4); }); });
+  EXPECT_EQ(loop.Run(), 4);
+}
+
 TEST(MainLoop, IdleLoopSleeps) {
   DetectionRequest request;
   MainLoop loop(request, [] {});

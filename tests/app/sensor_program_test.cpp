@@ -222,7 +222,7 @@ TEST_F(ProgramFixture, DetectionFollowsTheSensor) {
 }
 
 TEST_F(ProgramFixture, AFileLoadedBeforeTheSensorStays) {
-  window.LoadParameterFile(QStringLiteral(RKT_SOURCE_DIR "/resources/samples/sample.RKT"));
+  window.Files().Load(QStringLiteral(RKT_SOURCE_DIR "/resources/samples/sample.RKT"));
   link.SetDetection(1);
   link.DetectSensor();
   EXPECT_EQ(window.SensorFrame()->title(), QStringLiteral("RKT 410-DL/2"));

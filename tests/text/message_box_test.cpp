@@ -3,16 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 
-#include "temp_dir.h"
-#include "text/control_text.h"
-#include "text/language.h"
 
 namespace rkt {
 namespace {
@@ -144,38 +140,6 @@ TEST_F(MessageBoxTest, EscapeGivesTheSafeAnswer) {
     EXPECT_EQ(m_presenter.Present(BuildMessage(msg::kCommunicationOk, buttons, help::kSensorError)), SafeAnswer(buttons))
         << buttons;
   }
-}
-
-TEST(ControlText, AppliesAndRestoresCaptions) {
-  QPushButton button("&Hilfe");
-  button.setObjectName("btHelp");
-  QLabel label("Sie haben");
-  label.setObjectName("lblText");
-  label.setProperty("controlIndex", 0);
-  QWidget plain;
-  plain.setObjectName("plain");
-  QWidget child(&plain);
-  child.setObjectName("child");
-
-  EXPECT_EQ(ControlKey(&label), "lblText0");
-  EXPECT_TRUE(SetControlText("frmChanged", &button));
-  EXPECT_EQ(button.text(), "&Hilfe") << "German keeps the built-in caption";
-  EXPECT_FALSE(SetControlText("frmChanged", &child)) << "a control without caption";
-
-  TempDir dir;
-  dir.Write("RKT_LANG.ENG", "[RKT]\nLanguage=English\n[frmChanged]\nbtHelp=&Help\nlblText0=\n");
-  FindLanguages({dir.Path()});
-  SelectLanguage(1);
-  SetControlText("frmChanged", &button);
-  SetControlText("frmChanged", &label);
-  EXPECT_EQ(button.text(), "&Help");
-  EXPECT_EQ(label.text(), "") << "a present empty value empties the caption";
-  SelectLanguage(0);
-  SetControlText("frmChanged", &button);
-  SetControlText("frmChanged", &label);
-  EXPECT_EQ(button.text(), "&Hilfe") << "back to German restores the built-in caption";
-  EXPECT_EQ(label.text(), "Sie haben");
-  FindLanguages({});
 }
 
 }  // namespace

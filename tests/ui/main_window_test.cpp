@@ -61,6 +61,16 @@ void OnNext(std::function<void(T*)> action) {
   timer->start();
 }
 
+// Chooses path in the next file dialog that opens.
+void ChooseFileInNextDialog(const QString& path) {
+  test::OnNextDialog([path](QDialog* d) {
+    auto* files = qobject_cast<QFileDialog*>(d);
+    ASSERT_NE(files, nullptr);
+    files->selectFile(path);
+    QMetaObject::invokeMethod(files, "accept");
+  });
+}
+
 QByteArray Bytes(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -90,7 +100,7 @@ TEST_F(MainWindowFixture, StartStateOffersOnlyWhatNeedsNoData) {
 }
 
 TEST_F(MainWindowFixture, LoadingAFileEnablesTheDataCommandsAndShowsIt) {
-  window.LoadParameterFile(kSample);
+  window.Files().Load(kSample);
   EXPECT_TRUE(Enabled("mnSave"));
   EXPECT_TRUE(window.ToolbarAction(6)->isEnabled());
   EXPECT_TRUE(window.SensitivityAvailable()) << "the sample carries a valid sensitivity";
@@ -107,13 +117,13 @@ TEST_F(MainWindowFixture, LoadingAFileEnablesTheDataCommandsAndShowsIt) {
 
 TEST_F(MainWindowFixture, InvalidFileChangesNothing) {
   test::MessageRecorder messages;
-  window.LoadParameterFile(kSample);
+  window.Files().Load(kSample);
   const QString bad = dir.filePath(QStringLiteral("bad.RKT"));
   QFile f(bad);
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
   f.write("not a parameter file");
   f.close();
-  window.LoadParameterFile(bad);
+  window.Files().Load(bad);
   // The message names the file and the reason on its second line.
   ASSERT_EQ(messages.Texts().size(), 1u);
   EXPECT_EQ(messages.Texts()[0],
@@ -124,12 +134,12 @@ TEST_F(MainWindowFixture, InvalidFileChangesNothing) {
 
 TEST_F(MainWindowFixture, SaveWritesWhatThePanelShowsAndAFailureIsReported) {
   test::MessageRecorder messages;
-  window.LoadParameterFile(kSample);
+  window.Files().Load(kSample);
   window.Panel()->cmbHysteresis->setCurrentIndex(2);
   emit window.Panel()->cmbHysteresis->activated(2);
   const std::string target = dir.filePath(QStringLiteral("copy")).toStdString();
   ds.SetValue(ValueId::FileName, target);
-  ASSERT_TRUE(window.SaveParameterFile(false));
+  ASSERT_TRUE(window.Files().Save(false));
   EXPECT_FALSE(ds.IsChanged());
   DataSet reread;
   ASSERT_EQ(rkt::LoadParameterFile(reread, target + ".RKT"), LoadStatus::Ok);
@@ -139,7 +149,7 @@ TEST_F(MainWindowFixture, SaveWritesWhatThePanelShowsAndAFailureIsReported) {
   window.Panel()->cmbHysteresis->setCurrentIndex(0);
   emit window.Panel()->cmbHysteresis->activated(0);
   ds.SetValue(ValueId::FileName, dir.filePath(QStringLiteral("missing/x.RKT")).toStdString());
-  EXPECT_FALSE(window.SaveParameterFile(false));
+  EXPECT_FALSE(window.Files().Save(false));
   ASSERT_EQ(messages.Texts().size(), 1u);
   EXPECT_EQ(messages.Texts()[0], test::MessageRecorder::Numbered({21})[0] + "\n" +
                                      dir.filePath(QStringLiteral("missing/x.RKT")).toStdString() +
@@ -150,30 +160,47 @@ TEST_F(MainWindowFixture, SaveWritesWhatThePanelShowsAndAFailureIsReported) {
   // Unchanged data that fails to save stays unchanged: the file on disk is
   // what it was.
   ds.SetValue(ValueId::Changed, false);
-  EXPECT_FALSE(window.SaveParameterFile(false));
+  EXPECT_FALSE(window.Files().Save(false));
   EXPECT_FALSE(ds.IsChanged());
   EXPECT_EQ(Label("lblTBChanged")->text(), QString());
 }
 
 // The export shows the window's sensitivity bar, not the stored value.
 TEST_F(MainWindowFixture, ExportTakesTheSensitivityFromThePanel) {
-  window.LoadParameterFile(kSample);
+  window.Files().Load(kSample);
   ds.SetSensitivityValid(1);
   window.SetSensitivityAvailable(true);
   window.ShowSensitivity();
   window.Panel()->scrlSensitivity->setValue(kSensitivityMax);
   const QString target = dir.filePath(QStringLiteral("sheet.TXT"));
-  test::OnNextDialog([target](QDialog* d) {
-    auto* files = qobject_cast<QFileDialog*>(d);
-    ASSERT_NE(files, nullptr);
-    files->selectFile(target);
-    QMetaObject::invokeMethod(files, "accept");
-  });
-  window.PrintOrExport(true, false);
+  ChooseFileInNextDialog(target);
+  window.Files().PrintOrExport(true, false);
   QFile f(target);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   const QString text = QString::fromLatin1(f.readAll());
   EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("Empfindlichkeit: +100%")))) << text.toStdString();
+}
+
+// Printing asks for a description first; without a printer installed, the
+// toolbar's print writes the datasheet to a PDF file instead.
+TEST_F(MainWindowFixture, PrintWithoutAPrinterWritesAPdf) {
+  window.Files().Load(kSample);
+  window.Files().SetPrinterCheck([] { return false; });
+  ds.SetValue(ValueId::Comment, std::string());
+  bool askedForDescription = false;
+  test::OnNextDialog([&](QDialog* d) {
+    askedForDescription = qobject_cast<QFileDialog*>(d) == nullptr;
+    d->reject();
+  });
+  window.ClickToolbarButton(2);
+  EXPECT_TRUE(askedForDescription);
+  EXPECT_TRUE(QDir(dir.path()).isEmpty()) << "no description, no sheet";
+
+  ds.SetValue(ValueId::Comment, std::string("Halle 3"));
+  const QString target = dir.filePath(QStringLiteral("sheet"));
+  ChooseFileInNextDialog(target);
+  window.ClickToolbarButton(2);
+  EXPECT_TRUE(Bytes(target + ".pdf").startsWith("%PDF")) << "the name gets .pdf";
 }
 
 TEST_F(MainWindowFixture, RecentFilesAppearInTheFileMenu) {
@@ -201,7 +228,7 @@ TEST_F(MainWindowFixture, ToolbarCommandDoesNotStartTwice) {
 }
 
 TEST_F(MainWindowFixture, DataCodeReplacesTheDataAfterTheQuestion) {
-  window.LoadParameterFile(kSample);
+  window.Files().Load(kSample);
   DataSet other;
   other.SetDataValid(1);
   test::SetIdent(other, 4, 3, 8);
@@ -262,7 +289,7 @@ TEST_F(MainWindowFixture, Screenshots) {
   if (out.isEmpty()) GTEST_SKIP() << "RKT_SCREENSHOT_DIR not set";
   window.show();
   for (int variant = 1; variant <= 6; ++variant) {
-    window.LoadParameterFile(kSample);
+    window.Files().Load(kSample);
     ds.Byte(BlockId::Identification, kReadCopy, ident::kVersion3) = static_cast<std::uint8_t>(variant);
     ds.Byte(BlockId::Identification, kWorkingCopy, ident::kVersion3) = static_cast<std::uint8_t>(variant);
     window.FillPanel();
@@ -276,7 +303,7 @@ TEST_F(MainWindowFixture, FirstStartSaysWhatToDoInsteadOfAnEmptyForm) {
   EXPECT_FALSE(window.StartHint()->isHidden());
   EXPECT_EQ(window.StartHint()->text(),
             QStringLiteral("Sensor lesen (Sensor \u2192 Lesen) oder Datei \u00F6ffnen (Datei \u2192 \u00D6ffnen)"));
-  window.LoadParameterFile(kSample);
+  window.Files().Load(kSample);
   EXPECT_FALSE(window.SensorFrame()->isHidden());
   EXPECT_TRUE(window.StartHint()->isHidden());
   window.HideSensorFrame();  // as a sensitivity read does: the data stays, so no hint
@@ -284,9 +311,9 @@ TEST_F(MainWindowFixture, FirstStartSaysWhatToDoInsteadOfAnEmptyForm) {
 }
 
 TEST_F(MainWindowFixture, SaveAndExportAreConfirmedInTheStatusBar) {
-  window.LoadParameterFile(kSample);
+  window.Files().Load(kSample);
   ds.SetValue(ValueId::FileName, dir.filePath(QStringLiteral("job.RKT")).toStdString());
-  ASSERT_TRUE(window.SaveParameterFile(false));
+  ASSERT_TRUE(window.Files().Save(false));
   EXPECT_EQ(window.StatusMessage(), QStringLiteral("Gespeichert: job.RKT"));
 
   bool asked = false;
@@ -301,7 +328,7 @@ TEST_F(MainWindowFixture, SaveAndExportAreConfirmedInTheStatusBar) {
     edit->setText(QStringLiteral("sheet"));
     QTest::keyClick(edit, Qt::Key_Return);
   });
-  window.PrintOrExport(true, false);
+  window.Files().PrintOrExport(true, false);
   EXPECT_TRUE(asked);
   EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("sheet.CSV"))));
   EXPECT_EQ(window.StatusMessage(), QStringLiteral("Exportiert: sheet.CSV"));
@@ -339,14 +366,14 @@ TEST_F(FileDialogFixture, OpenFindsTheRktFileForABareName) {
     EXPECT_EQ(d->windowModality(), Qt::WindowModal);
     TypeAndAccept(d, QStringLiteral("job"));
   });
-  window.LoadParameterFile({});
+  window.Files().Load({});
   EXPECT_TRUE(asked);
   EXPECT_EQ(QString::fromStdString(ds.FileName()), dir.filePath(QStringLiteral("job.RKT")));
   EXPECT_EQ(ds.DataValid(), 1);
 }
 
 TEST_F(FileDialogFixture, SaveAsAsksBeforeReplacingTheFileReallyWritten) {
-  window.LoadParameterFile(kSample);
+  window.Files().Load(kSample);
   const QByteArray before = Bytes(dir.filePath(QStringLiteral("job.RKT")));
   window.Panel()->cmbHysteresis->setCurrentIndex(2);
   emit window.Panel()->cmbHysteresis->activated(2);
@@ -360,7 +387,7 @@ TEST_F(FileDialogFixture, SaveAsAsksBeforeReplacingTheFileReallyWritten) {
     });
     TypeAndAccept(d, QStringLiteral("job"));
   });
-  EXPECT_FALSE(window.SaveParameterFile(true));
+  EXPECT_FALSE(window.Files().Save(true));
   EXPECT_TRUE(question.contains(QStringLiteral("job.RKT"))) << question.toStdString();
   EXPECT_EQ(Bytes(dir.filePath(QStringLiteral("job.RKT"))), before) << "nothing replaced without a yes";
 }
@@ -446,7 +473,7 @@ struct Windows {
   Windows() {
     ds.SetRecentFiles(&recent);
     window.SetLanguageIndexSource([] { return CurrentLanguageIndex(); });
-    window.LoadParameterFile(kSample);
+    window.Files().Load(kSample);
     window.LoadMainTexts();
   }
   void OpenDialogs() {
@@ -580,7 +607,7 @@ TEST(DailyHandlingScreenshots, FirstStartLanguagesAndHelp) {
     window.LoadMainTexts();
     settle();
     EXPECT_TRUE(window.grab().save(out + "/first_start.png"));
-    window.LoadParameterFile(kSample);
+    window.Files().Load(kSample);
     settle();
     EXPECT_TRUE(window.grab().save(out + "/main_window_de.png"));
 

@@ -82,34 +82,6 @@ class SymbolIconEngine final : public QIconEngine {
   QString m_path;
 };
 
-// A button of the toolbar's size with the frame of the look: flat, raised
-// (hover) or sunken (pressed), and the symbol inside it.
-QPixmap ButtonPixmap(const QString& path, ButtonLook look, qreal dpr) {
-  const int side = static_cast<int>(std::lround(kToolbarSymbolSize * dpr));
-  const qreal inset = 2 * dpr;
-  QRectF area(inset, inset, side - 2 * inset, side - 2 * inset);
-  if (look == ButtonLook::Pressed) area.translate(dpr, dpr);
-  QImage image = RenderSymbol(path, QSize(side, side), area);
-  if (look == ButtonLook::Disabled) image = GreyedSymbol(image);
-
-  if (look == ButtonLook::Hover || look == ButtonLook::Pressed) {
-    QPainter painter(&image);
-    const QColor light(255, 255, 255);
-    const QColor dark(128, 128, 128);
-    const QColor topLeft = look == ButtonLook::Hover ? light : dark;
-    const QColor bottomRight = look == ButtonLook::Hover ? dark : light;
-    const qreal w = std::max<qreal>(1, std::floor(dpr));
-    const qreal edge = side - w;
-    painter.fillRect(QRectF(0, 0, side, w), topLeft);
-    painter.fillRect(QRectF(0, 0, w, side), topLeft);
-    painter.fillRect(QRectF(0, edge, side, w), bottomRight);
-    painter.fillRect(QRectF(edge, 0, w, side), bottomRight);
-  }
-  QPixmap pixmap = QPixmap::fromImage(image);
-  pixmap.setDevicePixelRatio(dpr);
-  return pixmap;
-}
-
 bool ValidIndex(int index) { return index >= 0 && index < kToolbarButtonCount; }
 
 }  // namespace
@@ -140,15 +112,6 @@ QImage GreyedSymbol(const QImage& symbol) {
     }
   }
   return out;
-}
-
-QPixmap ToolbarButtonPixmap(int index, ButtonLook look, qreal devicePixelRatio) {
-  if (!ValidIndex(index)) return {};
-  return ButtonPixmap(SymbolPath(kSymbolFiles[static_cast<std::size_t>(index)]), look, devicePixelRatio);
-}
-
-QPixmap StatusButtonPixmap(StatusImage image, ButtonLook look, qreal devicePixelRatio) {
-  return ButtonPixmap(StatusPath(image), look, devicePixelRatio);
 }
 
 QIcon ToolbarIcon(int index) {

@@ -49,15 +49,6 @@ int DisabledGrey(int red, int green, int blue);
 // (alpha kept). Returns ARGB32, with the source's device pixel ratio.
 QImage GreyedSymbol(const QImage& symbol);
 
-enum class ButtonLook { Normal, Hover, Pressed, Disabled };
-
-// A complete button picture of kToolbarSymbolSize logical pixels at the
-// given device pixel ratio: the frame of the look (flat, raised, sunken)
-// with the symbol, shifted by one pixel when pressed and greyed when
-// disabled. For places that draw buttons themselves.
-QPixmap ToolbarButtonPixmap(int index, ButtonLook look, qreal devicePixelRatio = 1.0);
-QPixmap StatusButtonPixmap(StatusImage image, ButtonLook look, qreal devicePixelRatio = 1.0);
-
 // Icons rendered from the SVG at whatever size and scale is asked for:
 // Normal and Active (hover) show the symbol, Selected shows it shifted as
 // pressed, Disabled shows it greyed by DisabledGrey. An index outside

@@ -1,0 +1,179 @@
+#include "ui/file_commands.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QRegularExpression>
+
+#include "model/data_code.h"
+#include "model/data_set.h"
+#include "model/parameter_file.h"
+#include "model/recent_files.h"
+#include "output/datasheet_print.h"
+#include "output/export.h"
+#include "text/messages.h"
+#include "text/window_placement.h"
+#include "ui/dialogs.h"
+#include "ui/frm_main.h"
+#include "ui/history_dialogs.h"
+#include "ui/ui_services.h"
+#include "ui/ui_text.h"
+
+namespace rkt {
+
+namespace {
+
+// One entry of a file dialog's filter list (both cases: names on Linux
+// differ by case where Windows ignores it). The pattern is the program's: a
+// translation brings only the words, and a pattern it writes in brackets is
+// replaced, so that a text without one still lists the right files.
+QString FilterEntry(const QString& text, const QString& pattern) {
+  static const QRegularExpression kBracket(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
+  QString words = text;
+  words.remove(kBracket);
+  return words.trimmed() + QStringLiteral(" (") + pattern + QLatin1Char(')');
+}
+
+// Runs a file dialog, modal to its window; "" when cancelled. suffixes[i]
+// is the default suffix while filter i is chosen. The typed name gets the
+// default suffix before the dialog checks it, so the overwrite question and
+// the existence check are about the file really used.
+QString AskFile(QWidget* parent, const char* name, bool save, const QStringList& filters, const QStringList& suffixes,
+                const QString& preset) {
+  QFileDialog dialog(parent);
+  dialog.setObjectName(QString::fromLatin1(name));
+  dialog.setWindowModality(Qt::WindowModal);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setNameFilters(filters);
+  dialog.setDefaultSuffix(suffixes.value(0));
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters, suffixes](const QString& filter) {
+    const qsizetype i = filters.indexOf(filter);
+    if (i >= 0 && i < suffixes.size()) dialog.setDefaultSuffix(suffixes[i]);
+  });
+  if (!preset.isEmpty()) dialog.selectFile(preset);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
+}
+
+}  // namespace
+
+FileCommands::FileCommands(frmMain& window, DataSet& ds)
+    : m_window(window), m_ds(ds), m_printerInstalled([] { return !QPrinterInfo::defaultPrinter().isNull(); }) {}
+
+QString FileCommands::AskParameterFile(bool save, const QString& preset) {
+  const QStringList filters = {FilterEntry(MainText("FileFilter0"), QStringLiteral("*.RKT *.rkt")),
+                               FilterEntry(MainText("FileFilter1"), QStringLiteral("*"))};
+  // "All files" keeps the suffix: a bare name is saved with ".RKT" anyway.
+  return AskFile(&m_window, "comdlgFile", save, filters, {QStringLiteral("RKT"), QStringLiteral("RKT")}, preset);
+}
+
+void FileCommands::Load(const QString& requested) {
+  if (DataChanged(m_ds, false)) return;
+  QString path = requested;
+  if (path.isEmpty() || !FileIsUsable(path.toStdString())) {
+    path = AskParameterFile(false, path);
+    if (path.isEmpty()) return;
+    if (!HasExtension(path.toStdString())) path += QStringLiteral(".RKT");
+  }
+  const LoadResult loaded = LoadParameterFileChecked(m_ds, path.toStdString());
+  if (loaded.status != LoadStatus::Ok) {
+    ShowFileMessage(msg::kInvalidFile, path.toStdString(), loaded.reason);
+    return;
+  }
+  m_window.ShowNewDataSet();
+}
+
+bool FileCommands::Save(bool askName) {
+  QString name = QString::fromStdString(m_ds.FileName());
+  if (name.isEmpty()) askName = true;
+  if (askName) {
+    name = AskParameterFile(true, name);
+    if (name.isEmpty()) return false;
+  }
+  const bool wasChanged = m_ds.IsChanged();
+  m_window.ReadPanel();
+  m_window.TakeSensitivity();
+  const SaveResult saved = SaveParameterFile(m_ds, name.toStdString());
+  if (!saved.ok) {
+    // The data stays as it was in the window, and so does its changed flag:
+    // nothing on disk changed.
+    m_ds.RestoreBackup();
+    m_ds.SetValue(ValueId::Changed, wasChanged);
+    ShowFileMessage(msg::kSaveFailed, saved.path, saved.error);
+    return false;
+  }
+  m_window.FillPanel();
+  m_ds.SetValue(ValueId::Changed, false);
+  m_window.ShowStatusMessage(MainText("StatusSaved") + QLatin1Char(' ') +
+                             QString::fromStdString(FileTitle(m_ds.FileName())));
+  return true;
+}
+
+void FileCommands::EnterDataCode() {
+  if (DataChanged(m_ds, false)) return;
+  frmDataCode dialog(m_ds, &m_window);
+  QObject::connect(&dialog, &frmDataCode::CodeApplied, &dialog, [this] { m_window.ShowNewDataSet(); });
+  ShowFormModal(dialog);
+}
+
+void FileCommands::ShowHistory() {
+  if (!m_history) {
+    ShowMessage(msg::kHistoryUnavailable);
+    return;
+  }
+  frmHistory dialog(*m_history, &m_window);
+  ShowFormModal(dialog);
+  const auto& record = dialog.Restored();
+  if (!record || DataChanged(m_ds, false)) return;
+  // The setting goes into the working copy the way a data code does.
+  if (!ApplyDataCode(m_ds, record->codeBefore)) {
+    ShowMessage(msg::kInvalidDataCode);
+    return;
+  }
+  m_window.ShowNewDataSet();
+}
+
+void FileCommands::PrintOrExport(bool showDialog, bool toPrinter) {
+  if (toPrinter) {
+    if (m_ds.Comment().empty() && !GetComment(m_ds)) return;
+    QPrinter printer(QPrinter::HighResolution);
+    if (showDialog) {
+      QPrintDialog dialog(&printer, &m_window);
+      dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+      dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+      if (dialog.exec() != QDialog::Accepted) return;
+    } else if (!m_printerInstalled()) {
+      // No printer installed: the datasheet goes to a PDF file instead.
+      const QString pdf =
+          AskFile(&m_window, "comdlgExport", true, {QStringLiteral("PDF (*.pdf)")}, {QStringLiteral("pdf")}, {});
+      if (pdf.isEmpty()) return;
+      printer.setOutputFormat(QPrinter::PdfFormat);
+      printer.setOutputFileName(pdf.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ? pdf : pdf + ".pdf");
+    }
+    // The sheet shows what the window shows, pending edits and the
+    // sensitivity bar included.
+    m_window.ReadPanel();
+    m_window.TakeSensitivity();
+    const OutputResult result = PrintDatasheet(m_ds, printer);
+    if (!result.ok) ShowErrorText(QString::fromStdString(result.error));
+    return;
+  }
+  const QStringList filters = {FilterEntry(MainText("ExportFilter0"), QStringLiteral("*.TXT *.txt")),
+                               FilterEntry(MainText("ExportFilter1"), QStringLiteral("*.CSV *.csv"))};
+  const QString file =
+      AskFile(&m_window, "comdlgExport", true, filters, {QStringLiteral("TXT"), QStringLiteral("CSV")}, {});
+  if (file.isEmpty()) return;
+  m_window.ReadPanel();
+  m_window.TakeSensitivity();
+  const OutputResult result = ExportDatasheet(m_ds, file.toStdString());
+  if (!result.ok) {
+    ShowErrorText(QString::fromStdString(result.error));
+    return;
+  }
+  m_window.ShowStatusMessage(MainText("StatusExported") + QLatin1Char(' ') + QFileInfo(file).fileName());
+}
+
+}  // namespace rkt
