@@ -3,6 +3,8 @@
 #include <cctype>
 #include <ostream>
 
+#include <QCoreApplication>
+
 #include "rkt_version.h"
 
 namespace rkt::cli {
@@ -41,6 +43,14 @@ std::filesystem::path& ProgramDirStorage() {
 
 void SetProgramDir(const std::filesystem::path& dir) { ProgramDirStorage() = dir; }
 const std::filesystem::path& ProgramDir() { return ProgramDirStorage(); }
+
+void EnsureCoreApplication() {
+  if (QCoreApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "rkt410-cli";
+  static char* argv[] = {name, nullptr};
+  static QCoreApplication app(argc, argv);
+}
 
 int UsageError(Context& ctx, std::string_view command, std::string_view problem) {
   if (!problem.empty()) ctx.err << "rkt410-cli: " << problem << "\n";

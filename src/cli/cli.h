@@ -45,6 +45,10 @@ const std::filesystem::path& ProgramDir();
 // Runs one command line (without the program name).
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// Makes sure a Qt application exists (the sensor's waits and the history
+// database need one); it lives until the process ends.
+void EnsureCoreApplication();
+
 // Writes the usage of one command to ctx.err and returns kExitUsage.
 int UsageError(Context& ctx, std::string_view command, std::string_view problem);
 

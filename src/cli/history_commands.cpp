@@ -39,14 +39,6 @@ std::string ChangesText(const std::vector<ValueChange>& changes) {
 
 namespace {
 
-void EnsureApp() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "rkt410-cli";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication app(argc, argv);
-}
-
 std::vector<ValueChange> ChangesOf(const history::HistoryEntry& e) {
   return ValueChanges(history::SettingOf(e, true), history::SettingOf(e, false));
 }
@@ -98,7 +90,7 @@ int History(Context& ctx, std::span<const std::string> args) {
   }
   if (output && !id) return UsageError(ctx, "history", "-o needs --id");
   if (id && serial) return UsageError(ctx, "history", "give --id or --serial, not both");
-  EnsureApp();
+  EnsureCoreApplication();
   history::HistoryDb history(QString::fromStdString(HistoryPath(db)));
   if (id) {
     const auto entry = history.Get(*id);

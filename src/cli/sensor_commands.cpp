@@ -58,14 +58,6 @@ class InterruptScope {
   void (*m_previous)(int) = SIG_DFL;
 };
 
-void EnsureEventLoop() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "rkt410-cli";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication app(argc, argv);
-}
-
 class CliUser final : public link::SensorUser {
  public:
   CliUser(Context& ctx, DataSet& data) : m_ctx(ctx), m_data(data) {}
@@ -228,7 +220,7 @@ class Session {
   Session(Context& ctx, const LinkOptions& o, const DataSet* preset = nullptr)
       : m_ctx(ctx), m_user(ctx, m_data), m_tracePath(o.trace.value_or(std::string{})) {
     if (preset) m_data = *preset;
-    EnsureEventLoop();
+    EnsureCoreApplication();
     std::unique_ptr<link::SerialLine> line;
     if (o.simulate) {
       sim::SimConfig config;
@@ -292,7 +284,7 @@ class Session {
 
 int Ports(Context& ctx, std::span<const std::string> args) {
   if (!args.empty()) return UsageError(ctx, "ports", "takes no arguments");
-  EnsureEventLoop();
+  EnsureCoreApplication();
   for (const std::string& p : link::ListSerialPorts()) ctx.out << p << "\n";
   return kExitOk;
 }
@@ -329,7 +321,7 @@ int Read(Context& ctx, std::span<const std::string> args) {
 // The write with its history record and read-back check; --dry-run stops
 // after reading the sensor and lists what would change.
 int FinishWrite(Context& ctx, Session& s, const LinkOptions& o) {
-  EnsureEventLoop();
+  EnsureCoreApplication();
   history::HistoryDb history(QString::fromStdString(HistoryPath(o.historyDb)));
   s.Sensor().SetJournal(&history);
   s.User().dryRun = o.dryRun;
