@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-tools-dev libgl-dev
+  qt6-base-dev qt6-serialport-dev qt6-svg-dev libgl-dev  # libgl-dev: Qt's Gui package asks for OpenGL
   libqt6sql6-sqlite  # the write history's database driver (Qt SQL's QSQLITE plug-in)
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev
   poppler-utils  # pdftotext checks the printed datasheet in the tests
   qt6-translations-l10n  # Qt's own dialogs (files, printing) in the user's language
   fonts-liberation  # Liberation Sans has Arial's metrics: the datasheet's layout
