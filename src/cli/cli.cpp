@@ -71,13 +71,13 @@ constexpr QChar kMark = u'\x1f';
 std::string Dashed(const QString& name) { return (name.size() == 1 ? "-" : "--") + name.toStdString(); }
 }  // namespace
 
-CommandLine::CommandLine(std::vector<OptionSpec> options, Arguments arguments)
+CommandLine::CommandLine(std::vector<OptionRule> options, Arguments arguments)
     : m_options(std::move(options)), m_arguments(arguments) {
   // "-output" is "--output"; only "-o" is short.
   m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-  for (const OptionSpec& spec : m_options) {
-    QCommandLineOption option(spec.names);
-    if (spec.takesValue) option.setValueName(QStringLiteral("VALUE"));
+  for (const OptionRule& rule : m_options) {
+    QCommandLineOption option(rule.names);
+    if (rule.takesValue) option.setValueName(QStringLiteral("VALUE"));
     m_parser.addOption(option);
   }
 }
@@ -91,8 +91,8 @@ std::string CommandLine::Original(const QString& token) const {
 // The parser warns about names it was not given; a command asks only whether
 // an option it does not have was set.
 bool CommandLine::Known(const QString& name) const {
-  for (const OptionSpec& spec : m_options)
-    if (spec.names.contains(name)) return true;
+  for (const OptionRule& rule : m_options)
+    if (rule.names.contains(name)) return true;
   return false;
 }
 
@@ -129,10 +129,10 @@ bool CommandLine::Parse(Context& ctx, std::string_view command, std::span<const 
       }
       problem = unknown + typed + "'";
     } else {
-      for (const OptionSpec& spec : m_options)
-        for (const QString& name : spec.names)
-          if (spec.takesValue && !args.empty() && args.back() == Dashed(name))
-            problem = *spec.missingValue ? spec.missingValue : args.back() + " needs a value";
+      for (const OptionRule& rule : m_options)
+        for (const QString& name : rule.names)
+          if (rule.takesValue && !args.empty() && args.back() == Dashed(name))
+            problem = *rule.missingValue ? rule.missingValue : args.back() + " needs a value";
     }
     UsageError(ctx, command, problem);
     return false;

@@ -55,7 +55,7 @@ int UsageError(Context& ctx, std::string_view command, std::string_view problem)
 // One option of a command: its names as typed without dashes ("o", "output"),
 // whether it takes a value, and the problem shown when the value is missing
 // ("" for "OPTION needs a value").
-struct OptionSpec {
+struct OptionRule {
   QStringList names;
   bool takesValue = false;
   const char* missingValue = "";
@@ -68,7 +68,7 @@ class CommandLine {
   // "-5" is one of them or an unknown option.
   enum class Arguments { Allowed, NumbersToo, None };
 
-  explicit CommandLine(std::vector<OptionSpec> options, Arguments arguments = Arguments::Allowed);
+  explicit CommandLine(std::vector<OptionRule> options, Arguments arguments = Arguments::Allowed);
   // False after the usage error has been reported.
   bool Parse(Context& ctx, std::string_view command, std::span<const std::string> args);
 
@@ -81,7 +81,7 @@ class CommandLine {
   bool Known(const QString& name) const;
 
   QCommandLineParser m_parser;
-  std::vector<OptionSpec> m_options;
+  std::vector<OptionRule> m_options;
   Arguments m_arguments;
   std::span<const std::string> m_args;
   std::vector<std::string> m_positional;

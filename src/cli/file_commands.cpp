@@ -25,7 +25,7 @@ struct Options {
 // usage error has been reported.
 std::optional<Options> Parse(Context& ctx, std::string_view command, std::span<const std::string> args,
                              bool allowJson, bool allowOutput) {
-  std::vector<OptionSpec> options;
+  std::vector<OptionRule> options;
   if (allowJson) options.push_back({{"json"}});
   if (allowOutput) options.push_back({{"o", "output"}, true, "-o needs a file name"});
   CommandLine line(std::move(options));

@@ -166,7 +166,7 @@ std::string TraceProblem(const std::string& trace, const std::vector<std::string
 // rounded, at most 32767; here text that is not a positive number is an error.
 std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::span<const std::string> args,
                                  bool readOptions) {
-  std::vector<OptionSpec> options = {{{"port"}, true}, {{"simulate"}}, {{"trace"}, true}, {{"noecho"}},
+  std::vector<OptionRule> options = {{{"port"}, true}, {{"simulate"}}, {{"trace"}, true}, {{"noecho"}},
                                      {{"detect-timeout"}, true}, {{"read-timeout"}, true}};
   if (readOptions) options.insert(options.end(), {{{"defaults"}}, {{"o", "output"}, true}});
   if (readOptions || command == "write") options.push_back({{"json"}});
