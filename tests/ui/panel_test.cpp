@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTest>
+#include <random>
 
-#include "model/data_set.h"
 #include "ui/parameter_panel.h"
 #include "ui_test_support.h"
 
@@ -30,17 +30,16 @@ TEST_F(PanelFixture, InputListFollowsVersionMaskAndVariant) {
   const struct {
     int version, variant, type;
     Codes codes;
-    const char* why;
   } rows[] = {
-      {3, 1, 15, {0, 2, 3, 4, 5}, "mask bit 4: no Test, ver < 4 ends at XOR"},
-      {4, 1, 15, {0, 2, 3, 4, 5, 8, 9}, "mask bit 4, ver >= 4: Latch and D-Flipflop too"},
-      {4, 1, 1, {0, 1, 2, 3, 4, 5, 6, 8, 9}, "variant < 2 never offers Vorausfall-Test"},
-      {4, 2, 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, "everything"},
-      {3, 2, 1, {0, 1, 2, 3, 4, 5}, "ver < 4 ends at XOR"},
+      {3, 1, 15, {0, 2, 3, 4, 5}},        // mask bit 4: no Test; below version 4 the list ends at XOR
+      {4, 1, 15, {0, 2, 3, 4, 5, 8, 9}},  // version 4 adds Latch and D-Flipflop
+      {4, 1, 1, {0, 1, 2, 3, 4, 5, 6, 8, 9}},  // variant 1: no Vorausfall-Test
+      {4, 2, 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+      {3, 2, 1, {0, 1, 2, 3, 4, 5}},
   };
   for (const auto& row : rows) {
     Fill(row.version, row.variant, row.type);
-    EXPECT_EQ(test::ItemData(panel.cmbInput), row.codes) << row.why;
+    EXPECT_EQ(test::ItemData(panel.cmbInput), row.codes) << row.version << "/" << row.variant << "/" << row.type;
   }
   EXPECT_EQ(panel.cmbInput->itemText(1), QStringLiteral("Test"));
 }
@@ -49,48 +48,38 @@ TEST_F(PanelFixture, VariantDecidesTheOutputControls) {
   const struct {
     int variant;
     bool input, warning, single, alarm, inputOutput;
-  } rows[] = {
-      {1, true, true, false, false, false}, {3, true, false, true, false, false},
-      {4, false, true, false, false, false}, {5, true, false, false, false, true},
-      {6, true, false, false, true, false},
-  };
+  } rows[] = {{1, true, true, false, false, false}, {3, true, false, true, false, false},
+              {4, false, true, false, false, false}, {5, true, false, false, false, true},
+              {6, true, false, false, true, false}};
   for (const auto& row : rows) {
     Fill(4, row.variant, 1);
-    const std::string v = "variant " + std::to_string(row.variant);
-    EXPECT_EQ(!panel.frameInput->isHidden(), row.input) << v;
-    EXPECT_EQ(!panel.cmbOutput->isHidden(), row.warning) << v;
-    EXPECT_EQ(!panel.cmbSingleOutput->isHidden(), row.single) << v;
-    EXPECT_EQ(!panel.chkAlarmOutput->isHidden(), row.alarm) << v;
-    EXPECT_EQ(!panel.cmbInputOutput->isHidden(), row.inputOutput) << v;
+    SCOPED_TRACE(row.variant);
+    EXPECT_EQ(!panel.frameInput->isHidden(), row.input);
+    EXPECT_EQ(!panel.cmbOutput->isHidden(), row.warning);
+    EXPECT_EQ(!panel.cmbSingleOutput->isHidden(), row.single);
+    EXPECT_EQ(!panel.chkAlarmOutput->isHidden(), row.alarm);
+    EXPECT_EQ(!panel.cmbInputOutput->isHidden(), row.inputOutput);
   }
 }
 
-TEST_F(PanelFixture, MaskBitsGreyOrShortenLists) {
+TEST_F(PanelFixture, MaskBitsGreyOrShortenListsAndUnknownValuesFallBack) {
   Fill(4, 1, 5);  // mask 32: nothing missing; version 4 type 5 offers 1.5 kHz
   EXPECT_EQ(panel.cmbSchaltfrequenz->count(), 7);
   EXPECT_EQ(panel.cmbPulse->count(), 3);
-  EXPECT_TRUE(panel.cmbPulse->isEnabled());
-  EXPECT_TRUE(panel.cmbHysteresis->isEnabled());
-
+  EXPECT_TRUE(panel.cmbPulse->isEnabled() && panel.cmbHysteresis->isEnabled());
   Fill(3, 1, 5);
   EXPECT_EQ(panel.cmbSchaltfrequenz->count(), 6) << "below version 4 the list starts at 1 kHz";
   EXPECT_EQ(panel.cmbSchaltfrequenz->itemText(0), QStringLiteral("1 kHz    --> 0,5 ms"));
-
   Fill(4, 1, 3);  // mask 161: bit 7 drops Pulsfrequenz 3
   EXPECT_EQ(panel.cmbPulse->count(), 2);
-
   ds.SetValue(ValueId::PulseFrequency, 2);
   ds.SetValue(ValueId::Hysteresis, 2);
   Fill(4, 1, 15);  // mask 115: bit 1 no hysteresis, bit 6 no pulse selection
-  EXPECT_FALSE(panel.cmbHysteresis->isEnabled());
-  EXPECT_FALSE(panel.lblHysteresis->isEnabled());
+  EXPECT_FALSE(panel.cmbHysteresis->isEnabled() || panel.lblHysteresis->isEnabled() || panel.cmbPulse->isEnabled());
   EXPECT_EQ(panel.cmbHysteresis->currentIndex(), 0);
-  EXPECT_FALSE(panel.cmbPulse->isEnabled());
   EXPECT_EQ(panel.cmbPulse->currentIndex(), 0);
-}
 
-TEST_F(PanelFixture, OutOfRangeValuesFallBack) {
-  ds.Param(kWorkingCopy, param::kSwitchingFrequency) = 3;  // index 0 = 1.5 kHz, not offered here
+  ds.Param(kWorkingCopy, param::kSwitchingFrequency) = 3;  // 1.5 kHz, not offered for type 1
   ds.Param(kWorkingCopy, param::kFunctions) = 0x0E;        // TimeFunction2 = 1 despite extra bits
   ds.SetValue(ValueId::InputFunction, 7);                   // Vorausfall-Test, not offered for variant 1
   Fill(4, 1, 1);
@@ -100,14 +89,12 @@ TEST_F(PanelFixture, OutOfRangeValuesFallBack) {
   EXPECT_TRUE(panel.rdTimefunction2[0]->isChecked());
 }
 
-// Builds a data set whose every value is one the panel can show for the
-// type, so showing and reading it back must give the same bytes.
+// A data set whose every value is one the panel can show for its type, so
+// showing it and reading it back must give the same bytes.
 void RandomShowableSet(DataSet& ds, std::mt19937& rng) {
   const auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
   ds.Reset();
-  const int version = 3 + pick(2);
-  const int variant = 1 + pick(6);
-  const int type = 1 + pick(16);
+  const int version = 3 + pick(2), variant = 1 + pick(6), type = 1 + pick(16);
   test::SetIdent(ds, version, variant, type);
   const int mask = FeatureMaskFor(type);
   for (int i = 1; i <= kBlockSize; ++i) ds.Param(kWorkingCopy, i) = 0;
@@ -127,17 +114,13 @@ void RandomShowableSet(DataSet& ds, std::mt19937& rng) {
   if (variant == 5) ds.SetValue(ValueId::InputOutputMode, 3 + pick(2));
   if (variant == 6) ds.SetValue(ValueId::AlarmInverted, pick(2));
   if (variant != 3 && variant != 5 && variant != 6) ds.SetValue(ValueId::WarningFunction, pick(3));
-  if (variant != 4) {
-    Codes offered;
-    for (int code = 0; code <= (version >= 4 ? 9 : 5); ++code) {
-      if ((mask & 16) && (code == 1 || code == 6 || code == 7)) continue;
-      if (code == 7 && variant < 2) continue;
-      offered.push_back(code);
-    }
-    const int input = offered[static_cast<std::size_t>(pick(static_cast<int>(offered.size())))];
-    ds.SetValue(ValueId::InputFunction, input);
-    ds.SetValue(ValueId::InputInverted, input != 0 ? pick(2) : 0);
-  }
+  if (variant == 4) return;
+  Codes offered;
+  for (int code = 0; code <= (version >= 4 ? 9 : 5); ++code)
+    if (!((mask & 16) && (code == 1 || code == 6 || code == 7)) && !(code == 7 && variant < 2)) offered.push_back(code);
+  const int input = offered[static_cast<std::size_t>(pick(static_cast<int>(offered.size())))];
+  ds.SetValue(ValueId::InputFunction, input);
+  ds.SetValue(ValueId::InputInverted, input != 0 ? pick(2) : 0);
 }
 
 TEST_F(PanelFixture, FillThenReadLeavesTheWorkingCopyUnchanged) {
@@ -148,10 +131,10 @@ TEST_F(PanelFixture, FillThenReadLeavesTheWorkingCopyUnchanged) {
     panel.FillPanel(false);
     panel.ReadPanel();
     const DataSet::Block after = ds.GetBlock(BlockId::Parameter, kWorkingCopy);
-    for (int i = 1; i <= kBlockSize; ++i)
-      ASSERT_EQ(after[static_cast<std::size_t>(i)], before[static_cast<std::size_t>(i)])
-          << "set " << n << " byte " << i << " variant " << ds.GetInt(ValueId::VersionPart3, kWorkingCopy) << " type "
-          << ds.GetInt(ValueId::TypeCode, kWorkingCopy);
+    for (std::size_t i = 1; i <= kBlockSize; ++i)
+      ASSERT_EQ(after[i], before[i]) << "set " << n << " byte " << i << " variant "
+                                     << ds.GetInt(ValueId::VersionPart3, kWorkingCopy) << " type "
+                                     << ds.GetInt(ValueId::TypeCode, kWorkingCopy);
     EXPECT_EQ(ds.GetBlock(BlockId::Parameter, kBackupCopy), before) << "read panel saves the backup first";
     EXPECT_FALSE(ds.IsChanged()) << "filling is not a user change";
   }
@@ -163,7 +146,6 @@ TEST_F(PanelFixture, ControlEventsKeepDependentControlsConsistent) {
   Fill(4, 5, 1);
   EXPECT_TRUE(panel.cmbInput->isEnabled()) << "an +Eingang pin leaves the input usable";
   EXPECT_FALSE(panel.chkInputInv->isHidden());
-
   panel.cmbInputOutput->setCurrentIndex(0);  // Antivalent: the pin is an output
   EXPECT_FALSE(panel.cmbInput->isEnabled());
   EXPECT_EQ(panel.cmbInput->currentData().toInt(), 0);
@@ -185,13 +167,9 @@ TEST_F(PanelFixture, ControlEventsKeepDependentControlsConsistent) {
   panel.chkTimefunction2->click();
   EXPECT_FALSE(panel.scrlAusgang->isEnabled());
   EXPECT_TRUE(panel.lblAusgang->isHidden());
-
   panel.scrlEinschalt->setEnabled(true);
   panel.scrlEinschalt->setValue(7);
   EXPECT_EQ(panel.lblEinschalt->text(), QStringLiteral("0.7 s"));
-  panel.SetSensitivityAvailable(true);
-  panel.scrlSensitivity->setValue(46);
-  EXPECT_EQ(panel.lblSensitivity->text(), QStringLiteral("50%"));
 }
 
 TEST_F(PanelFixture, ProgramLockWarnsOnlyWhenTickedByHand) {
@@ -201,9 +179,8 @@ TEST_F(PanelFixture, ProgramLockWarnsOnlyWhenTickedByHand) {
   ds.SetValue(ValueId::ProgramLock, 1);
   Fill(4, 1, 1);
   EXPECT_TRUE(panel.chkProgramLock->isChecked());
-  EXPECT_FALSE(warned) << "a fill is not the user";
   panel.chkProgramLock->click();
-  EXPECT_FALSE(warned) << "unticking warns of nothing";
+  EXPECT_FALSE(warned) << "neither a fill nor unticking warns";
   panel.chkProgramLock->click();
   EXPECT_TRUE(warned);
 }
@@ -215,11 +192,12 @@ TEST_F(PanelFixture, SensitivityComesAndGoesWithoutMarkingAChange) {
   EXPECT_EQ(panel.scrlSensitivity->value(), 92);
   EXPECT_EQ(panel.lblSensitivity->text(), QStringLiteral("100%"));
   EXPECT_FALSE(ds.IsChanged());
+  panel.scrlSensitivity->setValue(46);
+  EXPECT_EQ(panel.lblSensitivity->text(), QStringLiteral("50%"));
   panel.scrlSensitivity->setValue(0);
   EXPECT_TRUE(ds.IsChanged()) << "a user move is a change";
   panel.TakeSensitivity();
   EXPECT_EQ(ds.Param(kWorkingCopy, param::kSensitivity), 7);
-
   ds.SetValue(ValueId::Changed, false);
   panel.SetSensitivityAvailable(false);
   EXPECT_FALSE(ds.IsChanged());
@@ -246,24 +224,17 @@ struct KeyboardPanel : PanelFixture {
     panel.activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(&panel, 10000));
   }
-  // Replaces the spin box's text as a user would and presses Enter.
-  static void Type(QSpinBox* spin, const QString& text) {
-    spin->setFocus();
-    QTest::keyClick(spin, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(spin, text);
-    QTest::keyClick(spin, Qt::Key_Return);
-  }
 };
 
-TEST_F(KeyboardPanel, BarsMoveByKeyAndTheirSpinBoxAndLabelFollow) {
+TEST_F(KeyboardPanel, BarsMoveByKeyAndTakeTypedValuesInTheirUnitAndRange) {
   const struct {
     Qt::Key key;
     int value;
     const char* shown;
-  } rows[] = {{Qt::Key_Right, 21, "2.1 s"}, {Qt::Key_PageUp, 31, "3.1 s"}, {Qt::Key_Left, 30, "3.0 s"},
+  } keys[] = {{Qt::Key_Right, 21, "2.1 s"}, {Qt::Key_PageUp, 31, "3.1 s"}, {Qt::Key_Left, 30, "3.0 s"},
               {Qt::Key_PageDown, 20, "2.0 s"}, {Qt::Key_End, 255, "25.5 s"}, {Qt::Key_Home, 1, "0.1 s"}};
   panel.scrlEinschalt->setFocus();
-  for (const auto& row : rows) {
+  for (const auto& row : keys) {
     QTest::keyClick(panel.scrlEinschalt, row.key);
     EXPECT_EQ(panel.scrlEinschalt->value(), row.value) << row.shown;
     EXPECT_EQ(panel.lblEinschalt->text(), QString::fromLatin1(row.shown));
@@ -272,9 +243,7 @@ TEST_F(KeyboardPanel, BarsMoveByKeyAndTheirSpinBoxAndLabelFollow) {
   EXPECT_TRUE(ds.IsChanged()) << "a key move is a change";
   panel.ReadPanel();
   EXPECT_EQ(ds.GetInt(ValueId::TimeValue1, kWorkingCopy), 1);
-}
 
-TEST_F(KeyboardPanel, TypedValuesAreTakenInTheBarsUnitAndRange) {
   const struct {
     QSpinBox* spin;
     QScrollBar* bar;
@@ -282,7 +251,7 @@ TEST_F(KeyboardPanel, TypedValuesAreTakenInTheBarsUnitAndRange) {
     const char* typed;
     int value;
     const char* shown;
-  } rows[] = {
+  } typed[] = {
       {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "5.0", 50, "5.0 s"},
       {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "2,5 s", 25, "2.5 s"},
       {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "30", 25, "2.5 s"},  // beyond 25.5 s: kept
@@ -290,21 +259,21 @@ TEST_F(KeyboardPanel, TypedValuesAreTakenInTheBarsUnitAndRange) {
       {panel.spnAusgang, panel.scrlAusgang, panel.lblAusgang, "120", 120, "120 ms"},
       {panel.spnSensitivity, panel.scrlSensitivity, panel.lblSensitivity, "75", 69, "75%"},
   };
-  for (const auto& row : rows) {
-    Type(row.spin, QString::fromLatin1(row.typed));
+  for (const auto& row : typed) {
+    row.spin->setFocus();
+    QTest::keyClick(row.spin, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(row.spin, QString::fromLatin1(row.typed));
+    QTest::keyClick(row.spin, Qt::Key_Return);
     EXPECT_EQ(row.bar->value(), row.value) << row.typed;
     EXPECT_EQ(row.label->text(), QString::fromLatin1(row.shown)) << row.typed;
     EXPECT_EQ(row.spin->text(), QString::fromLatin1(row.shown)) << row.typed;
   }
-  // One arrow step of the spin box is one step of the bar.
   QTest::keyClick(panel.spnAusgang, Qt::Key_Up);
-  EXPECT_EQ(panel.scrlAusgang->value(), 121);
-  // Switching time function 2 to the switch-off delay shows the same value in seconds.
+  EXPECT_EQ(panel.scrlAusgang->value(), 121) << "one spin step is one bar step";
   panel.rdTimefunction2[0]->click();
-  EXPECT_EQ(panel.spnAusgang->text(), QStringLiteral("12.1 s"));
-  // A bar that is off takes its spin box with it.
+  EXPECT_EQ(panel.spnAusgang->text(), QStringLiteral("12.1 s")) << "switch-off delay: the same value in seconds";
   panel.chkTimefunction1->click();
-  EXPECT_FALSE(panel.spnEinschalt->isEnabled());
+  EXPECT_FALSE(panel.spnEinschalt->isEnabled()) << "a bar that is off takes its spin box with it";
   panel.SetSensitivityAvailable(false);
   EXPECT_FALSE(panel.spnSensitivity->isEnabled());
 }
@@ -319,12 +288,11 @@ TEST_F(KeyboardPanel, TabFollowsTheReadingOrder) {
     visited << name;
   }
   // Left column top to bottom, then the right one; hidden controls are skipped.
-  const QStringList expected = {"cmbInput",         "chkInputInv",      "scrlSensitivity",  "spnSensitivity",
-                                "cmbOutput",        "rdOutputType0",    "chkProgramLock",   "cmbKeyboardlock",
-                                "cmbPulse",         "cmbSchaltfrequenz", "cmbHysteresis",   "chkTimefunction1",
-                                "scrlEinschalt",    "spnEinschalt",     "chkTimefunction2", "rdTimefunction20",
-                                "rdTimefunction21", "rdTimefunction22", "scrlAusgang",      "spnAusgang"};
-  EXPECT_EQ(visited.join(QLatin1Char(' ')), expected.join(QLatin1Char(' ')));
+  EXPECT_EQ(visited.join(QLatin1Char(' ')),
+            QStringLiteral("cmbInput chkInputInv scrlSensitivity spnSensitivity cmbOutput rdOutputType0 chkProgramLock "
+                           "cmbKeyboardlock cmbPulse cmbSchaltfrequenz cmbHysteresis chkTimefunction1 scrlEinschalt "
+                           "spnEinschalt chkTimefunction2 rdTimefunction20 rdTimefunction21 rdTimefunction22 "
+                           "scrlAusgang spnAusgang"));
 }
 
 }  // namespace

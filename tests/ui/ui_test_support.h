@@ -3,17 +3,19 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFile>
 #include <QTimer>
 #include <functional>
-#include <string>
-#include <random>
+#include <type_traits>
 #include <vector>
 
 #include "model/data_set.h"
 #include "support/recording_presenter.h"
-#include "text/messages.h"
+#include "ui/dialogs.h"
 
 namespace rkt::test {
+
+inline const QString kSample = QStringLiteral(RKT_SOURCE_DIR "/resources/samples/sample.RKT");
 
 inline std::vector<int> ItemData(const QComboBox* combo) {
   std::vector<int> out;
@@ -27,13 +29,25 @@ inline void SetIdent(DataSet& ds, int version1, int variant, int type, Copy copy
   ds.Byte(BlockId::Identification, copy, ident::kTypeCode) = static_cast<std::uint8_t>(type);
 }
 
-// Runs `action` on the next modal dialog that opens (queued before the call
-// that opens it). The dialog is handed over as the active modal widget.
-inline void OnNextDialog(std::function<void(QDialog*)> action) {
+// A user's choice in a list: the index and the signal the window listens to.
+inline void Choose(QComboBox* combo, int index) {
+  combo->setCurrentIndex(index);
+  emit combo->activated(index);
+}
+
+inline QByteArray Bytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Runs `action` on the next modal dialog of type T that opens (queued before
+// the call that opens it).
+template <typename T = QDialog>
+void OnNext(std::type_identity_t<std::function<void(T*)>> action) {
   auto* timer = new QTimer;
   timer->setInterval(5);
   QObject::connect(timer, &QTimer::timeout, [timer, action] {
-    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+    if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
       timer->stop();
       timer->deleteLater();
       action(dialog);
@@ -44,5 +58,29 @@ inline void OnNextDialog(std::function<void(QDialog*)> action) {
 
 // Records message boxes instead of showing them.
 using MessageRecorder = InstalledPresenter;
+
+struct FakeOptions : OptionsBackend {
+  int detection = 1, language = 0, overview = 1;
+  bool tooltips = false, trace = false, preview = true;
+  QString port = QStringLiteral("/dev/ttyUSB0"), traceFile = QStringLiteral("/tmp/trace.txt");
+  QStringList opened;
+  int Detection() const override { return detection; }
+  void SetDetection(int m) override { detection = m; }
+  bool Tooltips() const override { return tooltips; }
+  void SetTooltips(bool on) override { tooltips = on; }
+  QStringList Ports() const override { return {QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyUSB0")}; }
+  QString CurrentPort() const override { return port; }
+  void OpenPort(const QString& name) override { opened << name; }
+  QStringList Languages() const override { return {QStringLiteral("Deutsch"), QStringLiteral("English")}; }
+  int CurrentLanguage() const override { return language; }
+  void SelectLanguage(int index) override { language = index; }
+  int OverviewShown() const override { return overview; }
+  void SetOverviewShown(int shown) override { overview = shown; }
+  bool Trace() const override { return trace; }
+  void SetTrace(bool on) override { trace = on; }
+  QString TraceFile() const override { return traceFile; }
+  bool WritePreview() const override { return preview; }
+  void SetWritePreview(bool on) override { preview = on; }
+};
 
 }  // namespace rkt::test
