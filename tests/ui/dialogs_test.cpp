@@ -1,12 +1,6 @@
-#include <gtest/gtest.h>
-
-#include <QTest>
-#include <QtWidgets>
-
-#include "model/data_code.h"
+#include "ui_test_support.h"
 #include "text/help_window.h"
 #include "text/window_placement.h"
-#include "ui_test_support.h"
 
 namespace rkt {
 namespace {
@@ -38,13 +32,8 @@ TEST(DataChangedDialog, AsksOnlyForChangedDataAndRefusesTheCloseBox) {
 // OK stores a real edit with Windows line ends in Windows-1252; without an
 // edit the stored form stays, whatever the box shows; Cancel keeps it.
 TEST(CommentDialog, OkStoresOnlyARealChange) {
-  const struct {
-    std::string stored;
-    const char *shown, *replace, *append;  // UTF-8; nullptr: not checked, no edit
-    bool ok;
-    std::string expected;
-    bool changed;
-  } rows[] = {
+  // Texts in UTF-8; nullptr: not checked, no edit.
+  const struct { std::string stored; const char *shown, *replace, *append; bool ok; std::string expected; bool changed; } rows[] = {
       {"Halle 3\r\nGr\xfcn", "Halle 3\nGrün", nullptr, nullptr, true, "Halle 3\r\nGr\xfcn", false},
       {"Halle 3", nullptr, "neu", nullptr, false, "Halle 3", false},
       {"Halle 3", nullptr, "Zeile 1\nÄnderung", nullptr, true, "Zeile 1\r\n\xc4nderung", true},
@@ -60,9 +49,7 @@ TEST(CommentDialog, OkStoresOnlyARealChange) {
     DataSet ds;
     ds.SetValue(ValueId::Comment, row.stored);
     test::OnNext<frmPrintComment>([&](frmPrintComment* d) {
-      if (row.shown) {
-        EXPECT_EQ(d->txtComment->toPlainText(), QString::fromUtf8(row.shown));
-      }
+      if (row.shown) { EXPECT_EQ(d->txtComment->toPlainText(), QString::fromUtf8(row.shown)); }
       if (row.replace) d->txtComment->setPlainText(QString::fromUtf8(row.replace));
       d->txtComment->moveCursor(QTextCursor::End);
       if (row.append) d->txtComment->insertPlainText(QString::fromUtf8(row.append));
@@ -75,28 +62,6 @@ TEST(CommentDialog, OkStoresOnlyARealChange) {
   }
 }
 
-TEST(ProgressDialog, BarStaysWithinItsRangeAndCancelIsSeenByTheNextStep) {
-  frmRWState dialog;
-  dialog.ShowForm(2, 30);
-  EXPECT_EQ(dialog.gaugeBar->maximum(), 31);
-  EXPECT_EQ(dialog.gaugeBar->value(), 1);
-  EXPECT_EQ(dialog.lblSensor[2]->text(), QStringLiteral("Sensor suchen."));
-  EXPECT_FALSE(dialog.lblSensor[2]->isHidden());
-  for (int i = 0; i < 40; ++i) EXPECT_TRUE(dialog.IncBar());
-  EXPECT_EQ(dialog.gaugeBar->value(), 31);
-  EXPECT_TRUE(dialog.IncBar(-100));
-  EXPECT_EQ(dialog.gaugeBar->value(), 0) << "never below the minimum";
-  dialog.IncBar(5);
-  dialog.btCancel->click();
-  EXPECT_FALSE(dialog.IncBar());
-  EXPECT_EQ(dialog.gaugeBar->value(), 6) << "the bar still advances on that call";
-  dialog.close();
-  EXPECT_TRUE(dialog.isVisible()) << "the close box only cancels";
-  dialog.ShowForm(0, 80);
-  EXPECT_TRUE(dialog.IncBar()) << "each ShowForm starts afresh";
-  dialog.hide();
-}
-
 TEST(DataCodeDialog, CodesAreCleanedUpAndCheckedBeforeUse) {
   DataSet ds;
   test::MessageRecorder messages;
@@ -107,7 +72,6 @@ TEST(DataCodeDialog, CodesAreCleanedUpAndCheckedBeforeUse) {
   frmDataCode empty(ds);
   EXPECT_EQ(ShowFormModal(empty), QDialog::Accepted);
   EXPECT_EQ(ds.DataValid(), 0);
-
   DataSet source;
   source.SetDataValid(1);
   test::SetIdent(source, 4, 2, 6);
@@ -116,11 +80,7 @@ TEST(DataCodeDialog, CodesAreCleanedUpAndCheckedBeforeUse) {
   frmDataCode dialog(ds);
   dialog.show();
   dialog.txtCode->setFocus();
-  const struct {
-    QString input;
-    bool paste;
-    QString expected;
-  } rows[] = {
+  const struct { QString input; bool paste; QString expected; } rows[] = {
       {code.toLower(), false, code},
       {QStringLiteral("  ") + code.toLower() + QStringLiteral(" \n"), true, code},
       {QStringLiteral("\t") + code + QStringLiteral("   "), true, code},
@@ -148,24 +108,6 @@ TEST(DataCodeDialog, CodesAreCleanedUpAndCheckedBeforeUse) {
   EXPECT_TRUE(applied && !dialog.isVisible());
   EXPECT_EQ(ds.GetInt(ValueId::TimeValue1, kWorkingCopy), 99);
   EXPECT_EQ(TypeDesignation(ds, kWorkingCopy), "<DATACODE>");
-}
-
-TEST(InfoDialogs, SensorInfoShowsTheWorkingCopyAndAboutTheEchoMode) {
-  DataSet ds;
-  ds.SetDataValid(1);
-  ds.Byte(BlockId::Identification, kWorkingCopy, ident::kSerialLow) = 42;
-  ds.Byte(BlockId::Identification, kWorkingCopy, ident::kManufacture1) = 7;
-  ds.Byte(BlockId::Identification, kWorkingCopy, ident::kManufacture2) = 3;
-  frmSensorInfo info(ds);
-  EXPECT_EQ(info.lbNr->text(), QStringLiteral("00042"));
-  EXPECT_EQ(info.lbJahr->text(), QStringLiteral("7/3"));
-  EXPECT_EQ(info.lbCode->text().size(), 23);
-  EXPECT_EQ(info.lbTyp1->text(), QString()) << "a short designation leaves the second line empty";
-  frmAbout echo(true), plain(false);
-  EXPECT_TRUE(echo.lblVersionNum->text().endsWith(QLatin1Char('e')));
-  EXPECT_FALSE(plain.lblVersionNum->text().endsWith(QLatin1Char('e')));
-  EXPECT_EQ(plain.btOK->text(), QStringLiteral("&OK"));
-  EXPECT_TRUE(plain.lblNotice->text().startsWith(QStringLiteral("\u00A9 ")));
 }
 
 TEST(OptionsDialog, OkAppliesEverythingCancelOnlyTheLanguage) {
@@ -197,63 +139,48 @@ TEST(OptionsDialog, OkAppliesEverythingCancelOnlyTheLanguage) {
   EXPECT_EQ(backend.detection, 1);
 }
 
-// Opens the help from the dialog's Help button and uses it with a mouse click
-// while the dialog is still open.
-void ExpectHelpTakesInput(QDialog* d, QtHelpViewer& viewer) {
-  d->findChild<QPushButton*>(QStringLiteral("btHelp"))->click();
-  HelpWindow* help = viewer.Window();
-  ASSERT_NE(help, nullptr);
-  EXPECT_TRUE(QTest::qWaitForWindowActive(help, 10000)) << "the help comes to the front";
-  QPushButton* contents = nullptr;
-  for (QPushButton* b : help->findChildren<QPushButton*>())
-    if (b->text() == QStringLiteral("\u2302")) contents = b;
-  ASSERT_NE(contents, nullptr);
-  EXPECT_NE(help->Browser()->source().fileName(), QStringLiteral("index.html"));
-  // Clicked the way the window system delivers it: a window blocked by a modal dialog never sees it.
-  QTest::mouseClick(help->windowHandle(), Qt::LeftButton, {}, contents->mapTo(help, contents->rect().center()));
-  EXPECT_EQ(help->Browser()->source().fileName(), QStringLiteral("index.html")) << "the help takes input";
-  EXPECT_TRUE(d->isVisible());
-  help->close();
-}
-
-TEST(Dialogs, OpenCentredOverTheMainWindowInsideTheScreenWithTheirHelpInFront) {
+// Every dialog opens through ShowFormModal: centred over the main window,
+// inside the screen (near the bottom edge it would hang off), modal to its
+// window only, so that its help comes to the front and takes input.
+TEST(Dialogs, OpenOverTheMainWindowInsideTheScreenWithTheirHelpUsable) {
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
   QWidget main;
   QtHelpViewer viewer{{}};
   SetMainWindow(&main);
   SetHelpViewer(&viewer);
-  DataSet ds;
   test::FakeOptions backend;
-  frmOptions options(backend, &main);
-  frmDataCode code(ds, &main);
-  frmPrintComment comment(ds, &main);
-  frmSensorInfo info(ds, &main);
-  frmAbout about(true, &main);
-  // Near the bottom edge a dialog centred over the window would hang off the screen.
+  frmOptions dialog(backend);
   for (const QRect where : {QRect(area.left() + 100, area.top() + 80, 700, 520),
                             QRect(area.left() + 10, area.bottom() - 150, 420, 140)}) {
     main.setGeometry(where);
     main.show();
-    for (QDialog* dialog : std::initializer_list<QDialog*>{&options, &code, &comment, &info, &about}) {
-      SCOPED_TRACE(dialog->metaObject()->className());
-      bool seen = false;
-      test::OnNext([&](QDialog* d) {
-        seen = d == dialog;
-        const QRect g = d->frameGeometry();
-        EXPECT_TRUE(area.contains(g)) << g.x() << "," << g.y() << " " << g.width() << "x" << g.height();
-        if (area.contains(QRect(main.frameGeometry().center() - QPoint(g.width() / 2, g.height() / 2), g.size()))) {
-          EXPECT_NEAR(g.center().x(), main.frameGeometry().center().x(), 2);
-          EXPECT_NEAR(g.center().y(), main.frameGeometry().center().y(), 2);
-        }
-        if (d->findChild<QPushButton*>(QStringLiteral("btHelp")) && where.top() == area.top() + 80) {
-          EXPECT_EQ(d->windowModality(), Qt::WindowModal) << "modal to its window, not to the program";
-          ExpectHelpTakesInput(d, viewer);
-        }
-        d->done(0);
-      });
-      ShowFormModal(*dialog);
-      EXPECT_TRUE(seen);
-    }
+    bool seen = false;
+    test::OnNext([&](QDialog* d) {
+      seen = d == &dialog;
+      EXPECT_EQ(d->windowModality(), Qt::WindowModal);
+      const QRect g = d->frameGeometry();
+      EXPECT_TRUE(area.contains(g)) << g.x() << "," << g.y() << " " << g.width() << "x" << g.height();
+      if (area.contains(QRect(main.frameGeometry().center() - QPoint(g.width() / 2, g.height() / 2), g.size()))) {
+        EXPECT_NEAR(g.center().x(), main.frameGeometry().center().x(), 2);
+        EXPECT_NEAR(g.center().y(), main.frameGeometry().center().y(), 2);
+      }
+      dialog.btHelp->click();
+      HelpWindow* help = viewer.Window();
+      ASSERT_NE(help, nullptr);
+      EXPECT_TRUE(QTest::qWaitForWindowActive(help, 10000)) << "the help comes to the front";
+      EXPECT_NE(help->Browser()->source().fileName(), QStringLiteral("index.html")) << "opened at the dialog's topic";
+      QPushButton* contents = nullptr;
+      for (QPushButton* b : help->findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("\u2302")) contents = b;
+      ASSERT_NE(contents, nullptr);
+      // Clicked the way the window system delivers it: a window blocked by a modal dialog never sees it.
+      QTest::mouseClick(help->windowHandle(), Qt::LeftButton, {}, contents->mapTo(help, contents->rect().center()));
+      EXPECT_EQ(help->Browser()->source().fileName(), QStringLiteral("index.html")) << "the help takes input";
+      help->close();
+      d->reject();
+    });
+    ShowFormModal(dialog);
+    EXPECT_TRUE(seen);
   }
   SetHelpViewer(nullptr);
   SetMainWindow(nullptr);

@@ -1,22 +1,11 @@
-#include <gtest/gtest.h>
-
-#include <QTest>
-#include <QtWidgets>
-#include <map>
-#include <set>
-
+#include "ui_test_support.h"
 #include "history/history_db.h"
-#include "model/data_code.h"
 #include "model/parameter_file.h"
 #include "model/recent_files.h"
-#include "model/value_conversions.h"
 #include "rkt_version.h"
 #include "text/language.h"
 #include "ui/frm_main.h"
 #include "ui/history_dialogs.h"
-#include "ui/parameter_panel.h"
-#include "ui/ui_text.h"
-#include "ui_test_support.h"
 
 namespace rkt {
 namespace {
@@ -56,7 +45,6 @@ TEST_F(MainWindowFixture, StartOffersOnlyWhatNeedsNoDataAndAFileEnablesTheRest) 
   EXPECT_TRUE(window.SensorFrame()->isHidden() && !window.StartHint()->isHidden()) << "no data: a hint, no form";
   EXPECT_EQ(window.StartHint()->text(),
             QStringLiteral("Sensor lesen (Sensor \u2192 Lesen) oder Datei \u00F6ffnen (Datei \u2192 \u00D6ffnen)"));
-
   window.Files().Load(kSample);
   EXPECT_TRUE(Enabled("mnSave") && window.ToolbarAction(6)->isEnabled());
   EXPECT_TRUE(window.SensitivityAvailable()) << "the sample carries a valid sensitivity";
@@ -71,23 +59,18 @@ TEST_F(MainWindowFixture, StartOffersOnlyWhatNeedsNoDataAndAFileEnablesTheRest) 
   EXPECT_TRUE(window.StartHint()->isHidden());
 }
 
-TEST_F(MainWindowFixture, AnInvalidFileChangesNothing) {
+TEST_F(MainWindowFixture, SaveWritesWhatThePanelShowsAndFailuresAreReported) {
   test::MessageRecorder messages;
-  window.Files().Load(kSample);
   const QString bad = Path("bad.RKT");
   QFile f(bad);
   ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("not a parameter file") > 0);
   f.close();
+  window.Files().Load(kSample);
   window.Files().Load(bad);
   EXPECT_EQ(messages.Texts(), std::vector<std::string>{test::MessageRecorder::Numbered({20})[0] + "\n" +
                                                        bad.toStdString() + ": not a parameter file (wrong header)"});
-  EXPECT_EQ(ds.FileName(), kSample.toStdString());
-  EXPECT_TRUE(Enabled("mnSave"));
-}
-
-TEST_F(MainWindowFixture, SaveWritesWhatThePanelShowsAndAFailureIsReported) {
-  test::MessageRecorder messages;
-  window.Files().Load(kSample);
+  EXPECT_EQ(ds.FileName(), kSample.toStdString()) << "an invalid file changes nothing";
+  messages.shown.clear();
   test::Choose(window.Panel()->cmbHysteresis, 2);
   const std::string target = Path("job").toStdString();
   ds.SetValue(ValueId::FileName, target);
@@ -98,7 +81,6 @@ TEST_F(MainWindowFixture, SaveWritesWhatThePanelShowsAndAFailureIsReported) {
   ASSERT_EQ(LoadParameterFile(reread, target + ".RKT"), LoadStatus::Ok);
   EXPECT_EQ(reread.GetInt(ValueId::Hysteresis, kWorkingCopy), 2);
   EXPECT_EQ(recent.GetRecentFile(1), target) << "the name before the save goes to the list";
-
   test::Choose(window.Panel()->cmbHysteresis, 0);
   const QString missing = Path("missing/x.RKT");
   ds.SetValue(ValueId::FileName, missing.toStdString());
@@ -121,7 +103,6 @@ TEST_F(MainWindowFixture, ExportAndPrintWriteTheChosenFile) {
   window.Files().PrintOrExport(true, false);
   const QString text = QString::fromLatin1(test::Bytes(Path("sheet.TXT")));
   EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("Empfindlichkeit: +100%")))) << text.toStdString();
-
   test::OnNext<QFileDialog>([&](QFileDialog* d) {
     EXPECT_EQ(d->nameFilters(), QStringList({QStringLiteral("Textdatei (*.TXT *.txt)"), QStringLiteral("CSV Datei (*.CSV *.csv)")}));
     d->selectNameFilter(d->nameFilters().at(1));
@@ -132,7 +113,6 @@ TEST_F(MainWindowFixture, ExportAndPrintWriteTheChosenFile) {
   window.Files().PrintOrExport(true, false);
   EXPECT_TRUE(QFileInfo::exists(Path("sheet.CSV")));
   EXPECT_EQ(window.StatusMessage(), QStringLiteral("Exportiert: sheet.CSV"));
-
   // Printing asks for a description first; without a printer it writes a PDF.
   window.Files().SetPrinterCheck([] { return false; });
   ds.SetValue(ValueId::Comment, std::string());
@@ -227,7 +207,6 @@ TEST_F(MainWindowFixture, FileDialogsFindABareNameAndAskBeforeReplacing) {
   window.Files().Load({});
   EXPECT_EQ(QString::fromStdString(ds.FileName()), Path("job.RKT"));
   EXPECT_EQ(ds.DataValid(), 1);
-
   const QByteArray before = test::Bytes(Path("job.RKT"));
   test::Choose(window.Panel()->cmbHysteresis, 2);
   QString question;

@@ -1,17 +1,5 @@
-#include <gtest/gtest.h>
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QRadioButton>
-#include <map>
-#include <random>
-
-#include "output/datasheet_content.h"
-#include "ui/overview.h"
-#include "ui/parameter_panel.h"
-#include "ui/ui_text.h"
 #include "ui_test_support.h"
+#include "output/datasheet_content.h"
 
 namespace rkt {
 namespace {
@@ -36,7 +24,6 @@ TEST(Overview, LinesOfTheReadCopy) {
   EXPECT_FALSE(block.lblBL[0]->isEnabled());
   block.RefreshOverview(ds, false);
   EXPECT_TRUE(block.lblBL[0]->isEnabled());
-
   test::SetIdent(ds, 4, 2, 1, kReadCopy);
   ds.Param(kReadCopy, param::kInput) = 0;
   ds.Param(kReadCopy, param::kSwitchingFrequency) = 5;

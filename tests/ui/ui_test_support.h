@@ -1,17 +1,25 @@
 #pragma once
 
-#include <QApplication>
-#include <QComboBox>
-#include <QDialog>
-#include <QFile>
-#include <QTimer>
+// Shared by the widget tests: the headers they use, fixtures and helpers.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QtWidgets>
 #include <functional>
+#include <map>
+#include <random>
+#include <set>
 #include <type_traits>
 #include <vector>
 
+#include "model/data_code.h"
 #include "model/data_set.h"
+#include "model/value_conversions.h"
 #include "support/recording_presenter.h"
 #include "ui/dialogs.h"
+#include "ui/overview.h"
+#include "ui/parameter_panel.h"
+#include "ui/ui_text.h"
 
 namespace rkt::test {
 
