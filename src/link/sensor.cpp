@@ -85,22 +85,21 @@ bool Sensor::SensorReadImpl(bool defaults) {
   if (m_user.DataChanged(false)) return false;
   const bool ok = ReadDataImpl(true, defaults);
   if (defaults && !ok) return false;
+  m_data.SetValue(ValueId::Comment, std::string());
+  if (m_data.DataValid() == 0) m_data.SetDataValid(ok ? 1 : 0);
   if (ok) {
     m_data.SetValue(ValueId::FileName, std::string());
     m_data.SetOfflineData(false);
-    m_user.SetDataAvailable(true);
     m_data.TakeReadIntoWorking();
-    m_user.FillPanel();
-  } else if (!m_data.OfflineData()) {
+    m_user.ShowNewDataSet(m_data.SensitivityValid() != 0);
+  } else {
     // The data stays usable (saved, printed); only the overview shows that it
     // no longer comes from a sensor that answers.
-    m_user.SetOverviewEnabled(false);
+    if (!m_data.OfflineData()) m_user.SetOverviewEnabled(false);
+    m_user.SetSensitivityAvailable(m_data.SensitivityValid() != 0);
   }
-  m_user.SetSensitivityAvailable(m_data.SensitivityValid() != 0);
-  m_data.SetValue(ValueId::Comment, std::string());
   m_data.SetValue(ValueId::CommentChanged, false);
   m_data.SetValue(ValueId::Changed, false);
-  if (m_data.DataValid() == 0) m_data.SetDataValid(ok ? 1 : 0);
   return ok;
 }
 
