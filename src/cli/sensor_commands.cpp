@@ -58,13 +58,11 @@ class InterruptScope {
   void (*m_previous)(int) = SIG_DFL;
 };
 
-class CliUser final : public link::SensorUser {
+class CliUser final : public link::QuietSensorUser {
  public:
   CliUser(Context& ctx, DataSet& data) : m_ctx(ctx), m_data(data) {}
 
-  void ShowForm(int, int) override {}
   bool IncBar(int) override { return g_cancelled == 0; }
-  void UnloadForm() override {}
   int ShowMessageNote(int number, const std::string& note, int buttons, int help) override {
     const int answer = ShowMessage(number, buttons, help);
     m_ctx.err << ConvertLineBreaks(note) << "\n";
@@ -83,23 +81,11 @@ class CliUser final : public link::SensorUser {
       m_ctx.err << MessageDisplayText(number) << "\n";
       m_reported = true;
     }
-    if (buttons == link::kButtonsYesNo) return link::kAnswerNo;
-    if (buttons == link::kButtonsRetryCancel) return link::kAnswerCancel;
-    return link::kAnswerOk;
+    return SafeAnswer(buttons);
   }
-  bool AskWriteSensitivity() override { return true; }
-  bool DataChanged(bool) override { return false; }
-  void FillPanel() override {}
-  void ReadPanel() override {}
-  void ShowSensitivity() override {}
   void TakeSensitivity() override {
     if (m_sensitivity) m_data.SetValue(ValueId::Sensitivity, *m_sensitivity);
   }
-  void SetDataAvailable(bool) override {}
-  void SetSensitivityAvailable(bool) override {}
-  void RefreshOverview() override {}
-  void HideSensorFrame() override {}
-  void ShowConnected(bool) override {}
 
   void SetSensitivity(int value) { m_sensitivity = value; }
   bool Reported() const { return m_reported; }

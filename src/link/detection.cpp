@@ -79,8 +79,7 @@ void Detection::Run() {
     m_data.SetValue(ValueId::FileName, std::string());
     m_data.SetDataValid(1);
     m_data.CopyCopy(kReadCopy, kWorkingCopy);
-    m_user.FillPanel();
-    m_user.SetDataAvailable(true);
+    m_user.ShowNewDataSet(m_data.SensitivityValid() != 0);
     m_data.SetValue(ValueId::Changed, false);
   }
 }

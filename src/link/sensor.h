@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -8,9 +9,9 @@
 #include "link/write_journal.h"
 #include "model/data_set.h"
 
-// The sensor's command protocol ("V", "LQ", "LP", "PQ"), the transfer
-// sequences that move the data set, and the user-level operations built on
-// them. Results are 0 for success or an error code (1000 minus a status).
+// The sensor's command protocol ("V", "LQ", "LP", "PQ") and the transfer
+// sequences that move the data set (sensor_protocol.cpp), and the user-level
+// operations built on them (sensor.cpp). Results are 0 for success or an error code (1000 minus a status).
 namespace rkt::link {
 
 // Command status values (error code = 1000 - status).
@@ -46,6 +47,9 @@ inline constexpr int kAddrTypeCode = 7;
 // Parameter address 1 holds the programming-lock bit (bit 2 clear = locked).
 inline constexpr int kAddrLock = 1;
 inline constexpr int kLockBit = 2;
+// Parameter addresses of the transfer sequences, in their order.
+inline constexpr std::array<int, 7> kParamAddresses = {0, 1, 3, 4, 5, 6, 11};
+inline constexpr std::array<int, 2> kSensitivityAddresses = {2, 8};
 
 enum class CheckMode : int { Silent = 0, InOperation = 1, CommunicationTest = 2 };
 

@@ -85,6 +85,15 @@ class SensorUser {
   virtual void ShowConnected(bool connected) = 0;
   // Greys the overview while the data shown may no longer match a sensor.
   virtual void SetOverviewEnabled(bool /*enabled*/) {}
+  // The working copy holds a new data set (read, detected, opened, applied):
+  // show all of it. The window has one such path for every source.
+  virtual void ShowNewDataSet(bool sensitivityAvailable) {
+    FillPanel();
+    ShowSensitivity();
+    SetDataAvailable(true);
+    SetSensitivityAvailable(sensitivityAvailable);
+    RefreshOverview();
+  }
   virtual void ShowDetectionState(DetectionState /*state*/) {}
 };
 

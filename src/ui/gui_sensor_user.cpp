@@ -60,6 +60,12 @@ void GuiSensorUser::FillPanel() {
   m_window.FillPanel();
   m_window.SetOverviewEnabled(1);
 }
+// What came from the sensor matches it: the overview is live again.
+void GuiSensorUser::ShowNewDataSet(bool /*sensitivityAvailable*/) {
+  m_window.ShowNewDataSet();
+  m_window.SetOverviewEnabled(1);
+}
+
 void GuiSensorUser::ReadPanel() { m_window.ReadPanel(); }
 void GuiSensorUser::ShowSensitivity() { m_window.ShowSensitivity(); }
 void GuiSensorUser::TakeSensitivity() { m_window.TakeSensitivity(); }

@@ -38,6 +38,7 @@ class GuiSensorUser final : public link::SensorUser {
   void HideSensorFrame() override;
   void ShowConnected(bool connected) override;
   void SetOverviewEnabled(bool enabled) override;
+  void ShowNewDataSet(bool sensitivityAvailable) override;
   void ShowDetectionState(link::DetectionState state) override;
 
   // The progress dialog while a transfer runs (tests drive its Cancel).
