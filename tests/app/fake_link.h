@@ -24,6 +24,7 @@ class FakeLink : public LinkServices {
   }
   std::string PortName() const override { return port; }
   std::string DefaultPort() const override { return defaultPort; }
+  std::vector<std::string> PortList() const override { return {"/dev/ttyS0", "/dev/ttyUSB0"}; }
   void ClosePort() override { calls.push_back("ClosePort"); }
   void InitDetection(DetectionRequest& r) override {
     calls.push_back("InitDetection");
@@ -39,12 +40,20 @@ class FakeLink : public LinkServices {
     calls.push_back("DetectSensor");
     if (onDetect) onDetect();
   }
+  bool SetTrace(bool on) override {
+    tracing = on && traceWritable;
+    return traceWritable;
+  }
+  bool Tracing() const override { return tracing; }
+  std::string TraceFile() const override { return "/var/trace.txt"; }
 
   std::vector<std::string> calls;
   LinkSettings settings;
   std::string port;
   std::string defaultPort = "COM1";
   int mode = 0;
+  bool tracing = false;
+  bool traceWritable = true;
   DetectionRequest* request = nullptr;
   std::function<void()> onDetect;
   std::function<void()> onOpenPort;
