@@ -17,14 +17,9 @@
 
 #include "app/main_loop.h"
 #include "app/sensor_link.h"
-#include "model/data_set.h"
 #include "model/recent_files.h"
-#include "sim/sensor_simulator.h"
 #include "sim/simulated_line.h"
 #include "support/recording_presenter.h"
-#include "text/messages.h"
-#include "text/text_keys.h"
-#include "ui/dialogs.h"
 #include "ui/frm_main.h"
 #include "ui/gui_sensor_user.h"
 #include "ui/history_dialogs.h"
@@ -36,17 +31,8 @@ namespace {
 
 using Answers = test::InstalledPresenter;
 
-sim::SimConfig QuickSensor() {
-  sim::SimConfig c;
-  c.idleTimeout = std::chrono::milliseconds(10);
-  return c;
-}
-LinkSettings FastLink() {
-  LinkSettings s;
-  s.detectTimeoutMs = 10;
-  s.readTimeoutMs = 25;
-  return s;
-}
+sim::SimConfig QuickSensor() { return sim::SimConfig{.idleTimeout = std::chrono::milliseconds(10)}; }
+LinkSettings FastLink() { return LinkSettings{.detectTimeoutMs = 10, .readTimeoutMs = 25}; }
 
 // The window, the link and the simulated sensor wired as the frame does.
 struct Program {
@@ -87,34 +73,37 @@ struct Program {
 
 struct ProgramFixture : ::testing::Test, Program {};
 
+// Runs `act` once from the event loop as soon as `ready` holds.
+struct Once {
+  Once(std::function<bool()> ready, std::function<void()> act) {
+    QObject::connect(&timer, &QTimer::timeout, [=, this] {
+      if (done || !ready()) return;
+      done = true;  // before act: it may run a nested loop
+      act();
+    });
+    timer.start(2);
+  }
+  QTimer timer;
+  bool done = false;
+};
+
 TEST_F(ProgramFixture, ReadShowsTheSensorAndFactorySettingsComeFromTheDefaultsBlock) {
+  window.SetDebugDisplay(true);  // shows the presence check's attempt
   Trigger("mnSensorRead");
   EXPECT_EQ(data.DataValid(), 1);
   EXPECT_EQ(window.SensorFrame()->title(), QStringLiteral("RKT 410-1"));
   EXPECT_TRUE(window.Action("mnSave")->isEnabled());
-  EXPECT_FALSE(data.IsChanged());
-  EXPECT_FALSE(data.OfflineData());
+  EXPECT_FALSE(data.IsChanged() || data.OfflineData());
   EXPECT_EQ(link.User()->Progress(), nullptr) << "the progress dialog is gone after the read";
   EXPECT_TRUE(answers.shown.empty()) << "a good read says nothing";
   EXPECT_TRUE(Connected());
-
+  EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblDebug"))->text(), QStringLiteral("1"));
   Trigger("mnSensorDefault");
   EXPECT_EQ(data.Param(kWorkingCopy, param::kSwitchingFrequency), sensor->Memory(2, 3));
   EXPECT_NE(sensor->Memory(2, 3), sensor->Memory(1, 3)) << "the two blocks differ in the simulator";
-
-  // Factory settings of another family: No reads nothing.
-  const DataSet::Block before = data.GetBlock(BlockId::Parameter, kWorkingCopy);
-  sensor->SetMemory(0, 7, 5);
-  answers.queue = {msg::kNo};
-  Trigger("mnSensorDefault");
-  EXPECT_TRUE(answers.Shown(msg::kTypeChanged));
-  EXPECT_EQ(data.GetBlock(BlockId::Parameter, kWorkingCopy), before);
-  EXPECT_EQ(data.Ident(kWorkingCopy, ident::kTypeCode), 1);
-}
-
-TEST_F(ProgramFixture, TheDemoKeepsThePortOfTheOptions) {
+  // The demo keeps the port of the options for the next start.
   link.OpenPort("/dev/ttyUSB0");
-  EXPECT_EQ(link.PortName(), "/dev/ttyUSB0") << "saved as it was, not as the simulator";
+  EXPECT_EQ(link.PortName(), "/dev/ttyUSB0");
   EXPECT_EQ(link.Ports().CurrentPortName(), SensorLink::kSimulatorPort);
   EXPECT_EQ(link.PortList(), std::vector<std::string>{SensorLink::kSimulatorPort});
 }
@@ -132,7 +121,7 @@ TEST_F(ProgramFixture, TraceRecordsWhileSwitchedOn) {
   EXPECT_EQ(QFileInfo(path).size(), recorded) << "switched off, nothing more is written";
 }
 
-TEST_F(ProgramFixture, WriteSendsWhatThePanelShowsUnlessLockedOrOfAnotherFamily) {
+TEST_F(ProgramFixture, WriteAndSensitivityReachTheSensor) {
   Trigger("mnSensorRead");
   SetHysteresis(2);
   Trigger("mnSensorWrite");
@@ -141,36 +130,6 @@ TEST_F(ProgramFixture, WriteSendsWhatThePanelShowsUnlessLockedOrOfAnotherFamily)
   EXPECT_FALSE(data.IsChanged());
   EXPECT_EQ(window.StatusMessage(), QStringLiteral("Daten zum Sensor übertragen"));
 
-  const std::size_t stored = sensor->StoredWrites().size();
-  sensor->SetMemory(1, 1, static_cast<std::uint8_t>(sensor->Memory(1, 1) & ~0x04));
-  SetHysteresis(0);
-  Trigger("mnSensorWrite");
-  EXPECT_TRUE(answers.Shown(msg::kSensorLocked));
-  EXPECT_EQ(sensor->StoredWrites().size(), stored);
-
-  sensor->SetMemory(1, 1, static_cast<std::uint8_t>(sensor->Memory(1, 1) | 0x04));
-  sensor->SetMemory(0, 7, 7);
-  Trigger("mnSensorWrite");
-  EXPECT_TRUE(answers.Shown(msg::kTypeMismatch));
-  EXPECT_EQ(sensor->StoredWrites().size(), stored);
-}
-
-TEST_F(ProgramFixture, ALostByteShowsTheCheckMessageAndTheSensorsValues) {
-  Trigger("mnSensorRead");
-  const int held = Written(11);
-  SetHysteresis(2);
-  sensor->InjectFault({sim::Fault::LostWrite});  // every byte: the sensor keeps nothing
-  Trigger("mnSensorWrite");
-  ASSERT_EQ(answers.shown.size(), 1u);
-  EXPECT_EQ(answers.shown.front().text.rfind(MessageDisplayText(1040), 0), 0u) << answers.shown.front().text;
-  EXPECT_EQ(answers.shown.front().helpContext, help::kVerifyFailed);
-  EXPECT_NE(answers.shown.front().text.find(Text("Message", "WriteMixed")), std::string::npos);
-  EXPECT_EQ(data.Param(kReadCopy, param::kInputExtra), held) << "the read copy holds what the sensor has";
-  EXPECT_EQ(window.Panel()->cmbHysteresis->currentIndex(), 2) << "the panel keeps what was meant to be written";
-}
-
-TEST_F(ProgramFixture, SensitivityTravelsSeparately) {
-  Trigger("mnSensorRead");
   EXPECT_FALSE(window.Action("mnSensWrite")->isEnabled());
   Trigger("mnSensRead");
   EXPECT_TRUE(window.SensitivityAvailable());
@@ -180,37 +139,6 @@ TEST_F(ProgramFixture, SensitivityTravelsSeparately) {
   Trigger("mnSensWrite");
   EXPECT_EQ(Written(2), 46 + 7);
   EXPECT_EQ(window.StatusMessage(), QStringLiteral("Empfindlichkeit zum Sensor übertragen"));
-}
-
-TEST_F(ProgramFixture, CommunicationTestWithoutSensorGivesUpAfterThirtyTries) {
-  window.SetDebugDisplay(true);  // shows the attempt the check stopped at
-  auto* lblDebug = window.findChild<QLabel*>(QStringLiteral("lblDebug"));
-  ASSERT_NE(lblDebug, nullptr);
-  sensor->InjectFault({sim::Fault::Silence});
-  Trigger("mnSensorTest");  // the retry question is answered Cancel
-  EXPECT_EQ(answers.Texts(), Answers::Numbered({msg::kNoSensor}));
-  EXPECT_EQ(sensor->CommandCount(sim::Command::V), 30);
-  EXPECT_EQ(lblDebug->text(), QStringLiteral("31")) << "all 30 failed";
-  sensor->ClearFaults();
-  Trigger("mnSensorTest");
-  EXPECT_TRUE(answers.Shown(msg::kCommunicationOk));
-  EXPECT_EQ(lblDebug->text(), QStringLiteral("1"));
-  EXPECT_FALSE(lblDebug->isHidden());
-}
-
-TEST_F(ProgramFixture, CancelInTheProgressDialogEndsQuietly) {
-  Trigger("mnSensorRead");
-  const DataSet::Block before = data.GetBlock(BlockId::Parameter, kWorkingCopy);
-  sensor->InjectFault({sim::Fault::WrongBlock, sim::Command::LP});
-  QTimer poll;  // Cancel as soon as the dialog is up
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (link.User()->Progress()) link.User()->Progress()->btCancel->click();
-  });
-  poll.start(5);
-  Trigger("mnSensorRead");
-  poll.stop();
-  EXPECT_TRUE(answers.shown.empty()) << "Cancel shows no message";
-  EXPECT_EQ(data.GetBlock(BlockId::Parameter, kWorkingCopy), before);
 }
 
 TEST_F(ProgramFixture, AFailedReadAsksRetryAndCancelLeavesTheData) {
@@ -287,18 +215,13 @@ TEST_F(ProgramFixture, ACommandDuringADetectionRunGoesFirstAndNeverInterleaves) 
   link.SetDetection(1);
   sensor->InjectFault({sim::Fault::Silence, sim::Command::Any, 3});
   QElapsedTimer clock;
-  qint64 startedAfter = -1;
   QTimer::singleShot(30, [&] {
     clock.start();
     Trigger("mnSensorRead");
   });
-  QTimer poll;  // the read's progress dialog appears once the detection has given way
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (startedAfter < 0 && link.User()->Progress()) startedAfter = clock.elapsed();
-  });
-  poll.start(2);
+  qint64 startedAfter = -1;  // the read's progress dialog is up once the detection gave way
+  Once started([&] { return link.User()->Progress() != nullptr; }, [&] { startedAfter = clock.elapsed(); });
   link.DetectSensor();
-  poll.stop();
   EXPECT_EQ(data.DataValid(), 1) << "the read ran after the detection";
   ASSERT_GE(startedAfter, 0);
   EXPECT_LT(startedAfter, 500) << "the command starts within half a second";
@@ -308,48 +231,28 @@ TEST_F(ProgramFixture, ACommandDuringADetectionRunGoesFirstAndNeverInterleaves) 
 // Commands in mid-run on a line as slow as the real one: the run gives way
 // with its answers still on the wire, and the command must find the sensor.
 TEST(ProgramOnATimedLine, CommandsDuringDetectionRunsFindTheSensor) {
-  sim::SimConfig timed;
-  timed.baudTiming = true;
-  Program p(timed, LinkSettings{});
+  Program p(sim::SimConfig{.baudTiming = true}, LinkSettings{});
   p.link.SetDetection(1);
+  p.link.DetectSensor();  // the write needs data
+  ASSERT_EQ(p.data.DataValid(), 1);
+  p.SetHysteresis(2);
   const struct {
     const char* action;
     sim::Command during;
     int nth;  // the command comes once the run has sent this many of `during`
-  } rounds[] = {
-      {"mnSensorWrite", sim::Command::LP, 2},
-      {"mnSensorRead", sim::Command::LQ, 3},
-      {"mnSensorTest", sim::Command::V, 1},
-  };
+    std::vector<std::string> said;
+  } rounds[] = {{"mnSensorWrite", sim::Command::LP, 2, {}},
+                {"mnSensorRead", sim::Command::LQ, 3, {}},
+                {"mnSensorTest", sim::Command::V, 1, Answers::Numbered({msg::kCommunicationOk})}};
   for (const auto& r : rounds) {
-    SCOPED_TRACE(std::string(r.action) + " during " + std::to_string(static_cast<int>(r.during)));
-    const bool write = std::string(r.action) == "mnSensorWrite";
-    if (write) {
-      // The write needs data: the first detection run reads it.
-      p.link.DetectSensor();
-      ASSERT_EQ(p.data.DataValid(), 1);
-      p.SetHysteresis(2);
-    }
+    SCOPED_TRACE(r.action);
     p.answers.shown.clear();
     const int base = p.sensor->CommandCount(r.during);
-    bool chosen = false;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-      if (!chosen && p.sensor->CommandCount(r.during) >= base + r.nth) {
-        chosen = true;
-        p.Trigger(r.action);
-      }
-    });
-    poll.start(1);
+    Once chosen([&] { return p.sensor->CommandCount(r.during) >= base + r.nth; }, [&] { p.Trigger(r.action); });
     p.link.DetectSensor();
-    poll.stop();
-    ASSERT_TRUE(chosen);
-    const std::vector<std::string> expected =
-        std::string(r.action) == "mnSensorTest" ? Answers::Numbered({msg::kCommunicationOk}) : std::vector<std::string>{};
-    EXPECT_EQ(p.answers.Texts(), expected);
-    if (write) {
-      EXPECT_EQ(p.Written(11) & 0x30, 0x30);
-    }
+    ASSERT_TRUE(chosen.done);
+    EXPECT_EQ(p.answers.Texts(), r.said);
+    EXPECT_EQ(p.Written(11) & 0x30, 0x30);
     EXPECT_EQ(p.data.Param(kWorkingCopy, 12), p.sensor->Memory(1, 11));
     EXPECT_FALSE(p.data.IsChanged());
     EXPECT_FALSE(p.link.Ports().Abandoned());
@@ -386,51 +289,32 @@ TEST(ProgramPortLost, TheNextCommandOpensThePortOrSaysWhyNot) {
   EXPECT_TRUE(p.window.StatusPort()->isEnabled());
 }
 
-// Answers the write preview the moment it is up; records the rows it showed.
-struct PreviewAnswer {
-  explicit PreviewAnswer(bool yes) {
-    QObject::connect(&poll, &QTimer::timeout, [this, yes] {
-      auto* dialog = qobject_cast<frmWritePreview*>(QApplication::activeModalWidget());
-      if (!dialog) return;
-      for (int r = 0; r < dialog->tblChanges->rowCount(); ++r)
-        rows.push_back(dialog->tblChanges->item(r, 0)->text() + " " + dialog->tblChanges->item(r, 1)->text() + " | " +
-                       dialog->tblChanges->item(r, 2)->text());
-      ++shown;
-      (yes ? dialog->btYes : dialog->btNo)->click();
-    });
-    poll.start(5);
-  }
-  QTimer poll;
-  QStringList rows;
-  int shown = 0;
-};
-
 TEST_F(ProgramFixture, ThePreviewListsTheChangesAndNoKeepsTheSensor) {
   window.SetWritePreview(true);
   Trigger("mnSensorRead");
   SetHysteresis(2);
   const int before = Written(11);
-  {
-    PreviewAnswer no(false);
+  // Answers the preview once it is up; keeps the rows it showed.
+  const auto write = [&](bool yes) {
+    QStringList rows;
+    Once answer([] { return qobject_cast<frmWritePreview*>(QApplication::activeModalWidget()) != nullptr; }, [&] {
+      auto* d = qobject_cast<frmWritePreview*>(QApplication::activeModalWidget());
+      for (int r = 0; r < d->tblChanges->rowCount(); ++r)
+        rows << d->tblChanges->item(r, 0)->text() + " " + d->tblChanges->item(r, 1)->text() + " | " +
+                    d->tblChanges->item(r, 2)->text();
+      (yes ? d->btYes : d->btNo)->click();
+    });
     Trigger("mnSensorWrite");
-    EXPECT_EQ(no.shown, 1);
-    EXPECT_EQ(no.rows, QStringList{QStringLiteral("Hysterese: standard | groß")});
-  }
+    return rows;
+  };
+  EXPECT_EQ(write(false), QStringList{QStringLiteral("Hysterese: standard | groß")});
   EXPECT_EQ(Written(11), before) << "No writes nothing";
   EXPECT_EQ(sensor->CommandCount(sim::Command::PQ), 0);
   EXPECT_TRUE(answers.shown.empty());
-  {
-    PreviewAnswer yes(true);
-    Trigger("mnSensorWrite");
-    EXPECT_EQ(yes.shown, 1);
-  }
+  EXPECT_EQ(write(true).size(), 1);
   EXPECT_EQ(Written(11) & 0x30, 0x30) << "Yes writes";
   const int writes = sensor->CommandCount(sim::Command::PQ);
-  {
-    PreviewAnswer unused(true);
-    Trigger("mnSensorWrite");
-    EXPECT_EQ(unused.shown, 0) << "nothing left to change: said, not written";
-  }
+  EXPECT_EQ(write(true).size(), 0) << "nothing left to change: no preview";
   EXPECT_EQ(sensor->CommandCount(sim::Command::PQ), writes);
   EXPECT_EQ(answers.Texts(), Answers::Numbered({msg::kNothingToWrite}));
 }
