@@ -1,10 +1,8 @@
 // The program's sensor link on QSerialPort and a pseudo-terminal served by
-// rkt410-sim. These tests run one at a time.
+// rkt410-sim (run one at a time).
 #include <gtest/gtest.h>
 
-#include <QComboBox>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,7 +19,6 @@
 #include "ui/frm_main.h"
 #include "ui/gui_sensor_user.h"
 #include "ui/overview.h"
-#include "ui/parameter_panel.h"
 
 namespace rkt {
 namespace {
@@ -35,6 +32,7 @@ struct OnAPort {
     link.OpenPort(port);
   }
   std::string Said() const { return answers.shown.empty() ? "" : answers.shown.front().text; }
+
   DetectionRequest request;
   SensorLink link{false};
   DataSet data;
@@ -42,23 +40,6 @@ struct OnAPort {
   frmMain window{data, recent};
   test::InstalledPresenter answers;
 };
-
-TEST(ProgramOnAPseudoTerminal, ReadAndWriteThroughTheSerialPort) {
-  test::SimProcess process(QStringLiteral(RKT_SIM_PATH));
-  ASSERT_TRUE(process.Running());
-  OnAPort p(process.Link());
-  ASSERT_TRUE(p.link.Ports().IsPortOpen());
-  p.link.RunCommand(SensorCommand::Read);
-  ASSERT_EQ(p.data.DataValid(), 1) << p.Said();
-  p.window.Panel()->cmbKeyboardlock->setCurrentIndex(2);
-  p.link.RunCommand(SensorCommand::Write);
-  EXPECT_TRUE(p.answers.shown.empty()) << p.Said();
-  process.Stop();
-  QFile state(process.StatePath());
-  ASSERT_TRUE(state.open(QIODevice::ReadOnly));
-  EXPECT_TRUE(state.readAll().contains("\"1\""));
-  EXPECT_EQ(p.data.GetInt(ValueId::KeyboardLock, kReadCopy), 2) << "the written set became the read copy";
-}
 
 // An adapter pulled out mid-transfer: the transfer ends with its error, the
 // port counts as closed, the next read opens it again; pulled out while idle,
