@@ -83,8 +83,8 @@ TEST_F(FrameTest, StartUpRunsItsStepsInOrder) {
   frame.Start(false);
   EXPECT_EQ(link.calls, (std::vector<std::string>{"InitPorts", "InitDetection", "SetDetection 1", "OpenPort /dev/ttyS3"}));
   EXPECT_EQ(link.settings.readTimeoutMs, 300);
-  EXPECT_FALSE(windowShownAtOpen) << "a port message appears before the main window";
-  EXPECT_TRUE(recentEmptyAtOpen) << "the recent files come after the port";
+  EXPECT_EQ(std::tuple(windowShownAtOpen, recentEmptyAtOpen), std::tuple(false, true))
+      << "a port message appears before the main window; the recent files come after the port";
   EXPECT_EQ(frame.Recent().Entries(), std::vector<std::string>{"/data/a.RKT"});
   EXPECT_TRUE(frame.MainWindow()->isVisible());
   EXPECT_TRUE(frame.Request().Pending()) << "with automatic detection the first run comes at once";
@@ -124,10 +124,8 @@ TEST_F(FrameTest, ProgramExitStoresTheOptionsAndTheLastFile) {
     EXPECT_EQ(Count(link, "DetectSensor"), 0);
   }
   EXPECT_EQ(SettingsStore(Ini()).ReadRecentFiles(), (std::vector<std::string>{"/data/current.RKT", "/data/older.RKT"}));
-  EXPECT_EQ(Stored("Tooltips"), "NO");
-  EXPECT_EQ(Stored("SensDetection"), "Auto");
-  EXPECT_EQ(Stored("Port"), "COM1");
-  EXPECT_EQ(Stored("Language"), "Deutsch");
+  EXPECT_EQ((std::vector{Stored("Tooltips"), Stored("SensDetection"), Stored("Port"), Stored("Language")}),
+            (std::vector<std::string>{"NO", "Auto", "COM1", "Deutsch"}));
 }
 
 // What the options dialog shows comes from the link and the view; what it
@@ -153,14 +151,10 @@ TEST_F(FrameTest, TheOptionsDialogReachesTheLinkTheWindowAndTheSettings) {
   });
   frame.MainWindow()->Action("mnOptions")->trigger();
   EXPECT_EQ(shown, (QStringList{"/dev/ttyUSB0", "2", "0", "1", "1", "1"}));
-  EXPECT_EQ(link.mode, 1);
-  EXPECT_EQ(link.port, "/dev/ttyS9");
-  EXPECT_TRUE(link.tracing);
-  EXPECT_FALSE(frame.View().tooltips);
-  EXPECT_FALSE(frame.MainWindow()->Tooltips());
-  EXPECT_FALSE(frame.View().overviewShown);
-  EXPECT_FALSE(frame.View().writePreview);
-  EXPECT_FALSE(frame.MainWindow()->WritePreview());
+  EXPECT_EQ(std::tuple(link.mode, link.port, link.tracing), std::tuple(1, std::string("/dev/ttyS9"), true));
+  const ViewOptions& v = frame.View();
+  EXPECT_EQ(std::tuple(v.tooltips, v.overviewShown, v.writePreview), std::tuple(false, false, false));
+  EXPECT_FALSE(frame.MainWindow()->Tooltips() || frame.MainWindow()->WritePreview());
   EXPECT_TRUE(m_presenter.shown.empty());
 
   // A trace file that cannot be written is said, with its name.
@@ -172,11 +166,9 @@ TEST_F(FrameTest, TheOptionsDialogReachesTheLinkTheWindowAndTheSettings) {
   EXPECT_EQ(m_presenter.shown[0].text, MessageDisplayText(msg::kSaveFailed) + "\n/var/trace.txt");
 
   CloseAndRun(frame);
-  EXPECT_EQ(Stored("SensDetection"), "Auto");
-  EXPECT_EQ(Stored("Port"), "/dev/ttyS9");
-  EXPECT_EQ(Stored("Tooltips"), "NO");
-  EXPECT_EQ(Stored("BlockDiagram"), "Hide");
-  EXPECT_EQ(Stored("WritePreview"), "NO");
+  EXPECT_EQ((std::vector{Stored("SensDetection"), Stored("Port"), Stored("Tooltips"), Stored("BlockDiagram"),
+                         Stored("WritePreview")}),
+            (std::vector<std::string>{"Auto", "/dev/ttyS9", "NO", "Hide", "NO"}));
 }
 
 TEST_F(FrameTest, CancelledCloseKeepsTheProgramAndTheData) {
@@ -195,9 +187,8 @@ TEST_F(FrameTest, CancelledCloseKeepsTheProgramAndTheData) {
   answer(true);
   EXPECT_FALSE(frame.MainWindow()->close());
   EXPECT_TRUE(askedAboutExit) << "the question names the end of the program";
-  EXPECT_FALSE(frame.Ended());
-  EXPECT_TRUE(frame.MainWindow()->isVisible());
-  EXPECT_TRUE(frame.Data().IsChanged());
+  EXPECT_EQ(std::tuple(frame.Ended(), frame.MainWindow()->isVisible(), frame.Data().IsChanged()),
+            std::tuple(false, true, true));
   EXPECT_EQ(Count(link, "ClosePort"), 0);
 
   // QCoreApplication::quit() (the platform's or a session's end) follows the
@@ -213,35 +204,33 @@ TEST_F(FrameTest, CancelledCloseKeepsTheProgramAndTheData) {
   });
   QTimer::singleShot(20000, &scope, [&] { frame.Loop().Quit(9); });
   EXPECT_EQ(frame.Run(), 0) << "quit() was ignored";
-  EXPECT_TRUE(keptAfterCancel);
-  EXPECT_TRUE(frame.Ended());
+  EXPECT_TRUE(keptAfterCancel && frame.Ended());
   EXPECT_EQ(Count(link, "ClosePort"), 1);
 }
 
 TEST_F(FrameTest, StartsGermanAndKeepsEnglishAcrossARestart) {
-  for (const bool restarted : {false, true}) {
+  {
     SettingsStore store(Ini());
     FakeLink link;
     Frame frame(store, link, ProgramDir());
     frame.Start(false);
-    if (!restarted) {
-      EXPECT_EQ(MenuTitle(frame), "&Datei");
-      EXPECT_EQ(frame.MainWindow()->TextLoads(), 0) << "German is never applied over the built-in texts";
-      ASSERT_TRUE(SelectLanguageByName("English"));
-      frame.MainWindow()->LoadMainTexts();
-      EXPECT_TRUE(frame.MainWindow()->windowTitle().startsWith("RKT 410 Parameter Setup 1."));
-      frame.MainWindow()->LoadMainTexts();
-      EXPECT_EQ(frame.MainWindow()->TextLoads(), 1) << "the same language again costs no lookups";
-    }
-    EXPECT_EQ(MenuTitle(frame), "&File");
-    if (restarted) {
-      SelectLanguage(0);
-      frame.MainWindow()->LoadMainTexts();
-      EXPECT_EQ(MenuTitle(frame), "&Datei") << "back to German restores the built-in texts";
-    }
+    EXPECT_EQ(MenuTitle(frame), "&Datei");
+    ASSERT_TRUE(SelectLanguageByName("English"));
+    frame.MainWindow()->LoadMainTexts();
+    frame.MainWindow()->LoadMainTexts();
+    EXPECT_EQ(frame.MainWindow()->TextLoads(), 1) << "German is never applied; the same language again costs nothing";
     CloseAndRun(frame);
-    EXPECT_EQ(Stored("Language"), restarted ? "Deutsch" : "English");
   }
+  SettingsStore store(Ini());
+  FakeLink link;
+  Frame frame(store, link, ProgramDir());
+  frame.Start(false);
+  EXPECT_EQ(MenuTitle(frame), "&File");
+  EXPECT_TRUE(frame.MainWindow()->windowTitle().startsWith("RKT 410 Parameter Setup 1."));
+  SelectLanguage(0);
+  frame.MainWindow()->LoadMainTexts();
+  EXPECT_EQ(MenuTitle(frame), "&Datei") << "back to German restores the built-in texts";
+  CloseAndRun(frame);
 }
 
 }  // namespace

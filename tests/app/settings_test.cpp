@@ -42,18 +42,12 @@ class SettingsTest : public ::testing::Test {
 
 TEST_F(SettingsTest, FreshStoreGivesTheDefaults) {
   Load();
-  EXPECT_EQ(m_link.mode, 0);
   EXPECT_EQ(m_link.calls, (std::vector<std::string>{"OpenPort COM1"})) << "detection is not even called";
-  EXPECT_FALSE(m_view.debug);
-  EXPECT_TRUE(m_view.tooltips);
-  EXPECT_TRUE(m_view.overviewShown);
-  EXPECT_TRUE(m_view.writePreview);
-  EXPECT_EQ(CurrentLanguageIndex(), 0);
-  EXPECT_EQ(m_recent.Count(), 0);
+  EXPECT_EQ(std::tuple(m_link.mode, CurrentLanguageIndex(), m_recent.Count()), std::tuple(0, 0, 0));
+  EXPECT_EQ(std::tuple(m_view.debug, m_view.tooltips, m_view.overviewShown, m_view.writePreview),
+            std::tuple(false, true, true, true));
   const LinkSettings link = SettingsStore(IniPath()).ReadLinkSettings();
-  EXPECT_EQ(link.detectTimeoutMs, 100);
-  EXPECT_EQ(link.readTimeoutMs, 200);
-  EXPECT_TRUE(link.echo);
+  EXPECT_EQ(std::tuple(link.detectTimeoutMs, link.readTimeoutMs, link.echo), std::tuple(100, 200, true));
 }
 
 TEST_F(SettingsTest, WithoutAStoredPortTheFirstPortOfTheMachineIsOpened) {
@@ -126,10 +120,8 @@ TEST_F(SettingsTest, ServiceValues) {
     Reset();
     Store({{c.name, c.value}});
     const LinkSettings s = SettingsStore(IniPath()).ReadLinkSettings();
-    const std::string what = std::string(c.name) + "=" + c.value;
-    EXPECT_EQ(s.detectTimeoutMs, c.detect) << what;
-    EXPECT_EQ(s.readTimeoutMs, c.read) << what;
-    EXPECT_EQ(s.echo, c.echo) << what;
+    EXPECT_EQ(std::tuple(s.detectTimeoutMs, s.readTimeoutMs, s.echo), std::tuple(c.detect, c.read, c.echo))
+        << c.name << "=" << c.value;
   }
   Reset();
   QSettings(IniPath(), QSettings::IniFormat).setValue("Settings/DetectTimeout", 150);  // a number reads as its text
@@ -177,33 +169,28 @@ TEST_F(SettingsTest, SavedOptionsSurviveARestart) {
   }
   SelectLanguage(0);
   Load();
-  EXPECT_EQ(m_link.mode, 1);
-  EXPECT_EQ(m_link.port, "/dev/ttyUSB0");
-  EXPECT_FALSE(m_view.tooltips);
-  EXPECT_FALSE(m_view.overviewShown);
-  EXPECT_FALSE(m_view.writePreview);
-  EXPECT_EQ(CurrentLanguageName(), "English");
+  EXPECT_EQ(std::tuple(m_link.mode, m_link.port, CurrentLanguageName()),
+            std::tuple(1, std::string("/dev/ttyUSB0"), std::string("English")));
+  EXPECT_EQ(std::tuple(m_view.tooltips, m_view.overviewShown, m_view.writePreview), std::tuple(false, false, false));
   EXPECT_EQ(m_recent.Entries(), (std::vector<std::string>{"/data/new.RKT", "/data/old.RKT"}));
   SettingsStore store(IniPath());
-  EXPECT_EQ(store.GetString(kSettingsSection, "SensDetection", ""), "Auto");
-  EXPECT_EQ(store.GetString(kSettingsSection, "Tooltips", ""), "NO");
-  EXPECT_EQ(store.GetString(kSettingsSection, "BlockDiagram", ""), "Hide");
-  EXPECT_EQ(store.GetString(kSettingsSection, "QDDebug", "<none>"), "<none>") << "never written";
+  std::vector<std::string> stored;
+  for (const char* name : {"SensDetection", "Tooltips", "BlockDiagram", "QDDebug"})
+    stored.push_back(store.GetString(kSettingsSection, name, "<none>"));
+  EXPECT_EQ(stored, (std::vector<std::string>{"Auto", "NO", "Hide", "<none>"})) << "QDDebug is never written";
 }
 
 // A disk that fills up while the store is written: Sync says so, the old
-// file stays whole and keeps its permissions, nothing else is left behind.
+// file stays whole and private, nothing else is left behind.
 TEST_F(SettingsTest, FullDiskKeepsTheOldStore) {
-  {
-    SettingsStore store(IniPath());
-    store.SetString(kSettingsSection, "Port", "COM7");
-    ASSERT_TRUE(store.Sync());
-  }
+  Store({{"Port", "COM7"}});
   ::chmod(IniPath().toLocal8Bit().constData(), 0600);
-  QFile file(IniPath());
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QByteArray before = file.readAll();
-  file.close();
+  const auto bytes = [&] {
+    QFile file(IniPath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  };
+  const QByteArray before = bytes();
+  ASSERT_FALSE(before.isEmpty());
   {
     SettingsStore store(IniPath());
     store.SetString(kSettingsSection, "Port", "COM9");
@@ -212,9 +199,7 @@ TEST_F(SettingsTest, FullDiskKeepsTheOldStore) {
     EXPECT_EQ(store.LastError(), std::strerror(ENOSPC));
     InjectWriteFailureForTesting(0);
     EXPECT_EQ(store.GetString(kSettingsSection, "Port", ""), "COM9") << "kept for a later try";
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), before);
-    file.close();
+    EXPECT_EQ(bytes(), before);
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary file stays";
     ASSERT_TRUE(store.Sync());
   }
