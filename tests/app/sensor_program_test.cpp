@@ -272,15 +272,10 @@ TEST_F(ProgramFixture, ThePreviewListsTheChangesAndNoKeepsTheSensor) {
     return rows;
   };
   EXPECT_EQ(write(false), QStringList{QStringLiteral("Hysterese: standard | groß")});
-  EXPECT_EQ(Written(11), before) << "No writes nothing";
-  EXPECT_EQ(sensor->CommandCount(sim::Command::PQ), 0);
-  EXPECT_TRUE(answers.shown.empty());
+  EXPECT_EQ(std::tuple(Written(11), sensor->CommandCount(sim::Command::PQ)), std::tuple(before, 0)) << "No writes nothing";
   EXPECT_EQ(write(true).size(), 1);
   EXPECT_EQ(Written(11) & 0x30, 0x30) << "Yes writes";
-  const int writes = sensor->CommandCount(sim::Command::PQ);
-  EXPECT_EQ(write(true).size(), 0) << "nothing left to change: no preview";
-  EXPECT_EQ(sensor->CommandCount(sim::Command::PQ), writes);
-  EXPECT_EQ(answers.Texts(), Answers::Numbered({msg::kNothingToWrite}));
+  EXPECT_TRUE(answers.shown.empty());
 }
 
 }  // namespace

@@ -84,21 +84,16 @@ TEST_F(HistoryDbTest, RecordsComeBackNewestFirstWithTheirResult) {
   EXPECT_EQ(e.time.size(), 24u) << "ISO 8601 with milliseconds: " << e.time;
 
   const auto only = db.List(42);
-  ASSERT_TRUE(only);
-  ASSERT_EQ(only->size(), 2u);
-  EXPECT_EQ((*only)[0].id, c);
-  EXPECT_EQ((*only)[1].id, a);
+  ASSERT_TRUE(only && only->size() == 2u);
+  EXPECT_EQ(std::tuple((*only)[0].id, (*only)[1].id), std::tuple(c, a));
   const auto one = db.Get(b);
   ASSERT_TRUE(one);
   EXPECT_EQ(one->codeAfter, "AFTER-7");
   EXPECT_FALSE(db.Get(12345));
-
-  // In the panel's words.
-  const auto changes = ValueChanges(SettingOf(*db.Get(b), true), SettingOf(*db.Get(b), false));
+  const auto changes = ValueChanges(SettingOf(*one, true), SettingOf(*one, false));  // in the panel's words
   ASSERT_EQ(changes.size(), 1u);
-  EXPECT_EQ(changes[0].label, "Störfilterung:");
-  EXPECT_EQ(changes[0].before, "1 kHz    --> 0,5 ms");
-  EXPECT_EQ(changes[0].after, "50 Hz    --> 10 ms");
+  EXPECT_EQ(std::tie(changes[0].label, changes[0].before, changes[0].after),
+            std::make_tuple(std::string("Störfilterung:"), std::string("1 kHz    --> 0,5 ms"), std::string("50 Hz    --> 10 ms")));
 }
 
 TEST_F(HistoryDbTest, ABegunRecordIsOnDiskInAWalDatabase) {
@@ -118,18 +113,14 @@ TEST_F(HistoryDbTest, ABegunRecordIsOnDiskInAWalDatabase) {
 
 TEST_F(HistoryDbTest, AFirstVersionDatabaseIsUpgradedInPlace) {
   QDir().mkpath(m_dir.filePath("sub"));
-  ASSERT_FALSE(Exec(Path(), {
-      QStringLiteral("CREATE TABLE writes (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, port TEXT NOT "
-                     "NULL, serial INTEGER NOT NULL, type INTEGER NOT NULL, version TEXT NOT NULL, ident_before BLOB "
-                     "NOT NULL, params_before BLOB NOT NULL, code_before TEXT NOT NULL, ident_after BLOB NOT NULL, "
-                     "params_after BLOB NOT NULL, code_after TEXT NOT NULL, program TEXT NOT NULL, result TEXT, code "
-                     "INTEGER)"),
-      QStringLiteral("INSERT INTO writes (time, port, serial, type, version, ident_before, params_before, code_before,"
-                     " ident_after, params_after, code_after, program, result, code) VALUES ('2025-01-02T03:04:05.000Z',"
-                     " 'COM1', 815, 5, '3.0.1', x'00', x'00', 'OLD-BEFORE', x'00', x'00', 'OLD-AFTER', 'rkt410 0.9',"
-                     " 'done', 0)"),
-      QStringLiteral("PRAGMA user_version=1"),
-  }).isEmpty());
+  ASSERT_FALSE(Exec(Path(), {QStringLiteral(
+      "CREATE TABLE writes (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, port TEXT NOT NULL, serial "
+      "INTEGER NOT NULL, type INTEGER NOT NULL, version TEXT NOT NULL, ident_before BLOB NOT NULL, params_before BLOB "
+      "NOT NULL, code_before TEXT NOT NULL, ident_after BLOB NOT NULL, params_after BLOB NOT NULL, code_after TEXT NOT "
+      "NULL, program TEXT NOT NULL, result TEXT, code INTEGER)"), QStringLiteral(
+      "INSERT INTO writes VALUES (NULL, '2025-01-02T03:04:05.000Z', 'COM1', 815, 5, '3.0.1', x'00', x'00', "
+      "'OLD-BEFORE', x'00', x'00', 'OLD-AFTER', 'rkt410 0.9', 'done', 0)"), QStringLiteral("PRAGMA user_version=1")})
+                   .isEmpty());
   HistoryDb db(Path());
   ASSERT_TRUE(db.Open()) << db.Error();
   const auto all = db.List(815);
