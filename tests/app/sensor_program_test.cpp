@@ -275,6 +275,8 @@ TEST_F(ProgramFixture, ThePreviewListsTheChangesAndNoKeepsTheSensor) {
   EXPECT_EQ(write(true).size(), 1);
   EXPECT_EQ(Written(11) & 0x30, 0x30) << "Yes writes";
   EXPECT_TRUE(answers.shown.empty());
+  EXPECT_EQ(write(true).size(), 0) << "nothing left to change: said, not shown";
+  EXPECT_EQ(answers.Texts(), Answers::Numbered({msg::kNothingToWrite}));
 }
 
 }  // namespace
