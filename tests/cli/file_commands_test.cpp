@@ -1,28 +1,24 @@
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <filesystem>
-#include <sstream>
 
-#include "cli/cli.h"
 #include "cli/describe.h"
 #include "history/history_db.h"
 #include "model/data_set.h"
 #include "model/text_encoding.h"
 #include "support/cli_run.h"
+#include "text/messages.h"
 
 namespace rkt::cli {
 namespace {
 
 const std::string kSample = std::string(RKT_SOURCE_DIR) + "/resources/samples/sample.RKT";
-
 using test::Cli;
 using test::CliResult;
-
 QJsonObject Json(const std::string& text) { return test::Json(text).object(); }
 
 // The sample was written byte by byte by a separate script, not by our own
@@ -38,55 +34,48 @@ TEST(CliShow, SampleFileInWordsAndAsJson) {
   const CliResult json = Cli({"show", kSample, "--json"});
   ASSERT_EQ(json.code, kExitOk);
   const QJsonObject o = Json(json.out);
-  EXPECT_EQ(o["typeName"].toString(), "RKT 410-DL/2");
-  EXPECT_EQ(o["additionalName"].toString(), "Lichtschranke");
-  EXPECT_EQ(o["serialNumber"].toInt(), 12345);
-  EXPECT_EQ(o["manufactureDate"].toString(), "7/3");
-  EXPECT_EQ(o["version"].toString(), "3.1.2");
-  EXPECT_EQ(o["typeCode"].toInt(), 5);
-  EXPECT_TRUE(o["sensitivityValid"].toBool());
-  EXPECT_EQ(o["comment"].toString(), QString::fromUtf8("Förderband Halle 3 – Station 12"));
-  const QJsonObject blocks = o["blocks"].toObject();
-  for (const char* b : {"identification", "name1", "name2", "name3", "parameters"})
-    EXPECT_EQ(blocks[b].toArray().size(), 16) << b;
-  EXPECT_EQ(blocks["parameters"].toArray()[1].toInt(), 0x45) << "the file's inverted input bit is taken back";
   const QJsonObject values = o["values"].toObject();
-  EXPECT_EQ(values.size(), 32);
-  EXPECT_EQ(values["InputFunction"].toInt(), 3);
-  EXPECT_TRUE(values["InputInverted"].toBool());
-  EXPECT_EQ(values["TimeFunction2"].toInt(), 2);
-  EXPECT_EQ(values["Sensitivity"].toInt(), 46);
-  EXPECT_EQ(values["OutputType"].toInt(), 0);
-  EXPECT_EQ(o["dataCode"].toString().toStdString(), Cli({"code", kSample}).out.substr(0, 23));
+  const std::pair<QJsonValue, QJsonValue> fields[] = {
+      {o["typeName"], "RKT 410-DL/2"},      {o["additionalName"], "Lichtschranke"},
+      {o["serialNumber"], 12345},           {o["manufactureDate"], "7/3"},
+      {o["version"], "3.1.2"},              {o["typeCode"], 5},
+      {o["sensitivityValid"], true},        {o["comment"], QString::fromUtf8("Förderband Halle 3 – Station 12")},
+      {values["InputFunction"], 3},         {values["InputInverted"], true},
+      {values["TimeFunction2"], 2},         {values["Sensitivity"], 46},
+      {values["OutputType"], 0},            {values.size(), 32},
+      {o["blocks"]["parameters"][1], 0x45},  // the file's inverted input bit is taken back
+      {o["dataCode"], QString::fromStdString(Cli({"code", kSample}).out.substr(0, 23))},
+  };
+  for (const auto& [got, want] : fields) EXPECT_EQ(got, want) << want.toVariant().toString().toStdString();
+  for (const char* b : {"identification", "name1", "name2", "name3", "parameters"})
+    EXPECT_EQ(o["blocks"][b].toArray().size(), 16) << b;
 }
 
 TEST(CliDecode, CodeToFileAndBack) {
   const std::string code = Cli({"code", kSample}).out.substr(0, 23);
-  const std::string out = (std::filesystem::temp_directory_path() / "rkt-cli-decode-test").string();
-  std::filesystem::remove(out + ".RKT");
-
+  QTemporaryDir dir;
+  const std::string out = dir.filePath("decoded").toStdString();
   std::string lower = code;
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   const CliResult decoded = Cli({"decode", lower, "-o", out, "--json"});
   ASSERT_EQ(decoded.code, kExitOk) << decoded.err;
   const QJsonObject o = Json(decoded.out);
   EXPECT_EQ(o["typeName"].toString(), "<DATACODE>");
-  EXPECT_EQ(o["values"].toObject()["InputFunction"].toInt(), 3);
+  EXPECT_EQ(o["values"]["InputFunction"].toInt(), 3);
   EXPECT_FALSE(o["sensitivityValid"].toBool());
-
   const CliResult again = Cli({"code", out + ".RKT"});
   EXPECT_EQ(again.code, kExitOk);
   EXPECT_EQ(again.out, code + "\n") << "the saved file carries the same setting";
-  std::filesystem::remove(out + ".RKT");
 }
 
 TEST(CliErrors, ExitCodesAndMessages) {
+  const std::string usage = "Usage:";
   const struct {
     std::vector<std::string> args;
     int code;
-    const char* err;
+    std::string err;
   } rows[] = {
-      {{}, kExitUsage, "Usage:"},
+      {{}, kExitUsage, usage},
       {{"frobnicate"}, kExitUsage, "unknown command"},
       {{"show"}, kExitUsage, "Usage: rkt410-cli show"},
       {{"show", kSample, "--bogus"}, kExitUsage, "unknown option"},
@@ -95,23 +84,46 @@ TEST(CliErrors, ExitCodesAndMessages) {
       {{"show", kSample, "-1"}, kExitUsage, "unknown option '-1'"},
       {{"export", kSample, "--lang"}, kExitUsage, "--lang needs a value"},
       {{"print", kSample, "-o", "x.pdf", "--bogus=1"}, kExitUsage, "unknown option '--bogus=1'"},
+      {{"read"}, kExitUsage, usage},
+      {{"read", "--simulate", "--port", "/dev/ttyS0"}, kExitUsage, usage},
+      {{"read", "--simulate", "--frobnicate"}, kExitUsage, usage},
       {{"read", "--simulate", "--port"}, kExitUsage, "--port needs a value"},
+      {{"test", "--simulate", "--read-timeout", "0"}, kExitUsage, usage},
       {{"test", "--simulate", "--read-timeout", "12abc"}, kExitUsage, "--read-timeout needs a positive number"},
+      {{"test", "--simulate", "--detect-timeout", "ten"}, kExitUsage, usage},
       {{"test", "--simulate", "--detect-timeout", "0.4"}, kExitUsage, "--detect-timeout needs a positive number"},
+      {{"sensitivity", "--simulate"}, kExitUsage, usage},
+      {{"sensitivity", "--simulate", "write", "93"}, kExitUsage, "VALUE must be a whole number from 0 to 92"},
       {{"sensitivity", "--simulate", "write", "-1"}, kExitUsage, "VALUE must be a whole number from 0 to 92"},
+      {{"sensitivity", "--simulate", "write", "4x"}, kExitUsage, usage},
+      {{"write", "--simulate"}, kExitUsage, usage},
+      {{"ports", "extra"}, kExitUsage, usage},
       {{"history", "--bogus"}, kExitUsage, "unknown argument '--bogus'"},
       {{"history", "extra"}, kExitUsage, "unknown argument 'extra'"},
       {{"history", "--serial", "abc"}, kExitUsage, "--serial needs a number from 0 to 65535"},
+      {{"history", "-o", "x.RKT"}, kExitUsage, ""},
+      {{"history", "--id", "0"}, kExitUsage, ""},
+      {{"history", "--id"}, kExitUsage, ""},
+      {{"history", "--id", "1", "--serial", "2"}, kExitUsage, ""},
       {{"show", "/nonexistent/file.RKT"}, kExitFailure, "Ungültige Datendatei!"},
       {{"code", std::string(RKT_SOURCE_DIR) + "/README.md"}, kExitFailure, "Ungültige Datendatei!"},
       {{"decode", "0000-0000-0000-0000-00D"}, kExitFailure, "Ungültiger Datencode!"},
       {{"decode", "0000-0000-0000-0000-00C", "-o", "/nonexistent/dir/x.RKT"}, kExitFailure,
        "Fehler beim Speichern der Datei!"},
+      // Sensor commands print the message at the start of the error output.
+      {{"write", "--simulate", kSample}, kExitFailure, MessageDisplayText(30)},  // a type 5 file, a type 1 sensor
+      {{"read", "--port", "/nonexistent/rkt-port"}, kExitFailure, MessageDisplayText(2)},
+      {{"write", "--simulate", "/nonexistent/file.RKT"}, kExitFailure, MessageDisplayText(20)},
+      {{"test", "--port", ""}, kExitFailure, MessageDisplayText(2)},
   };
   for (const auto& row : rows) {
     const CliResult r = Cli(row.args);
-    EXPECT_EQ(r.code, row.code) << r.err;
-    EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+    const std::string what = row.args.empty() ? "" : row.args[0] + " " + (row.args.size() > 1 ? row.args.back() : "");
+    EXPECT_EQ(r.code, row.code) << what << "\n" << r.err;
+    EXPECT_NE(r.err.find(row.err), std::string::npos) << what << "\n" << r.err;
+    if (row.code == kExitFailure && row.args.size() > 1 && row.args[1].starts_with("--")) {
+      EXPECT_EQ(r.err.rfind(row.err, 0), 0u) << what << "\n" << r.err;
+    }
     EXPECT_EQ(r.out, "") << "failures print nothing on standard output";
   }
   const CliResult help = Cli({"--help"});
@@ -134,7 +146,7 @@ TEST(CliJson, ControlCharactersAndHighBytesGiveValidJson) {
   const QJsonObject o = Json(json);
   const QString expected = QString::fromStdString(Cp1252ToUtf8(comment));
   EXPECT_EQ(o["comment"].toString(), expected);
-  EXPECT_EQ(o["values"].toObject()["Comment"].toString(), expected);
+  EXPECT_EQ(o["values"]["Comment"].toString(), expected);
   EXPECT_TRUE(expected.contains(QChar(0x20AC)) && expected.contains(QChar(0xFF)) && expected.contains(QChar(0x1F)));
 
   // A port name is the device path's own bytes, not necessarily UTF-8.

@@ -16,14 +16,6 @@
 namespace rkt::history {
 namespace {
 
-void EnsureApp() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "history-test";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication app(argc, argv);
-}
-
 link::WriteRecord Record(int serial, std::uint8_t time1Before, std::uint8_t time1After) {
   link::WriteRecord r;
   r.port = "/dev/ttyUSB0";
@@ -41,26 +33,30 @@ link::WriteRecord Record(int serial, std::uint8_t time1Before, std::uint8_t time
   return r;
 }
 
-// Runs SQL on the file through a connection of its own.
-bool Exec(const QString& path, const QStringList& statements) {
-  const QString name = QStringLiteral("raw-%1").arg(reinterpret_cast<quintptr>(&statements));
-  bool ok = true;
-  {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-    db.setDatabaseName(path);
-    ok = db.open();
-    QSqlQuery q(db);
-    for (const QString& s : statements) ok = ok && q.exec(s);
-    db.close();
-  }
-  QSqlDatabase::removeDatabase(name);
-  return ok;
-}
-
 class HistoryDbTest : public ::testing::Test {
  protected:
-  void SetUp() override { EnsureApp(); }
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "history-test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+  }
   QString Path() const { return m_dir.filePath("sub/history.sqlite"); }
+  // Runs SQL on the file through a connection of its own; the first column
+  // of the last statement's first row, "" when it fails.
+  QString Exec(const QString& path, const QStringList& statements) {
+    QString out;
+    {
+      QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+      db.setDatabaseName(path);
+      bool ok = db.open();
+      QSqlQuery q(db);
+      for (const QString& s : statements) ok = ok && q.exec(s);
+      out = ok && q.next() ? q.value(0).toString() : ok ? QStringLiteral("ok") : QString();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    return out;
+  }
   QTemporaryDir m_dir;
 };
 
@@ -68,85 +64,63 @@ TEST_F(HistoryDbTest, RecordsComeBackNewestFirstWithTheirResult) {
   HistoryDb db(Path());
   const std::int64_t a = db.Begin(Record(42, 10, 40));
   const std::int64_t b = db.Begin(Record(7, 20, 21));
-  const std::int64_t c = db.Begin(Record(42, 40, 50));
+  const std::int64_t c = db.Begin(Record(42, 40, 50));  // never completed: the program died
   ASSERT_GT(a, 0) << db.Error();
   ASSERT_TRUE(db.Complete(a, link::WriteResult::VerifyFailed, 1040));
   ASSERT_TRUE(db.Complete(b, link::WriteResult::Done, 0));
-  // c never completes: the program died during the write.
   EXPECT_FALSE(db.Complete(999, link::WriteResult::Done, 0)) << "no such record";
 
   const auto all = db.List();
   ASSERT_TRUE(all) << db.Error();
   ASSERT_EQ(all->size(), 3u);
   EXPECT_EQ((*all)[0].id, c);
-  EXPECT_EQ((*all)[0].result, "interrupted");
-  EXPECT_EQ((*all)[1].result, "done");
-  EXPECT_EQ((*all)[2].result, "verify-failed");
-  EXPECT_EQ((*all)[2].code, 1040);
-  EXPECT_EQ((*all)[2].serial, 42);
-  EXPECT_EQ((*all)[2].type, 2);
-  EXPECT_EQ((*all)[2].version, "4.0.0");
-  EXPECT_EQ((*all)[2].port, "/dev/ttyUSB0");
-  EXPECT_EQ((*all)[2].codeBefore, "BEFORE-42");
-  EXPECT_EQ((*all)[2].paramsBefore[param::kTimeValue1], 10);
-  EXPECT_EQ((*all)[2].paramsAfter[param::kTimeValue1], 40);
-  EXPECT_EQ((*all)[2].time.size(), 24u) << "ISO 8601 with milliseconds: " << (*all)[2].time;
+  EXPECT_EQ((std::vector<std::string>{(*all)[0].result, (*all)[1].result, (*all)[2].result}),
+            (std::vector<std::string>{"interrupted", "done", "verify-failed"}));
+  const HistoryEntry& e = (*all)[2];
+  EXPECT_EQ(std::tie(e.code, e.serial, e.type, e.version, e.port, e.codeBefore),
+            std::make_tuple(1040, 42, 2, std::string("4.0.0"), std::string("/dev/ttyUSB0"), std::string("BEFORE-42")));
+  EXPECT_EQ(e.paramsBefore[param::kTimeValue1], 10);
+  EXPECT_EQ(e.paramsAfter[param::kTimeValue1], 40);
+  EXPECT_EQ(e.time.size(), 24u) << "ISO 8601 with milliseconds: " << e.time;
 
   const auto only = db.List(42);
-  ASSERT_TRUE(only);
-  ASSERT_EQ(only->size(), 2u);
-  EXPECT_EQ((*only)[0].id, c);
-  EXPECT_EQ((*only)[1].id, a);
-
+  ASSERT_TRUE(only && only->size() == 2u);
+  EXPECT_EQ(std::tuple((*only)[0].id, (*only)[1].id), std::tuple(c, a));
   const auto one = db.Get(b);
   ASSERT_TRUE(one);
   EXPECT_EQ(one->codeAfter, "AFTER-7");
   EXPECT_FALSE(db.Get(12345));
+  const auto changes = ValueChanges(SettingOf(*one, true), SettingOf(*one, false));  // in the panel's words
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(std::tie(changes[0].label, changes[0].before, changes[0].after),
+            std::make_tuple(std::string("Störfilterung:"), std::string("1 kHz    --> 0,5 ms"), std::string("50 Hz    --> 10 ms")));
 }
 
 TEST_F(HistoryDbTest, ABegunRecordIsOnDiskInAWalDatabase) {
-  std::int64_t id = 0;
   {
     HistoryDb db(Path());
-    id = db.Begin(Record(1, 1, 2));
+    const std::int64_t id = db.Begin(Record(1, 1, 2));
     ASSERT_GT(id, 0) << db.Error();
-    // Another reader sees it at once: it was committed, not kept back.
-    HistoryDb reader(Path());
+    HistoryDb reader(Path());  // committed, not kept back
     const auto seen = reader.Get(id);
     ASSERT_TRUE(seen) << reader.Error();
     EXPECT_EQ(seen->result, "interrupted");
   }
-  const QString name = QStringLiteral("check");
-  {
-    QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-    raw.setDatabaseName(Path());
-    ASSERT_TRUE(raw.open());
-    QSqlQuery q(raw);
-    ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA journal_mode")) && q.next());
-    EXPECT_EQ(q.value(0).toString(), QStringLiteral("wal"));
-    ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA user_version")) && q.next());
-    EXPECT_EQ(q.value(0).toInt(), HistoryDb::kSchemaVersion);
-    ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA integrity_check")) && q.next());
-    EXPECT_EQ(q.value(0).toString(), QStringLiteral("ok"));
-    raw.close();
-  }
-  QSqlDatabase::removeDatabase(name);
+  EXPECT_EQ(Exec(Path(), {QStringLiteral("PRAGMA journal_mode")}), QStringLiteral("wal"));
+  EXPECT_EQ(Exec(Path(), {QStringLiteral("PRAGMA user_version")}), QString::number(HistoryDb::kSchemaVersion));
+  EXPECT_EQ(Exec(Path(), {QStringLiteral("PRAGMA integrity_check")}), QStringLiteral("ok"));
 }
 
 TEST_F(HistoryDbTest, AFirstVersionDatabaseIsUpgradedInPlace) {
   QDir().mkpath(m_dir.filePath("sub"));
-  ASSERT_TRUE(Exec(Path(), {
-      QStringLiteral("CREATE TABLE writes (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, port TEXT NOT "
-                     "NULL, serial INTEGER NOT NULL, type INTEGER NOT NULL, version TEXT NOT NULL, ident_before BLOB "
-                     "NOT NULL, params_before BLOB NOT NULL, code_before TEXT NOT NULL, ident_after BLOB NOT NULL, "
-                     "params_after BLOB NOT NULL, code_after TEXT NOT NULL, program TEXT NOT NULL, result TEXT, code "
-                     "INTEGER)"),
-      QStringLiteral("INSERT INTO writes (time, port, serial, type, version, ident_before, params_before, code_before,"
-                     " ident_after, params_after, code_after, program, result, code) VALUES ('2025-01-02T03:04:05.000Z',"
-                     " 'COM1', 815, 5, '3.0.1', x'00', x'00', 'OLD-BEFORE', x'00', x'00', 'OLD-AFTER', 'rkt410 0.9',"
-                     " 'done', 0)"),
-      QStringLiteral("PRAGMA user_version=1"),
-  }));
+  ASSERT_FALSE(Exec(Path(), {QStringLiteral(
+      "CREATE TABLE writes (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, port TEXT NOT NULL, serial "
+      "INTEGER NOT NULL, type INTEGER NOT NULL, version TEXT NOT NULL, ident_before BLOB NOT NULL, params_before BLOB "
+      "NOT NULL, code_before TEXT NOT NULL, ident_after BLOB NOT NULL, params_after BLOB NOT NULL, code_after TEXT NOT "
+      "NULL, program TEXT NOT NULL, result TEXT, code INTEGER)"), QStringLiteral(
+      "INSERT INTO writes VALUES (NULL, '2025-01-02T03:04:05.000Z', 'COM1', 815, 5, '3.0.1', x'00', x'00', "
+      "'OLD-BEFORE', x'00', x'00', 'OLD-AFTER', 'rkt410 0.9', 'done', 0)"), QStringLiteral("PRAGMA user_version=1")})
+                   .isEmpty());
   HistoryDb db(Path());
   ASSERT_TRUE(db.Open()) << db.Error();
   const auto all = db.List(815);
@@ -160,20 +134,18 @@ TEST_F(HistoryDbTest, AFirstVersionDatabaseIsUpgradedInPlace) {
 
 TEST_F(HistoryDbTest, UnusableDatabasesFailWithAReasonAndChangeNothing) {
   QDir().mkpath(m_dir.filePath("sub"));
-  {
-    QFile f(Path());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(4096, 'x'));  // not a database at all
-  }
+  QFile f(Path());
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(QByteArray(4096, 'x'));  // not a database at all
+  f.close();
   HistoryDb damaged(Path());
   EXPECT_EQ(damaged.Begin(Record(1, 1, 2)), 0);
   EXPECT_FALSE(damaged.Error().empty());
-  QFile f(Path());
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), QByteArray(4096, 'x')) << "a damaged file is left for the user to look at";
 
   const QString newer = m_dir.filePath("sub/newer.sqlite");
-  ASSERT_TRUE(Exec(newer, {QStringLiteral("PRAGMA user_version=99")}));
+  ASSERT_FALSE(Exec(newer, {QStringLiteral("PRAGMA user_version=99")}).isEmpty());
   HistoryDb future(newer);
   EXPECT_FALSE(future.Open());
   EXPECT_NE(future.Error().find("newer"), std::string::npos) << future.Error();
@@ -182,9 +154,8 @@ TEST_F(HistoryDbTest, UnusableDatabasesFailWithAReasonAndChangeNothing) {
 TEST_F(HistoryDbTest, ALockedDatabaseGivesUpInsteadOfHanging) {
   HistoryDb db(Path());
   ASSERT_TRUE(db.Open()) << db.Error();
-  const QString name = QStringLiteral("locker");
   {
-    QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
     other.setDatabaseName(Path());
     ASSERT_TRUE(other.open());
     QSqlQuery q(other);
@@ -195,22 +166,9 @@ TEST_F(HistoryDbTest, ALockedDatabaseGivesUpInsteadOfHanging) {
     EXPECT_LT(clock.elapsed(), 10000);
     EXPECT_FALSE(db.Error().empty());
     q.exec(QStringLiteral("ROLLBACK"));
-    other.close();
   }
-  QSqlDatabase::removeDatabase(name);
+  QSqlDatabase::removeDatabase(QStringLiteral("locker"));
   EXPECT_GT(db.Begin(Record(1, 1, 2)), 0) << "usable again once the other program lets go: " << db.Error();
-}
-
-TEST_F(HistoryDbTest, ChangesOfARecordInThePanelsWords) {
-  HistoryDb db(Path());
-  const std::int64_t id = db.Begin(Record(9, 10, 10));
-  const auto e = db.Get(id);
-  ASSERT_TRUE(e);
-  const auto changes = ValueChanges(SettingOf(*e, true), SettingOf(*e, false));
-  ASSERT_EQ(changes.size(), 1u);
-  EXPECT_EQ(changes[0].label, "Störfilterung:");
-  EXPECT_EQ(changes[0].before, "1 kHz    --> 0,5 ms");
-  EXPECT_EQ(changes[0].after, "50 Hz    --> 10 ms");
 }
 
 }  // namespace
