@@ -6,69 +6,51 @@ namespace rkt::test {
 
 namespace {
 
-void SetIdentity(DataSet& ds, int version1, int version3, int type, int serial, int made1, int made2) {
+using V = ValueId;
+
+DataSet Make(int version1, int version3, int type, int serial, int made1, int made2, const std::string& name,
+             std::initializer_list<std::pair<ValueId, int>> values) {
+  DataSet ds;
   for (const Copy copy : {kReadCopy, kWorkingCopy}) {
-    auto& id = ds.GetBlock(BlockId::Identification, copy);
-    id[ident::kSerialHigh] = static_cast<std::uint8_t>(serial >> 8);
-    id[ident::kSerialLow] = static_cast<std::uint8_t>(serial & 255);
-    id[ident::kManufacture1] = static_cast<std::uint8_t>(made1);
-    id[ident::kManufacture2] = static_cast<std::uint8_t>(made2);
-    id[ident::kVersion1] = static_cast<std::uint8_t>(version1);
-    id[ident::kVersion3] = static_cast<std::uint8_t>(version3);
-    id[ident::kTypeCode] = static_cast<std::uint8_t>(type);
+    const int bytes[] = {serial >> 8, serial & 255, made1, made2, version1, 0, version3, type};
+    for (int i = 0; i < 8; ++i) ds.Byte(BlockId::Identification, copy, i + 1) = static_cast<std::uint8_t>(bytes[i]);
   }
-}
-
-void SetName(DataSet& ds, BlockId block, const std::string& text) {
-  auto& bytes = ds.GetBlock(block, kWorkingCopy);
-  for (std::size_t i = 0; i < text.size() && i < kBlockSize; ++i) bytes[i + 1] = static_cast<std::uint8_t>(text[i]);
-}
-
-void Set(DataSet& ds, std::initializer_list<std::pair<ValueId, int>> values) {
+  for (std::size_t i = 0; i < name.size() && i < kBlockSize; ++i)
+    ds.Byte(BlockId::Name1, kWorkingCopy, static_cast<int>(i) + 1) = static_cast<std::uint8_t>(name[i]);
   for (const auto& [id, v] : values) ds.SetValue(id, v);
+  ds.SetDataValid(1);
+  return ds;
 }
 
 }  // namespace
 
 DataSet SensorA() {
-  DataSet ds;
-  SetIdentity(ds, 3, 1, 1, 0, 0, 0);
-  SetName(ds, BlockId::Name1, "RKT 410-A");
-  Set(ds, {{ValueId::SwitchingFrequency, 3}, {ValueId::PulseFrequency, 1}, {ValueId::Hysteresis, 2},
-           {ValueId::KeyboardLock, 1}, {ValueId::ProgramLock, 0}, {ValueId::WarningFunction, 1},
-           {ValueId::OutputType, 1}, {ValueId::InputFunction, 3}, {ValueId::InputInverted, 1},
-           {ValueId::TimeFunction1, 1}, {ValueId::TimeValue1, 7}, {ValueId::TimeFunction2, 1},
-           {ValueId::TimeValue2, 120}});
-  ds.SetDataValid(1);
-  return ds;
+  return Make(3, 1, 1, 0, 0, 0, "RKT 410-A",
+              {{V::SwitchingFrequency, 3}, {V::PulseFrequency, 1}, {V::Hysteresis, 2}, {V::KeyboardLock, 1},
+               {V::ProgramLock, 0}, {V::WarningFunction, 1}, {V::OutputType, 1}, {V::InputFunction, 3},
+               {V::InputInverted, 1}, {V::TimeFunction1, 1}, {V::TimeValue1, 7}, {V::TimeFunction2, 1},
+               {V::TimeValue2, 120}});
 }
 
 DataSet SensorB() {
-  DataSet ds;
-  SetIdentity(ds, 4, 3, 15, 513, 12, 24);
-  SetName(ds, BlockId::Name1, "RKT 410-B");
-  SetName(ds, BlockId::Name3, "Tor 2");
-  Set(ds, {{ValueId::SwitchingFrequency, 0}, {ValueId::KeyboardLock, 2}, {ValueId::ProgramLock, 1},
-           {ValueId::DarkSwitching, 1}, {ValueId::OutputType, 2}, {ValueId::InputFunction, 9},
-           {ValueId::TimeFunction1, 0}, {ValueId::TimeFunction2, 3}, {ValueId::TimeValue2, 15},
-           {ValueId::Sensitivity, 46}});
+  DataSet ds = Make(4, 3, 15, 513, 12, 24, "RKT 410-B",
+                    {{V::SwitchingFrequency, 0}, {V::KeyboardLock, 2}, {V::ProgramLock, 1}, {V::DarkSwitching, 1},
+                     {V::OutputType, 2}, {V::InputFunction, 9}, {V::TimeFunction1, 0}, {V::TimeFunction2, 3},
+                     {V::TimeValue2, 15}, {V::Sensitivity, 46}});
+  for (int i = 0; i < 5; ++i) ds.Byte(BlockId::Name3, kWorkingCopy, i + 1) = static_cast<std::uint8_t>("Tor 2"[i]);
   ds.SetValue(ValueId::FileName, std::string("/daten/Halle 3; Linie \"B\".RKT"));
   ds.SetSensitivityValid(1);
-  ds.SetDataValid(1);
   return ds;
 }
 
 DataSet SensorC() {
-  DataSet ds;
-  SetIdentity(ds, 3, 5, 3, 65535, 1, 0);
+  DataSet ds = Make(3, 5, 3, 65535, 1, 0, "RKT 410-C",
+                    {{V::SwitchingFrequency, 6}, {V::PulseFrequency, 2}, {V::Hysteresis, 0}, {V::KeyboardLock, 0},
+                     {V::ProgramLock, 0}, {V::InputOutputMode, 3}, {V::OutputType, 0}, {V::InputFunction, 7},
+                     {V::InputInverted, 1}, {V::TimeFunction1, 1}, {V::TimeValue1, 255}, {V::TimeFunction2, 2},
+                     {V::TimeValue2, 255}});
   // The read copy still describes the sensor before a data code was applied.
-  ds.GetBlock(BlockId::Identification, kReadCopy)[ident::kVersion3] = 4;
-  SetName(ds, BlockId::Name1, "RKT 410-C");
-  Set(ds, {{ValueId::SwitchingFrequency, 6}, {ValueId::PulseFrequency, 2}, {ValueId::Hysteresis, 0},
-           {ValueId::KeyboardLock, 0}, {ValueId::ProgramLock, 0}, {ValueId::InputOutputMode, 3}, {ValueId::OutputType, 0},
-           {ValueId::InputFunction, 7}, {ValueId::InputInverted, 1}, {ValueId::TimeFunction1, 1},
-           {ValueId::TimeValue1, 255}, {ValueId::TimeFunction2, 2}, {ValueId::TimeValue2, 255}});
-  ds.SetDataValid(1);
+  ds.Byte(BlockId::Identification, kReadCopy, ident::kVersion3) = 4;
   return ds;
 }
 

@@ -6,8 +6,8 @@
 
 namespace rkt::test {
 
-// The three data sets the export and print tests share; each covers other
-// lines and list fallbacks.
+// The data sets the export and print tests share; each covers other lines
+// and list fallbacks.
 // A: variant 1, no file name, unknown serial and date, inverted input.
 DataSet SensorA();
 // B: variant 3, file name holding ";" and quotes, program lock, stored
