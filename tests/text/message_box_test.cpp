@@ -9,7 +9,6 @@
 #include <QTimer>
 #include <functional>
 
-
 namespace rkt {
 namespace {
 
@@ -19,126 +18,96 @@ class FakeHelp : public HelpViewer {
   std::vector<int> contexts;
 };
 
-QPushButton* ButtonWithText(QMessageBox* box, const QString& text) {
+QPushButton* Button(QMessageBox* box, const QString& text) {
   for (QAbstractButton* b : box->buttons())
     if (b->text() == text) return qobject_cast<QPushButton*>(b);
   return nullptr;
 }
 
-// Runs step against the box once it is up; steps that need the box to go on
-// living schedule the next step themselves.
+// Runs step against the box once it is up.
 void WhenBoxShown(std::function<void(QMessageBox*)> step) {
   auto poll = std::make_shared<std::function<void()>>();
   *poll = [step, poll] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box != nullptr && box->isVisible()) {
-      step(box);
-    } else {
-      QTimer::singleShot(1, *poll);
-    }
+    if (box != nullptr && box->isVisible()) step(box);
+    else QTimer::singleShot(1, *poll);
   };
   QTimer::singleShot(0, *poll);
 }
 
 class MessageBoxTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetHelpViewer(&m_help);
-  }
+  void SetUp() override { SetHelpViewer(&m_help); }
   void TearDown() override { SetHelpViewer(nullptr); }
   FakeHelp m_help;
   QtMessagePresenter m_presenter;
 };
 
+// The Help handler once read its topic from a variable whose scope had ended
+// before the box ran; the sanitized suite reports that read at once.
 TEST_F(MessageBoxTest, HelpOpensTheTopicAndTheBoxStaysOpen) {
-  bool stillOpenAfterHelp = false;
-  int closedBeforeAnswer = 0;
+  bool stillOpen = false;
   QString text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   WhenBoxShown([&](QMessageBox* box) {
     text = box->text();
     icon = box->icon();
-    QObject::connect(box, &QDialog::finished, box, [&] { ++closedBeforeAnswer; });
-    ASSERT_NE(ButtonWithText(box, "&Hilfe"), nullptr);
-    ButtonWithText(box, "&Hilfe")->click();
+    ASSERT_NE(Button(box, "&Hilfe"), nullptr);
+    Button(box, "&Hilfe")->click();
+    Button(box, "&Hilfe")->click();
     QTimer::singleShot(0, box, [&, box] {
-      stillOpenAfterHelp = box->isVisible() && closedBeforeAnswer == 0;
-      ButtonWithText(box, "&Wiederholen")->click();
+      stillOpen = box->isVisible();
+      Button(box, "&Wiederholen")->click();
     });
   });
-  const int answer = m_presenter.Present(BuildMessage(msg::kNoSensor, msg::kRetryCancel, help::kNoSensor));
-  EXPECT_EQ(answer, msg::kRetry);
-  EXPECT_TRUE(stillOpenAfterHelp);
-  EXPECT_EQ(m_help.contexts, std::vector<int>{2000});
+  EXPECT_EQ(m_presenter.Present(BuildMessage(msg::kNoSensor, msg::kRetryCancel, help::kNoSensor)), msg::kRetry);
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(m_help.contexts, (std::vector<int>{2000, 2000}));
   EXPECT_EQ(text, "Der Sensor kann nicht angesprochen werden!");
   EXPECT_EQ(icon, QMessageBox::Question);
-}
-
-// The Help handler once read its topic from a variable whose scope had
-// ended before the box ran; the sanitized suite reports that read at once.
-TEST_F(MessageBoxTest, HelpTopicOutlivesTheSetUpOfTheBox) {
-  WhenBoxShown([&](QMessageBox* box) {
-    QPushButton* help = ButtonWithText(box, "&Hilfe");
-    ASSERT_NE(help, nullptr);
-    help->click();
-    help->click();
-    QTimer::singleShot(0, box, [box] {
-      if (QPushButton* cancel = ButtonWithText(box, "Abbrechen")) cancel->click();
-      else box->done(0);
-    });
-  });
-  const int answer = m_presenter.Present(BuildMessage(1001, msg::kRetryCancel, help::kSensorError));
-  EXPECT_EQ(answer, msg::kCancel);
-  EXPECT_EQ(m_help.contexts, (std::vector<int>{help::kSensorError, help::kSensorError}));
 }
 
 TEST_F(MessageBoxTest, F1OpensTheTopicToo) {
   bool stillOpen = false;
   WhenBoxShown([&](QMessageBox* box) {
-    // Shortcuts reach only the active window.
-    box->activateWindow();
+    box->activateWindow();  // shortcuts reach only the active window
     EXPECT_TRUE(QTest::qWaitForWindowActive(box));
     QTest::keyClick(box, Qt::Key_F1);
     stillOpen = box->isVisible();
-    ButtonWithText(box, "OK")->click();
+    Button(box, "OK")->click();
   });
   EXPECT_EQ(m_presenter.Present(BuildMessage(msg::kProgramLockWarning, msg::kOkOnly, help::kProgramLock)), msg::kOk);
   EXPECT_EQ(m_help.contexts, std::vector<int>{1010});
   EXPECT_TRUE(stillOpen);
 }
 
+// "" presses Escape: the safe answer.
 TEST_F(MessageBoxTest, ButtonSetsAndAnswers) {
   const struct {
     int buttons;
     const char* press;
-    int answer;
-    int buttonCount;
+    int answer, count;
+    std::optional<int> help;
   } cases[] = {
-      {msg::kOkOnly, "OK", msg::kOk, 1},
-      {msg::kRetryCancel, "Abbrechen", msg::kCancel, 2},
-      {msg::kYesNo, "&Ja", msg::kYes, 2},
-      {msg::kYesNo, "&Nein", msg::kNo, 2},
-      {msg::kYesNoCancel, "&Nein", msg::kNo, 3},
-      {msg::kYesNoCancel, "Abbrechen", msg::kCancel, 3},
+      {msg::kOkOnly, "OK", msg::kOk, 1, {}},           {msg::kRetryCancel, "Abbrechen", msg::kCancel, 2, {}},
+      {msg::kYesNo, "&Ja", msg::kYes, 2, {}},          {msg::kYesNo, "&Nein", msg::kNo, 2, {}},
+      {msg::kYesNoCancel, "&Nein", msg::kNo, 3, {}},   {msg::kYesNoCancel, "Abbrechen", msg::kCancel, 3, {}},
+      {msg::kYesNoCancel, "&Ja", msg::kYes, 4, 500},   {msg::kRetryCancel, "", msg::kCancel, 3, 500},
+      {msg::kYesNo, "", msg::kNo, 2, {}},              {msg::kYesNoCancel, "", msg::kCancel, 3, {}},
+      {msg::kOkOnly, "", msg::kOk, 2, 500},             {msg::kRetryCancel, "", msg::kCancel, 2, {}},
   };
   for (const auto& c : cases) {
     int count = -1;
+    QString first;
     WhenBoxShown([&](QMessageBox* box) {
       count = static_cast<int>(box->buttons().size());
-      if (QPushButton* b = ButtonWithText(box, c.press)) b->click();
-      else box->done(0);
+      first = box->defaultButton() ? box->defaultButton()->text() : "";
+      if (*c.press) Button(box, c.press)->click();
+      else QTest::keyClick(box, Qt::Key_Escape);
     });
-    EXPECT_EQ(m_presenter.Present(BuildMessage(msg::kCommunicationOk, c.buttons)), c.answer)
-        << c.buttons << " " << c.press;
-    EXPECT_EQ(count, c.buttonCount) << c.buttons;
-  }
-}
-
-TEST_F(MessageBoxTest, EscapeGivesTheSafeAnswer) {
-  for (const int buttons : {msg::kRetryCancel, msg::kYesNo, msg::kOkOnly}) {
-    WhenBoxShown([](QMessageBox* box) { box->reject(); });
-    EXPECT_EQ(m_presenter.Present(BuildMessage(msg::kCommunicationOk, buttons, help::kSensorError)), SafeAnswer(buttons))
-        << buttons;
+    EXPECT_EQ(m_presenter.Present(BuildMessage(msg::kCommunicationOk, c.buttons, c.help)), c.answer) << c.buttons << c.press;
+    EXPECT_EQ(count, c.count) << c.buttons;
+    EXPECT_TRUE(first == "OK" || first == "&Ja" || first == "&Wiederholen") << first.toStdString();
   }
 }
 

@@ -6,8 +6,7 @@
 #include <string>
 #include <string_view>
 
-// A fresh folder under the system's temporary folder, removed again at the
-// end of the test.
+// A fresh folder under the system's temporary folder, removed at the end of the test.
 class TempDir {
  public:
   TempDir() {
@@ -19,11 +18,7 @@ class TempDir {
     std::error_code ec;
     std::filesystem::remove_all(m_path, ec);
   }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
   const std::filesystem::path& Path() const { return m_path; }
-
   std::string Write(const std::string& name, std::string_view bytes) const {
     const auto p = m_path / name;
     std::filesystem::create_directories(p.parent_path());
