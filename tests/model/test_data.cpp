@@ -38,6 +38,12 @@ void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::string WriteText(const std::string& path, std::string_view text) {
+  fs::create_directories(fs::u8path(path).parent_path());
+  std::ofstream(fs::u8path(path), std::ios::binary) << text;
+  return path;
+}
+
 TempDir::TempDir() {
 #ifdef _WIN32
   // No mkdtemp on Windows: a random name, created exclusively.

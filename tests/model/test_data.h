@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/data_set.h"
@@ -16,6 +17,8 @@ void SetIdent(DataSet& ds, int version1, int version3, int typeCode, Copy copy =
 
 std::vector<std::uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// Writes text, creating missing folders; returns path.
+std::string WriteText(const std::string& path, std::string_view text);
 
 // A fresh temporary directory for one test, removed with the object.
 class TempDir {

@@ -1,13 +1,19 @@
-#include "text/message_box.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <functional>
+
+#include "test_data.h"
+#include "text/help_window.h"
+#include "text/language.h"
+#include "text/message_box.h"
+#include "text/window_placement.h"
 
 namespace rkt {
 namespace {
@@ -109,6 +115,75 @@ TEST_F(MessageBoxTest, ButtonSetsAndAnswers) {
     EXPECT_EQ(count, c.count) << c.buttons;
     EXPECT_TRUE(first == "OK" || first == "&Ja" || first == "&Wiederholen") << first.toStdString();
   }
+}
+
+TEST(HelpPages, LookupRules) {
+  for (const char* helpFile : {"RKTGER.HLP", "RKTENG.HLP", "rkteng.hlp"}) {
+    for (const int context : HelpContexts()) {
+      const QUrl url = HelpPageUrl(helpFile, context, {});
+      EXPECT_EQ(url.scheme(), "qrc") << helpFile << " " << context;
+      EXPECT_TRUE(url.path().endsWith(context == 0 ? "index.html" : QString::number(context) + ".html")) << context;
+    }
+  }
+  test::TempDir dir;
+  test::WriteText(dir.Path("help/rktfra/index.html"), "<html><title>Aide</title></html>");
+  test::WriteText(dir.Path("help/rktger/2000.html"), "<html><title>Eigene Seite</title></html>");
+  const std::vector<std::filesystem::path> folders = {dir.Path("nothing"), dir.Path("help")};
+  EXPECT_EQ(HelpPageUrl("RKTFRA.HLP", 2000, folders),
+            QUrl::fromLocalFile(QString::fromStdString(dir.Path("help/rktfra/index.html"))))
+      << "a context without a page of its own opens the contents";
+  EXPECT_EQ(HelpPageUrl("RKTGER.HLP", 2000, folders).scheme(), "file") << "pages on disk come first";
+  EXPECT_EQ(HelpPageUrl("RKTGER.HLP", 2001, folders).scheme(), "qrc");
+  EXPECT_EQ(HelpPageUrl("RKTGER.HLP", 4711, {}).path(), "/help/rktger/index.html");
+  EXPECT_TRUE(HelpPageUrl("NOSUCH.HLP", 0, folders).isEmpty());
+  EXPECT_TRUE(HelpPageUrl("", 0, folders).isEmpty());
+}
+
+TEST(HelpWindow, ShowsTheTopicOfTheCurrentLanguage) {
+  QtHelpViewer viewer({});
+  SetHelpViewer(&viewer);
+  ShowHelp(2001);
+  ASSERT_NE(viewer.Window(), nullptr);
+  EXPECT_TRUE(viewer.Window()->isVisible());
+  EXPECT_EQ(viewer.Window()->Browser()->documentTitle(), "Die Schnittstelle lässt sich nicht öffnen");
+  test::TempDir dir;
+  test::WriteText(dir.Path("RKT_LANG.ENG"), "[RKT]\nLanguage=English\nHelp=RKTENG.HLP\n");
+  FindLanguages({dir.Dir()});
+  SelectLanguage(1);
+  ShowHelp(2001);
+  EXPECT_EQ(viewer.Window()->Browser()->documentTitle(), "The serial port cannot be opened");
+  ShowHelp(0);
+  EXPECT_EQ(viewer.Window()->Browser()->documentTitle(), "RKT 410 Parameter Setup – Help");
+  viewer.ShowTopic("MISSING.HLP", 0);
+  EXPECT_TRUE(viewer.Window()->Browser()->toPlainText().contains("MISSING.HLP"));
+  SetHelpViewer(nullptr);
+  FindLanguages({});
+}
+
+TEST(CenterOnMain, CentresOverTheMainWindowAndStaysOnTheScreen) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  QWidget main;
+  main.setGeometry(area.left() + 100, area.top() + 100, 400, 300);
+  main.show();
+  SetMainWindow(&main);
+
+  QWidget small;
+  small.resize(100, 50);
+  CenterOnMain(small);
+  small.show();
+  // Centred with its frame, which a window gets only once it is shown.
+  EXPECT_NEAR(small.frameGeometry().center().x(), main.frameGeometry().center().x(), 1);
+  EXPECT_NEAR(small.frameGeometry().center().y(), main.frameGeometry().center().y(), 1);
+
+  // Centred over the main window this one would start left of the screen.
+  QWidget large;
+  large.resize(area.width() - 10, 200);
+  CenterOnMain(large);
+  EXPECT_GE(large.x(), area.left());
+  EXPECT_LE(large.x() + large.width(), area.right() + 1);
+
+  SetMainWindow(nullptr);
+  EXPECT_EQ(MainWindow(), nullptr);
 }
 
 }  // namespace
