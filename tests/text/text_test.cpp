@@ -18,44 +18,28 @@ constexpr std::string_view kDef = "<default>";
 
 TEST(ReadIniValue, LookupRules) {
   const std::string def(kDef);
-  const struct {
-    std::string bytes;
-    const char* section;
-    const char* key;
-    std::string expected;
-  } cases[] = {
-      {"[RKT]\nLanguage=English\n", "RKT", "Language", "English"},
-      {"[RKT]\r\nLanguage=English\r\nHelp=X\r\n", "RKT", "Language", "English"},
-      {"[rkt]\nLANGUAGE=English\n", "RKT", "Language", "English"},
-      {"[RKT]\nLanguages=x\nLanguag=y\n", "RKT", "Language", def},
-      {"[RKTX]\nLanguage=x\n[RK]\nLanguage=y\n", "RKT", "Language", def},
-      {" \t [ RKT ]  \n \v Language \f =  English \t \n", "RKT", "Language", "English"},
-      {"[RKT]\nLanguage=\"  English \"\n", "RKT", "Language", "  English "},
-      {"[RKT]\nLanguage='x'\n", "RKT", "Language", "x"},
-      {"[RKT]\nLanguage=\"x'\n", "RKT", "Language", "\"x'"},
-      {"[RKT]\nLanguage=\"\n", "RKT", "Language", "\""},
-      {"[RKT]\nLanguage=\"\"\n", "RKT", "Language", ""},
-      {"[RKT]\nLanguage=\n", "RKT", "Language", ""},
-      {"[RKT]\nHelp=x\n", "RKT", "Language", def},
-      {"[Other]\nLanguage=x\n[RKT]\nHelp=y\n", "RKT", "Language", def},
-      {"[RKT]\nLanguage=A\nLanguage=B\n", "RKT", "Language", "A"},
-      {"[RKT]\nHelp=h\n[RKT]\nLanguage=L\n", "RKT", "Language", "L"},
-      {"[RKT]\n;Language=no\nLanguage=yes\n", "RKT", "Language", "yes"},
-      {"[RKT]\nLanguage yes\nLanguage=no=yes", "RKT", "Language", "no=yes"},
-      {"[Errors]\n31=A\\nB\n", "Errors", "31", "A\\nB"},
-      {"[frmMain]\nmnLoad=&\xD6" "ffnen \x80\n", "frmMain", "mnLoad", "&Öffnen €"},
-      {"\xEF\xBB\xBF[frmMain]\nmnLoad=&Öffnen €\xF0\x9F\x98\x80\n", "frmMain", "mnLoad", "&Öffnen €\xF0\x9F\x98\x80"},
-      {"\xEF\xBB\xBF[S]\nk=a\xC3(\xC0\x80\xED\xA0\x80\xF4\x90\x80\x80\n", "S", "k",
+  // Section "RKT", key "Language".
+  const std::pair<std::string, std::string> cases[] = {
+      {"[RKT]\nLanguage=English\n", "English"},         {"[RKT]\r\nLanguage=English\r\nHelp=X\r\n", "English"},
+      {"[rkt]\nLANGUAGE=English\n", "English"},         {"[RKT]\nLanguages=x\nLanguag=y\n", def},
+      {"[RKTX]\nLanguage=x\n[RK]\nLanguage=y\n", def}, {" \t [ RKT ]  \n \v Language \f =  English \t \n", "English"},
+      {"[RKT]\nLanguage=\"  English \"\n", "  English "}, {"[RKT]\nLanguage='x'\n", "x"},
+      {"[RKT]\nLanguage=\"x'\n", "\"x'"},               {"[RKT]\nLanguage=\"\n", "\""},
+      {"[RKT]\nLanguage=\"\"\n", ""},                   {"[RKT]\nLanguage=\n", ""},
+      {"[RKT]\nHelp=x\n", def},                          {"[Other]\nLanguage=x\n[RKT]\nHelp=y\n", def},
+      {"[RKT]\nLanguage=A\nLanguage=B\n", "A"},         {"[RKT]\nHelp=h\n[RKT]\nLanguage=L\n", "L"},
+      {"[RKT]\n;Language=no\nLanguage=yes\n", "yes"},   {"[RKT]\nLanguage yes\nLanguage=no=yes", "no=yes"},
+      {"[RKT]\nLanguage=A\\nB\n", "A\\nB"},            {"[RKT]\nLanguage=&\xD6" "ffnen \x80\n", "&Öffnen €"},
+      {"\xEF\xBB\xBF[RKT]\nLanguage=&Öffnen €\xF0\x9F\x98\x80\n", "&Öffnen €\xF0\x9F\x98\x80"},
+      {"\xEF\xBB\xBF[RKT]\nLanguage=a\xC3(\xC0\x80\xED\xA0\x80\xF4\x90\x80\x80\n",
        "a\uFFFD(\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
-      {"\xEF\xBB[S]\nk=\xE4\n", "S", "k", def},
-      {std::string("[S]\nk=ab\0cd\n", 12), "S", "k", "ab"},
-      {"Language=English\nHelp=x\n", "RKT", "Language", def},
-      {"[RKT\nLanguage=x\n", "RKT", "Language", "x"},
-      {"[]\nLanguage=x\n", "", "Language", "x"},
-      {"", "RKT", "Language", def},
-      {"[RKT]\n=x\n", "RKT", "", def},
+      {"\xEF\xBB[RKT]\nLanguage=\xE4\n", def},         {std::string("[RKT]\nLanguage=ab\0cd\n", 21), "ab"},
+      {"Language=English\nHelp=x\n", def},               {"[RKT\nLanguage=x\n", "x"},
+      {"", def},
   };
-  for (const auto& c : cases) EXPECT_EQ(ReadIniValueFromBytes(c.bytes, c.section, c.key, kDef), c.expected) << c.bytes;
+  for (const auto& [bytes, expected] : cases) EXPECT_EQ(ReadIniValueFromBytes(bytes, "RKT", "Language", kDef), expected) << bytes;
+  EXPECT_EQ(ReadIniValueFromBytes("[]\nLanguage=x\n", "", "Language", kDef), "x");
+  EXPECT_EQ(ReadIniValueFromBytes("[RKT]\n=x\n", "RKT", "", kDef), kDef) << "an empty key asks for nothing";
 }
 
 TEST(ReadIniValue, LongValuesJunkAndFiles) {
@@ -85,78 +69,13 @@ TEST(ReadIniValue, LongValuesJunkAndFiles) {
   EXPECT_EQ(ReadIniValueFromBytes(head + "C=3\n", "RKT", "C", kDef), kDef);
 }
 
-class LanguageTest : public ::testing::Test {
- protected:
-  void TearDown() override { FindLanguages({}); }
-  test::TempDir m_dir;
-};
-
-TEST_F(LanguageTest, DiscoveryKeepsFilesThatNameTheirLanguageInFolderOrder) {
-  FindLanguages({m_dir.Dir(), m_dir.Path("does-not-exist")});
-  EXPECT_EQ(LanguageCount(), 1);
-  test::TempDir shared;
-  test::WriteText(m_dir.Path("RKT_LANG.ENG"), "[RKT]\nLanguage=English\nHelp=RKTENG.HLP\n");
-  test::WriteText(m_dir.Path("RKT_LANG.NOL"), "[RKT]\nHelp=x\n");
-  test::WriteText(m_dir.Path("RKT_LANG.EMP"), "[RKT]\nLanguage=\n");
-  test::WriteText(m_dir.Path("rkt_lang.fra"), "[RKT]\nLanguage=Francais\nHelp=\n");
-  test::WriteText(m_dir.Path("RKT_LANG.BIN"), std::string("\x00\xFF\xFE[\x01\n\x80\x81", 9));
-  test::WriteText(m_dir.Path("RKT_LANG."), "[RKT]\nLanguage=Dot\n");
-  test::WriteText(m_dir.Path("RKT-LANG.X"), "[RKT]\nLanguage=Other\n");
-  std::filesystem::create_directory(m_dir.Path("RKT_LANG.DIR"));
-  test::WriteText(shared.Path("RKT_LANG.ENG"), "[RKT]\nLanguage=English (installed)\n");
-  test::WriteText(shared.Path("RKT_LANG.ITA"), "[RKT]\nLanguage=Italiano\n");
-  FindLanguages({m_dir.Dir(), shared.Dir(), m_dir.Dir()});
-  std::vector<std::string> names, help;
-  for (const LanguageEntry& e : Languages()) {
-    names.push_back(e.name);
-    help.push_back(e.helpFile);
-  }
-  EXPECT_EQ(names, (std::vector<std::string>{"Deutsch", "Dot", "English", "Francais", "English (installed)", "Italiano"}));
-  EXPECT_EQ(help, (std::vector<std::string>{"RKTGER.HLP", "RKTGER.HLP", "RKTENG.HLP", "RKTGER.HLP", "RKTGER.HLP", "RKTGER.HLP"}));
-  EXPECT_EQ(LanguageCount(), 6);
-  EXPECT_EQ(CurrentLanguageIndex(), 0);
-  EXPECT_EQ(GetLanguageName(5), "Italiano");
-  EXPECT_EQ(GetLanguageName(6), "");
-  EXPECT_EQ(GetLanguageName(-1), "");
-  EXPECT_EQ(LanguageFolders("/opt/rkt410/bin"),
-            (std::vector<std::filesystem::path>{"/opt/rkt410/bin", "/opt/rkt410/share/rkt410"}));
-}
-
-TEST_F(LanguageTest, SelectionRules) {
-  test::WriteText(m_dir.Path("RKT_LANG.A"), "[RKT]\nLanguage=English\nHelp=RKTENG.HLP\n[frmMain]\nmnFile=&File\nlblFileName=\n");
-  const std::string second = test::WriteText(m_dir.Path("RKT_LANG.B"), "[RKT]\nLanguage=English\n[frmMain]\nmnFile=Second\n");
-  test::WriteText(m_dir.Path("RKT_LANG.C"), "[RKT]\nLanguage=Deutsch (Datei)\n[frmMain]\nmnFile=from file\n");
-  FindLanguages({m_dir.Dir()});
-  EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei"), "&Datei") << "German never reads a file";
-  EXPECT_EQ(CurrentHelpFile(), "RKTGER.HLP");
-  EXPECT_FALSE(SelectLanguageByName("GER"));
-  EXPECT_FALSE(SelectLanguageByName("english")) << "exact comparison";
-  EXPECT_EQ(CurrentLanguageIndex(), 0);
-  EXPECT_TRUE(SelectLanguageByName("English"));
-  EXPECT_EQ(CurrentLanguageIndex(), 1) << "the first of two equal names";
-  EXPECT_EQ(CurrentLanguageName(), "English");
-  EXPECT_EQ(CurrentHelpFile(), "RKTENG.HLP");
-  EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei"), "&File");
-  EXPECT_EQ(GetText("frmMain", "lblFileName", "Datei:"), "") << "present but empty";
-  EXPECT_EQ(GetText("frmMain", "mnSave", "&Speichern"), "&Speichern") << "missing key";
-  EXPECT_EQ(SelectLanguage(-1), 1) << "-1 only asks";
-  EXPECT_EQ(SelectLanguage(4), 1) << "an index outside the list changes nothing";
-  EXPECT_EQ(SelectLanguage(3), 3);
-  EXPECT_EQ(SelectLanguage(2), 2);
-  std::filesystem::remove(second);
-  EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei"), "&Datei") << "a file that disappeared gives the defaults";
-  EXPECT_TRUE(SelectLanguageByName("Deutsch"));
-  EXPECT_EQ(SelectLanguage(0), 0);
-  EXPECT_EQ(CurrentLanguageName(), "Deutsch");
-}
-
 class FakeHelp : public HelpViewer {
  public:
   void ShowTopic(const std::string& file, int context) override { calls.emplace_back(file, context); }
   std::vector<std::pair<std::string, int>> calls;
 };
 
-class MessagesTest : public ::testing::Test {
+class TextTest : public ::testing::Test {
  protected:
   void SetUp() override { SetHelpViewer(&m_help); }
   void TearDown() override {
@@ -173,7 +92,56 @@ class MessagesTest : public ::testing::Test {
   test::TempDir m_dir;
 };
 
-TEST_F(MessagesTest, TextsLineBreaksAndLanguageOverrides) {
+TEST_F(TextTest, DiscoveryKeepsFilesThatNameTheirLanguageInFolderOrder) {
+  FindLanguages({m_dir.Dir(), m_dir.Path("does-not-exist")});
+  EXPECT_EQ(LanguageCount(), 1);
+  test::TempDir shared;
+  const std::pair<std::string, std::string> files[] = {
+      {m_dir.Path("RKT_LANG.ENG"), "Language=English\nHelp=RKTENG.HLP"}, {m_dir.Path("RKT_LANG.NOL"), "Help=x"},
+      {m_dir.Path("RKT_LANG.EMP"), "Language="}, {m_dir.Path("rkt_lang.fra"), "Language=Francais\nHelp="},
+      {m_dir.Path("RKT_LANG."), "Language=Dot"}, {m_dir.Path("RKT-LANG.X"), "Language=Other"},
+      {shared.Path("RKT_LANG.ENG"), "Language=English (installed)"}, {shared.Path("RKT_LANG.ITA"), "Language=Italiano"}};
+  for (const auto& [path, body] : files) test::WriteText(path, "[RKT]\n" + body + "\n");
+  test::WriteText(m_dir.Path("RKT_LANG.BIN"), std::string("\x00\xFF\xFE[\x01\n\x80\x81", 9));
+  std::filesystem::create_directory(m_dir.Path("RKT_LANG.DIR"));
+  FindLanguages({m_dir.Dir(), shared.Dir(), m_dir.Dir()});
+  std::string names;
+  for (const LanguageEntry& e : Languages()) names += e.name + "=" + e.helpFile + ";";
+  EXPECT_EQ(names, "Deutsch=RKTGER.HLP;Dot=RKTGER.HLP;English=RKTENG.HLP;Francais=RKTGER.HLP;"
+                   "English (installed)=RKTGER.HLP;Italiano=RKTGER.HLP;");
+  EXPECT_EQ(LanguageCount(), 6);
+  EXPECT_EQ(CurrentLanguageIndex(), 0);
+  EXPECT_EQ(GetLanguageName(5) + GetLanguageName(6) + GetLanguageName(-1), "Italiano");
+  EXPECT_EQ(LanguageFolders("/opt/rkt410/bin"),
+            (std::vector<std::filesystem::path>{"/opt/rkt410/bin", "/opt/rkt410/share/rkt410"}));
+}
+
+TEST_F(TextTest, SelectionRules) {
+  test::WriteText(m_dir.Path("RKT_LANG.A"), "[RKT]\nLanguage=English\nHelp=RKTENG.HLP\n[frmMain]\nmnFile=&File\nlblFileName=\n");
+  const std::string second = test::WriteText(m_dir.Path("RKT_LANG.B"), "[RKT]\nLanguage=English\n[frmMain]\nmnFile=Second\n");
+  test::WriteText(m_dir.Path("RKT_LANG.C"), "[RKT]\nLanguage=Deutsch (Datei)\n[frmMain]\nmnFile=from file\n");
+  FindLanguages({m_dir.Dir()});
+  EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei") + CurrentHelpFile(), "&DateiRKTGER.HLP") << "German reads no file";
+  EXPECT_FALSE(SelectLanguageByName("GER") || SelectLanguageByName("english")) << "exact comparison";
+  EXPECT_EQ(CurrentLanguageIndex(), 0);
+  EXPECT_TRUE(SelectLanguageByName("English"));
+  EXPECT_EQ(CurrentLanguageIndex(), 1) << "the first of two equal names";
+  EXPECT_EQ(CurrentLanguageName() + CurrentHelpFile(), "EnglishRKTENG.HLP");
+  EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei"), "&File");
+  EXPECT_EQ(GetText("frmMain", "lblFileName", "Datei:"), "") << "present but empty";
+  EXPECT_EQ(GetText("frmMain", "mnSave", "&Speichern"), "&Speichern") << "missing key";
+  EXPECT_EQ(SelectLanguage(-1), 1) << "-1 only asks";
+  EXPECT_EQ(SelectLanguage(4), 1) << "an index outside the list changes nothing";
+  EXPECT_EQ(SelectLanguage(3), 3);
+  EXPECT_EQ(SelectLanguage(2), 2);
+  std::filesystem::remove(second);
+  EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei"), "&Datei") << "a file that disappeared gives the defaults";
+  EXPECT_TRUE(SelectLanguageByName("Deutsch"));
+  EXPECT_EQ(SelectLanguage(0), 0);
+  EXPECT_EQ(CurrentLanguageName(), "Deutsch");
+}
+
+TEST_F(TextTest, TextsLineBreaksAndLanguageOverrides) {
   const std::pair<int, const char*> builtin[] = {
       {1, "Der Sensor kann nicht angesprochen werden!"},
       {31, "Der Sensortyp hat sich geändert.\nDie Daten sind auf diesen Typ nicht übertragbar.\n\n"
@@ -200,7 +168,7 @@ TEST_F(MessagesTest, TextsLineBreaksAndLanguageOverrides) {
   EXPECT_EQ(BuildMessage(3).title, "") << "an empty title stays empty";
 }
 
-TEST_F(MessagesTest, BoxesPassThePresenterAndReturnItsAnswer) {
+TEST_F(TextTest, BoxesPassThePresenterAndReturnItsAnswer) {
   m_presenter.answer = msg::kRetry;
   EXPECT_EQ(ShowMessage(msg::kNoSensor, msg::kRetryCancel, help::kNoSensor), msg::kRetry);
   ShowMessage(msg::kCommunicationOk);
@@ -236,7 +204,7 @@ TEST_F(MessagesTest, BoxesPassThePresenterAndReturnItsAnswer) {
   for (const auto& [buttons, answer] : safe) EXPECT_EQ(ShowMessage(msg::kNoSensor, buttons), answer) << buttons;
 }
 
-TEST_F(MessagesTest, ShowHelpOpensTheCurrentLanguagesHelp) {
+TEST_F(TextTest, ShowHelpOpensTheCurrentLanguagesHelp) {
   ShowHelp(0);
   UseLanguage("");
   ShowHelp(2001);
