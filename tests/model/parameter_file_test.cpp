@@ -160,20 +160,6 @@ TEST(ParameterFile, DamagedFilesAreRefusedWholeAndChangeNothing) {
   }
 }
 
-TEST(ParameterFile, LoadOfAnotherFamilyDropsTheStoredSensitivity) {
-  test::TempDir dir;
-  DataSet source;
-  source.SetSensitivityValid(1);
-  test::SetIdent(source, 4, 1, 3);
-  ASSERT_TRUE(SaveParameterFile(source, dir.Path("s.RKT")).ok);
-  for (const auto& [type, valid] : {std::pair{4, 1}, {3, 1}, {5, 0}}) {
-    DataSet ds;
-    test::SetIdent(ds, 4, 1, type);
-    ASSERT_EQ(LoadParameterFile(ds, dir.Path("s.RKT")), LoadStatus::Ok);
-    EXPECT_EQ(ds.SensitivityValid(), valid) << type;
-  }
-}
-
 TEST(ParameterFile, SaveResults) {
   test::TempDir dir;
   RecentFiles recent;
