@@ -30,7 +30,9 @@ TEST(ReadIniValue, LookupRules) {
       {"[RKT]\nLanguage=A\nLanguage=B\n", "A"},         {"[RKT]\nHelp=h\n[RKT]\nLanguage=L\n", "L"},
       {"[RKT]\n;Language=no\nLanguage=yes\n", "yes"},   {"[RKT]\nLanguage yes\nLanguage=no=yes", "no=yes"},
       {"[RKT]\nLanguage=A\\nB\n", "A\\nB"},            {"[RKT]\nLanguage=&\xD6" "ffnen \x80\n", "&Öffnen €"},
-      {"\xEF\xBB\xBF[RKT]\nLanguage=&Öffnen €\xF0\x9F\x98\x80\n", "&Öffnen €\xF0\x9F\x98\x80"},
+      // UTF-8 at the edges of each sequence length and around the surrogates.
+      {"\xEF\xBB\xBF[RKT]\nLanguage=&Öffnen €\xC2\x80\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\n",
+       "&Öffnen €\xC2\x80\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
       {"\xEF\xBB\xBF[RKT]\nLanguage=a\xC3(\xC0\x80\xED\xA0\x80\xF4\x90\x80\x80\n",
        "a\uFFFD(\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
       {"\xEF\xBB[RKT]\nLanguage=\xE4\n", def},         {std::string("[RKT]\nLanguage=ab\0cd\n", 21), "ab"},
@@ -39,6 +41,8 @@ TEST(ReadIniValue, LookupRules) {
   };
   for (const auto& [bytes, expected] : cases) EXPECT_EQ(ReadIniValueFromBytes(bytes, "RKT", "Language", kDef), expected) << bytes;
   EXPECT_EQ(ReadIniValueFromBytes("[]\nLanguage=x\n", "", "Language", kDef), "x");
+  EXPECT_EQ(ReadIniValueFromBytes("[AZ@[]\nk=v\n", "az@[", "K", kDef), "v");
+  EXPECT_EQ(ReadIniValueFromBytes("[az]\nk=v\n", "AZ", "k", kDef), "v");
   EXPECT_EQ(ReadIniValueFromBytes("[RKT]\n=x\n", "RKT", "", kDef), kDef) << "an empty key asks for nothing";
 }
 

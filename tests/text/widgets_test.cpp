@@ -184,6 +184,11 @@ TEST(CenterOnMain, CentresOverTheMainWindowAndStaysOnTheScreen) {
 
   SetMainWindow(nullptr);
   EXPECT_EQ(MainWindow(), nullptr);
+  QWidget alone;  // without a main window: over the screen
+  alone.resize(100, 50);
+  CenterOnMain(alone);
+  EXPECT_NEAR(alone.geometry().center().x(), area.center().x(), 1);
+  EXPECT_NEAR(alone.geometry().center().y(), area.center().y(), 1);
 }
 
 }  // namespace
