@@ -221,29 +221,26 @@ TEST(Export, FormatByNameAndDialogFilter) {
 
 // Only the parameter lines, joined continuations; the lock counts as off when missing.
 TEST(ValueChanges, ListsTheShownDifferencesOrTheBytes) {
+  const auto lines = [](const DataSet& x, const DataSet& y) {
+    std::vector<std::string> out;
+    for (const ValueChange& c : ValueChanges(x, y)) out.push_back(c.label + c.before + ">" + c.after);
+    return out;
+  };
   const DataSet a = SensorA();
-  DataSet b = a;
+  DataSet b = a, c = a;
   EXPECT_TRUE(ValueChanges(a, b).empty());
   b.SetValue(ValueId::FileName, std::string("/other.RKT"));
-  b.SetValue(ValueId::InputInverted, 0);
-  b.SetValue(ValueId::ProgramLock, 1);
-  b.SetValue(ValueId::Hysteresis, 0);
-  const auto changes = ValueChanges(a, b);
-  ASSERT_EQ(changes.size(), 3u);
-  EXPECT_EQ(changes[0].label + changes[0].before + ">" + changes[0].after, "Hysterese:groß>klein");
-  EXPECT_EQ(changes[1].label + changes[1].before + ">" + changes[1].after, "Parametrierung:aktiviert>gesperrt");
-  EXPECT_EQ(changes[2].before + ">" + changes[2].after, "UND-Verknüpfung, negative Logik>UND-Verknüpfung");
-  const auto back = ValueChanges(b, a);
-  ASSERT_EQ(back.size(), 3u);
-  EXPECT_EQ(back[2].label + back[2].before + ">" + back[2].after, "Parametrierung:gesperrt>aktiviert");
-  DataSet c = a;
-  c.Param(kWorkingCopy, 12) ^= 0x80;
-  c.Param(kWorkingCopy, 1) ^= 0x40;
-  c.Param(kWorkingCopy, 16) ^= 0x01;
-  const auto bytes = ValueChanges(a, c);
-  ASSERT_EQ(bytes.size(), 2u);
-  EXPECT_EQ(bytes[0].label + bytes[0].before + ">" + bytes[0].after, "Parameteradresse 0:" + std::to_string(a.Param(kWorkingCopy, 1)) + ">" + std::to_string(c.Param(kWorkingCopy, 1)));
-  EXPECT_EQ(bytes[1].label, "Parameteradresse 11:");
+  for (const auto& [id, v] : {std::pair{V::InputInverted, 0}, {V::ProgramLock, 1}, {V::Hysteresis, 0}}) b.SetValue(id, v);
+  EXPECT_EQ(lines(a, b), (std::vector<std::string>{"Hysterese:groß>klein", "Parametrierung:aktiviert>gesperrt",
+                                                   "Eingangsfunktion:UND-Verknüpfung, negative Logik>UND-Verknüpfung"}));
+  EXPECT_EQ(lines(b, a), (std::vector<std::string>{"Hysterese:klein>groß",
+                                                   "Eingangsfunktion:UND-Verknüpfung>UND-Verknüpfung, negative Logik",
+                                                   "Parametrierung:gesperrt>aktiviert"}));
+  const std::pair<int, int> flips[] = {{1, 0x40}, {12, 0x80}, {16, 0x01}};  // bits no line shows
+  for (const auto& [pos, bit] : flips) c.Param(kWorkingCopy, pos) ^= static_cast<std::uint8_t>(bit);
+  const auto byte = [](const DataSet& x, int pos) { return std::to_string(x.Param(kWorkingCopy, pos)); };
+  EXPECT_EQ(lines(a, c), (std::vector<std::string>{"Parameteradresse 0:" + byte(a, 1) + ">" + byte(c, 1),
+                                                   "Parameteradresse 11:" + byte(a, 12) + ">" + byte(c, 12)}));
 }
 
 TEST(ExportFile, WrittenInWindows1252AndReplacingAnOldFile) {
