@@ -1,19 +1,22 @@
 #include "test_data.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace rkt::test {
+
+namespace fs = std::filesystem;
 
 void FillRandom(DataSet& ds, std::mt19937& rng) {
   std::uniform_int_distribution<int> byte(0, 255);
   for (const BlockId b : kAllBlocks)
     for (int i = 1; i <= kBlockSize; ++i) ds.Byte(b, kWorkingCopy, i) = static_cast<std::uint8_t>(byte(rng));
-  std::string comment;
-  const int len = std::uniform_int_distribution<int>(0, 80)(rng);
   static const std::string kChars = "abc XYZ 019\xe4\xf6\xfc\xc4\xd6\xdc\xdf\x80\r\n;\"";
-  for (int i = 0; i < len; ++i)
-    comment.push_back(kChars[std::uniform_int_distribution<std::size_t>(0, kChars.size() - 1)(rng)]);
+  std::string comment(static_cast<std::size_t>(std::uniform_int_distribution<int>(0, 80)(rng)), ' ');
+  for (char& c : comment) c = kChars[std::uniform_int_distribution<std::size_t>(0, kChars.size() - 1)(rng)];
   ds.SetValue(ValueId::Comment, comment);
   ds.SetSensitivityValid(byte(rng) & 1);
   ds.SetDataValid(1);
@@ -25,17 +28,33 @@ void SetIdent(DataSet& ds, int version1, int version3, int typeCode, Copy copy) 
   ds.Byte(BlockId::Identification, copy, ident::kTypeCode) = static_cast<std::uint8_t>(typeCode);
 }
 
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(fs::u8path(path), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(fs::u8path(path), std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string WriteText(const std::string& path, std::string_view text) {
+  fs::create_directories(fs::u8path(path).parent_path());
+  std::ofstream(fs::u8path(path), std::ios::binary) << text;
+  return path;
+}
+
 TempDir::TempDir() {
 #ifdef _WIN32
   // No mkdtemp on Windows: a random name, created exclusively.
   std::random_device rd;
   for (int attempt = 0; attempt < 100 && m_dir.empty(); ++attempt) {
-    const auto dir = std::filesystem::temp_directory_path() / ("rkt-test-" + std::to_string(rd()));
-    if (std::filesystem::create_directory(dir)) m_dir = dir.generic_string();
+    const auto dir = fs::temp_directory_path() / ("rkt-test-" + std::to_string(rd()));
+    if (fs::create_directory(dir)) m_dir = dir.generic_string();
   }
   if (m_dir.empty()) throw std::runtime_error("no temporary directory");
 #else
-  std::string templ = (std::filesystem::temp_directory_path() / "rkt-test-XXXXXX").string();
+  std::string templ = (fs::temp_directory_path() / "rkt-test-XXXXXX").string();
   if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   m_dir = templ;
 #endif
@@ -43,8 +62,15 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
   std::error_code ignored;
-  std::filesystem::permissions(m_dir, std::filesystem::perms::owner_all, ignored);
-  std::filesystem::remove_all(m_dir, ignored);
+  fs::permissions(m_dir, fs::perms::owner_all, ignored);
+  fs::remove_all(m_dir, ignored);
+}
+
+std::vector<std::string> TempDir::Entries() const {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(fs::u8path(m_dir))) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace rkt::test

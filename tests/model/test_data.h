@@ -3,18 +3,22 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "model/data_set.h"
 
 namespace rkt::test {
 
-// Fills every block of the working copy with random bytes, with a random
-// comment (Windows-1252, umlauts included) and flags, as a sensor or file
-// might leave them.
+// Random working-copy blocks, comment (Windows-1252, umlauts, CR LF) and
+// flags, as a sensor or file might leave them.
 void FillRandom(DataSet& ds, std::mt19937& rng);
-
-// Sets the identification bytes a test cares about in the working copy.
 void SetIdent(DataSet& ds, int version1, int version3, int typeCode, Copy copy = kWorkingCopy);
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// Writes text, creating missing folders; returns path.
+std::string WriteText(const std::string& path, std::string_view text);
 
 // A fresh temporary directory for one test, removed with the object.
 class TempDir {
@@ -25,6 +29,8 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
   std::string Path(const std::string& name) const { return m_dir + "/" + name; }
   const std::string& Dir() const { return m_dir; }
+  // The names in the directory, sorted.
+  std::vector<std::string> Entries() const;
 
  private:
   std::string m_dir;
