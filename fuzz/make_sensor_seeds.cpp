@@ -1,6 +1,7 @@
 // Writes seed inputs for sensor_receive_fuzz: each operation run once
 // against the simulated sensor, with the sensor's answer to every write of
 // the PC recorded as one chunk. Run: make_sensor_seeds fuzz/corpus/sensor_receive
+#include <QCoreApplication>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -22,6 +23,7 @@ class YesUser final : public link::QuietSensorUser {
 }  // namespace
 
 int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);  // the simulated line waits in the event loop
   if (argc != 2) {
     std::fprintf(stderr, "usage: make_sensor_seeds FOLDER\n");
     return 2;

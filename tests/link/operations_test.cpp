@@ -336,28 +336,15 @@ TEST(CommunicationTestOp, ReportsOkOrNoSensorAndABusyLinkSendsNothing) {
 }
 
 // A line with bytes in flight: the real timing, three times as fast.
-sim::SimConfig TimedSim() {
-  sim::SimConfig c;
-  c.baudTiming = true;
-  c.byteTime = sim::kByteTime / 3;
-  c.idleTimeout = std::chrono::milliseconds(50);
-  return c;
-}
-
-PortSettings TimedPorts() {
-  PortSettings s;
-  s.detectTimeout = kDefaultDetectTimeout / 3;
-  s.readTimeout = kDefaultReadTimeout / 3;
-  s.writeTimeout = kDefaultWriteTimeout / 3;
-  s.quietGap = kDefaultQuietGap / 3;
-  s.sensorIdle = kDefaultSensorIdle / 3;
-  return s;
-}
+constexpr sim::SimConfig kTimedSim{
+    .baudTiming = true, .byteTime = sim::kByteTime / 3, .idleTimeout = std::chrono::milliseconds(50)};
+constexpr PortSettings kTimedPorts{kDefaultDetectTimeout / 3, kDefaultReadTimeout / 3, kDefaultWriteTimeout / 3, true,
+                                   kDefaultQuietGap / 3, kDefaultSensorIdle / 3};
 
 TEST(TimedLine, TheNextOperationAfterACancelInsideACommandFindsAnIdleSensor) {
   for (const Command c : {Command::LP, Command::PQ}) {
     SCOPED_TRACE(int(c));
-    Rig rig(TimedSim(), TimedPorts());
+    Rig rig(kTimedSim, kTimedPorts);
     // A wrong block leaves 32 bytes on the wire; a wrong address leaves the
     // sensor waiting for the data byte. Cancel follows.
     rig.sim->InjectFault({c == Command::LP ? Fault::WrongBlock : Fault::WrongAddress, c, 1});
@@ -382,7 +369,7 @@ TEST(TimedLine, TheNextOperationAfterACancelInsideACommandFindsAnIdleSensor) {
 }
 
 TEST(TimedLine, AnEndedExchangeAddsNoTimeToTheNextOne) {
-  Rig rig(TimedSim(), TimedPorts());
+  Rig rig(kTimedSim, kTimedPorts);
   ASSERT_TRUE(rig.sensor->SensorRead());
   EXPECT_EQ(rig.ports->Settles(), 0) << "nothing to settle on the happy path";
   rig.sim->InjectFault({Fault::WrongComplement, Command::LP, 1});

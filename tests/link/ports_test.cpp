@@ -22,13 +22,11 @@ using test::Rig;
 using Bytes = std::vector<std::uint8_t>;
 
 TEST(PortSettings, TimeOutsMustBePositive) {
-  const struct {
-    const char* text;
-    int expected;
-  } rows[] = {{"100", 100}, {" 250", 250}, {"12.6", 13}, {"0", 77}, {"-5", 77}, {"abc", 77},
-              {"", 77},     {"0.2", 77},   {"0.5", 1},   {"1", 1},  {"99999", 32767}};
-  for (const auto& r : rows) EXPECT_EQ(TimeoutFromSetting(r.text, 77), r.expected) << "'" << r.text << "'";
-  for (const char* text : {"noecho", "NoEcho", "Echo", ""}) EXPECT_EQ(EchoFromSetting(text), text[0] != 'n' && text[0] != 'N');
+  const std::pair<const char*, int> rows[] = {{"100", 100}, {" 250", 250}, {"12.6", 13}, {"0", 77},
+                                              {"-5", 77},   {"abc", 77},   {"", 77},     {"0.2", 77},
+                                              {"0.5", 1},   {"1", 1},      {"99999", 32767}};
+  for (const auto& [text, expected] : rows) EXPECT_EQ(TimeoutFromSetting(text, 77), expected) << "'" << text << "'";
+  for (const char* text : {"noecho", "NoEcho", "Echo", ""}) EXPECT_EQ(EchoFromSetting(text), text[0] == 'E' || !*text);
 
   Ports ports(std::make_unique<sim::SimulatedLine>(std::make_shared<sim::SensorSimulator>()));
   for (const int v : {0, -1, 1}) {
@@ -46,14 +44,10 @@ TEST(PortSettings, TimeOutsMustBePositive) {
 }
 
 TEST(PortNames, OnlyComNamesAreNumbered) {
-  const struct {
-    const char* name;
-    bool windows;
-    const char* expected;
-  } rows[] = {{"COM1", true, "COM1"}, {"COM12", true, "COM12"}, {"com3", true, "COM3"},
-              {"COMx", true, ""},     {"COM", true, ""},        {"COM0", true, ""},
-              {"/dev/ttyUSB0", false, "/dev/ttyUSB0"}, {"COM3", false, "COM3"}};
-  for (const auto& r : rows) EXPECT_EQ(SystemPortName(r.name, r.windows), r.expected) << r.name << r.windows;
+  const std::pair<const char*, const char*> windows[] = {{"COM1", "COM1"}, {"COM12", "COM12"}, {"com3", "COM3"},
+                                                         {"COMx", ""},       {"COM", ""},         {"COM0", ""}};
+  for (const auto& [name, expected] : windows) EXPECT_EQ(SystemPortName(name, true), expected) << name;
+  for (const char* name : {"/dev/ttyUSB0", "COM3"}) EXPECT_EQ(SystemPortName(name, false), name);
   EXPECT_EQ(PortListFrom({"/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyUSB0"}, false),
             (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyS0"}));
   EXPECT_EQ(PortListFrom({}, false), std::vector<std::string>{"/dev/ttyS0"});
@@ -72,20 +66,12 @@ TEST(PortOpen, FailuresAskAndOnlyRetryOrANewNameOpensAgain) {
   rig.ports->OpenPort("");
   EXPECT_EQ(rig.ports->CurrentPortName(), "");
   EXPECT_EQ(rig.line->OpenCount(), 1) << "only the rig's own open";
-  OpenResult denied;
-  denied.permissionDenied = true;
-  denied.device = "/dev/ttyFAKE";
-  denied.group = "uucp";
-  denied.error = "Permission denied";
-  rig.line->FailOpens(denied, 2);
+  rig.line->FailOpens({false, true, "/dev/ttyFAKE", "uucp", "Permission denied"}, 2);
   std::vector<std::string> hints;
-  std::deque<int> answers = {kAnswerRetry, kAnswerCancel};
   rig.ports->onOpenFailed = [&](const OpenFailure& f) {
     EXPECT_EQ(PortFailureLine(f), "Schnittstelle /dev/ttyFAKE: Permission denied");
     hints.push_back(PermissionHint(f));
-    const int a = answers.front();
-    answers.pop_front();
-    return a;
+    return hints.size() == 1 ? kAnswerRetry : kAnswerCancel;
   };
   rig.ports->OpenPort("/dev/ttyFAKE");
   EXPECT_FALSE(rig.ports->IsPortOpen()) << "Retry, then Cancel";
@@ -105,18 +91,14 @@ TEST(PortIo, ReceiveChecksTheComplementAndGivesUpAfterTwoPeriods) {
   PortSettings s = FastPorts();
   s.detectTimeout = 20;
   Rig rig(FastSim(), s);
-  const struct {
-    Bytes reply;
-    int status;
-    int byte;
-  } rows[] = {{{0x11, 0xEE}, kReceiveOk, 0x11}, {{0x00, 0xFF}, kReceiveOk, 0x00},
-              {{0x11, 0x11}, kComplementError, -1}, {{0x11}, kNoAnswer, -1}, {{}, kNoAnswer, -1}};
-  for (const auto& r : rows) {
+  const std::pair<Bytes, int> rows[] = {{{0x11, 0xEE}, kReceiveOk}, {{0x00, 0xFF}, kReceiveOk},
+                                         {{0x11, 0x11}, kComplementError}, {{0x11}, kNoAnswer}, {{}, kNoAnswer}};
+  for (const auto& [reply, status] : rows) {
     rig.ports->FlushInput();
-    rig.line->Inject(r.reply);
+    rig.line->Inject(reply);
     std::uint8_t b = 0;
-    EXPECT_EQ(rig.ports->ReceiveByte(b), r.status) << r.reply.size() << " bytes";
-    if (r.byte >= 0) { EXPECT_EQ(b, r.byte); }
+    EXPECT_EQ(rig.ports->ReceiveByte(b), status) << reply.size() << " bytes";
+    if (status == kReceiveOk) { EXPECT_EQ(b, reply[0]); }
   }
   rig.ports->FlushInput();
   QElapsedTimer clock;
@@ -178,21 +160,21 @@ int RunCommand(Rig& rig, Command c) {
 }
 
 TEST(Protocol, EveryFaultGivesItsCodeAfterFiveAttempts) {
+  using C = Command;
+  using F = Fault;
   const struct {
     Command command;
     Fault fault;
     int value, code;
-  } rows[] = {
-      {Command::LQ, Fault::Silence, 0, 1001},         {Command::LQ, Fault::WrongComplement, 0, 1002},
-      {Command::LQ, Fault::WrongAddress, 0, 1002},    {Command::LQ, Fault::WrongBlock, 0, 1005},
-      {Command::LP, Fault::Silence, 0, 1001},         {Command::LP, Fault::WrongComplement, 0, 1002},
-      {Command::LP, Fault::WrongBlock, 0, 1005},      {Command::PQ, Fault::Silence, 0, 1001},
-      {Command::PQ, Fault::WrongComplement, 0, 1002}, {Command::PQ, Fault::WrongAcknowledge, 0, 1010},
-      {Command::PQ, Fault::WrongAddress, 0, 1010},    {Command::PQ, Fault::StatusByte, 1, 1011},
-      {Command::PQ, Fault::StatusByte, 2, 1012},      {Command::PQ, Fault::StatusByte, 3, 1010},
-      {Command::PQ, Fault::StatusByte, 10, 1010},     {Command::PQ, Fault::WrongConfirmation, 0, 1020},
-      {Command::PQ, Fault::ReadBackDiffers, 0, 1021},
-  };
+  } rows[] = {{C::LQ, F::Silence, 0, 1001},          {C::LQ, F::WrongComplement, 0, 1002},
+              {C::LQ, F::WrongAddress, 0, 1002},     {C::LQ, F::WrongBlock, 0, 1005},
+              {C::LP, F::Silence, 0, 1001},          {C::LP, F::WrongComplement, 0, 1002},
+              {C::LP, F::WrongBlock, 0, 1005},       {C::PQ, F::Silence, 0, 1001},
+              {C::PQ, F::WrongComplement, 0, 1002},  {C::PQ, F::WrongAcknowledge, 0, 1010},
+              {C::PQ, F::WrongAddress, 0, 1010},     {C::PQ, F::StatusByte, 1, 1011},
+              {C::PQ, F::StatusByte, 2, 1012},       {C::PQ, F::StatusByte, 3, 1010},
+              {C::PQ, F::StatusByte, 10, 1010},      {C::PQ, F::WrongConfirmation, 0, 1020},
+              {C::PQ, F::ReadBackDiffers, 0, 1021}};
   for (const auto& r : rows) {
     SCOPED_TRACE(testing::Message() << "command " << int(r.command) << " fault " << int(r.fault) << " " << r.value);
     Rig rig;
@@ -215,18 +197,18 @@ TEST(Protocol, EveryFaultGivesItsCodeAfterFiveAttempts) {
 }
 
 TEST(Protocol, RetriesMeetAnIdleSensorAndTopProgressUpToFive) {
+  using C = Command;
+  using F = Fault;
   const struct {
     Command command;
     Fault fault;
     int failures;
     std::vector<int> increments;
-  } rows[] = {
-      {Command::LQ, Fault::WrongComplement, 0, {1, 4}},    {Command::LQ, Fault::WrongComplement, 2, {1, 1, 1, 2}},
-      {Command::LQ, Fault::WrongBlock, 2, {1, 1, 1, 2}},   {Command::LQ, Fault::WrongComplement, 5, {1, 1, 1, 1, 1}},
-      {Command::PQ, Fault::WrongComplement, 0, {1, 4}},    {Command::PQ, Fault::WrongComplement, 1, {1, 1, 3}},
-      {Command::PQ, Fault::WrongAddress, 2, {1, 1, 1, 2}}, {Command::LP, Fault::WrongComplement, 0, {1}},
-      {Command::LP, Fault::WrongBlock, 2, {1, 1, 1}},
-  };
+  } rows[] = {{C::LQ, F::WrongComplement, 0, {1, 4}}, {C::LQ, F::WrongComplement, 2, {1, 1, 1, 2}},
+              {C::LQ, F::WrongBlock, 2, {1, 1, 1, 2}}, {C::LQ, F::WrongComplement, 5, {1, 1, 1, 1, 1}},
+              {C::PQ, F::WrongComplement, 0, {1, 4}}, {C::PQ, F::WrongComplement, 1, {1, 1, 3}},
+              {C::PQ, F::WrongAddress, 2, {1, 1, 1, 2}}, {C::LP, F::WrongComplement, 0, {1}},
+              {C::LP, F::WrongBlock, 2, {1, 1, 1}}};
   for (const auto& r : rows) {
     SCOPED_TRACE(testing::Message() << "command " << int(r.command) << " fault " << int(r.fault) << " " << r.failures);
     Rig rig;
@@ -245,12 +227,10 @@ TEST(Presence, ThirtyStepsAndMessagesByMode) {
     CheckMode mode;
     int silent, found, commands, bar, lastAttempt;
     std::vector<int> messages;
-  } rows[] = {
-      {CheckMode::InOperation, 3, 1, 4, 30, 4, {}},
-      {CheckMode::CommunicationTest, 0, 1, 1, 30, 1, {3}},
-      {CheckMode::Silent, sim::kForever, 0, 30, 0, 31, {}},
-      {CheckMode::InOperation, 35, 1, 36, 30, 6, {1}},  // No sensor, Retry, found
-  };
+  } rows[] = {{CheckMode::InOperation, 3, 1, 4, 30, 4, {}},
+              {CheckMode::CommunicationTest, 0, 1, 1, 30, 1, {3}},
+              {CheckMode::Silent, sim::kForever, 0, 30, 0, 31, {}},
+              {CheckMode::InOperation, 35, 1, 36, 30, 6, {1}}};  // No sensor, Retry, found
   for (const auto& r : rows) {
     SCOPED_TRACE(r.silent);
     Rig rig;
@@ -267,22 +247,13 @@ TEST(Presence, ThirtyStepsAndMessagesByMode) {
   rig.sim->InjectFault({Fault::Silence, Command::V});
   rig.user.answers = {kAnswerRetry};
   EXPECT_EQ(rig.sensor->CheckSensor(CheckMode::InOperation), 0);
-  ASSERT_EQ(rig.user.messages.size(), 2u) << "Retry, then the safe Cancel";
-  EXPECT_EQ(rig.user.messages[0].buttons, kButtonsRetryCancel);
-  EXPECT_EQ(rig.user.messages[0].help, kHelpNoSensor);
+  EXPECT_EQ(rig.user.messages, std::vector(2, test::RecordingUser::Message{1, kButtonsRetryCancel, kHelpNoSensor}))
+      << "Retry, then the safe Cancel";
   Rig absent;
   absent.sim->SetMemory(0, kAddrPresence, 3);
   EXPECT_EQ(absent.sensor->CheckSensor(CheckMode::InOperation), 0) << "the presence bit says absent";
   EXPECT_EQ(absent.user.MessageNumbers(), std::vector<int>{1});
   EXPECT_EQ(absent.sim->CommandCount(Command::V), 1);
-}
-
-std::vector<std::string> TraceLines(const std::string& path) {
-  std::ifstream in(path);
-  std::vector<std::string> out;
-  for (std::string line; std::getline(in, line);)
-    if (!line.empty() && line[0] != '#') out.push_back(line);
-  return out;
 }
 
 TEST(SerialTrace, EveryByteInOrderAndSilenceAsATimeOut) {
@@ -294,33 +265,27 @@ TEST(SerialTrace, EveryByteInOrderAndSilenceAsATimeOut) {
     SerialTrace trace;
     ASSERT_TRUE(trace.Open(path, "SIM"));
     rig.ports->SetTrace(&trace);
-    if (silent) {
-      EXPECT_EQ(rig.sensor->CheckSensor(CheckMode::Silent), 0);
-      const auto lines = TraceLines(path);
-      EXPECT_NE(std::find_if(lines.begin(), lines.end(),
-                             [](const std::string& l) { return l.find("(time-out: 0 of 2 bytes)") != std::string::npos; }),
-                lines.end());
-      continue;
-    }
-    ASSERT_EQ(rig.sensor->ReadDataSet(false, false), 0);
-    const auto lines = TraceLines(path);
-    ASSERT_GE(lines.size(), 10u);
-    long long sent = 0;
-    int echoes = 0;
+    EXPECT_EQ(silent ? rig.sensor->CheckSensor(CheckMode::Silent) : rig.sensor->ReadDataSet(false, false), 0);
+    std::ifstream in(path);
+    long long sent = 0, lines = 0, echoes = 0, timeOuts = 0;
     double last = -1;
-    for (const std::string& line : lines) {
+    for (std::string line; std::getline(in, line);) {
+      if (line.empty() || line[0] == '#') continue;
       std::istringstream fields(line);
       double ms = 0;
       char direction = 0;
       fields >> ms >> direction;
       EXPECT_GE(ms, last) << "time stamps never go back: " << line;
       last = ms;
+      if (++lines == 1 && !silent) { EXPECT_NE(line.find(">  4C 50"), std::string::npos) << "a read starts with LP"; }
       for (std::string hex; direction == '>' && fields >> hex;) ++sent;
       echoes += line.find("echo") != std::string::npos;
+      timeOuts += line.find("(time-out: 0 of 2 bytes)") != std::string::npos;
     }
     EXPECT_EQ(sent, rig.line->BytesWritten()) << "every byte sent is in the trace";
+    EXPECT_GE(lines, 10);
     EXPECT_GT(echoes, 0);
-    EXPECT_NE(lines.front().find(">  4C 50"), std::string::npos) << "the read starts with LP: " << lines.front();
+    EXPECT_EQ(timeOuts > 0, silent);
   }
   EXPECT_FALSE(SerialTrace().Open(dir.path().toStdString(), "")) << "a folder is no trace file";
 }

@@ -48,7 +48,7 @@ TEST(Simulator, StateRoundTripAndRejectsDamage) {
   SensorSimulator b(SimConfig{.typeCode = 9});
   ASSERT_TRUE(b.LoadState(a.SaveState()));
   for (const int block : SensorSimulator::kBlocks)
-    for (int addr = 0; addr < 16; ++addr) EXPECT_EQ(b.Memory(block, addr), a.Memory(block, addr)) << block << "/" << addr;
+    for (int addr = 0; addr < 16; ++addr) EXPECT_EQ(b.Memory(block, addr), a.Memory(block, addr)) << block << addr;
   for (const char* text : {"not json", R"({"blocks": {"1": [1, 2, 3]}})",
                            R"({"blocks": {"1": [1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,256]}})", R"({"memory": {}})"}) {
     SensorSimulator c;

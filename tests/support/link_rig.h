@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <numeric>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -48,11 +49,7 @@ class RecordingUser : public link::QuietSensorUser {
   // Before a write that changes something: what the sensor holds now.
   std::function<bool(const DataSet& sensorNow)> onConfirmWrite;
 
-  int BarTotal() const {
-    int t = 0;
-    for (int i : increments) t += i;
-    return t;
-  }
+  int BarTotal() const { return std::accumulate(increments.begin(), increments.end(), 0); }
   std::vector<int> MessageNumbers() const {
     std::vector<int> n;
     for (const Message& m : messages) n.push_back(m.number);
@@ -85,30 +82,17 @@ class RecordingUser : public link::QuietSensorUser {
   }
   bool AskWriteSensitivity() override { return agreeToSensitivityWrite; }
   bool DataChanged(bool) override { return stopOnDataChanged; }
-  void ReadPanel() override {
-    if (onReadPanel) onReadPanel();
-  }
+  void ReadPanel() override { onReadPanel ? onReadPanel() : void(); }
 };
 
 // Short periods keep failure paths fast; the simulated sensor drops a
 // half-received command sooner than one period, as the real one does.
 inline link::PortSettings FastPorts(bool echo = true) {
-  link::PortSettings s;
-  s.detectTimeout = 10;
-  s.readTimeout = s.writeTimeout = 25;
-  s.echo = echo;
-  s.quietGap = 5;
-  s.sensorIdle = 15;
-  return s;
+  return {.detectTimeout = 10, .readTimeout = 25, .writeTimeout = 25, .echo = echo, .quietGap = 5, .sensorIdle = 15};
 }
 
 inline sim::SimConfig FastSim(bool echo = true, int type = 1, bool locked = false) {
-  sim::SimConfig c;
-  c.echo = echo;
-  c.typeCode = type;
-  c.locked = locked;
-  c.idleTimeout = std::chrono::milliseconds(10);
-  return c;
+  return {.typeCode = type, .locked = locked, .echo = echo, .idleTimeout = std::chrono::milliseconds(10)};
 }
 
 // A simulated sensor, the port on it, a data set and the operations.
