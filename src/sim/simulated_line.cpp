@@ -99,7 +99,8 @@ void SimulatedLine::Write(std::span<const std::uint8_t> bytes) {
 
 void SimulatedLine::Inject(std::span<const std::uint8_t> bytes) {
   const auto now = Clock::now();
-  for (const std::uint8_t b : bytes) m_pending.push_back({b, m_pending.empty() ? now : std::max(now, m_pending.back().at)});
+  for (const std::uint8_t b : bytes)
+    m_pending.push_back({b, m_pending.empty() ? now : std::max(now, m_pending.back().at)});
 }
 
 void SimulatedLine::AnswerWith(std::span<const std::uint8_t> script) { m_script = script; }

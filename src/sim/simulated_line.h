@@ -50,8 +50,8 @@ class SimulatedLine final : public link::SerialLine {
   void Inject(std::span<const std::uint8_t> bytes);
   // From now on each write is answered by the echo (when the simulator
   // echoes) and the next chunk of the script instead of the simulator:
-  // chunks of one length byte and that many bytes. Waits then never block:
-  // nothing can arrive but through a write.
+  // chunks of one length byte and that many bytes (kept by reference, not
+  // copied). Waits then never block: nothing can arrive but through a write.
   void AnswerWith(std::span<const std::uint8_t> script);
   // Spoils a share `rate` of the bytes the sensor sends: one changed, one
   // lost, or one held back up to maxDelay (and everything behind it).
