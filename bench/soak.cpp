@@ -48,8 +48,6 @@ using namespace rkt;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // Answers every question with Cancel/No and remembers the last message.
 class SoakUser final : public link::QuietSensorUser {
  public:
