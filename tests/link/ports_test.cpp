@@ -223,37 +223,32 @@ TEST(Protocol, RetriesMeetAnIdleSensorAndTopProgressUpToFive) {
 }
 
 TEST(Presence, ThirtyStepsAndMessagesByMode) {
+  using M = test::RecordingUser::Message;
+  const M noSensor{1, kButtonsRetryCancel, kHelpNoSensor};
   const struct {
     CheckMode mode;
     int silent, found, commands, bar, lastAttempt;
-    std::vector<int> messages;
+    std::vector<M> messages;
+    int presence = 0;
   } rows[] = {{CheckMode::InOperation, 3, 1, 4, 30, 4, {}},
-              {CheckMode::CommunicationTest, 0, 1, 1, 30, 1, {3}},
+              {CheckMode::CommunicationTest, 0, 1, 1, 30, 1, {{3, kButtonsOk, 0}}},
               {CheckMode::Silent, sim::kForever, 0, 30, 0, 31, {}},
-              {CheckMode::InOperation, 35, 1, 36, 30, 6, {1}}};  // No sensor, Retry, found
+              {CheckMode::InOperation, 35, 1, 36, 30, 6, {noSensor}},  // Retry finds it
+              {CheckMode::InOperation, sim::kForever, 0, 60, 30, 31, {noSensor, noSensor}},  // Retry, then Cancel
+              {CheckMode::InOperation, 0, 0, 2, 30, 1, {noSensor, noSensor}, 3}};  // absent by its presence bit
   for (const auto& r : rows) {
-    SCOPED_TRACE(r.silent);
+    SCOPED_TRACE(&r - rows);
     Rig rig;
     rig.sim->InjectFault({Fault::Silence, Command::V, r.silent});
+    rig.sim->SetMemory(0, kAddrPresence, static_cast<std::uint8_t>(r.presence));
     rig.user.answers = {kAnswerRetry};
     EXPECT_EQ(rig.sensor->CheckSensor(r.mode), r.found);
     EXPECT_EQ(rig.sim->CommandCount(Command::V), r.commands);
     EXPECT_EQ(rig.user.BarTotal(), r.bar);
     EXPECT_EQ(rig.sensor->LastPresenceAttempt(), r.lastAttempt);
-    EXPECT_EQ(rig.user.MessageNumbers(), r.messages);
+    EXPECT_EQ(rig.user.messages, r.messages);
     EXPECT_EQ(rig.sensor->SensorConnected(), r.found == 1);
   }
-  Rig rig;
-  rig.sim->InjectFault({Fault::Silence, Command::V});
-  rig.user.answers = {kAnswerRetry};
-  EXPECT_EQ(rig.sensor->CheckSensor(CheckMode::InOperation), 0);
-  EXPECT_EQ(rig.user.messages, std::vector(2, test::RecordingUser::Message{1, kButtonsRetryCancel, kHelpNoSensor}))
-      << "Retry, then the safe Cancel";
-  Rig absent;
-  absent.sim->SetMemory(0, kAddrPresence, 3);
-  EXPECT_EQ(absent.sensor->CheckSensor(CheckMode::InOperation), 0) << "the presence bit says absent";
-  EXPECT_EQ(absent.user.MessageNumbers(), std::vector<int>{1});
-  EXPECT_EQ(absent.sim->CommandCount(Command::V), 1);
 }
 
 TEST(SerialTrace, EveryByteInOrderAndSilenceAsATimeOut) {
