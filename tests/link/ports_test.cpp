@@ -79,7 +79,8 @@ TEST(PortOpen, FailuresAskAndOnlyRetryOrANewNameOpensAgain) {
                                                "Gruppe \"uucp\" sein (danach neu anmelden)."));
   rig.ports->OpenPort("/dev/ttyFAKE");
   EXPECT_EQ(rig.line->OpenCount(), 3) << "the same name again is not retried";
-  rig.ports->OpenPort("/dev/ttyOTHER");
+  rig.ports->OpenPort("com3");
+  EXPECT_EQ(rig.line->OpenedName(), "com3") << "not a Windows name here";
   rig.ports->OpenPort("/dev/ttyFAKE");
   EXPECT_TRUE(rig.ports->IsPortOpen());
   EXPECT_EQ(rig.line->OpenCount(), 5);
@@ -105,6 +106,7 @@ TEST(PortIo, ReceiveChecksTheComplementAndGivesUpAfterTwoPeriods) {
   clock.start();
   const std::clock_t cpu0 = std::clock();
   std::string text = "unchanged";
+  EXPECT_EQ(rig.ports->ReceiveText(text, 0), 0);
   EXPECT_EQ(rig.ports->ReceiveText(text, 2), 0);
   const qint64 waited = clock.elapsed();
   EXPECT_EQ(text, "unchanged");
