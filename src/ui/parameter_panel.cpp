@@ -199,8 +199,8 @@ void ParameterPanel::BuildControls() {
   frameGeneral = Named(new QGroupBox, "frameGeneral");
   lblProgramLock = Named(new QLabel, "lblProgramLock");
   chkProgramLock = Named(new QCheckBox, "chkProgramLock");
-  cmbProgramlock = Named(new QComboBox, "cmbProgramlock");
-  cmbProgramlock->hide();  // holds the overview's "gesperrt" text only
+  cmbProgramlock = Named(new QComboBox(this), "cmbProgramlock");
+  cmbProgramlock->hide();  // holds the overview's "gesperrt" text only; owned, never laid out
   lblKeyboardLock = Named(new QLabel, "lblKeyboardLock");
   cmbKeyboardlock = Named(new QComboBox, "cmbKeyboardlock");
   lblPulse = Named(new QLabel, "lblPulse");

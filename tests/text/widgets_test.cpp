@@ -31,14 +31,17 @@ QPushButton* Button(QMessageBox* box, const QString& text) {
 }
 
 // Runs step against the box once it is up.
-void WhenBoxShown(std::function<void(QMessageBox*)> step) {
-  auto poll = std::make_shared<std::function<void()>>();
-  *poll = [step, poll] {
+// Runs step on the message box once it shows. The poll timer belongs to the
+// test, so nothing outlives it.
+void WhenBoxShown(QTimer& poll, std::function<void(QMessageBox*)> step) {
+  QObject::disconnect(&poll, nullptr, nullptr, nullptr);
+  QObject::connect(&poll, &QTimer::timeout, [&poll, step] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box != nullptr && box->isVisible()) step(box);
-    else QTimer::singleShot(1, *poll);
-  };
-  QTimer::singleShot(0, *poll);
+    if (box == nullptr || !box->isVisible()) return;
+    poll.stop();
+    step(box);
+  });
+  poll.start(1);
 }
 
 class MessageBoxTest : public ::testing::Test {
@@ -47,6 +50,7 @@ class MessageBoxTest : public ::testing::Test {
   void TearDown() override { SetHelpViewer(nullptr); }
   FakeHelp m_help;
   QtMessagePresenter m_presenter;
+  QTimer m_poll;
 };
 
 // The Help handler once read its topic from a variable whose scope had ended
@@ -55,7 +59,7 @@ TEST_F(MessageBoxTest, HelpOpensTheTopicAndTheBoxStaysOpen) {
   bool stillOpen = false;
   QString text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
-  WhenBoxShown([&](QMessageBox* box) {
+  WhenBoxShown(m_poll, [&](QMessageBox* box) {
     text = box->text();
     icon = box->icon();
     ASSERT_NE(Button(box, "&Hilfe"), nullptr);
@@ -75,7 +79,7 @@ TEST_F(MessageBoxTest, HelpOpensTheTopicAndTheBoxStaysOpen) {
 
 TEST_F(MessageBoxTest, F1OpensTheTopicToo) {
   bool stillOpen = false;
-  WhenBoxShown([&](QMessageBox* box) {
+  WhenBoxShown(m_poll, [&](QMessageBox* box) {
     box->activateWindow();  // shortcuts reach only the active window
     EXPECT_TRUE(QTest::qWaitForWindowActive(box));
     QTest::keyClick(box, Qt::Key_F1);
@@ -105,7 +109,7 @@ TEST_F(MessageBoxTest, ButtonSetsAndAnswers) {
   for (const auto& c : cases) {
     int count = -1;
     QString first;
-    WhenBoxShown([&](QMessageBox* box) {
+    WhenBoxShown(m_poll, [&](QMessageBox* box) {
       count = static_cast<int>(box->buttons().size());
       first = box->defaultButton() ? box->defaultButton()->text() : "";
       if (*c.press) Button(box, c.press)->click();
