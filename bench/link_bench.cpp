@@ -1,13 +1,12 @@
 // Times a full sensor read (presence check and read sequence), a full write
 // (with the reads before it and the read-back check after it), and that
-// check alone, through QSerialPort against rkt410-sim --baud-timing on a
-// pseudo-terminal, and compares them with the floor: the bytes on a
-// 1200-baud line (11 bits each, echo included) plus the prescribed waits.
+// check alone, against the simulated sensor on a line with the real 1200-baud
+// timing, and compares them with the floor: the bytes on the line (11 bits
+// each, echo included) plus the prescribed waits.
 #include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -15,40 +14,13 @@
 #include <vector>
 
 #include "link/ports.h"
-#include "link/qt_serial_line.h"
 #include "link/sensor.h"
 #include "model/data_set.h"
+#include "sim/simulated_line.h"
 
 using namespace rkt;
 
 namespace {
-
-// Counts the bytes that cross the line in either direction.
-class CountingLine final : public link::SerialLine {
- public:
-  explicit CountingLine(std::unique_ptr<link::SerialLine> inner) : m_inner(std::move(inner)) {}
-  link::OpenResult Open(const std::string& name) override { return m_inner->Open(name); }
-  void Close() override { m_inner->Close(); }
-  bool IsOpen() const override { return m_inner->IsOpen(); }
-  void Write(std::span<const std::uint8_t> bytes) override {
-    bytesOnWire += static_cast<long long>(bytes.size());
-    m_inner->Write(bytes);
-  }
-  int BytesAvailable() override { return m_inner->BytesAvailable(); }
-  std::vector<std::uint8_t> Read(int count) override {
-    auto out = m_inner->Read(count);
-    bytesOnWire += static_cast<long long>(out.size());
-    return out;
-  }
-  void DiscardInput() override { m_inner->DiscardInput(); }
-  bool WaitForBytes(int count, QDeadlineTimer deadline) override { return m_inner->WaitForBytes(count, deadline); }
-  void Interrupt(bool on) override { m_inner->Interrupt(on); }
-
-  long long bytesOnWire = 0;
-
- private:
-  std::unique_ptr<link::SerialLine> m_inner;
-};
 
 class QuietUser final : public link::QuietSensorUser {
  public:
@@ -74,8 +46,9 @@ struct Figures {
 };
 
 template <typename F>
-Figures Measure(CountingLine& line, link::Ports& ports, F operation) {
-  const long long bytes0 = line.bytesOnWire;
+Figures Measure(sim::SimulatedLine& line, link::Ports& ports, F operation) {
+  const auto onWire = [&] { return line.BytesWritten() + line.BytesRead(); };
+  const long long bytes0 = onWire();
   const long long waited0 = ports.WaitedMs();
   const double cpu0 = CpuSeconds();
   QElapsedTimer clock;
@@ -84,7 +57,7 @@ Figures Measure(CountingLine& line, link::Ports& ports, F operation) {
   Figures f;
   f.measuredMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
   f.cpuMs = (CpuSeconds() - cpu0) * 1000.0;
-  f.floorMs = static_cast<double>(line.bytesOnWire - bytes0) * 11.0 * 1000.0 / 1200.0 +
+  f.floorMs = static_cast<double>(onWire() - bytes0) * 11.0 * 1000.0 / 1200.0 +
               static_cast<double>(ports.WaitedMs() - waited0);
   if (!ok) f.measuredMs = -1;
   return f;
@@ -114,30 +87,24 @@ int main(int argc, char** argv) {
   for (const auto& mode : modes) {
     const bool echo = mode.echo;
     QTemporaryDir dir;
-    const QString linkPath = dir.filePath("sensor");
-    QProcess sim;
-    QStringList args{"--link", linkPath, "--baud-timing"};
-    if (!echo) args << "--noecho";
-    sim.start(RKT_SIM_PATH, args);
-    while (sim.state() != QProcess::NotRunning && !sim.canReadLine()) sim.waitForReadyRead(5000);
-    if (!sim.canReadLine()) {
-      std::fprintf(stderr, "rkt410-sim did not start\n");
-      return 1;
-    }
-    auto counting = std::make_unique<CountingLine>(std::make_unique<link::QtSerialLine>());
-    CountingLine& line = *counting;
-    link::Ports ports(std::move(counting));
+    sim::SimConfig config;
+    config.baudTiming = true;
+    config.echo = echo;
+    auto owned = std::make_unique<sim::SimulatedLine>(std::make_shared<sim::SensorSimulator>(config));
+    sim::SimulatedLine& line = *owned;
+    link::Ports ports(std::move(owned));
     link::PortSettings settings;
     settings.echo = echo;
     ports.InitPorts(settings);
-    ports.OpenPort(linkPath.toStdString());
-    if (!ports.IsPortOpen()) {
-      std::fprintf(stderr, "cannot open %s\n", qPrintable(linkPath));
-      return 1;
-    }
+    ports.OpenPort("SIM");
     link::SerialTrace trace;
-    if (mode.trace && trace.Open(dir.filePath("trace.txt").toStdString(), linkPath.toStdString()))
+    if (mode.trace) {
+      if (!trace.Open(dir.filePath("trace.txt").toStdString(), "SIM")) {
+        std::fprintf(stderr, "cannot open the trace file\n");
+        return 1;
+      }
       ports.SetTrace(&trace);
+    }
     DataSet data;
     QuietUser user;
     link::Sensor sensor(ports, data, user);
@@ -161,8 +128,6 @@ int main(int argc, char** argv) {
     Print("write", mode.name, writes);
     Print("check", mode.name, checks);
     ports.ClosePort();
-    sim.terminate();
-    sim.waitForFinished(5000);
   }
   if (failures) std::fprintf(stderr, "%d operations failed\n", failures);
   return failures ? 1 : 0;

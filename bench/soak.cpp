@@ -28,7 +28,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <map>
 #include <memory>
 #include <random>
@@ -48,121 +47,6 @@
 using namespace rkt;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-struct FaultCounts {
-  long long bytes = 0;
-  long long corrupted = 0;
-  long long dropped = 0;
-  long long delayed = 0;
-};
-
-// Sits between the port layer and the simulated sensor and spoils a share
-// of the bytes the sensor sends: one flipped to another value, one lost, or
-// one held back (and everything behind it, as on a real line).
-class FaultyLine final : public link::SerialLine {
- public:
-  FaultyLine(std::unique_ptr<link::SerialLine> inner, double rate, int maxDelayMs, std::uint32_t seed)
-      : m_inner(std::move(inner)), m_rate(rate), m_maxDelayMs(maxDelayMs), m_random(seed) {}
-
-  link::OpenResult Open(const std::string& name) override {
-    m_pending.clear();
-    return m_inner->Open(name);
-  }
-  void Close() override {
-    m_pending.clear();
-    m_inner->Close();
-  }
-  bool IsOpen() const override { return m_inner->IsOpen(); }
-  void Write(std::span<const std::uint8_t> bytes) override { m_inner->Write(bytes); }
-  int BytesAvailable() override {
-    Pull();
-    const auto now = Clock::now();
-    int n = 0;
-    for (const auto& b : m_pending) {
-      if (b.at > now) break;
-      ++n;
-    }
-    return n;
-  }
-  std::vector<std::uint8_t> Read(int count) override {
-    const int n = std::min(count, BytesAvailable());
-    std::vector<std::uint8_t> out;
-    for (int i = 0; i < n; ++i) {
-      out.push_back(m_pending.front().value);
-      m_pending.pop_front();
-    }
-    return out;
-  }
-  // Drops what has arrived; bytes still held back arrive later, as bytes
-  // still on the wire would.
-  void DiscardInput() override { Read(BytesAvailable()); }
-  // Passed on, so a wait in progress below is woken as well.
-  void Interrupt(bool on) override {
-    m_interrupted = on;
-    m_inner->Interrupt(on);
-  }
-  bool WaitForBytes(int count, QDeadlineTimer deadline) override {
-    for (;;) {
-      if (m_interrupted) return false;
-      if (BytesAvailable() >= count) return true;
-      qint64 left = deadline.remainingTime();
-      if (left == 0) return false;
-      if (left < 0) left = 24LL * 3600 * 1000;
-      // Wake for the next held-back byte, or when the sensor sends more.
-      if (!m_pending.empty()) {
-        const auto due = std::chrono::ceil<std::chrono::milliseconds>(m_pending.front().at - Clock::now()).count();
-        left = std::min<qint64>(left, std::max<qint64>(due, 0));
-      }
-      if (left == 0) continue;
-      m_inner->WaitForBytes(1, QDeadlineTimer(left, Qt::PreciseTimer));
-    }
-  }
-
-  const FaultCounts& Counts() const { return m_counts; }
-
- private:
-  struct Held {
-    std::uint8_t value;
-    Clock::time_point at;
-  };
-
-  void Pull() {
-    const int n = m_inner->BytesAvailable();
-    if (n <= 0) return;
-    std::uniform_real_distribution<double> chance(0.0, 1.0);
-    for (std::uint8_t b : m_inner->Read(n)) {
-      ++m_counts.bytes;
-      auto at = Clock::now();
-      if (!m_pending.empty()) at = std::max(at, m_pending.back().at);
-      if (chance(m_random) < m_rate) {
-        switch (std::uniform_int_distribution<int>(0, 2)(m_random)) {
-          case 0:
-            b ^= static_cast<std::uint8_t>(std::uniform_int_distribution<int>(1, 255)(m_random));
-            ++m_counts.corrupted;
-            break;
-          case 1:
-            ++m_counts.dropped;
-            continue;
-          default:
-            at += std::chrono::milliseconds(std::uniform_int_distribution<int>(1, m_maxDelayMs)(m_random));
-            ++m_counts.delayed;
-            break;
-        }
-      }
-      m_pending.push_back({b, at});
-    }
-  }
-
-  std::unique_ptr<link::SerialLine> m_inner;
-  double m_rate;
-  int m_maxDelayMs;
-  std::mt19937 m_random;
-  std::deque<Held> m_pending;
-  FaultCounts m_counts;
-  bool m_interrupted = false;
-};
 
 // Answers every question with Cancel/No and remembers the last message.
 class SoakUser final : public link::QuietSensorUser {
@@ -263,7 +147,7 @@ void NewSettings(DataSet& ds, std::mt19937& random, int typeCode) {
 // moment of each, handled as the program's sensor link handles a menu
 // command during a run.
 int DetectionSoak(int cycles, std::uint32_t seed, link::Ports& ports, link::Sensor& sensor, DataSet& ds,
-                  SoakUser& user, const sim::SensorSimulator& simulator, FaultyLine& line, double rate) {
+                  SoakUser& user, const sim::SensorSimulator& simulator, const sim::SimulatedLine& line, double rate) {
   link::Detection detection(sensor, ports, ds, user);
   detection.InitDetection([] {}, [] {});
   detection.SetDetection(1);
@@ -333,7 +217,7 @@ int DetectionSoak(int cycles, std::uint32_t seed, link::Ports& ports, link::Sens
                    static_cast<double>(clock.elapsed()) / 1000.0, user.noSensor);
   }
   settles = ports.Settles();
-  const FaultCounts& f = line.Counts();
+  const sim::SimulatedLine::Noise& f = line.NoiseCounts();
   std::printf("detection cycles:     %d on the 1200-baud line (fault rate %.3f, seed %u)\n", cycles, rate, seed);
   std::printf("run time:             %.1f s, longest command %lld ms\n", static_cast<double>(clock.elapsed()) / 1000.0,
               longestMs);
@@ -376,9 +260,10 @@ int main(int argc, char** argv) {
     config.idleTimeout = std::chrono::milliseconds(150);
   }
   auto simulator = std::make_shared<sim::SensorSimulator>(config);
-  auto faulty = std::make_unique<FaultyLine>(std::make_unique<sim::SimulatedLine>(simulator), rate, 2 * timeout, seed);
-  FaultyLine* line = faulty.get();
-  link::Ports ports(std::move(faulty));
+  auto owned = std::make_unique<sim::SimulatedLine>(simulator);
+  sim::SimulatedLine* line = owned.get();
+  line->SetNoise(rate, std::chrono::milliseconds(2 * timeout), seed);
+  link::Ports ports(std::move(owned));
   link::PortSettings settings;
   settings.detectTimeout = timeout;
   settings.readTimeout = timeout;
@@ -494,7 +379,7 @@ int main(int argc, char** argv) {
   done = true;
   watchdog.join();
 
-  const FaultCounts& f = line->Counts();
+  const sim::SimulatedLine::Noise& f = line->NoiseCounts();
   std::printf("cycles:               %d (time-out %d ms, fault rate %.3f, seed %u, type %d)\n", cycles, timeout,
               rate, seed, config.typeCode);
   std::printf("run time:             %.1f s, longest operation %lld ms (deadline %lld ms)\n",

@@ -10,11 +10,8 @@
 //           bit 5 with progress, bit 6 answer Retry/Yes (at most twice)
 //   byte 1: the working copy's type code   byte 2: its input byte
 //   byte 3: progress step at which Cancel is pressed (0: never)
-#include <algorithm>
-#include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <set>
 #include <span>
@@ -23,50 +20,11 @@
 #include "link/sensor.h"
 #include "link/sensor_user.h"
 #include "model/data_set.h"
+#include "sim/simulated_line.h"
 
 namespace {
 
 using namespace rkt;
-
-class ScriptedLine final : public link::SerialLine {
- public:
-  ScriptedLine(std::span<const std::uint8_t> script, bool echo) : m_script(script), m_echo(echo) {}
-
-  link::OpenResult Open(const std::string& name) override {
-    m_open = true;
-    link::OpenResult r;
-    r.ok = true;
-    r.device = name;
-    return r;
-  }
-  void Close() override { m_open = false; }
-  bool IsOpen() const override { return m_open; }
-  void Write(std::span<const std::uint8_t> bytes) override {
-    if (m_echo) m_input.insert(m_input.end(), bytes.begin(), bytes.end());
-    if (m_script.empty()) return;
-    const std::size_t n = std::min<std::size_t>(m_script[0], m_script.size() - 1);
-    m_input.insert(m_input.end(), m_script.begin() + 1, m_script.begin() + 1 + static_cast<std::ptrdiff_t>(n));
-    m_script = m_script.subspan(n + 1);
-  }
-  int BytesAvailable() override { return static_cast<int>(m_input.size()); }
-  std::vector<std::uint8_t> Read(int count) override {
-    const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(std::max(count, 0)), m_input.size());
-    std::vector<std::uint8_t> out(m_input.begin(), m_input.begin() + static_cast<std::ptrdiff_t>(n));
-    m_input.erase(m_input.begin(), m_input.begin() + static_cast<std::ptrdiff_t>(n));
-    return out;
-  }
-  void DiscardInput() override { m_input.clear(); }
-  // Nothing more arrives while the PC waits: the answer is there or not.
-  bool WaitForBytes(int count, QDeadlineTimer) override { return !m_interrupted && BytesAvailable() >= count; }
-  void Interrupt(bool on) override { m_interrupted = on; }
-
- private:
-  std::span<const std::uint8_t> m_script;
-  std::deque<std::uint8_t> m_input;
-  bool m_echo;
-  bool m_open = false;
-  bool m_interrupted = false;
-};
 
 class ScriptedUser final : public link::QuietSensorUser {
  public:
@@ -123,7 +81,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   link::PortSettings settings;
   settings.echo = echo;
-  link::Ports ports(std::make_unique<ScriptedLine>(std::span(data + 4, size - 4), echo));
+  // The scripted line never waits; the shortest quiet gap keeps settling
+  // from spinning on the clock.
+  settings.quietGap = 1;
+  settings.sensorIdle = 0;
+  sim::SimConfig config;
+  config.echo = echo;
+  auto line = std::make_unique<sim::SimulatedLine>(std::make_shared<sim::SensorSimulator>(config));
+  line->AnswerWith(std::span(data + 4, size - 4));
+  link::Ports ports(std::move(line));
   ports.InitPorts(settings);
   ports.OpenPort("fuzz");
   if (!ports.IsPortOpen()) __builtin_trap();

@@ -108,7 +108,7 @@ std::vector<TimedByte> SensorSimulator::Write(std::span<const std::uint8_t> byte
   for (const std::uint8_t byte : bytes) {
     Clock::time_point in = now;
     if (m_config.baudTiming) {
-      in = std::max(now, m_wireFree) + kByteTime;
+      in = std::max(now, m_wireFree) + m_config.byteTime;
       m_wireFree = in;
     }
     std::vector<std::uint8_t> out;
@@ -117,7 +117,7 @@ std::vector<TimedByte> SensorSimulator::Write(std::span<const std::uint8_t> byte
     for (const std::uint8_t b : out) {
       Clock::time_point at = in;
       if (m_config.baudTiming) {
-        at = std::max(in, m_wireFree) + kByteTime;
+        at = std::max(in, m_wireFree) + m_config.byteTime;
         m_wireFree = at;
       }
       result.push_back({b, at});

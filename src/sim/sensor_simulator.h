@@ -28,6 +28,8 @@ struct SimConfig {
   bool echo = true;
   // Each byte occupies the line for 11 bits at 1200 baud, echo included.
   bool baudTiming = false;
+  // With baudTiming: the time of one byte; shorter makes a faster line.
+  std::chrono::nanoseconds byteTime{11'000'000'000LL / 1200};
   // A sensor left inside a command drops back to idle after this long
   // without a byte.
   std::chrono::milliseconds idleTimeout{150};

@@ -57,7 +57,58 @@ void SimulatedLine::FailOpens(const link::OpenResult& result, int times) {
 void SimulatedLine::Write(std::span<const std::uint8_t> bytes) {
   if (!m_open) return;
   m_written += static_cast<long long>(bytes.size());
-  for (const TimedByte& b : m_sim->Write(bytes, Clock::now())) m_pending.push_back(b);
+  const auto now = Clock::now();
+  std::vector<TimedByte> answer;
+  if (m_script) {
+    if (m_sim->Config().echo)
+      for (const std::uint8_t b : bytes) answer.push_back({b, now});
+    std::span<const std::uint8_t>& script = *m_script;
+    if (!script.empty()) {
+      const std::size_t n = std::min<std::size_t>(script[0], script.size() - 1);
+      for (const std::uint8_t b : script.subspan(1, n)) answer.push_back({b, now});
+      script = script.subspan(n + 1);
+    }
+  } else {
+    answer = m_sim->Write(bytes, now);
+  }
+  if (m_recording) {
+    Exchange& e = m_exchanges.emplace_back();
+    e.sent.assign(bytes.begin(), bytes.end());
+    for (const TimedByte& b : answer) e.answer.push_back(b.value);
+  }
+  std::uniform_real_distribution<double> chance(0.0, 1.0);
+  for (TimedByte b : answer) {
+    ++m_noise.bytes;
+    if (m_noiseRate > 0 && chance(m_random) < m_noiseRate) {
+      switch (std::uniform_int_distribution<int>(0, 2)(m_random)) {
+        case 0:
+          b.value ^= static_cast<std::uint8_t>(std::uniform_int_distribution<int>(1, 255)(m_random));
+          ++m_noise.corrupted;
+          break;
+        case 1: ++m_noise.dropped; continue;
+        default:
+          b.at += std::chrono::milliseconds(std::uniform_int_distribution<int>(1, int(m_maxDelay.count()))(m_random));
+          ++m_noise.delayed;
+      }
+    }
+    // A byte held back holds back everything behind it.
+    if (!m_pending.empty()) b.at = std::max(b.at, m_pending.back().at);
+    m_pending.push_back(b);
+  }
+}
+
+void SimulatedLine::Inject(std::span<const std::uint8_t> bytes) {
+  const auto now = Clock::now();
+  for (const std::uint8_t b : bytes)
+    m_pending.push_back({b, m_pending.empty() ? now : std::max(now, m_pending.back().at)});
+}
+
+void SimulatedLine::AnswerWith(std::span<const std::uint8_t> script) { m_script = script; }
+
+void SimulatedLine::SetNoise(double rate, std::chrono::milliseconds maxDelay, std::uint32_t seed) {
+  m_noiseRate = rate;
+  m_maxDelay = std::max(maxDelay, std::chrono::milliseconds(1));
+  m_random.seed(seed);
 }
 
 int SimulatedLine::BytesAvailable() {
@@ -73,10 +124,12 @@ std::vector<std::uint8_t> SimulatedLine::Read(int count) {
     out.push_back(m_pending.front().value);
     m_pending.pop_front();
   }
+  m_read += static_cast<long long>(out.size());
   return out;
 }
 
 bool SimulatedLine::WaitForBytes(int count, QDeadlineTimer deadline) {
+  if (m_script) return !m_interrupted && m_open && BytesAvailable() >= count;
   while (BytesAvailable() < count) {
     qint64 left = deadline.remainingTime();
     if (left == 0 || m_interrupted || !m_open) return false;

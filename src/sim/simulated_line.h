@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <deque>
 #include <memory>
+#include <optional>
+#include <random>
 
 #include "link/serial_line.h"
 #include "sim/sensor_simulator.h"
@@ -41,6 +43,29 @@ class SimulatedLine final : public link::SerialLine {
   int OpenCount() const { return m_openCount; }
   const std::string& OpenedName() const { return m_openedName; }
   long long BytesWritten() const { return m_written; }
+  // Bytes the PC took off the line (read or discarded), echoes included.
+  long long BytesRead() const { return m_read; }
+
+  // Bytes arriving now from the line, as noise or a hand-made answer would.
+  void Inject(std::span<const std::uint8_t> bytes);
+  // From now on each write is answered by the echo (when the simulator
+  // echoes) and the next chunk of the script instead of the simulator:
+  // chunks of one length byte and that many bytes (kept by reference, not
+  // copied). Waits then never block: nothing can arrive but through a write.
+  void AnswerWith(std::span<const std::uint8_t> script);
+  // Spoils a share `rate` of the bytes the sensor sends: one changed, one
+  // lost, or one held back up to maxDelay (and everything behind it).
+  struct Noise {
+    long long bytes = 0, corrupted = 0, dropped = 0, delayed = 0;
+  };
+  void SetNoise(double rate, std::chrono::milliseconds maxDelay, std::uint32_t seed);
+  const Noise& NoiseCounts() const { return m_noise; }
+  // Each write with the bytes it brought back, while recording is on.
+  struct Exchange {
+    std::vector<std::uint8_t> sent, answer;
+  };
+  void Record(bool on) { m_recording = on; }
+  const std::vector<Exchange>& Exchanges() const { return m_exchanges; }
 
  private:
   std::shared_ptr<SensorSimulator> m_sim;
@@ -52,6 +77,14 @@ class SimulatedLine final : public link::SerialLine {
   link::OpenResult m_failure;
   int m_failures = 0;
   long long m_written = 0;
+  long long m_read = 0;
+  std::optional<std::span<const std::uint8_t>> m_script;
+  double m_noiseRate = 0;
+  std::chrono::milliseconds m_maxDelay{1};
+  std::mt19937 m_random;
+  Noise m_noise;
+  bool m_recording = false;
+  std::vector<Exchange> m_exchanges;
   QEventLoop* m_waiting = nullptr;
   bool m_interrupted = false;
   bool m_vanished = false;

@@ -1,130 +1,58 @@
+// The port layer and the byte protocol against the simulated sensor.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <QTimer>
+#include <QTemporaryDir>
 #include <ctime>
-#include <deque>
+#include <fstream>
+#include <sstream>
 
 #include "link/port_list.h"
-#include "link/ports.h"
-#include "link/sensor_user.h"
+#include "link/serial_trace.h"
 #include "support/link_rig.h"
 
 namespace rkt::link {
 namespace {
 
-// A line whose input the test fills by hand; it can echo what is written.
-class FakeLine final : public SerialLine {
- public:
-  bool echo = false;
-  std::vector<std::uint8_t> written;
-  std::deque<std::uint8_t> input;
-  int opens = 0;
-  int failOpens = 0;
-  OpenResult failure;
+using sim::Command;
+using sim::Fault;
+using test::FastPorts;
+using test::FastSim;
+using test::Rig;
+using Bytes = std::vector<std::uint8_t>;
 
-  OpenResult Open(const std::string& name) override {
-    ++opens;
-    if (failOpens > 0) {
-      --failOpens;
-      return failure;
-    }
-    m_open = true;
-    OpenResult r;
-    r.ok = true;
-    r.device = name;
-    return r;
-  }
-  void Close() override { m_open = false; }
-  bool IsOpen() const override { return m_open; }
-  void Write(std::span<const std::uint8_t> bytes) override {
-    written.insert(written.end(), bytes.begin(), bytes.end());
-    if (echo) input.insert(input.end(), bytes.begin(), bytes.end());
-  }
-  int BytesAvailable() override { return static_cast<int>(input.size()); }
-  std::vector<std::uint8_t> Read(int count) override {
-    std::vector<std::uint8_t> out;
-    while (count-- > 0 && !input.empty()) {
-      out.push_back(input.front());
-      input.pop_front();
-    }
-    return out;
-  }
-  void DiscardInput() override { input.clear(); }
-  bool WaitForBytes(int count, QDeadlineTimer deadline) override {
-    while (BytesAvailable() < count) {
-      const qint64 left = deadline.remainingTime();
-      if (left == 0) return false;
-      QEventLoop loop;
-      QTimer::singleShot(static_cast<int>(left), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-      loop.exec();
-    }
-    return true;
-  }
-  void Interrupt(bool on) override { interrupted = on; }
-  bool interrupted = false;
+TEST(PortSettings, TimeOutsMustBePositive) {
+  const std::pair<const char*, int> rows[] = {{"100", 100}, {" 250", 250}, {"12.6", 13}, {"0", 77},
+                                              {"-5", 77},   {"abc", 77},   {"", 77},     {"0.2", 77},
+                                              {"0.5", 1},   {"1", 1},      {"99999", 32767}};
+  for (const auto& [text, expected] : rows) EXPECT_EQ(TimeoutFromSetting(text, 77), expected) << "'" << text << "'";
+  for (const char* text : {"noecho", "NoEcho", "Echo", ""}) EXPECT_EQ(EchoFromSetting(text), text[0] == 'E' || !*text);
 
- private:
-  bool m_open = false;
-};
-
-struct PortsFixture : ::testing::Test {
-  void SetUp() override {
-    test::EnsureQtApp();
-    auto owned = std::make_unique<FakeLine>();
-    line = owned.get();
-    ports = std::make_unique<Ports>(std::move(owned));
+  Ports ports(std::make_unique<sim::SimulatedLine>(std::make_shared<sim::SensorSimulator>()));
+  for (const int v : {0, -1, 1}) {
     PortSettings s;
-    s.detectTimeout = 20;
-    ports->InitPorts(s);
+    s.detectTimeout = s.readTimeout = s.writeTimeout = v;
+    ports.InitPorts(s);
+    EXPECT_EQ(ports.DetectTimeout(), v > 0 ? v : kDefaultDetectTimeout) << v;
+    EXPECT_EQ(ports.ReadTimeout(), v > 0 ? v : kDefaultReadTimeout) << v;
+    EXPECT_EQ(ports.WriteTimeout(), v > 0 ? v : kDefaultWriteTimeout) << v;
+    EXPECT_EQ(ports.GetTimeout(), ports.DetectTimeout()) << v;
   }
-  void Open() { ports->OpenPort("/dev/ttyFAKE"); }
-
-  FakeLine* line = nullptr;
-  std::unique_ptr<Ports> ports;
-};
-
-TEST(TimeoutSetting, FallsBackUnlessPositiveNumber) {
-  const struct {
-    const char* text;
-    int expected;
-  } rows[] = {
-      {"100", 100}, {" 250", 250}, {"12.6", 13}, {"0", 77},    {"-5", 77},
-      {"abc", 77},  {"", 77},      {"0.2", 77},  {"99999", 32767},
-  };
-  for (const auto& r : rows) EXPECT_EQ(TimeoutFromSetting(r.text, 77), r.expected) << "setting '" << r.text << "'";
-}
-
-TEST(TimeoutSetting, EchoOffOnlyForNoecho) {
-  EXPECT_FALSE(EchoFromSetting("noecho"));
-  EXPECT_FALSE(EchoFromSetting("NoEcho"));
-  EXPECT_TRUE(EchoFromSetting("Echo"));
-  EXPECT_TRUE(EchoFromSetting(""));
+  EXPECT_EQ(ports.SetTimeout(0), 1);
+  EXPECT_EQ(ports.SetTimeout(5), 1) << "0 never becomes the time-out";
+  EXPECT_EQ(ports.GetTimeout(), 5);
 }
 
 TEST(PortNames, OnlyComNamesAreNumbered) {
-  const struct {
-    const char* name;
-    bool windows;
-    const char* expected;
-  } rows[] = {
-      {"COM1", true, "COM1"},          {"COM12", true, "COM12"}, {"com3", true, "COM3"},
-      {"COMx", true, ""},              {"COM", true, ""},        {"COM0", true, ""},
-      {"/dev/ttyUSB0", false, "/dev/ttyUSB0"}, {"COM3", false, "COM3"}, {"/tmp/rkt-link", false, "/tmp/rkt-link"},
-  };
-  for (const auto& r : rows)
-    EXPECT_EQ(SystemPortName(r.name, r.windows), r.expected) << r.name << (r.windows ? " on Windows" : " elsewhere");
-}
-
-TEST(PortList, DropsRepeatsAndIsNeverEmpty) {
+  const std::pair<const char*, const char*> windows[] = {{"COM1", "COM1"}, {"COM12", "COM12"}, {"com3", "COM3"},
+                                                         {"COMx", ""},       {"COM", ""},         {"COM0", ""}};
+  for (const auto& [name, expected] : windows) EXPECT_EQ(SystemPortName(name, true), expected) << name;
+  for (const char* name : {"/dev/ttyUSB0", "COM3"}) EXPECT_EQ(SystemPortName(name, false), name);
   EXPECT_EQ(PortListFrom({"/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyUSB0"}, false),
             (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyS0"}));
   EXPECT_EQ(PortListFrom({}, false), std::vector<std::string>{"/dev/ttyS0"});
   EXPECT_EQ(PortListFrom({""}, true), std::vector<std::string>{"COM1"});
   EXPECT_FALSE(ListSerialPorts().empty());
-}
-
-TEST(PortList, StableNamesFirstThenAdaptersModemsAndBuiltInPorts) {
   EXPECT_EQ(OrderLinuxPorts({"/dev/serial/by-id/usb-B", "/dev/serial/by-id/usb-A"},
                             {"/dev/ttyS10", "/dev/ttyS2", "/dev/ttyACM0", "/dev/rfcomm0", "/dev/ttyUSB1", "/dev/ttyUSB0"}),
             (std::vector<std::string>{"/dev/serial/by-id/usb-A", "/dev/serial/by-id/usb-B", "/dev/ttyUSB0",
@@ -132,134 +60,231 @@ TEST(PortList, StableNamesFirstThenAdaptersModemsAndBuiltInPorts) {
   EXPECT_TRUE(OrderLinuxPorts({}, {}).empty()) << "no port: no default either";
 }
 
-TEST(PortTexts, ComeFromTheLanguage) {
-  OpenFailure f{"/dev/ttyUSB3", {}};
-  f.result.error = "Permission denied";
-  f.result.permissionDenied = true;
-  f.result.device = "/dev/ttyUSB3";
-  f.result.group = "uucp";
-  EXPECT_EQ(PortFailureLine(f), "Schnittstelle /dev/ttyUSB3: Permission denied");
-  EXPECT_EQ(PermissionHint(f),
-            "Keine Berechtigung für /dev/ttyUSB3: der Benutzer muss Mitglied der Gruppe \"uucp\" sein (danach neu "
-            "anmelden).");
+TEST(PortOpen, FailuresAskAndOnlyRetryOrANewNameOpensAgain) {
+  Rig rig;
+  rig.ports->InitPorts(FastPorts());
+  rig.ports->OpenPort("");
+  EXPECT_EQ(rig.ports->CurrentPortName(), "");
+  EXPECT_EQ(rig.line->OpenCount(), 1) << "only the rig's own open";
+  rig.line->FailOpens({false, true, "/dev/ttyFAKE", "uucp", "Permission denied"}, 2);
+  std::vector<std::string> hints;
+  rig.ports->onOpenFailed = [&](const OpenFailure& f) {
+    EXPECT_EQ(PortFailureLine(f), "Schnittstelle /dev/ttyFAKE: Permission denied");
+    hints.push_back(PermissionHint(f));
+    return hints.size() == 1 ? kAnswerRetry : kAnswerCancel;
+  };
+  rig.ports->OpenPort("/dev/ttyFAKE");
+  EXPECT_FALSE(rig.ports->IsPortOpen()) << "Retry, then Cancel";
+  EXPECT_EQ(hints, std::vector<std::string>(2, "Keine Berechtigung für /dev/ttyFAKE: der Benutzer muss Mitglied der "
+                                               "Gruppe \"uucp\" sein (danach neu anmelden)."));
+  rig.ports->OpenPort("/dev/ttyFAKE");
+  EXPECT_EQ(rig.line->OpenCount(), 3) << "the same name again is not retried";
+  rig.ports->OpenPort("com3");
+  EXPECT_EQ(rig.line->OpenedName(), "com3") << "not a Windows name here";
+  rig.ports->OpenPort("/dev/ttyFAKE");
+  EXPECT_TRUE(rig.ports->IsPortOpen());
+  EXPECT_EQ(rig.line->OpenCount(), 5);
+  EXPECT_EQ(PermissionHint(OpenFailure{}), "") << "no permission problem, no hint";
   EXPECT_EQ(PortFailureLine(OpenFailure{}), std::string(kTextPortNone));
 }
 
-TEST_F(PortsFixture, OpenPortWithEmptyNameChangesNothing) {
-  ports->OpenPort("");
-  EXPECT_EQ(ports->CurrentPortName(), "");
-  EXPECT_EQ(line->opens, 0);
-}
-
-TEST_F(PortsFixture, FailedOpenAsksAndRetryOpensAgain) {
-  line->failOpens = 2;
-  line->failure.permissionDenied = true;
-  line->failure.device = "/dev/ttyFAKE";
-  line->failure.group = "dialout";
-  std::vector<std::string> hints;
-  std::deque<int> answers = {kAnswerRetry, kAnswerRetry};
-  ports->onOpenFailed = [&](const OpenFailure& f) {
-    hints.push_back(PermissionHint(f));
-    const int a = answers.front();
-    answers.pop_front();
-    return a;
-  };
-  Open();
-  EXPECT_TRUE(ports->IsPortOpen());
-  EXPECT_EQ(line->opens, 3);
-  ASSERT_EQ(hints.size(), 2u);
-  EXPECT_NE(hints[0].find("dialout"), std::string::npos) << hints[0];
-  EXPECT_NE(hints[0].find("/dev/ttyFAKE"), std::string::npos) << hints[0];
-}
-
-TEST_F(PortsFixture, CancelledOpenIsNotRetriedForTheSameName) {
-  line->failOpens = 1;
-  int asked = 0;
-  ports->onOpenFailed = [&](const OpenFailure& f) {
-    ++asked;
-    EXPECT_EQ(PermissionHint(f), "") << "no permission problem, no hint";
-    return kAnswerCancel;
-  };
-  Open();
-  EXPECT_FALSE(ports->IsPortOpen());
-  EXPECT_EQ(ports->CurrentPortName(), "/dev/ttyFAKE");
-  Open();  // same name: nothing happens, even though it failed
-  EXPECT_EQ(line->opens, 1);
-  EXPECT_EQ(asked, 1);
-  ports->OpenPort("/dev/ttyOTHER");
-  Open();
-  EXPECT_TRUE(ports->IsPortOpen());
-  EXPECT_EQ(line->opens, 3);
-}
-
-TEST_F(PortsFixture, ReceiveByteChecksTheComplement) {
-  Open();
-  const struct {
-    std::vector<std::uint8_t> reply;
-    int status;
-    int byte;
-  } rows[] = {
-      {{0x11, 0xEE}, kReceiveOk, 0x11},
-      {{0x00, 0xFF}, kReceiveOk, 0x00},
-      {{0x11, 0x11}, kComplementError, -1},
-      {{0x11}, kNoAnswer, -1},
-      {{}, kNoAnswer, -1},
-  };
-  for (const auto& r : rows) {
-    ports->FlushInput();
-    line->input.assign(r.reply.begin(), r.reply.end());
+TEST(PortIo, ReceiveChecksTheComplementAndGivesUpAfterTwoPeriods) {
+  PortSettings s = FastPorts();
+  s.detectTimeout = 20;
+  Rig rig(FastSim(), s);
+  const std::pair<Bytes, int> rows[] = {{{0x11, 0xEE}, kReceiveOk}, {{0x00, 0xFF}, kReceiveOk},
+                                         {{0x11, 0x11}, kComplementError}, {{0x11}, kNoAnswer}, {{}, kNoAnswer}};
+  for (const auto& [reply, status] : rows) {
+    rig.ports->FlushInput();
+    rig.line->Inject(reply);
     std::uint8_t b = 0;
-    EXPECT_EQ(ports->ReceiveByte(b), r.status) << "reply of " << r.reply.size() << " bytes";
-    if (r.byte >= 0) {
-      EXPECT_EQ(b, r.byte);
-    }
+    EXPECT_EQ(rig.ports->ReceiveByte(b), status) << reply.size() << " bytes";
+    if (status == kReceiveOk) { EXPECT_EQ(b, reply[0]); }
   }
-}
-
-TEST_F(PortsFixture, ReceiveGivesUpAfterTwoPeriodsAndLeavesLateBytes) {
-  Open();
+  rig.ports->FlushInput();
   QElapsedTimer clock;
   clock.start();
   const std::clock_t cpu0 = std::clock();
   std::string text = "unchanged";
-  EXPECT_EQ(ports->ReceiveText(text, 2), 0);
+  EXPECT_EQ(rig.ports->ReceiveText(text, 0), 0);
+  EXPECT_EQ(rig.ports->ReceiveText(text, 2), 0);
   const qint64 waited = clock.elapsed();
-  const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC;
   EXPECT_EQ(text, "unchanged");
   EXPECT_GE(waited, 40) << "two periods of 20 ms";
   EXPECT_LT(waited, 400);
-  EXPECT_LT(cpuMs, 0.5 * static_cast<double>(waited)) << "the wait must block, not spin";
-
-  // Bytes that come after the receive gave up stay until the next flush.
-  line->input = {1, 2, 3};
-  EXPECT_EQ(ports->ReceiveText(text, 2), 2);
+  EXPECT_LT(1000.0 * static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC, 0.5 * static_cast<double>(waited))
+      << "the wait must block, not spin";
+  rig.line->Inject(Bytes{1, 2, 3});
+  EXPECT_EQ(rig.ports->ReceiveText(text, 2), 2);
   EXPECT_EQ(text, std::string("\x01\x02", 2));
-  EXPECT_EQ(line->BytesAvailable(), 1) << "surplus byte stays";
-  ports->FlushInput();
-  EXPECT_EQ(line->BytesAvailable(), 0);
+  EXPECT_EQ(rig.line->BytesAvailable(), 1) << "surplus byte stays";
+  rig.ports->FlushInput();
+  EXPECT_EQ(rig.line->BytesAvailable(), 0);
 }
 
-TEST_F(PortsFixture, SendTextTakesTheEchoOnlyWithEchoOn) {
-  Open();
-  line->echo = true;
-  ports->SendText("LQ", 2);
-  EXPECT_EQ(line->written, (std::vector<std::uint8_t>{'L', 'Q'}));
-  EXPECT_EQ(line->BytesAvailable(), 0) << "echo consumed";
-
-  PortSettings s;
-  s.echo = EchoFromSetting("NoEcho");
-  ports->InitPorts(s);
-  Open();
-  line->written.clear();
-  ports->SendText("LQ", 1);
-  EXPECT_EQ(line->written, (std::vector<std::uint8_t>{'L'})) << "count 1 sends only the first character";
-  EXPECT_EQ(line->BytesAvailable(), 1) << "without echo handling the echo stays for the caller";
+TEST(PortIo, SendTextTakesTheEchoOnlyWithEchoOnAndNothingWhileClosed) {
+  for (const bool echo : {true, false}) {
+    Rig rig(FastSim(), FastPorts(echo));
+    rig.line->Record(true);
+    rig.ports->SendText("LQ", echo ? 2 : 1);
+    ASSERT_EQ(rig.line->Exchanges().size(), 1u);
+    EXPECT_EQ(rig.line->Exchanges()[0].sent, (echo ? Bytes{'L', 'Q'} : Bytes{'L'})) << "count picks the characters";
+    EXPECT_EQ(rig.line->BytesAvailable(), echo ? 0 : 1) << "the echo stays for the caller unless handled";
+    rig.ports->ClosePort();
+    rig.ports->SendText("V", 1);
+    rig.ports->FlushInput();
+    EXPECT_EQ(rig.line->BytesWritten(), echo ? 2 : 1) << "nothing is sent while closed";
+  }
 }
 
-TEST_F(PortsFixture, NothingIsSentWhileClosed) {
-  ports->SendText("V", 1);
-  ports->FlushInput();
-  EXPECT_TRUE(line->written.empty());
+TEST(Protocol, ReadsWithAndWithoutEcho) {
+  for (const bool echo : {true, false}) {
+    Rig rig(FastSim(echo), FastPorts(echo));
+    rig.sim->SetMemory(0, 7, 6);
+    std::uint8_t type = 0;
+    EXPECT_EQ(rig.sensor->ReadParamByte(false, kBlockIdent, kAddrTypeCode, type), 0) << echo;
+    EXPECT_EQ(type, 6) << echo;
+    DataSet::Block block{};
+    EXPECT_EQ(rig.sensor->ReadBlock(false, kBlockIdent, block), 0) << echo;
+    EXPECT_EQ(block[8], 6) << "LP 0 position 8 is the type code too; echo " << echo;
+    EXPECT_EQ(rig.sensor->WriteParamByte(4, 77), 0) << echo;
+    EXPECT_EQ(rig.sim->Memory(1, 4), 77) << echo;
+  }
+}
+
+// One command of the kind, with progress, as the operations run it.
+int RunCommand(Rig& rig, Command c) {
+  std::uint8_t v = 0;
+  DataSet::Block block{};
+  if (c == Command::LQ) return rig.sensor->ReadParamByte(true, kBlockParams, 3, v);
+  if (c == Command::LP) return rig.sensor->ReadBlock(true, kBlockName1, block);
+  return rig.sensor->WriteParamByte(3, 41);
+}
+
+TEST(Protocol, EveryFaultGivesItsCodeAfterFiveAttempts) {
+  using C = Command;
+  using F = Fault;
+  const struct {
+    Command command;
+    Fault fault;
+    int value, code;
+  } rows[] = {{C::LQ, F::Silence, 0, 1001},          {C::LQ, F::WrongComplement, 0, 1002},
+              {C::LQ, F::WrongAddress, 0, 1002},     {C::LQ, F::WrongBlock, 0, 1005},
+              {C::LP, F::Silence, 0, 1001},          {C::LP, F::WrongComplement, 0, 1002},
+              {C::LP, F::WrongBlock, 0, 1005},       {C::PQ, F::Silence, 0, 1001},
+              {C::PQ, F::WrongComplement, 0, 1002},  {C::PQ, F::WrongAcknowledge, 0, 1010},
+              {C::PQ, F::WrongAddress, 0, 1010},     {C::PQ, F::StatusByte, 1, 1011},
+              {C::PQ, F::StatusByte, 2, 1012},       {C::PQ, F::StatusByte, 3, 1010},
+              {C::PQ, F::StatusByte, 10, 1010},      {C::PQ, F::WrongConfirmation, 0, 1020},
+              {C::PQ, F::ReadBackDiffers, 0, 1021}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::Message() << "command " << int(r.command) << " fault " << int(r.fault) << " " << r.value);
+    Rig rig;
+    const std::uint8_t before = rig.sim->Memory(1, 3);
+    rig.sim->InjectFault({r.fault, r.command, sim::kForever, r.value});
+    EXPECT_EQ(RunCommand(rig, r.command), r.code);
+    EXPECT_EQ(rig.sim->CommandCount(r.command), kCommandAttempts);
+    EXPECT_EQ(rig.user.BarTotal(), 5);
+    if (r.command == Command::PQ && r.fault != Fault::WrongConfirmation) { EXPECT_EQ(rig.sim->Memory(1, 3), before); }
+  }
+  Rig rig;
+  rig.sim->InjectFault({Fault::WrongComplement, Command::LQ});
+  std::uint8_t v = 0;
+  EXPECT_EQ(rig.sensor->ReadParamByte(false, kBlockParams, 3, v), 1002);
+  EXPECT_EQ(rig.sim->CommandCount(Command::LQ), 1) << "without progress: one attempt";
+  EXPECT_TRUE(rig.user.increments.empty());
+  rig.user.cancelAtInc = 2;  // the third IncBar, before the third attempt
+  EXPECT_EQ(rig.sensor->ReadParamByte(true, kBlockParams, 3, v), kCodeUserAbort);
+  EXPECT_EQ(rig.sim->CommandCount(Command::LQ), 3);
+}
+
+TEST(Protocol, RetriesMeetAnIdleSensorAndTopProgressUpToFive) {
+  using C = Command;
+  using F = Fault;
+  const struct {
+    Command command;
+    Fault fault;
+    int failures;
+    std::vector<int> increments;
+  } rows[] = {{C::LQ, F::WrongComplement, 0, {1, 4}}, {C::LQ, F::WrongComplement, 2, {1, 1, 1, 2}},
+              {C::LQ, F::WrongBlock, 2, {1, 1, 1, 2}}, {C::LQ, F::WrongComplement, 5, {1, 1, 1, 1, 1}},
+              {C::PQ, F::WrongComplement, 0, {1, 4}}, {C::PQ, F::WrongComplement, 1, {1, 1, 3}},
+              {C::PQ, F::WrongAddress, 2, {1, 1, 1, 2}}, {C::LP, F::WrongComplement, 0, {1}},
+              {C::LP, F::WrongBlock, 2, {1, 1, 1}}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::Message() << "command " << int(r.command) << " fault " << int(r.fault) << " " << r.failures);
+    Rig rig;
+    rig.sim->InjectFault({r.fault, r.command, r.failures});
+    EXPECT_EQ(RunCommand(rig, r.command), r.failures < 5 ? 0 : 1002);
+    EXPECT_EQ(rig.user.increments, r.increments);
+    EXPECT_EQ(rig.sim->CommandCount(r.command), std::min(r.failures + 1, 5));
+    if (r.command == Command::PQ) {
+      EXPECT_EQ(rig.sim->StoredWrites(), (std::vector<std::pair<int, std::uint8_t>>{{3, 41}})) << "only the good one";
+    }
+  }
+}
+
+TEST(Presence, ThirtyStepsAndMessagesByMode) {
+  using M = test::RecordingUser::Message;
+  const M noSensor{1, kButtonsRetryCancel, kHelpNoSensor};
+  const struct {
+    CheckMode mode;
+    int silent, found, commands, bar, lastAttempt;
+    std::vector<M> messages;
+    int presence = 0;
+  } rows[] = {{CheckMode::InOperation, 3, 1, 4, 30, 4, {}},
+              {CheckMode::CommunicationTest, 0, 1, 1, 30, 1, {{3, kButtonsOk, 0}}},
+              {CheckMode::Silent, sim::kForever, 0, 30, 0, 31, {}},
+              {CheckMode::InOperation, 35, 1, 36, 30, 6, {noSensor}},  // Retry finds it
+              {CheckMode::InOperation, sim::kForever, 0, 60, 30, 31, {noSensor, noSensor}},  // Retry, then Cancel
+              {CheckMode::InOperation, 0, 0, 2, 30, 1, {noSensor, noSensor}, 3}};  // absent by its presence bit
+  for (const auto& r : rows) {
+    SCOPED_TRACE(&r - rows);
+    Rig rig;
+    rig.sim->InjectFault({Fault::Silence, Command::V, r.silent});
+    rig.sim->SetMemory(0, kAddrPresence, static_cast<std::uint8_t>(r.presence));
+    rig.user.answers = {kAnswerRetry};
+    EXPECT_EQ(rig.sensor->CheckSensor(r.mode), r.found);
+    EXPECT_EQ(rig.sim->CommandCount(Command::V), r.commands);
+    EXPECT_EQ(rig.user.BarTotal(), r.bar);
+    EXPECT_EQ(rig.sensor->LastPresenceAttempt(), r.lastAttempt);
+    EXPECT_EQ(rig.user.messages, r.messages);
+    EXPECT_EQ(rig.sensor->SensorConnected(), r.found == 1);
+  }
+}
+
+TEST(SerialTrace, EveryByteInOrderAndSilenceAsATimeOut) {
+  QTemporaryDir dir;
+  for (const bool silent : {false, true}) {
+    const std::string path = dir.filePath(silent ? "silent.txt" : "read.txt").toStdString();
+    Rig rig;
+    if (silent) rig.sim->InjectFault({Fault::Silence});
+    SerialTrace trace;
+    ASSERT_TRUE(trace.Open(path, "SIM"));
+    rig.ports->SetTrace(&trace);
+    EXPECT_EQ(silent ? rig.sensor->CheckSensor(CheckMode::Silent) : rig.sensor->ReadDataSet(false, false), 0);
+    std::ifstream in(path);
+    long long sent = 0, lines = 0, echoes = 0, timeOuts = 0;
+    double last = -1;
+    for (std::string line; std::getline(in, line);) {
+      if (line.empty() || line[0] == '#') continue;
+      std::istringstream fields(line);
+      double ms = 0;
+      char direction = 0;
+      fields >> ms >> direction;
+      EXPECT_GE(ms, last) << "time stamps never go back: " << line;
+      last = ms;
+      if (++lines == 1 && !silent) { EXPECT_NE(line.find(">  4C 50"), std::string::npos) << "a read starts with LP"; }
+      for (std::string hex; direction == '>' && fields >> hex;) ++sent;
+      echoes += line.find("echo") != std::string::npos;
+      timeOuts += line.find("(time-out: 0 of 2 bytes)") != std::string::npos;
+    }
+    EXPECT_EQ(sent, rig.line->BytesWritten()) << "every byte sent is in the trace";
+    EXPECT_GE(lines, 10);
+    EXPECT_GT(echoes, 0);
+    EXPECT_EQ(timeOuts > 0, silent);
+  }
+  EXPECT_FALSE(SerialTrace().Open(dir.path().toStdString(), "")) << "a folder is no trace file";
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <numeric>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,36 +26,30 @@ inline void EnsureQtApp() {
 }
 
 // The user side of the sensor operations, recording what it was asked.
-class RecordingUser : public link::SensorUser {
+class RecordingUser : public link::QuietSensorUser {
  public:
   struct Message {
-    int number;
-    int buttons;
-    int help;
+    int number, buttons, help;
+    bool operator==(const Message&) const = default;
+    friend std::ostream& operator<<(std::ostream& o, const Message& m) {
+      return o << m.number << "/" << m.buttons << "/" << m.help;
+    }
   };
-
   std::vector<std::pair<int, int>> forms;  // kind, steps
   std::vector<int> increments;             // IncBar arguments, in order
   std::vector<Message> messages;
-  std::deque<int> answers;                 // answers to the next messages; else the safe default
+  std::vector<std::string> notes;  // the further paragraph of each message ("" for none)
+  std::deque<int> answers;         // answers to the next questions; else the safe default
   int unloads = 0;
-  int fills = 0;
-  int cancelAtInc = -1;                    // IncBar returns false from this call (0-based) on
+  int nothingToWrite = 0;
+  int cancelAtInc = -1;  // IncBar returns false from this call (0-based) on
   bool stopOnDataChanged = false;
   bool agreeToSensitivityWrite = true;
-  std::function<void()> onReadPanel;
-  std::function<void()> onIncBar;
-  std::vector<std::string> notes;  // the further paragraph of each message ("" for none)
-  // Before a write that changes something: what the sensor holds now (its
-  // working copy); the answer decides whether it is written.
+  std::function<void()> onReadPanel, onIncBar;
+  // Before a write that changes something: what the sensor holds now.
   std::function<bool(const DataSet& sensorNow)> onConfirmWrite;
-  int nothingToWrite = 0;
 
-  int BarTotal() const {
-    int t = 0;
-    for (int i : increments) t += i;
-    return t;
-  }
+  int BarTotal() const { return std::accumulate(increments.begin(), increments.end(), 0); }
   std::vector<int> MessageNumbers() const {
     std::vector<int> n;
     for (const Message& m : messages) n.push_back(m.number);
@@ -79,57 +75,24 @@ class RecordingUser : public link::SensorUser {
   int ShowMessage(int number, int buttons, int help) override {
     messages.push_back({number, buttons, help});
     notes.emplace_back();
-    if (buttons != link::kButtonsOk && !answers.empty()) {
-      const int a = answers.front();
-      answers.pop_front();
-      return a;
-    }
-    if (buttons == link::kButtonsYesNo) return link::kAnswerNo;
-    if (buttons == link::kButtonsRetryCancel) return link::kAnswerCancel;
-    return link::kAnswerOk;
+    if (buttons == link::kButtonsOk || answers.empty()) return SafeAnswer(buttons);
+    const int a = answers.front();
+    answers.pop_front();
+    return a;
   }
   bool AskWriteSensitivity() override { return agreeToSensitivityWrite; }
   bool DataChanged(bool) override { return stopOnDataChanged; }
-  void FillPanel() override { ++fills; }
-  void ReadPanel() override {
-    if (onReadPanel) onReadPanel();
-  }
-  void ShowSensitivity() override {}
-  void TakeSensitivity() override {}
-  void SetDataAvailable(bool) override {}
-  void SetSensitivityAvailable(bool) override {}
-  void RefreshOverview() override {}
-  void HideSensorFrame() override {}
-  void ShowConnected(bool) override {}
+  void ReadPanel() override { onReadPanel ? onReadPanel() : void(); }
 };
 
 // Short periods keep failure paths fast; the simulated sensor drops a
 // half-received command sooner than one period, as the real one does.
 inline link::PortSettings FastPorts(bool echo = true) {
-  link::PortSettings s;
-  s.detectTimeout = 10;
-  s.readTimeout = 25;
-  s.writeTimeout = 25;
-  s.echo = echo;
-  s.quietGap = 5;
-  s.sensorIdle = 15;
-  return s;
+  return {.detectTimeout = 10, .readTimeout = 25, .writeTimeout = 25, .echo = echo, .quietGap = 5, .sensorIdle = 15};
 }
 
-// A sensor on a line as slow as the real one: every byte takes 9.17 ms, so
-// echoes and answers are still on their way while the program does
-// something else, and a command left unfinished is dropped after 150 ms.
-inline sim::SimConfig TimedSim() {
-  sim::SimConfig c;
-  c.baudTiming = true;
-  return c;
-}
-
-inline sim::SimConfig FastSim(bool echo = true) {
-  sim::SimConfig c;
-  c.echo = echo;
-  c.idleTimeout = std::chrono::milliseconds(10);
-  return c;
+inline sim::SimConfig FastSim(bool echo = true, int type = 1, bool locked = false) {
+  return {.typeCode = type, .locked = locked, .echo = echo, .idleTimeout = std::chrono::milliseconds(10)};
 }
 
 // A simulated sensor, the port on it, a data set and the operations.
