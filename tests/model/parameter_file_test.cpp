@@ -39,7 +39,7 @@ TEST(ParameterFile, EmptyCommentGivesThe113ByteLayout) {
   const Bytes bytes = ReadBytes(dir.Path("plain.RKT"));
   ASSERT_EQ(bytes.size(), 113u);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 27), "SENSOR-10-02-#QD-Varem     ");
-  // The flag (16 bits, little-endian), identification bytes 5 and 8, name, parameter byte 16, comment length.
+  // Flag (16 bits, little-endian), identification bytes 5 and 8, name, parameter byte 16, comment length.
   const Bytes picked = {bytes[27], bytes[28], bytes[33], bytes[36], bytes[45], bytes[108], bytes[109], bytes[112]};
   EXPECT_EQ(picked, (Bytes{1, 0, 4, 2, 'R', 0xAB, 0, 0}));
   ds.SetValue(ValueId::Comment, std::string(300, 'c'));
@@ -48,7 +48,7 @@ TEST(ParameterFile, EmptyCommentGivesThe113ByteLayout) {
   EXPECT_EQ(long300.size(), 413u);
 }
 
-TEST(ParameterFile, SaveThenLoadRestoresEverything) {
+TEST(ParameterFile, SaveThenLoadRestoresEverythingAndTheInputBitOfEveryVersion) {
   test::TempDir dir;
   std::mt19937 rng(99);
   for (int n = 0; n < 100; ++n) {
@@ -73,10 +73,6 @@ TEST(ParameterFile, SaveThenLoadRestoresEverything) {
     EXPECT_EQ(loaded.SensitivityValid() * 10 + loaded.DataValid(), before.SensitivityValid() * 10 + 1) << context;
     EXPECT_TRUE(loaded.OfflineData() && !loaded.IsChanged() && !loaded.IsCommentChanged());
   }
-}
-
-TEST(ParameterFile, InputBitRoundTripsForEveryVersion) {
-  test::TempDir dir;
   for (int version = 0; version <= 5; ++version) {
     for (const int type : {1, 2, 15}) {
       DataSet ds;
@@ -91,28 +87,7 @@ TEST(ParameterFile, InputBitRoundTripsForEveryVersion) {
   }
 }
 
-TEST(ParameterFile, OlderFilesHaveNoSecondAndThirdNameBlock) {
-  test::TempDir dir;
-  Bytes file(kFileHeaderOld.begin(), kFileHeaderOld.end());
-  file.insert(file.end(), {0, 1, 0, 0, 0, 0, 4, 0, 0, 9});
-  file.resize(file.size() + 8, 0);
-  for (const char c : std::string("OLD-SENSOR\0\0\0\0\0\0", 16)) file.push_back(static_cast<std::uint8_t>(c));
-  file.insert(file.end(), {0x20, 0, 50});
-  file.resize(file.size() + 13, 0);
-  file.insert(file.end(), {3, 0, 0, 0, 'a', 'b', 'c', 'x'});
-  WriteBytes(dir.Path("old.RKT"), file);
-
-  DataSet ds;
-  for (int i = 1; i <= kBlockSize; ++i) ds.Byte(BlockId::Name2, kWorkingCopy, i) = 'x';
-  ASSERT_EQ(LoadParameterFile(ds, dir.Path("old.RKT")), LoadStatus::Ok);
-  EXPECT_EQ(TypeDesignation(ds, kWorkingCopy) + "|" + ds.Comment(), "OLD-SENSOR|abc") << "bytes after the comment are ignored";
-  EXPECT_EQ(ds.GetBlock(BlockId::Name2, kWorkingCopy), DataSet::Block{});
-  EXPECT_EQ(ds.GetInt(ValueId::TypeCode, kWorkingCopy) * 100 + ds.GetInt(ValueId::OutputType, kWorkingCopy), 901);
-  EXPECT_EQ(ds.GetInt(ValueId::Sensitivity, kWorkingCopy), 43) << "a file's stored sensitivity wins";
-  EXPECT_EQ(ds.SensitivityValid(), 1) << "a flag of 256 counts as set";
-}
-
-TEST(ParameterFile, DamagedFilesAreRefusedWholeAndChangeNothing) {
+TEST(ParameterFile, DamagedFilesAreRefusedWholeAndOlderOnesLoad) {
   test::TempDir dir;
   DataSet good;
   good.SetValue(ValueId::Comment, std::string("12345"));
@@ -125,14 +100,11 @@ TEST(ParameterFile, DamagedFilesAreRefusedWholeAndChangeNothing) {
   Bytes overCap = with(cut(kCurrentFixedSize), 109, {0x01, 0x00, 0x10, 0x00});  // 0x100001
   overCap.resize(kCurrentFixedSize + kMaxCommentLength + 1, 'x');
   const std::pair<Bytes, const char*> rows[] = {
-      {cut(20), "shorter than the header"},      {with(valid, 12, {'3'}), "unknown generation"},
+      {cut(20), "shorter than the header"}, {with(valid, 12, {'3'}), "unknown generation"},
       {with(valid, 0, {'s'}), "header compared exactly"}, {with(valid, 26, {'_'}), "last header character"},
-      {cut(100), "parameter block cut"},          {cut(110), "comment length cut"},
-      {cut(112), "last length byte missing"},     {cut(117), "comment cut by one"},
-      {with(valid, 109, {6}), "comment length one past the end"},
-      {with(valid, 112, {0x7F}), "comment length of 2 GB"},
-      {overCap, "comment length just past the 1 MiB cap, with the bytes present"},
-  };
+      {cut(100), "parameter block cut"}, {cut(110), "comment length cut"}, {cut(112), "last length byte missing"},
+      {cut(117), "comment cut by one"}, {with(valid, 109, {6}), "comment length one past the end"},
+      {with(valid, 112, {0x7F}), "comment length of 2 GB"}, {overCap, "comment length just past the 1 MiB cap"}};
   for (const auto& [bytes, why] : rows) {
     WriteBytes(dir.Path("bad.RKT"), bytes);
     DataSet ds;
@@ -158,6 +130,23 @@ TEST(ParameterFile, DamagedFilesAreRefusedWholeAndChangeNothing) {
     EXPECT_EQ(LoadParameterFile(ds, dir.Path("ok.RKT")), LoadStatus::Ok) << "a negative length is an empty comment";
     EXPECT_EQ(ds.Comment(), comment);
   }
+  // Older files have no second and third name block.
+  Bytes file(kFileHeaderOld.begin(), kFileHeaderOld.end());
+  file.insert(file.end(), {0, 1, 0, 0, 0, 0, 4, 0, 0, 9});
+  file.resize(file.size() + 8, 0);
+  for (const char c : std::string("OLD-SENSOR\0\0\0\0\0\0", 16)) file.push_back(static_cast<std::uint8_t>(c));
+  file.insert(file.end(), {0x20, 0, 50});
+  file.resize(file.size() + 13, 0);
+  file.insert(file.end(), {3, 0, 0, 0, 'a', 'b', 'c', 'x'});
+  WriteBytes(dir.Path("old.RKT"), file);
+  DataSet ds;
+  for (int i = 1; i <= kBlockSize; ++i) ds.Byte(BlockId::Name2, kWorkingCopy, i) = 'x';
+  ASSERT_EQ(LoadParameterFile(ds, dir.Path("old.RKT")), LoadStatus::Ok);
+  EXPECT_EQ(TypeDesignation(ds, kWorkingCopy) + "|" + ds.Comment(), "OLD-SENSOR|abc") << "bytes after the comment are ignored";
+  EXPECT_EQ(ds.GetBlock(BlockId::Name2, kWorkingCopy), DataSet::Block{});
+  EXPECT_EQ(ds.GetInt(ValueId::TypeCode, kWorkingCopy) * 100 + ds.GetInt(ValueId::OutputType, kWorkingCopy), 901);
+  EXPECT_EQ(ds.GetInt(ValueId::Sensitivity, kWorkingCopy), 43) << "a file's stored sensitivity wins";
+  EXPECT_EQ(ds.SensitivityValid(), 1) << "a flag of 256 counts as set";
 }
 
 TEST(ParameterFile, SaveResults) {
@@ -173,16 +162,13 @@ TEST(ParameterFile, SaveResults) {
   EXPECT_EQ(recent.GetRecentFile(1), "/earlier.RKT");
   EXPECT_FALSE(ds.IsChanged());
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"noext.RKT"}) << "no temporary file left";
-
-  // A full disk after part of the file, a missing folder, a comment the
-  // loader would refuse: the old file and the data set stay as they were.
+  // A full disk, a missing folder, a comment the loader would refuse: old file and data set stay as they were.
   const Bytes previous = ReadBytes(dir.Path("noext.RKT"));
   const struct {
     std::string path;
     std::size_t comment;
     int error;
-  } rows[] = {{dir.Path("noext.RKT"), 10, ENOSPC}, {dir.Path("missing/x.RKT"), 10, 0},
-              {dir.Path("noext.RKT"), kMaxCommentLength + 1, 0}};
+  } rows[] = {{dir.Path("noext.RKT"), 10, ENOSPC}, {dir.Path("missing/x.RKT"), 10, 0}, {dir.Path("noext.RKT"), kMaxCommentLength + 1, 0}};
   for (const auto& row : rows) {
     DataSet failing;
     failing.SetValue(ValueId::Comment, std::string(row.comment, 'x'));
@@ -203,7 +189,7 @@ TEST(ParameterFile, SaveResults) {
 }
 
 #ifndef _WIN32  // FIFOs, modes and symbolic links are POSIX
-TEST(ParameterFile, OddFilesAreRefusedWithTheirReason) {
+TEST(ParameterFile, OddFilesAreRefusedAndSavesKeepLinksAndPermissions) {
   test::TempDir dir;
   fs::create_directory(dir.Path("folder.RKT"));
   ASSERT_EQ(::mkfifo(dir.Path("fifo.RKT").c_str(), 0600), 0);
@@ -231,25 +217,19 @@ TEST(ParameterFile, OddFilesAreRefusedWithTheirReason) {
     EXPECT_EQ(r.status, row.status) << row.path;
     EXPECT_EQ(r.reason, row.reason) << row.path;
   }
-}
-
-TEST(ParameterFile, SaveUsesAFreshTemporaryFileAndKeepsThePermissions) {
-  test::TempDir dir;
+  // A save uses a fresh temporary file and keeps the permissions.
   const std::string target = dir.Path("keep.RKT");
   DataSet ds;
   ASSERT_TRUE(SaveParameterFile(ds, target).ok);
   ::chmod(target.c_str(), 0640);
-  // Links planted where a temporary file could go are neither followed nor
-  // removed; what a killed save left behind is cleared away.
+  // Links planted where a temporary file could go are neither followed nor removed; a killed save's leftover goes.
   WriteBytes(dir.Path("victim"), {'v'});
   fs::create_symlink(dir.Path("victim"), target + ".tmp~");
   const std::string pattern = dir.Path(TemporaryNamePrefix(fs::path(target)) + "abcdefghij");
   fs::create_symlink(dir.Path("victim"), pattern);
   const std::string leftover = dir.Path(TemporaryNamePrefix(fs::path(target)) + "0123456789");
   const std::string other = dir.Path(TemporaryNamePrefix(fs::path(target)) + "012345678");
-  WriteBytes(leftover, {'x'});
-  WriteBytes(other, {'x'});
-
+  for (const std::string& path : {leftover, other}) WriteBytes(path, {'x'});
   ds.SetValue(ValueId::Comment, std::string("second"));
   ASSERT_TRUE(SaveParameterFile(ds, target).ok);
   struct stat st {};
@@ -257,7 +237,7 @@ TEST(ParameterFile, SaveUsesAFreshTemporaryFileAndKeepsThePermissions) {
   EXPECT_EQ(st.st_mode & 0777, 0640u) << "the replaced file keeps its permissions";
   EXPECT_EQ(ReadBytes(dir.Path("victim")), Bytes{'v'});
   EXPECT_TRUE(fs::is_symlink(target + ".tmp~") && fs::is_symlink(pattern) && fs::exists(other) && !fs::exists(leftover));
-  EXPECT_EQ(dir.Entries().size(), 5u) << "no temporary file";
+  EXPECT_EQ(dir.Entries().size(), 4u + 5u) << "no temporary file beside the odd files";
   // A link at the target stays a link; the file it names is replaced.
   fs::create_symlink(target, dir.Path("link.RKT"));
   ds.SetValue(ValueId::Comment, std::string("third"));
@@ -292,10 +272,9 @@ TEST(ParameterFile, ReplacesAFileUnderAnUmlautNameWithNativeSeparators) {
 }
 
 TEST(ParameterFile, PathHelpers) {
-  const std::pair<const char*, bool> ext[] = {{"a.RKT", true}, {"a.rk", true},    {"a.", true},
-                                              {"ab.c", true},  {"a.TEXT", false}, {"a", false},
-                                              {"", false},     {"x.d\\ab", false}, {"x.d/ab", false},
-                                              {"dir.x\\", false}, {".abc", true},  {"x.abcd", false}};
+  const std::pair<const char*, bool> ext[] = {{"a.RKT", true}, {"a.rk", true}, {"a.", true}, {"ab.c", true},
+      {"a.TEXT", false}, {"a", false}, {"", false}, {"x.d\\ab", false}, {"x.d/ab", false}, {"dir.x\\", false},
+      {".abc", true}, {"x.abcd", false}};
   for (const auto& [path, has] : ext) EXPECT_EQ(HasExtension(path), has) << path;
   EXPECT_EQ(FileTitle("C:\\Daten\\Sensor 1.RKT") + "|" + FileTitle("/home/t/s.RKT") + "|" + FileTitle("/s") + "|" +
                 FileTitle("plain"), "Sensor 1.RKT|s.RKT|s|plain");
