@@ -68,12 +68,7 @@ TEST(RecentFiles, NewestFirstAtMostFiveAndIndexedFromOne) {
 }
 
 TEST(DataSetValues, GetAndSetRules) {
-  const struct {
-    ValueId id;
-    int pos;
-    std::uint8_t byte;
-    int expected;
-  } rows[] = {
+  const struct { ValueId id; int pos; std::uint8_t byte; int expected; } rows[] = {
       {V::OutputType, 1, 0x10, 0}, {V::OutputType, 1, 0x30, 1}, {V::OutputType, 1, 0x00, 2}, {V::TimeFunction2, 1, 0x0E, 1},
       {V::TimeFunction2, 1, 0x0C, 2}, {V::TimeFunction2, 1, 0x08, 3}, {V::TimeFunction2, 1, 0x00, 0},
       {V::TimeFunction1, 1, 0x01, 1}, {V::TimeValue1, 5, 0, 1}, {V::TimeValue1, 5, 2, 2}, {V::TimeValue2, 6, 0, 1},
@@ -312,11 +307,8 @@ TEST(DataCode, RoundTripRestoresTheCarriedBytesOnly) {
   }
 }
 
-TEST(DataCode, InputBitTravelsInvertedForOldOddTypes) {
-  const struct {
-    int version1, type;
-    bool inverted;
-  } rows[] = {{3, 5, true}, {0, 1, true}, {4, 5, false}, {3, 6, false}, {3, 15, true}};
+TEST(DataCode, InputBitAndInvalidCodes) {
+  const struct { int version1, type; bool inverted; } rows[] = {{3, 5, true}, {0, 1, true}, {4, 5, false}, {3, 6, false}, {3, 15, true}};
   for (const auto& row : rows) {
     DataSet ds = ValidSet(row.version1, 0, row.type);
     ds.SetValue(ValueId::InputInverted, true);
@@ -328,9 +320,6 @@ TEST(DataCode, InputBitTravelsInvertedForOldOddTypes) {
     ASSERT_TRUE(ApplyDataCode(back, code));
     EXPECT_EQ(back.GetInt(ValueId::InputInverted, kWorkingCopy), 1);
   }
-}
-
-TEST(DataCode, InvalidCodesAreRefusedAndChangeNothing) {
   DataSet source = ValidSet(4, 2, 9);
   source.SetValue(ValueId::TimeValue1, 77);
   const std::string good = EncodeDataCode(source);
@@ -363,10 +352,7 @@ TEST(DataCode, InvalidCodesAreRefusedAndChangeNothing) {
 }
 
 TEST(PanelRules, OfferedItemsLayoutAndShownSelection) {
-  const struct {
-    int version1, variant, mask, count;
-    Ints codes;
-  } rows[] = {
+  const struct { int version1, variant, mask, count; Ints codes; } rows[] = {
       {3, 2, 0, 10, {0, 1, 2, 3, 4, 5}}, {4, 2, 0, 10, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}}, {4, 2, 4 | 16, 10, {0}},
       {4, 1, 0, 10, {0, 1, 2, 3, 4, 5, 6, 8, 9}}, {3, 1, 16, 10, {0, 2, 3, 4, 5}}, {4, 2, 4, 10, {0, 1}},
       {4, 1, 16, 10, {0, 2, 3, 4, 5, 8, 9}}, {4, 2, 0, 6, {0, 1, 2, 3, 4, 5}}, {3, 2, 0, 5, {0, 1, 2, 3, 4}}, {4, 2, 4, 1, {0}}};
@@ -375,9 +361,7 @@ TEST(PanelRules, OfferedItemsLayoutAndShownSelection) {
         << row.version1 << " " << row.variant << " " << row.mask << " " << row.count;
   EXPECT_EQ(OfferedPulseFrequencies(0), (Ints{0, 1, 2}));
   EXPECT_EQ(OfferedPulseFrequencies(128), (Ints{0, 1})) << "no third pulse frequency";
-  const struct {
-    int version1, type, first;
-  } rates[] = {{4, 5, 0}, {4, 6, 0}, {3, 5, 1}, {3, 6, 1}, {4, 4, 1}, {4, 7, 1}, {5, 15, 1}};
+  const struct { int version1, type, first; } rates[] = {{4, 5, 0}, {4, 6, 0}, {3, 5, 1}, {3, 6, 1}, {4, 4, 1}, {4, 7, 1}, {5, 15, 1}};
   for (const auto& row : rates) {
     Ints expected;
     for (int i = row.first; i < 7; ++i) expected.push_back(i);
@@ -406,8 +390,7 @@ TEST(PanelRules, OfferedItemsLayoutAndShownSelection) {
       {3, 2, 5, 0x04, 0, 0, 3, 0, true, true, true, true, O::Warning, 0, 0, 1, 1, 0},  // fastest rate
       {4, 2, 5, 0x04, 0, 0, 3, 0, true, true, true, true, O::Warning, 0, 0, 0, 1, 0},
       {3, 2, 1, 0x04, 0, 0, 5, 0x04, true, true, true, true, O::Warning, 0, 0, 1, 1, 0},  // Teach-In
-      {4, 2, 1, 0x04, 0, 0, 5, 0x04, true, true, true, true, O::Warning, 0, 6, 1, 1, 0},
-  };
+      {4, 2, 1, 0x04, 0, 0, 5, 0x04, true, true, true, true, O::Warning, 0, 6, 1, 1, 0}};
   for (const auto& row : layouts) {
     DataSet ds;
     test::SetIdent(ds, row.version1, row.variant, row.type);

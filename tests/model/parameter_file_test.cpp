@@ -28,7 +28,7 @@ void ExpectBlocks(const DataSet& a, Copy ca, const DataSet& b, Copy cb, const st
     EXPECT_EQ(a.GetBlock(blk, ca), b.GetBlock(blk, cb)) << context << " block " << static_cast<int>(blk);
 }
 
-TEST(ParameterFile, EmptyCommentGivesThe113ByteLayout) {
+TEST(ParameterFile, LayoutAndRoundTripsIncludingTheInputBit) {
   test::TempDir dir;
   DataSet ds;
   ds.SetSensitivityValid(1);
@@ -46,10 +46,6 @@ TEST(ParameterFile, EmptyCommentGivesThe113ByteLayout) {
   const Bytes long300 = EncodeParameterFile(ds);
   EXPECT_EQ(Bytes(long300.begin() + 109, long300.begin() + 114), (Bytes{44, 1, 0, 0, 'c'})) << "300 = 0x12C";
   EXPECT_EQ(long300.size(), 413u);
-}
-
-TEST(ParameterFile, SaveThenLoadRestoresEverythingAndTheInputBitOfEveryVersion) {
-  test::TempDir dir;
   std::mt19937 rng(99);
   for (int n = 0; n < 100; ++n) {
     DataSet ds;
@@ -164,11 +160,7 @@ TEST(ParameterFile, SaveResults) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"noext.RKT"}) << "no temporary file left";
   // A full disk, a missing folder, a comment the loader would refuse: old file and data set stay as they were.
   const Bytes previous = ReadBytes(dir.Path("noext.RKT"));
-  const struct {
-    std::string path;
-    std::size_t comment;
-    int error;
-  } rows[] = {{dir.Path("noext.RKT"), 10, ENOSPC}, {dir.Path("missing/x.RKT"), 10, 0}, {dir.Path("noext.RKT"), kMaxCommentLength + 1, 0}};
+  const struct { std::string path; std::size_t comment; int error; } rows[] = {{dir.Path("noext.RKT"), 10, ENOSPC}, {dir.Path("missing/x.RKT"), 10, 0}, {dir.Path("noext.RKT"), kMaxCommentLength + 1, 0}};
   for (const auto& row : rows) {
     DataSet failing;
     failing.SetValue(ValueId::Comment, std::string(row.comment, 'x'));
@@ -197,11 +189,7 @@ TEST(ParameterFile, OddFilesAreRefusedAndSavesKeepLinksAndPermissions) {
   WriteBytes(dir.Path("empty.RKT"), {});
   ::chmod(dir.Path("locked.RKT").c_str(), 0);
   const bool root = ::geteuid() == 0;  // reads any file
-  const struct {
-    std::string path;
-    LoadStatus status;
-    std::string reason;
-  } rows[] = {
+  const struct { std::string path; LoadStatus status; std::string reason; } rows[] = {
       {dir.Path("folder.RKT"), LoadStatus::Unreadable, "is a folder"},
       {dir.Path("fifo.RKT"), LoadStatus::Unreadable, "is a FIFO, not a file"},
       {"/dev/null", LoadStatus::Unreadable, "is a device, not a file"},
@@ -209,8 +197,7 @@ TEST(ParameterFile, OddFilesAreRefusedAndSavesKeepLinksAndPermissions) {
       {dir.Path("gone/x.RKT"), LoadStatus::NotUsable, std::strerror(ENOENT)},
       {dir.Path("empty.RKT"), LoadStatus::NotUsable, "the file is empty"},
       {"", LoadStatus::NotUsable, "no file name"},
-      {dir.Path("locked.RKT"), root ? LoadStatus::Ok : LoadStatus::Unreadable, root ? "" : std::strerror(EACCES)},
-  };
+      {dir.Path("locked.RKT"), root ? LoadStatus::Ok : LoadStatus::Unreadable, root ? "" : std::strerror(EACCES)}};
   for (const auto& row : rows) {
     DataSet ds;
     const LoadResult r = LoadParameterFileChecked(ds, row.path);

@@ -123,32 +123,22 @@ const std::string kTxtC = kHead +
     "Eingangsfunktion:                      keine\r\n" "Einschaltverzögerung:                  25.5 s\r\n"
     "Ausschaltzeit:                         Impulsverlängerung 255 ms\r\n";
 
-TEST(Export, TxtAndCsvMatchTheLayoutExactly) {
-  const struct {
-    DataSet (*make)();
-    std::string txt;
-    const char* csv;
-  } goldens[] = {{SensorA, kTxtA, kCsvA}, {SensorB, kTxtB, kCsvB}, {SensorC, kTxtC, nullptr}};
+TEST(Export, LayoutValueColumnCsvCellsAndFormatByName) {
+  const struct { DataSet (*make)(); std::string txt; const char* csv; } goldens[] = {{SensorA, kTxtA, kCsvA}, {SensorB, kTxtB, kCsvB}, {SensorC, kTxtC, nullptr}};
   for (const auto& g : goldens) {
     const DataSet ds = g.make();
     ASSERT_FALSE(EncodeDataCode(ds).empty());
     EXPECT_EQ(ExportText(ds, ExportFormat::Txt), WithCode(g.txt, ds));
     if (g.csv) { EXPECT_EQ(ExportText(ds, ExportFormat::Csv), WithCode(g.csv, ds)); }
   }
-}
-
-TEST(Export, TxtValueColumnCsvCellsAndFormatByName) {
   const std::string label38(38, 'x'), pad39(39, ' ');
-  const struct {
-    std::string label, value, expected;
-  } rows[] = {
+  const struct { std::string label, value, expected; } rows[] = {
       {"Ab:", "1", "Ab:" + std::string(36, ' ') + "1\r\n"},
       {"Öl:", "1", "Öl:" + std::string(36, ' ') + "1\r\n"},  // an umlaut is one character
       {label38 + ":", "1", label38 + ":1\r\n"},
       {label38 + "y:", "1", label38 + "y:\r\n" + pad39 + "1\r\n"},
       {"", "negative Logik", pad39 + "negative Logik\r\n"},
-      {"", "", "\r\n"},
-  };
+      {"", "", "\r\n"}};
   for (const auto& row : rows) {
     TxtOutput txt;
     txt.OutputLine(row.label, row.value);
@@ -338,7 +328,7 @@ TEST(PrintDatasheet, PdfHoldsHeaderLogoDateEveryLineAndTheComment) {
   EXPECT_EQ(page.pixelColor(185, 235), QColor(Qt::white));
 }
 
-TEST(PrintDatasheet, LongCommentContinuesOnASecondPageBlankOneIsLeftOut) {
+TEST(PrintDatasheet, PagesCommentsPrinterResultsAndAtomicPdf) {
   test::TempDir dir;
   DataSet ds = SensorA();
   std::string comment;
@@ -352,37 +342,33 @@ TEST(PrintDatasheet, LongCommentContinuesOnASecondPageBlankOneIsLeftOut) {
   EXPECT_TRUE(Lines(pages[1]).contains("Zeile 80"));
   for (int i = 1; i <= 80; ++i) EXPECT_TRUE(Lines(text).contains(QString("Zeile %1").arg(i))) << i;
   EXPECT_TRUE(Lines(pages[0]).contains(QString::fromStdString("Druckdatum: " + PrintDateText()))) << "today by default";
-
   ds = SensorC();
   ds.SetValue(ValueId::Comment, std::string(" \r\n\t"));
   ASSERT_TRUE(PrintDatasheetToPdf(ds, dir.Path("blank.pdf")).ok);
   const QString blank = PdfText(dir.Path("blank.pdf"));
   EXPECT_FALSE(blank.contains("Zusatzbeschreibung"));
   EXPECT_TRUE(blank.contains("Hellschaltung+Eingang"));
-}
-
-TEST(PrintDatasheet, PrinterResultsAndAtomicPdf) {
-  test::TempDir dir;
+  test::TempDir out;
   QPrinter printer(QPrinter::HighResolution);
   printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(QString::fromStdString(dir.Path("printer.pdf")));
+  printer.setOutputFileName(QString::fromStdString(out.Path("printer.pdf")));
   const OutputResult ok = PrintDatasheet(SensorA(), printer);
   ASSERT_TRUE(ok.ok) << ok.error;
-  EXPECT_EQ(test::ReadBytes(dir.Path("printer.pdf"))[0], '%');
+  EXPECT_EQ(test::ReadBytes(out.Path("printer.pdf"))[0], '%');
 
-  fs::create_directory(dir.Path("taken.pdf"));
-  printer.setOutputFileName(QString::fromStdString(dir.Path("taken.pdf")));
+  fs::create_directory(out.Path("taken.pdf"));
+  printer.setOutputFileName(QString::fromStdString(out.Path("taken.pdf")));
   const OutputResult taken = PrintDatasheet(SensorA(), printer);
   EXPECT_FALSE(taken.ok);
-  EXPECT_EQ(taken.error.rfind("Fehler beim Speichern der Datei!\n" + dir.Path("taken.pdf") + ": ", 0), 0u) << taken.error;
-  EXPECT_FALSE(PrintDatasheetToPdf(SensorA(), dir.Path("missing/x.pdf")).ok);
+  EXPECT_EQ(taken.error.rfind("Fehler beim Speichern der Datei!\n" + out.Path("taken.pdf") + ": ", 0), 0u) << taken.error;
+  EXPECT_FALSE(PrintDatasheetToPdf(SensorA(), out.Path("missing/x.pdf")).ok);
   QPrinter nowhere(QPrinter::HighResolution);
   nowhere.setOutputFormat(QPrinter::PdfFormat);
   const OutputResult refused = PrintDatasheet(SensorA(), nowhere);
   EXPECT_FALSE(refused.ok) << "a printer that cannot start is reported";
   EXPECT_EQ(refused.error, "Fehler beim Drucken!");
-  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"printer.pdf", "taken.pdf"})) << "no temporary file left";
-  EXPECT_TRUE(fs::is_empty(dir.Path("taken.pdf")));
+  EXPECT_EQ(out.Entries(), (std::vector<std::string>{"printer.pdf", "taken.pdf"})) << "no temporary file left";
+  EXPECT_TRUE(fs::is_empty(out.Path("taken.pdf")));
 
   FakePrinter fake;
   const OutputResult printed = PrintDatasheet(SensorB(), fake, {"2.1.2027"});
@@ -403,17 +389,13 @@ const std::string kSample = std::string(RKT_SOURCE_DIR) + "/resources/samples/sa
 // Each format once written, once on a disk that fills up: status 1, the file and the reason, the old file kept.
 TEST(CliOutput, ExportAndPrintWriteTheirFormatsOrKeepTheOldFile) {
   test::TempDir dir;
-  const struct {
-    std::vector<std::string> args;
-    std::string file, start, contains;
-  } rows[] = {
+  const struct { std::vector<std::string> args; std::string file, start, contains; } rows[] = {
       {{"export", kSample, "-o", dir.Path("a.TXT")}, "a.TXT", "RKT 410 - Parametereinstellung\r\n", ""},
       {{"export", kSample, "--output", dir.Path("a.csv")}, "a.csv", "Datei;Typenbezeichnung;", "UND-Verkn\xfcpfung negative Logik"},
       {{"print", kSample, "-o", dir.Path("a.pdf")}, "a.pdf", "%PDF-", ""},
       {{"export", kSample, "-o", dir.Path("en.txt"), "--lang", "English"}, "en.txt", "RKT 410 - Parameter settings\r\n",
        "Serial number:"},
-      {{"decode", "3804-G2N2-4A4U-0W12-01S", "-o", dir.Path("a.RKT")}, "a.RKT", "SENSOR-10-02", ""},
-  };
+      {{"decode", "3804-G2N2-4A4U-0W12-01S", "-o", dir.Path("a.RKT")}, "a.RKT", "SENSOR-10-02", ""}};
   cli::SetProgramDir(std::string(RKT_SOURCE_DIR) + "/resources");
   for (const auto& row : rows) {
     const std::string target = dir.Path(row.file);

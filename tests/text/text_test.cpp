@@ -47,8 +47,7 @@ TEST(ReadIniValue, LookupRulesLongValuesJunkAndFiles) {
        "a\uFFFD(\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
       {"\xEF\xBB[RKT]\nLanguage=\xE4\n", def},         {std::string("[RKT]\nLanguage=ab\0cd\n", 21), "ab"},
       {"Language=English\nHelp=x\n", def},               {"[RKT\nLanguage=x\n", "x"},
-      {"", def},
-  };
+      {"", def}};
   for (const auto& [bytes, expected] : cases) EXPECT_EQ(ReadIniValueFromBytes(bytes, "RKT", "Language", kDef), expected) << bytes;
   EXPECT_EQ(ReadIniValueFromBytes("[]\nLanguage=x\n", "", "Language", kDef), "x");
   EXPECT_EQ(ReadIniValueFromBytes("[AZ@[]\nk=v\n", "az@[", "K", kDef), "v");
@@ -162,8 +161,7 @@ TEST_F(TextTest, TextsLineBreaksLanguageOverridesAndHelp) {
       {1005, "Fehler beim Lesen der Sensordaten! (1003)"},
       {1003, "Programmfehler! Fehlernummer 1003"},
       {0, "Programmfehler! Fehlernummer 0"},
-      {-1, "Programmfehler! Fehlernummer-1"},
-  };
+      {-1, "Programmfehler! Fehlernummer-1"}};
   for (const auto& [number, shown] : builtin) EXPECT_EQ(MessageDisplayText(number), shown) << number;
   for (const int n : MessageNumbers()) EXPECT_NE(BuiltinMessageText(n), "") << n;
   EXPECT_EQ(MessageNumbers().size(), 23u);
@@ -218,7 +216,7 @@ TEST_F(TextTest, BoxesPassThePresenterAndReturnItsAnswer) {
   for (const auto& [buttons, answer] : safe) EXPECT_EQ(ShowMessage(msg::kNoSensor, buttons), answer) << buttons;
 }
 
-TEST(EnglishLanguageFile, HasEveryKeyAndNoOtherInWindows1252) {
+TEST(TextKeys, EnglishFileHasEveryKeyBuiltinTextsAndListItems) {
   const std::string file = std::string(RKT_SOURCE_DIR) + "/resources/RKT_LANG.ENG";
   std::set<std::pair<std::string, std::string>> known;
   for (const TextKey& k : AllTextKeys()) {
@@ -241,9 +239,6 @@ TEST(EnglishLanguageFile, HasEveryKeyAndNoOtherInWindows1252) {
       EXPECT_TRUE(known.count({section, line.substr(0, eq)})) << "[" << section << "] " << line;
     }
   }
-}
-
-TEST(TextKeys, BuiltinTextsAndListItems) {
   // List items are keyed by control and position; the switching frequencies have no keys.
   const std::tuple<const char*, const char*, std::string> texts[] = {{"frmMain", "cmbInput9", "D-Flipflop"},
       {"frmMain", "rdTimefunction22", "Wischerfunktion"}, {"frmMain", "cmbSchaltfrequenz0", ""},
@@ -285,7 +280,7 @@ void WhenBoxShown(QTimer& poll, std::function<void(QMessageBox*)> step) {
 }
 
 // The Help handler once read its topic from a variable whose scope had ended before the box ran.
-TEST_F(TextTest, HelpButtonAndF1OpenTheTopicAndTheBoxStaysOpen) {
+TEST_F(TextTest, QtBoxHelpButtonSetsAndAnswers) {
   bool stillOpen = false;
   QString text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -307,23 +302,14 @@ TEST_F(TextTest, HelpButtonAndF1OpenTheTopicAndTheBoxStaysOpen) {
   EXPECT_EQ(m_help.calls, (Calls{{"RKTGER.HLP", 2000}, {"RKTGER.HLP", 2000}}));
   EXPECT_EQ(text, "Der Sensor kann nicht angesprochen werden!");
   EXPECT_EQ(icon, QMessageBox::Question);
-}
-
-// "" presses Escape: the safe answer.
-TEST_F(TextTest, ButtonSetsAndAnswers) {
-  const struct {
-    int buttons;
-    const char* press;
-    int answer, count;
-    std::optional<int> help;
-  } cases[] = {
+  // "" presses Escape: the safe answer.
+  const struct { int buttons; const char* press; int answer, count; std::optional<int> help; } cases[] = {
       {msg::kOkOnly, "OK", msg::kOk, 1, {}},           {msg::kRetryCancel, "Abbrechen", msg::kCancel, 2, {}},
       {msg::kYesNo, "&Ja", msg::kYes, 2, {}},          {msg::kYesNo, "&Nein", msg::kNo, 2, {}},
       {msg::kYesNoCancel, "&Nein", msg::kNo, 3, {}},   {msg::kYesNoCancel, "Abbrechen", msg::kCancel, 3, {}},
       {msg::kYesNoCancel, "&Ja", msg::kYes, 4, 500},   {msg::kRetryCancel, "", msg::kCancel, 3, 500},
       {msg::kYesNo, "", msg::kNo, 2, {}},              {msg::kYesNoCancel, "", msg::kCancel, 3, {}},
-      {msg::kOkOnly, "", msg::kOk, 2, 500},             {msg::kRetryCancel, "", msg::kCancel, 2, {}},
-  };
+      {msg::kOkOnly, "", msg::kOk, 2, 500},             {msg::kRetryCancel, "", msg::kCancel, 2, {}}};
   for (const auto& c : cases) {
     int count = -1;
     QString first;
