@@ -47,26 +47,6 @@ TEST(Conversions, BitsTextsCodesAndWindows1252) {
   EXPECT_EQ(Utf8ToCp1252("a\xff" "b\xc3"), "a?b?") << "broken UTF-8 is not copied through";
 }
 
-TEST(RecentFiles, NewestFirstAtMostFiveAndIndexedFromOne) {
-  RecentFiles list;
-  int changes = 0;
-  list.onChanged = [&] { ++changes; };
-  for (const char* p : {"a", "b", "c", "d", "b"}) list.AddRecentFile(p);
-  EXPECT_EQ(list.Entries(), (Paths{"b", "d", "c", "a"})) << "an equal entry moves to the top";
-  for (const char* p : {"B", "e", ""}) list.AddRecentFile(p);
-  EXPECT_EQ(list.Entries(), (Paths{"e", "B", "b", "d", "c"})) << "case-sensitive; a sixth drops the oldest";
-  list.RemoveRecentFile("b");
-  list.RemoveRecentFile("x");
-  const std::pair<int, const char*> rows[] = {{-1, ""}, {0, ""}, {1, "e"}, {2, "B"}, {4, "c"}, {5, ""}};
-  for (const auto& [i, path] : rows) EXPECT_EQ(list.GetRecentFile(i), path) << i;
-  EXPECT_EQ(changes, 8);
-  list.ResetRecentFiles();  // the cleared entries still lie in storage: only the range check hides them
-  EXPECT_EQ(list.GetRecentFile(1) + list.GetRecentFile(0), "");
-  list.RestoreRecentFiles({"1", "2", "3", "2", "4", "5", "6"});
-  EXPECT_EQ(list.Entries(), (Paths{"1", "2", "3", "4", "5"}));
-  EXPECT_EQ(list.GetRecentFile(5) + list.GetRecentFile(6), "5");
-}
-
 TEST(DataSetValues, GetAndSetRules) {
   const struct { ValueId id; int pos; std::uint8_t byte; int expected; } rows[] = {
       {V::OutputType, 1, 0x10, 0}, {V::OutputType, 1, 0x30, 1}, {V::OutputType, 1, 0x00, 2}, {V::TimeFunction2, 1, 0x0E, 1},
@@ -176,7 +156,24 @@ TEST(DataSetIdentification, DesignationTypesAndFeatureMask) {
   for (int t = 0; t <= 17; ++t) EXPECT_EQ(FeatureMaskFor(t), masks[t]) << "type " << t;
 }
 
-TEST(DataSetState, TransfersFileNameAndChangedFlags) {
+TEST(DataSetState, RecentFilesTransfersFileNameAndChangedFlags) {
+  RecentFiles list;
+  int changes = 0;
+  list.onChanged = [&] { ++changes; };
+  for (const char* p : {"a", "b", "c", "d", "b"}) list.AddRecentFile(p);
+  EXPECT_EQ(list.Entries(), (Paths{"b", "d", "c", "a"})) << "an equal entry moves to the top";
+  for (const char* p : {"B", "e", ""}) list.AddRecentFile(p);
+  EXPECT_EQ(list.Entries(), (Paths{"e", "B", "b", "d", "c"})) << "case-sensitive; a sixth drops the oldest";
+  list.RemoveRecentFile("b");
+  list.RemoveRecentFile("x");
+  const std::pair<int, const char*> rows[] = {{-1, ""}, {0, ""}, {1, "e"}, {2, "B"}, {4, "c"}, {5, ""}};
+  for (const auto& [i, path] : rows) EXPECT_EQ(list.GetRecentFile(i), path) << i;
+  EXPECT_EQ(changes, 8);
+  list.ResetRecentFiles();  // the cleared entries still lie in storage: only the range check hides them
+  EXPECT_EQ(list.GetRecentFile(1) + list.GetRecentFile(0), "");
+  list.RestoreRecentFiles({"1", "2", "3", "2", "4", "5", "6"});
+  EXPECT_EQ(list.Entries(), (Paths{"1", "2", "3", "4", "5"}));
+  EXPECT_EQ(list.GetRecentFile(5) + list.GetRecentFile(6), "5");
   DataSet ds;
   test::SetIdent(ds, 4, 1, 5, kWorkingCopy);
   test::SetIdent(ds, 4, 1, 6, kReadCopy);
@@ -244,7 +241,7 @@ DataSet ValidSet(int version1 = 0, int version3 = 0, int type = 0) {
   return ds;
 }
 
-TEST(DataCode, GoldenCodesAndCharacters) {
+TEST(DataCode, GoldenCodesRoundTripInputBitAndInvalidCodes) {
   EXPECT_EQ(EncodeDataCode(DataSet{}), "") << "no code without valid data";
   EXPECT_EQ(EncodeDataCode(ValidSet()), "0000-0000-0000-0000-00C") << "sum 816: check 48";
   EXPECT_EQ(EncodeDataCode(ValidSet(1)), "1000-0000-0000-0000-08C") << "check 49: its bit 0 lands in character 17";
@@ -267,9 +264,6 @@ TEST(DataCode, GoldenCodesAndCharacters) {
       EXPECT_EQ(DecodeByte(chars, shift), byte) << "shift " << shift;
     }
   }
-}
-
-TEST(DataCode, RoundTripRestoresTheCarriedBytesOnly) {
   std::mt19937 rng(2024);
   RecentFiles recent;
   for (int n = 0; n < 300; ++n) {
@@ -305,9 +299,6 @@ TEST(DataCode, RoundTripRestoresTheCarriedBytesOnly) {
     EXPECT_EQ(recent.GetRecentFile(1), "/old.RKT") << "the file name that was current goes to the list";
     EXPECT_FALSE(target.IsChanged() || target.IsCommentChanged());
   }
-}
-
-TEST(DataCode, InputBitAndInvalidCodes) {
   const struct { int version1, type; bool inverted; } rows[] = {{3, 5, true}, {0, 1, true}, {4, 5, false}, {3, 6, false}, {3, 15, true}};
   for (const auto& row : rows) {
     DataSet ds = ValidSet(row.version1, 0, row.type);
@@ -333,7 +324,6 @@ TEST(DataCode, InputBitAndInvalidCodes) {
     changed[i] = kDataCodeAlphabet[(kDataCodeAlphabet.find(changed[i]) + 1) % 32];
     bad.push_back(changed);
   }
-  RecentFiles recent;
   for (const std::string& code : bad) {
     EXPECT_FALSE(IsValidDataCode(code)) << code;
     DataSet ds;

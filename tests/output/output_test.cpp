@@ -166,7 +166,7 @@ TEST(Export, LayoutValueColumnCsvCellsAndFormatByName) {
 }
 
 // Only the parameter lines, joined continuations; the lock counts as off when missing.
-TEST(ValueChanges, ListsTheShownDifferencesOrTheBytes) {
+TEST(ExportFile, ValueChangesWindows1252ReplacingAnOldFileOrReportedWhenUnwritable) {
   const auto lines = [](const DataSet& x, const DataSet& y) {
     std::vector<std::string> out;
     for (const ValueChange& c : ValueChanges(x, y)) out.push_back(c.label + c.before + ">" + c.after);
@@ -187,9 +187,6 @@ TEST(ValueChanges, ListsTheShownDifferencesOrTheBytes) {
   const auto byte = [](const DataSet& x, int pos) { return std::to_string(x.Param(kWorkingCopy, pos)); };
   EXPECT_EQ(lines(a, c), (std::vector<std::string>{"Parameteradresse 0:" + byte(a, 1) + ">" + byte(c, 1),
                                                    "Parameteradresse 11:" + byte(a, 12) + ">" + byte(c, 12)}));
-}
-
-TEST(ExportFile, WrittenInWindows1252ReplacingAnOldFileOrReportedWhenUnwritable) {
   test::TempDir dir;
   const std::string path = dir.Path("sheet.csv");
   { std::ofstream(path) << "an older and much longer file that must be replaced completely\n"; }

@@ -325,7 +325,7 @@ TEST_F(TextTest, QtBoxHelpButtonSetsAndAnswers) {
   }
 }
 
-TEST(HelpPages, LookupRulesAndTheWindow) {
+TEST(HelpAndPlacement, PageLookupTheWindowAndCentringOnTheScreen) {
   for (const char* helpFile : {"RKTGER.HLP", "RKTENG.HLP", "rkteng.hlp"}) {
     for (const int context : HelpContexts()) {
       const QUrl url = HelpPageUrl(helpFile, context, {});
@@ -363,10 +363,7 @@ TEST(HelpPages, LookupRulesAndTheWindow) {
   EXPECT_TRUE(viewer.Window()->Browser()->toPlainText().contains("MISSING.HLP"));
   SetHelpViewer(nullptr);
   FindLanguages({});
-}
-
-// Centring over the main window itself is checked with the dialogs.
-TEST(CenterOnMain, StaysOnTheScreenAndCentresOnItWithoutAMainWindow) {
+  // Centring over the main window itself is checked with the dialogs.
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
   QWidget main;
   main.setGeometry(area.left() + 100, area.top() + 100, 400, 300);
