@@ -251,7 +251,6 @@ TEST(DataCode, GoldenCodesRoundTripInputBitAndInvalidCodes) {
   for (const int pos : kParamPos) ones.Param(kWorkingCopy, pos) = 0xFF;
   EXPECT_EQ(EncodeDataCode(ones), "ZZZZ-ZZZZ-ZZZZ-ZZZZ-ZRY");
   EXPECT_TRUE(IsValidDataCode(EncodeDataCode(ones)));
-  // EncodeChar and DecodeByte are inverse.
   EXPECT_EQ(EncodeChar(0xFF, 0x00, 0), 'Z');
   EXPECT_EQ(EncodeChar(0x00, 0x01, 4), 'G') << "bit 8 shifted by 4 is 16";
   EXPECT_EQ(DecodeByte("Z", 0), 31) << "missing characters count as 0";
@@ -274,7 +273,6 @@ TEST(DataCode, GoldenCodesRoundTripInputBitAndInvalidCodes) {
     ASSERT_TRUE(IsValidDataCode(code)) << code;
     for (const BlockId b : kAllBlocks)
       ASSERT_EQ(ds.GetBlock(b, kWorkingCopy), before.GetBlock(b, kWorkingCopy)) << "encoding changed the data set";
-
     DataSet target;
     std::mt19937 other(n);
     test::FillRandom(target, other);
@@ -349,8 +347,7 @@ TEST(PanelRules, OfferedItemsLayoutAndShownSelection) {
   for (const auto& row : rows)
     EXPECT_EQ(OfferedInputFunctions(row.version1, row.variant, row.mask, row.count), row.codes)
         << row.version1 << " " << row.variant << " " << row.mask << " " << row.count;
-  EXPECT_EQ(OfferedPulseFrequencies(0), (Ints{0, 1, 2}));
-  EXPECT_EQ(OfferedPulseFrequencies(128), (Ints{0, 1})) << "no third pulse frequency";
+  EXPECT_EQ(std::pair(OfferedPulseFrequencies(0), OfferedPulseFrequencies(128)), std::pair(Ints{0, 1, 2}, Ints{0, 1}));
   const struct { int version1, type, first; } rates[] = {{4, 5, 0}, {4, 6, 0}, {3, 5, 1}, {3, 6, 1}, {4, 4, 1}, {4, 7, 1}, {5, 15, 1}};
   for (const auto& row : rates) {
     Ints expected;
@@ -361,11 +358,8 @@ TEST(PanelRules, OfferedItemsLayoutAndShownSelection) {
             Ints({2, 3, 1, 0})) << "a value not offered shows the first item";
   EXPECT_TRUE(PinIsOutput(0) && PinIsOutput(2) && !PinIsOutput(-1) && !PinIsOutput(3));
   using O = OutputControl;
-  const struct {
-    int version1, variant, type;
-    std::uint8_t b2, b1, b7, b4, b12;  // parameter bytes
-    bool input, pulse, hysteresis, keyboardLock;
-    O output;
+  const struct {  // ident, parameter bytes, layout, shown selection
+    int version1, variant, type; std::uint8_t b2, b1, b7, b4, b12; bool input, pulse, hysteresis, keyboardLock; O output;
     int pulseShown, inputShown, rateShown, inOutShown, hysteresisShown;
   } layouts[] = {
       {4, 2, 3, 0x04, 0, 0x20, 5, 0x20, true, true, true, true, O::Warning, 0, 0, 1, 1, 1},   // two pulses

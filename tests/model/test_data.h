@@ -41,10 +41,7 @@ inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(fs::u8path(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-inline std::string ReadText(const std::string& path) {
-  const auto bytes = ReadBytes(path);
-  return {bytes.begin(), bytes.end()};
-}
+inline std::string ReadText(const std::string& path) { const auto b = ReadBytes(path); return {b.begin(), b.end()}; }
 
 inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(fs::u8path(path), std::ios::binary);

@@ -63,7 +63,6 @@ TEST(ReadIniValue, LookupRulesLongValuesJunkAndFiles) {
   for (unsigned i = 0, state = 12345; i < 100000; ++i) junk.push_back(static_cast<char>((state = state * 1103515245u + 12345u) >> 16));
   EXPECT_EQ(ReadIniValueFromBytes(junk, "RKT", "Language", kDef), kDef);
   EXPECT_EQ(ReadIniValueFromBytes(junk + "\n[RKT]\nLanguage=Junk\n", "RKT", "Language", kDef), "Junk");
-
   test::TempDir dir;
   const std::string tst = test::WriteText(dir.Path("RKT_LANG.TST"), "[RKT]\nLanguage=Test");
   EXPECT_EQ(ReadIniValue(tst, "RKT", "Language", kDef) + ReadIniValue(tst, "RKT", "", kDef), "Test" + def);
@@ -87,10 +86,7 @@ class FakeHelp : public HelpViewer {
 class TextTest : public ::testing::Test {
  protected:
   void SetUp() override { SetHelpViewer(&m_help); }
-  void TearDown() override {
-    SetHelpViewer(nullptr);
-    FindLanguages({});
-  }
+  void TearDown() override { SetHelpViewer(nullptr); FindLanguages({}); }
   void UseLanguage(const std::string& body) {
     test::WriteText(m_dir.Path("RKT_LANG.TST"), "[RKT]\nLanguage=Test\nHelp=RKTTST.HLP\n" + body);
     FindLanguages({m_dir.Dir()});
@@ -104,7 +100,7 @@ class TextTest : public ::testing::Test {
 };
 using Calls = std::vector<std::pair<std::string, int>>;
 
-TEST_F(TextTest, DiscoveryKeepsFilesThatNameTheirLanguageInFolderOrder) {
+TEST_F(TextTest, DiscoveryInFolderOrderAndSelectionRules) {
   FindLanguages({m_dir.Dir(), m_dir.Path("does-not-exist")});
   EXPECT_EQ(LanguageCount(), 1);
   test::TempDir shared;
@@ -126,13 +122,11 @@ TEST_F(TextTest, DiscoveryKeepsFilesThatNameTheirLanguageInFolderOrder) {
   EXPECT_EQ(GetLanguageName(5) + GetLanguageName(6) + GetLanguageName(-1), "Italiano");
   EXPECT_EQ(LanguageFolders("/opt/rkt410/bin"),
             (std::vector<std::filesystem::path>{"/opt/rkt410/bin", "/opt/rkt410/share/rkt410"}));
-}
-
-TEST_F(TextTest, SelectionRules) {
-  test::WriteText(m_dir.Path("RKT_LANG.A"), "[RKT]\nLanguage=English\nHelp=RKTENG.HLP\n[frmMain]\nmnFile=&File\nlblFileName=\n");
-  const std::string second = test::WriteText(m_dir.Path("RKT_LANG.B"), "[RKT]\nLanguage=English\n[frmMain]\nmnFile=Second\n");
-  test::WriteText(m_dir.Path("RKT_LANG.C"), "[RKT]\nLanguage=Deutsch (Datei)\n[frmMain]\nmnFile=from file\n");
-  FindLanguages({m_dir.Dir()});
+  test::TempDir own;  // selection rules
+  test::WriteText(own.Path("RKT_LANG.A"), "[RKT]\nLanguage=English\nHelp=RKTENG.HLP\n[frmMain]\nmnFile=&File\nlblFileName=\n");
+  const std::string second = test::WriteText(own.Path("RKT_LANG.B"), "[RKT]\nLanguage=English\n[frmMain]\nmnFile=Second\n");
+  test::WriteText(own.Path("RKT_LANG.C"), "[RKT]\nLanguage=Deutsch (Datei)\n[frmMain]\nmnFile=from file\n");
+  FindLanguages({own.Dir()});
   EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei") + CurrentHelpFile(), "&DateiRKTGER.HLP") << "German reads no file";
   EXPECT_FALSE(SelectLanguageByName("GER") || SelectLanguageByName("english")) << "exact comparison";
   EXPECT_EQ(CurrentLanguageIndex(), 0);
@@ -142,10 +136,9 @@ TEST_F(TextTest, SelectionRules) {
   EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei"), "&File");
   EXPECT_EQ(GetText("frmMain", "lblFileName", "Datei:"), "") << "present but empty";
   EXPECT_EQ(GetText("frmMain", "mnSave", "&Speichern"), "&Speichern") << "missing key";
-  EXPECT_EQ(SelectLanguage(-1), 1) << "-1 only asks";
-  EXPECT_EQ(SelectLanguage(4), 1) << "an index outside the list changes nothing";
-  EXPECT_EQ(SelectLanguage(3), 3);
-  EXPECT_EQ(SelectLanguage(2), 2);
+  // -1 only asks; an index outside the list changes nothing.
+  EXPECT_EQ(std::vector<int>({SelectLanguage(-1), SelectLanguage(4), SelectLanguage(3), SelectLanguage(2)}),
+            std::vector<int>({1, 1, 3, 2}));
   std::filesystem::remove(second);
   EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei"), "&Datei") << "a file that disappeared gives the defaults";
   EXPECT_TRUE(SelectLanguageByName("Deutsch"));
@@ -198,18 +191,15 @@ TEST_F(TextTest, BoxesPassThePresenterAndReturnItsAnswer) {
   EXPECT_EQ(std::tuple(s[0].title, s[0].text, s[0].buttons, s[0].style, s[0].helpContext),
             std::tuple(std::string("RKT410 Meldung"), std::string("Der Sensor kann nicht angesprochen werden!"),
                        int{msg::kRetryCancel}, 5 + 32, std::optional<int>(2000)));
-  EXPECT_EQ(std::tuple(s[1].style, s[1].helpContext, s[5].helpContext), std::tuple(32, std::optional<int>(), std::optional<int>(7)))
-      << "OK only, still with the question icon";
+  EXPECT_EQ(std::tuple(s[1].style, s[1].helpContext, s[2].style, s[5].helpContext),
+            std::tuple(32, std::optional<int>(), 4 + 32, std::optional<int>(7))) << "OK only, still with the question icon";
   EXPECT_EQ(s[2].title + "|" + s[2].text, "RKT 410 Parametrierung|Diese Funktion ändert die "
             "Empfindlichkeitseinstellungen des Sensors. Wollen Sie fortfahren?");
-  EXPECT_EQ(s[2].style, 4 + 32);
   EXPECT_EQ(s[3].text + "|" + s[4].text, "Fehler beim Speichern der Datei!\n/x.RKT: voll|Ungültige Datendatei!\n/y.RKT");
-
   UseLanguage("[Message]\nSensorWriteSens=Go on?\\nReally?\n[frmMessage]\nfrmMessage=Note\n");
   AskSensitivityWrite();
   EXPECT_EQ(s.at(6).text, "Go on?\\nReally?") << "no line-break conversion for this one";
   EXPECT_EQ(BuildMessage(3).title, "Note");
-
   SetMessagePresenter(nullptr);
   const std::pair<int, int> safe[] = {{msg::kRetryCancel, msg::kCancel}, {msg::kYesNo, msg::kNo},
                                       {msg::kYesNoCancel, msg::kCancel}, {msg::kOkOnly, msg::kOk}, {2, msg::kOk}};
@@ -222,8 +212,7 @@ TEST(TextKeys, EnglishFileHasEveryKeyBuiltinTextsAndListItems) {
   for (const TextKey& k : AllTextKeys()) {
     EXPECT_TRUE(known.emplace(k.section, k.key).second) << "twice: " << k.section << " " << k.key;
     const std::string value = ReadIniValue(file, k.section, k.key, "\x01missing");
-    EXPECT_NE(value, "\x01missing") << "[" << k.section << "] " << k.key;
-    EXPECT_NE(value, "") << "[" << k.section << "] " << k.key;
+    EXPECT_TRUE(value != "\x01missing" && !value.empty()) << "[" << k.section << "] " << k.key;
   }
   EXPECT_EQ(ReadIniValue(file, "RKT", "Language", ""), "English");
   // A misspelt key would be silently ignored and leave a German text behind.
@@ -345,7 +334,6 @@ TEST(HelpAndPlacement, PageLookupTheWindowAndCentringOnTheScreen) {
   EXPECT_EQ(HelpPageUrl("RKTGER.HLP", 4711, {}).path(), "/help/rktger/index.html");
   EXPECT_TRUE(HelpPageUrl("NOSUCH.HLP", 0, folders).isEmpty());
   EXPECT_TRUE(HelpPageUrl("", 0, folders).isEmpty());
-  // The window shows the topic in the current language.
   QtHelpViewer viewer({});
   SetHelpViewer(&viewer);
   ShowHelp(2001);
@@ -363,7 +351,7 @@ TEST(HelpAndPlacement, PageLookupTheWindowAndCentringOnTheScreen) {
   EXPECT_TRUE(viewer.Window()->Browser()->toPlainText().contains("MISSING.HLP"));
   SetHelpViewer(nullptr);
   FindLanguages({});
-  // Centring over the main window itself is checked with the dialogs.
+  // Centring over the main window is checked with the dialogs; here: kept on the screen, or over it alone.
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
   QWidget main;
   main.setGeometry(area.left() + 100, area.top() + 100, 400, 300);
