@@ -16,7 +16,7 @@ using Ints = std::vector<int>;
 using Paths = std::vector<std::string>;
 using V = ValueId;
 
-TEST(Bit, SetGetShiftAndWords) {
+TEST(Conversions, BitsTextsCodesAndWindows1252) {
   std::uint8_t b = 0b1010'0000;
   EXPECT_EQ(SetBit(b, 5, 1), 0) << "an unchanged bit leaves the byte alone";
   EXPECT_EQ(SetBit(b, 0, 7), 1) << "any non-zero value counts as 1";
@@ -28,9 +28,6 @@ TEST(Bit, SetGetShiftAndWords) {
   EXPECT_EQ(ShiftRight(0x80, 7), 1);
   EXPECT_EQ(ShiftRightLong(-7, 1), -3) << "truncates toward zero";
   EXPECT_EQ(ShiftRightLong(0xFFFF, 11), 31);
-}
-
-TEST(ValueConversions, TextsAndCodes) {
   const std::pair<int, const char*> tenths[] = {{0, "0.0 s"}, {1, "0.1 s"}, {9, "0.9 s"}, {10, "1.0 s"},
                                                 {13, "1.3 s"}, {100, "10.0 s"}, {255, "25.5 s"}};
   for (const auto& [raw, text] : tenths) EXPECT_EQ(FormatTenths(raw), text) << raw;
@@ -39,64 +36,31 @@ TEST(ValueConversions, TextsAndCodes) {
   for (const auto& [value, text] : sens) EXPECT_EQ(FormatSensitivity(value), text) << value;
   const std::uint8_t codes[] = {3, 5, 9, 17, 41, 81, 201};
   for (int i = 0; i < 7; ++i) EXPECT_EQ(SwitchingFrequencyCode(SwitchingFrequencyIndex(codes[i])), codes[i]) << i;
-  EXPECT_EQ(SwitchingFrequencyIndex(201), 6);
-  EXPECT_EQ(SwitchingFrequencyCode(1), 5);
-  EXPECT_EQ(SwitchingFrequencyIndex(4), 0) << "a code outside the list reads as index 0";
-  EXPECT_EQ(SwitchingFrequencyCode(7) + SwitchingFrequencyCode(-1), 6) << "an index outside gives the code of 0";
-}
-
-TEST(TextEncoding, EveryWindows1252ByteSurvivesTheTripThroughUtf8) {
+  // A code outside the list reads as index 0, an index outside gives the code of 0.
+  EXPECT_EQ(Ints({SwitchingFrequencyIndex(201), SwitchingFrequencyCode(1), SwitchingFrequencyIndex(4), SwitchingFrequencyCode(7),
+                  SwitchingFrequencyCode(-1)}), Ints({6, 5, 0, 3, 3}));
   std::string all;
-  for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+  for (int c = 1; c < 256; ++c) all.push_back(static_cast<char>(c));
   EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
   EXPECT_EQ(Cp1252ToUtf8("\x7f\xa0\xe4\xdf\x80\x81\x9f"), "\x7f\u00a0äß€\u0081Ÿ");
   EXPECT_EQ(Utf8ToCp1252("Grüße €\u0081\u00a0\U0001F600日"), "Gr\xfc\xdf" "e \x80\x81\xa0??");
   EXPECT_EQ(Utf8ToCp1252("a\xff" "b\xc3"), "a?b?") << "broken UTF-8 is not copied through";
 }
 
-TEST(RecentFiles, NewestFirstAtMostFiveAndIndexedFromOne) {
-  RecentFiles list;
-  int changes = 0;
-  list.onChanged = [&] { ++changes; };
-  for (const char* p : {"a", "b", "c", "d", "b"}) list.AddRecentFile(p);
-  EXPECT_EQ(list.Entries(), (Paths{"b", "d", "c", "a"})) << "an equal entry moves to the top";
-  for (const char* p : {"B", "e", ""}) list.AddRecentFile(p);
-  EXPECT_EQ(list.Entries(), (Paths{"e", "B", "b", "d", "c"})) << "case-sensitive; a sixth drops the oldest";
-  list.RemoveRecentFile("b");
-  list.RemoveRecentFile("x");
-  const std::pair<int, const char*> rows[] = {{-1, ""}, {0, ""}, {1, "e"}, {2, "B"}, {4, "c"}, {5, ""}};
-  for (const auto& [i, path] : rows) EXPECT_EQ(list.GetRecentFile(i), path) << i;
-  EXPECT_EQ(changes, 8);
-  // The cleared entries' bytes still lie in the list's storage: only the
-  // range check keeps them from being handed out.
-  list.ResetRecentFiles();
-  EXPECT_EQ(list.GetRecentFile(1) + list.GetRecentFile(0), "");
-  list.RestoreRecentFiles({"1", "2", "3", "2", "4", "5", "6"});
-  EXPECT_EQ(list.Entries(), (Paths{"1", "2", "3", "4", "5"}));
-  EXPECT_EQ(list.GetRecentFile(5) + list.GetRecentFile(6), "5");
-}
-
-TEST(DataSetValues, GetRulesOnSingleBytes) {
-  const struct {
-    ValueId id;
-    int pos;
-    std::uint8_t byte;
-    int expected;
-  } rows[] = {
-      {V::OutputType, 1, 0x10, 0},       {V::OutputType, 1, 0x30, 1},       {V::OutputType, 1, 0x00, 2},
-      {V::TimeFunction2, 1, 0x0E, 1},    {V::TimeFunction2, 1, 0x0C, 2},    {V::TimeFunction2, 1, 0x08, 3},
-      {V::TimeFunction2, 1, 0x00, 0},    {V::TimeFunction1, 1, 0x01, 1},    {V::TimeValue1, 5, 0, 1},
-      {V::TimeValue1, 5, 2, 2},          {V::TimeValue2, 6, 0, 1},          {V::TimeValue2, 6, 200, 200},
-      {V::Sensitivity, 3, 6, 0},         {V::Sensitivity, 3, 7, 0},         {V::Sensitivity, 3, 99, 92},
+TEST(DataSetValues, GetAndSetRules) {
+  const struct { ValueId id; int pos; std::uint8_t byte; int expected; } rows[] = {
+      {V::OutputType, 1, 0x10, 0}, {V::OutputType, 1, 0x30, 1}, {V::OutputType, 1, 0x00, 2}, {V::TimeFunction2, 1, 0x0E, 1},
+      {V::TimeFunction2, 1, 0x0C, 2}, {V::TimeFunction2, 1, 0x08, 3}, {V::TimeFunction2, 1, 0x00, 0},
+      {V::TimeFunction1, 1, 0x01, 1}, {V::TimeValue1, 5, 0, 1}, {V::TimeValue1, 5, 2, 2}, {V::TimeValue2, 6, 0, 1},
+      {V::TimeValue2, 6, 200, 200}, {V::Sensitivity, 3, 6, 0}, {V::Sensitivity, 3, 7, 0}, {V::Sensitivity, 3, 99, 92},
       {V::SwitchingFrequency, 4, 201, 6}, {V::SwitchingFrequency, 4, 200, 0}, {V::PulseFrequency, 7, 0x30, 1},
-      {V::PulseFrequency, 7, 0x20, 2},   {V::PulseFrequency, 7, 0x00, 0},   {V::Hysteresis, 12, 0x00, 0},
-      {V::Hysteresis, 12, 0x10, 0},      {V::Hysteresis, 12, 0x20, 1},      {V::Hysteresis, 12, 0x30, 2},
-      {V::ProgramLock, 2, 0x00, 1},      {V::ProgramLock, 2, 0x04, 0},      {V::KeyboardLock, 2, 0x08, 2},
-      {V::KeyboardLock, 7, 0x01, 1},     {V::WarningFunction, 2, 0x02, 2},  {V::WarningFunction, 1, 0x80, 1},
-      {V::AlarmInverted, 7, 0x02, 1},    {V::DarkSwitching, 1, 0x80, 1},    {V::WarningInverted, 1, 0x80, 1},
-      {V::OutputsAntivalent, 2, 0x02, 1}, {V::InputInverted, 2, 0x01, 1},   {V::InputOutputMode, 2, 0x00, 1},
-      {V::InputOutputMode, 1, 0x40, 2},  {V::InputOutputMode, 7, 0x04, 3},  {V::InputOutputMode, 2, 0x02, 0},
-  };
+      {V::PulseFrequency, 7, 0x20, 2}, {V::PulseFrequency, 7, 0x00, 0}, {V::Hysteresis, 12, 0x00, 0},
+      {V::Hysteresis, 12, 0x10, 0}, {V::Hysteresis, 12, 0x20, 1}, {V::Hysteresis, 12, 0x30, 2}, {V::ProgramLock, 2, 0x00, 1},
+      {V::ProgramLock, 2, 0x04, 0}, {V::KeyboardLock, 2, 0x08, 2}, {V::KeyboardLock, 7, 0x01, 1},
+      {V::WarningFunction, 2, 0x02, 2}, {V::WarningFunction, 1, 0x80, 1}, {V::AlarmInverted, 7, 0x02, 1},
+      {V::DarkSwitching, 1, 0x80, 1}, {V::WarningInverted, 1, 0x80, 1}, {V::OutputsAntivalent, 2, 0x02, 1},
+      {V::InputInverted, 2, 0x01, 1}, {V::InputOutputMode, 2, 0x00, 1}, {V::InputOutputMode, 1, 0x40, 2},
+      {V::InputOutputMode, 7, 0x04, 3}, {V::InputOutputMode, 2, 0x02, 0}};
   for (const auto& row : rows) {
     DataSet ds;
     ds.Param(kWorkingCopy, row.pos) = row.byte;
@@ -113,9 +77,6 @@ TEST(DataSetValues, GetRulesOnSingleBytes) {
     ds.Param(kWorkingCopy, 12) = static_cast<std::uint8_t>(b12);
     EXPECT_EQ(ds.GetInt(V::InputFunction, kWorkingCopy), expected) << b2 << " " << b12;
   }
-}
-
-TEST(DataSetValues, EverySetRuleReadsBackAndKeepsOtherBits) {
   const std::pair<ValueId, int> settable[] = {
       {V::OutputType, 3},     {V::InputFunction, 10},  {V::TimeFunction2, 4}, {V::SwitchingFrequency, 7},
       {V::PulseFrequency, 3}, {V::KeyboardLock, 3},    {V::Hysteresis, 3},    {V::WarningFunction, 3},
@@ -146,10 +107,7 @@ TEST(DataSetValues, EverySetRuleReadsBackAndKeepsOtherBits) {
   ds.SetValue(V::TimeValue1, 256);
   ds.SetValue(V::TimeValue2, -1);
   EXPECT_EQ(ds.Param(kWorkingCopy, 5) * 1000 + ds.Param(kWorkingCopy, 6), 255000);
-}
-
-TEST(DataSetValues, IdentifiersAndValuesWithoutRulesChangeNothing) {
-  DataSet ds;
+  ds = DataSet();
   ds.GetBlock(BlockId::Parameter, kWorkingCopy).fill(0xFF);
   const DataSet::Block all = ds.GetBlock(BlockId::Parameter, kWorkingCopy);
   for (const int id : {0, 7, 24, 34, 39, 41}) EXPECT_FALSE(ds.GetValue(id).has_value()) << id;
@@ -164,7 +122,7 @@ TEST(DataSetValues, IdentifiersAndValuesWithoutRulesChangeNothing) {
   EXPECT_EQ(ds.GetString(V::TimeFunction1, kWorkingCopy), "1");
 }
 
-TEST(DataSetIdentification, DesignationFromTheNameBlocks) {
+TEST(DataSetIdentification, DesignationTypesAndFeatureMask) {
   DataSet ds;
   const auto name = [&](BlockId b, const std::string& text, std::uint8_t fill) {
     for (int i = 1; i <= kBlockSize; ++i)
@@ -188,22 +146,34 @@ TEST(DataSetIdentification, DesignationFromTheNameBlocks) {
   for (int i = 1; i <= 8; ++i) ds.Byte(BlockId::Identification, kReadCopy, i) = ident[i - 1];
   EXPECT_EQ(ds.GetString(V::VersionText), "3.10.12");
   const std::pair<ValueId, int> values[] = {{V::SerialNumber, 12345}, {V::ManufacturePart1, 7}, {V::ManufacturePart2, 25},
-                                            {V::VersionPart1, 3},       {V::VersionPart3, 12},    {V::TypeCode, 5},
-                                            {V::FeatureMask, 32}};
+      {V::VersionPart1, 3}, {V::VersionPart3, 12}, {V::TypeCode, 5}, {V::FeatureMask, 32}};
   for (const auto& [id, v] : values) EXPECT_EQ(ds.GetInt(id), v) << static_cast<int>(id);
-}
-
-TEST(DataSetTypes, CompatibilityAndFeatureMask) {
-  const int rows[][3] = {{5, 6, 1},   {6, 5, 1},   {6, 7, 0},   {1, 2, 1},   {2, 1, 1},   {12, 11, 1},
-                         {11, 12, 1}, {12, 13, 0}, {15, 16, 1}, {16, 15, 1}, {13, 14, 0}, {14, 13, 0},
-                         {17, 18, 0}, {0, 1, 0},   {13, 13, 1}, {3, 5, 0}};
+  const int rows[][3] = {{5, 6, 1}, {6, 5, 1}, {6, 7, 0}, {1, 2, 1}, {2, 1, 1}, {12, 11, 1}, {11, 12, 1}, {12, 13, 0},
+                         {15, 16, 1}, {16, 15, 1}, {13, 14, 0}, {14, 13, 0}, {17, 18, 0}, {0, 1, 0}, {13, 13, 1}, {3, 5, 0}};
   for (const auto& [newType, oldType, ok] : rows) EXPECT_EQ(TypesCompatible(newType, oldType), ok != 0) << newType << "/" << oldType;
   for (int t = 0; t <= 20; ++t) EXPECT_TRUE(TypesCompatible(t, 0)) << t;
   const int masks[18] = {0, 33, 1, 161, 129, 32, 0, 33, 1, 33, 129, 161, 129, 0, 0, 115, 83, 0};
   for (int t = 0; t <= 17; ++t) EXPECT_EQ(FeatureMaskFor(t), masks[t]) << "type " << t;
 }
 
-TEST(DataSetTransfers, ReadKeepsTheWorkingSensitivityBackupRestoresAll) {
+TEST(DataSetState, RecentFilesTransfersFileNameAndChangedFlags) {
+  RecentFiles list;
+  int changes = 0;
+  list.onChanged = [&] { ++changes; };
+  for (const char* p : {"a", "b", "c", "d", "b"}) list.AddRecentFile(p);
+  EXPECT_EQ(list.Entries(), (Paths{"b", "d", "c", "a"})) << "an equal entry moves to the top";
+  for (const char* p : {"B", "e", ""}) list.AddRecentFile(p);
+  EXPECT_EQ(list.Entries(), (Paths{"e", "B", "b", "d", "c"})) << "case-sensitive; a sixth drops the oldest";
+  list.RemoveRecentFile("b");
+  list.RemoveRecentFile("x");
+  const std::pair<int, const char*> rows[] = {{-1, ""}, {0, ""}, {1, "e"}, {2, "B"}, {4, "c"}, {5, ""}};
+  for (const auto& [i, path] : rows) EXPECT_EQ(list.GetRecentFile(i), path) << i;
+  EXPECT_EQ(changes, 8);
+  list.ResetRecentFiles();  // the cleared entries still lie in storage: only the range check hides them
+  EXPECT_EQ(list.GetRecentFile(1) + list.GetRecentFile(0), "");
+  list.RestoreRecentFiles({"1", "2", "3", "2", "4", "5", "6"});
+  EXPECT_EQ(list.Entries(), (Paths{"1", "2", "3", "4", "5"}));
+  EXPECT_EQ(list.GetRecentFile(5) + list.GetRecentFile(6), "5");
   DataSet ds;
   test::SetIdent(ds, 4, 1, 5, kWorkingCopy);
   test::SetIdent(ds, 4, 1, 6, kReadCopy);
@@ -218,7 +188,6 @@ TEST(DataSetTransfers, ReadKeepsTheWorkingSensitivityBackupRestoresAll) {
   ds.TakeReadIntoWorking();
   EXPECT_EQ(ds.SensitivityValid(), 0) << "another family invalidates the sensitivity";
   EXPECT_EQ(ds.Ident(kWorkingCopy, ident::kTypeCode), 7);
-
   std::mt19937 rng(7);
   test::FillRandom(ds, rng);
   const DataSet before = ds;
@@ -228,10 +197,7 @@ TEST(DataSetTransfers, ReadKeepsTheWorkingSensitivityBackupRestoresAll) {
     EXPECT_EQ(ds.GetBlock(b, kReadCopy), before.GetBlock(b, kWorkingCopy));
     EXPECT_EQ(ds.GetBlock(b, kWorkingCopy), DataSet::Block{});
   }
-}
-
-TEST(DataSetState, FileNameFeedsTheRecentListAndChangedIsReported) {
-  DataSet ds;
+  ds = DataSet();
   RecentFiles recent;
   ds.SetRecentFiles(&recent);
   std::vector<bool> shown;
@@ -275,7 +241,7 @@ DataSet ValidSet(int version1 = 0, int version3 = 0, int type = 0) {
   return ds;
 }
 
-TEST(DataCode, GoldenCodes) {
+TEST(DataCode, GoldenCodesRoundTripInputBitAndInvalidCodes) {
   EXPECT_EQ(EncodeDataCode(DataSet{}), "") << "no code without valid data";
   EXPECT_EQ(EncodeDataCode(ValidSet()), "0000-0000-0000-0000-00C") << "sum 816: check 48";
   EXPECT_EQ(EncodeDataCode(ValidSet(1)), "1000-0000-0000-0000-08C") << "check 49: its bit 0 lands in character 17";
@@ -285,25 +251,18 @@ TEST(DataCode, GoldenCodes) {
   for (const int pos : kParamPos) ones.Param(kWorkingCopy, pos) = 0xFF;
   EXPECT_EQ(EncodeDataCode(ones), "ZZZZ-ZZZZ-ZZZZ-ZZZZ-ZRY");
   EXPECT_TRUE(IsValidDataCode(EncodeDataCode(ones)));
-}
-
-TEST(DataCode, EncodeCharAndDecodeByteAreInverse) {
   EXPECT_EQ(EncodeChar(0xFF, 0x00, 0), 'Z');
   EXPECT_EQ(EncodeChar(0x00, 0x01, 4), 'G') << "bit 8 shifted by 4 is 16";
   EXPECT_EQ(DecodeByte("Z", 0), 31) << "missing characters count as 0";
   EXPECT_EQ(DecodeByte("IZ", 0), 0xE0) << "foreign characters count as 0";
   for (int shift = 0; shift < 5; ++shift) {
     for (int byte = 0; byte < 256; ++byte) {
-      // The byte at `shift` in a stream whose other bits are all set.
       const unsigned stream = (0x7FFFu & ~(0xFFu << shift)) | static_cast<unsigned>(byte) << shift;
       std::string chars;
       for (int c = 0; c < 3; ++c) chars.push_back(kDataCodeAlphabet[(stream >> (5 * c)) & 31]);
       EXPECT_EQ(DecodeByte(chars, shift), byte) << "shift " << shift;
     }
   }
-}
-
-TEST(DataCode, RoundTripRestoresTheCarriedBytesOnly) {
   std::mt19937 rng(2024);
   RecentFiles recent;
   for (int n = 0; n < 300; ++n) {
@@ -314,7 +273,6 @@ TEST(DataCode, RoundTripRestoresTheCarriedBytesOnly) {
     ASSERT_TRUE(IsValidDataCode(code)) << code;
     for (const BlockId b : kAllBlocks)
       ASSERT_EQ(ds.GetBlock(b, kWorkingCopy), before.GetBlock(b, kWorkingCopy)) << "encoding changed the data set";
-
     DataSet target;
     std::mt19937 other(n);
     test::FillRandom(target, other);
@@ -339,27 +297,18 @@ TEST(DataCode, RoundTripRestoresTheCarriedBytesOnly) {
     EXPECT_EQ(recent.GetRecentFile(1), "/old.RKT") << "the file name that was current goes to the list";
     EXPECT_FALSE(target.IsChanged() || target.IsCommentChanged());
   }
-}
-
-TEST(DataCode, InputBitTravelsInvertedForOldOddTypes) {
-  const struct {
-    int version1, type;
-    bool inverted;
-  } rows[] = {{3, 5, true}, {0, 1, true}, {4, 5, false}, {3, 6, false}, {3, 15, true}};
+  const struct { int version1, type; bool inverted; } rows[] = {{3, 5, true}, {0, 1, true}, {4, 5, false}, {3, 6, false}, {3, 15, true}};
   for (const auto& row : rows) {
     DataSet ds = ValidSet(row.version1, 0, row.type);
     ds.SetValue(ValueId::InputInverted, true);
     const std::string code = EncodeDataCode(ds);
     EXPECT_EQ(ds.GetInt(ValueId::InputInverted, kWorkingCopy), 1) << "encoding must not flip the bit";
-    // Character 9 (after two dashes: 10) starts parameter byte 2; its lowest bit is the input bit.
+    // Character 9 (after two dashes: 10) starts parameter byte 2 with the input bit.
     EXPECT_EQ(static_cast<int>(kDataCodeAlphabet.find(code[10])) & 1, row.inverted ? 0 : 1) << row.version1 << "/" << row.type;
     DataSet back;
     ASSERT_TRUE(ApplyDataCode(back, code));
     EXPECT_EQ(back.GetInt(ValueId::InputInverted, kWorkingCopy), 1);
   }
-}
-
-TEST(DataCode, InvalidCodesAreRefusedAndChangeNothing) {
   DataSet source = ValidSet(4, 2, 9);
   source.SetValue(ValueId::TimeValue1, 77);
   const std::string good = EncodeDataCode(source);
@@ -373,7 +322,6 @@ TEST(DataCode, InvalidCodesAreRefusedAndChangeNothing) {
     changed[i] = kDataCodeAlphabet[(kDataCodeAlphabet.find(changed[i]) + 1) % 32];
     bad.push_back(changed);
   }
-  RecentFiles recent;
   for (const std::string& code : bad) {
     EXPECT_FALSE(IsValidDataCode(code)) << code;
     DataSet ds;
@@ -391,48 +339,29 @@ TEST(DataCode, InvalidCodesAreRefusedAndChangeNothing) {
   EXPECT_TRUE(IsValidDataCode(good));
 }
 
-
-TEST(PanelRules, OfferedItemsPerSensorType) {
-  const struct {
-    int version1, variant, mask, count;
-    Ints codes;
-  } rows[] = {
-      {3, 2, 0, 10, {0, 1, 2, 3, 4, 5}},          {4, 2, 0, 10, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
-      {4, 1, 0, 10, {0, 1, 2, 3, 4, 5, 6, 8, 9}}, {3, 1, 16, 10, {0, 2, 3, 4, 5}},
-      {4, 1, 16, 10, {0, 2, 3, 4, 5, 8, 9}},      {4, 2, 4, 10, {0, 1}},
-      {4, 2, 4 | 16, 10, {0}},                     {4, 2, 0, 6, {0, 1, 2, 3, 4, 5}},
-      {3, 2, 0, 5, {0, 1, 2, 3, 4}},               {4, 2, 4, 1, {0}},
-  };
+TEST(PanelRules, OfferedItemsLayoutAndShownSelection) {
+  const struct { int version1, variant, mask, count; Ints codes; } rows[] = {
+      {3, 2, 0, 10, {0, 1, 2, 3, 4, 5}}, {4, 2, 0, 10, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}}, {4, 2, 4 | 16, 10, {0}},
+      {4, 1, 0, 10, {0, 1, 2, 3, 4, 5, 6, 8, 9}}, {3, 1, 16, 10, {0, 2, 3, 4, 5}}, {4, 2, 4, 10, {0, 1}},
+      {4, 1, 16, 10, {0, 2, 3, 4, 5, 8, 9}}, {4, 2, 0, 6, {0, 1, 2, 3, 4, 5}}, {3, 2, 0, 5, {0, 1, 2, 3, 4}}, {4, 2, 4, 1, {0}}};
   for (const auto& row : rows)
     EXPECT_EQ(OfferedInputFunctions(row.version1, row.variant, row.mask, row.count), row.codes)
         << row.version1 << " " << row.variant << " " << row.mask << " " << row.count;
-  EXPECT_EQ(OfferedPulseFrequencies(0), (Ints{0, 1, 2}));
-  EXPECT_EQ(OfferedPulseFrequencies(128), (Ints{0, 1})) << "no third pulse frequency";
-  const struct {
-    int version1, type, first;
-  } rates[] = {{4, 5, 0}, {4, 6, 0}, {3, 5, 1}, {3, 6, 1}, {4, 4, 1}, {4, 7, 1}, {5, 15, 1}};
+  EXPECT_EQ(std::pair(OfferedPulseFrequencies(0), OfferedPulseFrequencies(128)), std::pair(Ints{0, 1, 2}, Ints{0, 1}));
+  const struct { int version1, type, first; } rates[] = {{4, 5, 0}, {4, 6, 0}, {3, 5, 1}, {3, 6, 1}, {4, 4, 1}, {4, 7, 1}, {5, 15, 1}};
   for (const auto& row : rates) {
     Ints expected;
     for (int i = row.first; i < 7; ++i) expected.push_back(i);
     EXPECT_EQ(OfferedSwitchingFrequencies(row.version1, row.type), expected) << row.version1 << "/" << row.type;
   }
-  EXPECT_EQ(ShownItem(Ints{1, 2, 3}, 2), 2);
-  EXPECT_EQ(ShownItem(Ints{1, 2, 3}, 3), 3);
-  EXPECT_EQ(ShownItem(Ints{1, 2, 3}, 0), 1) << "a value not offered shows the first item";
-  EXPECT_EQ(ShownItem({}, 5), 0);
+  EXPECT_EQ(Ints({ShownItem(Ints{1, 2, 3}, 2), ShownItem(Ints{1, 2, 3}, 3), ShownItem(Ints{1, 2, 3}, 0), ShownItem({}, 5)}),
+            Ints({2, 3, 1, 0})) << "a value not offered shows the first item";
   EXPECT_TRUE(PinIsOutput(0) && PinIsOutput(2) && !PinIsOutput(-1) && !PinIsOutput(3));
-}
-
-// One table for the rule the panel, overview and datasheet share.
-TEST(PanelRules, LayoutAndShownSelection) {
   using O = OutputControl;
-  const struct {
-    int version1, variant, type;
-    std::uint8_t b2, b1, b7, b4, b12;  // parameter bytes
-    bool input, pulse, hysteresis, keyboardLock;
-    O output;
+  const struct {  // ident, parameter bytes, layout, shown selection
+    int version1, variant, type; std::uint8_t b2, b1, b7, b4, b12; bool input, pulse, hysteresis, keyboardLock; O output;
     int pulseShown, inputShown, rateShown, inOutShown, hysteresisShown;
-  } rows[] = {
+  } layouts[] = {
       {4, 2, 3, 0x04, 0, 0x20, 5, 0x20, true, true, true, true, O::Warning, 0, 0, 1, 1, 1},   // two pulses
       {4, 2, 1, 0x04, 0, 0x20, 5, 0x30, true, true, true, true, O::Warning, 2, 0, 1, 1, 2},
       {4, 2, 15, 0x04, 0, 0x20, 5, 0x20, true, false, false, true, O::Warning, 0, 0, 1, 1, 0},
@@ -445,9 +374,8 @@ TEST(PanelRules, LayoutAndShownSelection) {
       {3, 2, 5, 0x04, 0, 0, 3, 0, true, true, true, true, O::Warning, 0, 0, 1, 1, 0},  // fastest rate
       {4, 2, 5, 0x04, 0, 0, 3, 0, true, true, true, true, O::Warning, 0, 0, 0, 1, 0},
       {3, 2, 1, 0x04, 0, 0, 5, 0x04, true, true, true, true, O::Warning, 0, 0, 1, 1, 0},  // Teach-In
-      {4, 2, 1, 0x04, 0, 0, 5, 0x04, true, true, true, true, O::Warning, 0, 6, 1, 1, 0},
-  };
-  for (const auto& row : rows) {
+      {4, 2, 1, 0x04, 0, 0, 5, 0x04, true, true, true, true, O::Warning, 0, 6, 1, 1, 0}};
+  for (const auto& row : layouts) {
     DataSet ds;
     test::SetIdent(ds, row.version1, row.variant, row.type);
     const std::pair<int, std::uint8_t> bytes[] = {{2, row.b2}, {1, row.b1}, {7, row.b7}, {4, row.b4}, {12, row.b12}};
@@ -461,9 +389,9 @@ TEST(PanelRules, LayoutAndShownSelection) {
               Ints({row.pulseShown, row.inputShown, row.rateShown, row.inOutShown, row.hysteresisShown}));
   }
   EXPECT_FALSE(LayoutFor(4, 2, 8, 1).keyboardLock);
-  EXPECT_EQ(LayoutFor(4, 2, 0, 1, {4, 2, 3}).inputFunctions, (Ints{0, 1, 2, 3}));
-  EXPECT_EQ(LayoutFor(4, 2, 0, 1, {4, 2, 3}).pulseFrequencies, (Ints{0, 1}));
-  EXPECT_EQ(LayoutFor(4, 2, 0, 1, {4, 2, 3}).switchingFrequencies, (Ints{1, 2}));
+  const PanelLayout shortLists = LayoutFor(4, 2, 0, 1, {4, 2, 3});
+  EXPECT_EQ(std::tuple(shortLists.inputFunctions, shortLists.pulseFrequencies, shortLists.switchingFrequencies),
+            std::tuple(Ints{0, 1, 2, 3}, Ints{0, 1}, Ints{1, 2}));
 }
 
 }  // namespace

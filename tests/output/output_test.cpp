@@ -7,29 +7,31 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 
+#include "cli/cli.h"
 #include "model/data_code.h"
+#include "model/safe_file.h"
 #include "model/text_encoding.h"
 #include "output/datasheet_content.h"
 #include "output/datasheet_print.h"
 #include "output/export.h"
 #include "output/value_changes.h"
+#include "support/cli_run.h"
 #include "test_data.h"
+#include "text/language.h"
 
 namespace rkt {
 namespace {
 
 namespace fs = std::filesystem;
 
-// The data sets the export and print tests share:
-// A: variant 1, no file name, unknown serial and date, inverted input.
-// B: variant 3, file name holding ";" and quotes, program lock, stored
-//    switching frequency the type does not offer, sensitivity valid.
-// C: variant 5 with a stale read copy of variant 4, pulse frequency and
-//    input function the type does not offer.
+// A: unknown serial and date, inverted input; B: file name with ";" and quotes, program lock, values the type
+// does not offer; C: a stale read copy, pulse frequency and input function the type does not offer.
 using V = ValueId;
 
 DataSet Make(int version1, int version3, int type, int serial, int made1, int made2, const std::string& name,
@@ -45,7 +47,6 @@ DataSet Make(int version1, int version3, int type, int serial, int made1, int ma
   ds.SetDataValid(1);
   return ds;
 }
-
 
 DataSet SensorA() {
   return Make(3, 1, 1, 0, 0, 0, "RKT 410-A",
@@ -72,7 +73,6 @@ DataSet SensorC() {
                      {V::ProgramLock, 0}, {V::InputOutputMode, 3}, {V::OutputType, 0}, {V::InputFunction, 7},
                      {V::InputInverted, 1}, {V::TimeFunction1, 1}, {V::TimeValue1, 255}, {V::TimeFunction2, 2},
                      {V::TimeValue2, 255}});
-  // The read copy still describes the sensor before a data code was applied.
   ds.Byte(BlockId::Identification, kReadCopy, ident::kVersion3) = 4;
   return ds;
 }
@@ -84,103 +84,57 @@ std::string WithCode(std::string text, const DataSet& ds) {
   return text;
 }
 
-// Written out by hand from the layout rules, not produced by the code under test.
-constexpr const char* kTxtA =
-    "RKT 410 - Parametereinstellung\r\n"
-    "==============================\r\n"
-    "\r\n"
-    "\r\n"
-    "Typenbezeichnung:                      RKT 410-A                       \r\n"
-    "Seriennummer:                          Unbekannt\r\n"
-    "Herstellungsjahr:                      Unbekannt\r\n"
-    "Version:                               3.0.1\r\n"
-    "Datencode:                             {CODE}\r\n"
-    "\r\n"
+const std::string kHead = "RKT 410 - Parametereinstellung\r\n==============================\r\n\r\n";
+const std::string kTxtA = kHead +
+    "\r\nTypenbezeichnung:                      RKT 410-A                       \r\n"
+    "Seriennummer:                          Unbekannt\r\n" "Herstellungsjahr:                      Unbekannt\r\n"
+    "Version:                               3.0.1\r\n" "Datencode:                             {CODE}\r\n\r\n"
     "Störfilterung:                         250 Hz  --> 2 ms\r\n"
-    "Gegenseitige Beeinflussung:            Pulsfrequenz 2\r\n"
-    "Hysterese:                             groß\r\n"
+    "Gegenseitige Beeinflussung:            Pulsfrequenz 2\r\n" "Hysterese:                             groß\r\n"
     "Tastaturverriegelung:                  automatisch\r\n"
     "Ausgangsfunktion:                      Warnausgang invertiert\r\n"
-    "Funktion des Warnausgangs:             autocontrol\r\n"
-    "Eingangsfunktion:                      UND-Verknüpfung\r\n"
-    "                                       negative Logik\r\n"
-    "Einschaltverzögerung:                  0.7 s\r\n"
+    "Funktion des Warnausgangs:             autocontrol\r\n" "Eingangsfunktion:                      UND-Verknüpfung\r\n"
+    "                                       negative Logik\r\n" "Einschaltverzögerung:                  0.7 s\r\n"
     "Ausschaltzeit:                         Ausschaltverzögerung 12.0 s\r\n";
 constexpr const char* kCsvA =
     "Typenbezeichnung;Seriennummer;Herstellungsjahr;Version;Datencode;Störfilterung;Gegenseitige Beeinflussung;Hysterese;Tastaturverriegelung;Ausgangsfunktion;Funktion des Warnausgangs;Eingangsfunktion;Einschaltverzögerung;Ausschaltzeit\r\n"
     "RKT 410-A                       ;Unbekannt;Unbekannt;3.0.1;{CODE};250 Hz  --> 2 ms;Pulsfrequenz 2;groß;automatisch;Warnausgang invertiert;autocontrol;UND-Verknüpfung negative Logik;0.7 s;Ausschaltverzögerung 12.0 s\r\n";
-constexpr const char* kTxtB =
-    "RKT 410 - Parametereinstellung\r\n"
-    "==============================\r\n"
-    "\r\n"
-    "Datei:                                 /daten/Halle 3; Linie \"B\".RKT\r\n"
-    "\r\n"
+const std::string kTxtB = kHead +
+    "Datei:                                 /daten/Halle 3; Linie \"B\".RKT\r\n\r\n"
     "Typenbezeichnung:                      RKT 410-B                       Tor 2\r\n"
-    "Seriennummer:                          00513\r\n"
-    "Herstellungsjahr:                      12/24\r\n"
-    "Version:                               4.0.3\r\n"
-    "Datencode:                             {CODE}\r\n"
-    "\r\n"
-    "Störfilterung:                         1 kHz    --> 0,5 ms\r\n"
-    "Tastaturverriegelung:                  immer\r\n"
-    "Parametrierung:                        gesperrt\r\n"
-    "Ausgangsfunktion:                      dunkelschaltend\r\n"
-    "Funktion des Warnausgangs:             abgeschaltet\r\n"
-    "Eingangsfunktion:                      D-Flipflop\r\n"
-    "Einschaltverzögerung:                  0.0 s\r\n"
-    "Ausschaltzeit:                         Wischerfunktion 15 ms\r\n"
+    "Seriennummer:                          00513\r\n" "Herstellungsjahr:                      12/24\r\n"
+    "Version:                               4.0.3\r\n" "Datencode:                             {CODE}\r\n\r\n"
+    "Störfilterung:                         1 kHz    --> 0,5 ms\r\n" "Tastaturverriegelung:                  immer\r\n"
+    "Parametrierung:                        gesperrt\r\n" "Ausgangsfunktion:                      dunkelschaltend\r\n"
+    "Funktion des Warnausgangs:             abgeschaltet\r\n" "Eingangsfunktion:                      D-Flipflop\r\n"
+    "Einschaltverzögerung:                  0.0 s\r\n" "Ausschaltzeit:                         Wischerfunktion 15 ms\r\n"
     "Empfindlichkeit:                       50%\r\n";
 constexpr const char* kCsvB =
     "Datei;Typenbezeichnung;Seriennummer;Herstellungsjahr;Version;Datencode;Störfilterung;Tastaturverriegelung;Parametrierung;Ausgangsfunktion;Funktion des Warnausgangs;Eingangsfunktion;Einschaltverzögerung;Ausschaltzeit;Empfindlichkeit\r\n"
     "\"/daten/Halle 3; Linie \"\"B\"\".RKT\";RKT 410-B                       Tor 2;00513;12/24;4.0.3;{CODE};1 kHz    --> 0,5 ms;immer;gesperrt;dunkelschaltend;abgeschaltet;D-Flipflop;0.0 s;Wischerfunktion 15 ms;50%\r\n";
-constexpr const char* kTxtC =
-    "RKT 410 - Parametereinstellung\r\n"
-    "==============================\r\n"
-    "\r\n"
-    "\r\n"
-    "Typenbezeichnung:                      RKT 410-C                       \r\n"
-    "Seriennummer:                          65535\r\n"
-    "Herstellungsjahr:                      1/0\r\n"
-    "Version:                               3.0.5\r\n"
-    "Datencode:                             {CODE}\r\n"
-    "\r\n"
-    "Störfilterung:                         20 Hz    --> 25 ms\r\n"
-    "Gegenseitige Beeinflussung:            Pulsfrequenz 1\r\n"
-    "Hysterese:                             klein\r\n"
-    "Tastaturverriegelung:                  aus\r\n"
-    "Ausgangsfunktion:                      Hellschaltung+Eingang\r\n"
-    "Funktion des Warnausgangs:             statisch\r\n"
-    "Eingangsfunktion:                      keine\r\n"
-    "Einschaltverzögerung:                  25.5 s\r\n"
+const std::string kTxtC = kHead +
+    "\r\nTypenbezeichnung:                      RKT 410-C                       \r\n"
+    "Seriennummer:                          65535\r\n" "Herstellungsjahr:                      1/0\r\n"
+    "Version:                               3.0.5\r\n" "Datencode:                             {CODE}\r\n\r\n"
+    "Störfilterung:                         20 Hz    --> 25 ms\r\n" "Gegenseitige Beeinflussung:            Pulsfrequenz 1\r\n"
+    "Hysterese:                             klein\r\n" "Tastaturverriegelung:                  aus\r\n"
+    "Ausgangsfunktion:                      Hellschaltung+Eingang\r\n" "Funktion des Warnausgangs:             statisch\r\n"
+    "Eingangsfunktion:                      keine\r\n" "Einschaltverzögerung:                  25.5 s\r\n"
     "Ausschaltzeit:                         Impulsverlängerung 255 ms\r\n";
 
-TEST(Export, TxtAndCsvMatchTheLayoutExactly) {
-  const struct {
-    DataSet (*make)();
-    const char* txt;
-    const char* csv;
-  } goldens[] = {{SensorA, kTxtA, kCsvA}, {SensorB, kTxtB, kCsvB}, {SensorC, kTxtC, nullptr}};
+TEST(Export, LayoutValueColumnCsvCellsAndFormatByName) {
+  const struct { DataSet (*make)(); std::string txt; const char* csv; } goldens[] = {{SensorA, kTxtA, kCsvA}, {SensorB, kTxtB, kCsvB}, {SensorC, kTxtC, nullptr}};
   for (const auto& g : goldens) {
     const DataSet ds = g.make();
     ASSERT_FALSE(EncodeDataCode(ds).empty());
     EXPECT_EQ(ExportText(ds, ExportFormat::Txt), WithCode(g.txt, ds));
     if (g.csv) { EXPECT_EQ(ExportText(ds, ExportFormat::Csv), WithCode(g.csv, ds)); }
   }
-}
-
-TEST(Export, TxtValueColumn) {
-  const std::string label38(38, 'x');
-  const std::string pad39(39, ' ');
-  const struct {
-    std::string label, value, expected;
-  } rows[] = {
-      {"Ab:", "1", "Ab:" + std::string(36, ' ') + "1\r\n"},
+  const std::string label38(38, 'x'), pad39(39, ' ');
+  const struct { std::string label, value, expected; } rows[] = {
+      {"Ab:", "1", "Ab:" + std::string(36, ' ') + "1\r\n"}, {"", "", "\r\n"}, {label38 + ":", "1", label38 + ":1\r\n"},
       {"Öl:", "1", "Öl:" + std::string(36, ' ') + "1\r\n"},  // an umlaut is one character
-      {label38 + ":", "1", label38 + ":1\r\n"},
-      {label38 + "y:", "1", label38 + "y:\r\n" + pad39 + "1\r\n"},
-      {"", "negative Logik", pad39 + "negative Logik\r\n"},
-      {"", "", "\r\n"},
-  };
+      {label38 + "y:", "1", label38 + "y:\r\n" + pad39 + "1\r\n"}, {"", "negative Logik", pad39 + "negative Logik\r\n"}};
   for (const auto& row : rows) {
     TxtOutput txt;
     txt.OutputLine(row.label, row.value);
@@ -191,36 +145,24 @@ TEST(Export, TxtValueColumn) {
   txt.OutputLine("", "", false);
   txt.OutputLine("", "c");
   EXPECT_EQ(txt.Text(), "a:" + std::string(37, ' ') + "b" + "\r\n" + pad39 + "c\r\n") << "column 41 is past the value column";
-}
-
-TEST(Export, CsvCellRules) {
+  // A continuation with nothing to continue is a cell of its own; formulas stay text.
+  const std::pair<const char*, const char*> cells[] = {{"", "lost"}, {"Zeit:", "1 s"}, {"", ""}, {"", "mehr"},
+      {"Ohne Doppelpunkt", "a;b"}, {"Doppelt::", "sagt \"ja\""}, {"=Titel:", "=HYPERLINK(\"x\")"}, {"+a:", "-1"},
+      {"@b:", "@SUM(A1)\n"}, {"c:", "a=b\r"}};
   CsvOutput csv;
-  csv.OutputLine("", "lost");  // nothing to continue yet: a cell of its own
-  csv.OutputLine("Zeit:", "1 s");
-  csv.OutputLine("", "");
-  csv.OutputLine("", "mehr");
-  csv.OutputLine("Ohne Doppelpunkt", "a;b");
-  csv.OutputLine("Doppelt::", "sagt \"ja\"");
-  csv.OutputLine("=Titel:", "=HYPERLINK(\"x\")");  // formulas stay text
-  csv.OutputLine("+a:", "-1");
-  csv.OutputLine("@b:", "@SUM(A1)\n");
-  csv.OutputLine("c:", "a=b\r");
+  for (const auto& [label, value] : cells) csv.OutputLine(label, value);
   EXPECT_EQ(csv.Text(),
             ";Zeit;Ohne Doppelpunkt;Doppelt:;'=Titel;'+a;'@b;c\r\n"
             "lost;1 s mehr;\"a;b\";\"sagt \"\"ja\"\"\";\"'=HYPERLINK(\"\"x\"\")\";'-1;\"'@SUM(A1)\n\";\"a=b\r\"\r\n");
-}
-
-TEST(Export, FormatByNameAndDialogFilter) {
-  const std::pair<const char*, ExportFormat> rows[] = {
-      {"out.CSV", ExportFormat::Csv}, {"out.csv", ExportFormat::Csv}, {"out.Csv", ExportFormat::Csv},
-      {"out.TXT", ExportFormat::Txt}, {"out", ExportFormat::Txt},     {"csv", ExportFormat::Csv},
-      {"cs", ExportFormat::Txt},      {"out.csv.txt", ExportFormat::Txt}};
-  for (const auto& [name, format] : rows) EXPECT_EQ(ExportFormatFor(name), format) << name;
+  const std::pair<const char*, ExportFormat> formats[] = {{"out.CSV", ExportFormat::Csv}, {"out.csv", ExportFormat::Csv},
+      {"out.Csv", ExportFormat::Csv}, {"out.TXT", ExportFormat::Txt}, {"out", ExportFormat::Txt}, {"csv", ExportFormat::Csv},
+      {"cs", ExportFormat::Txt}, {"out.csv.txt", ExportFormat::Txt}};
+  for (const auto& [name, format] : formats) EXPECT_EQ(ExportFormatFor(name), format) << name;
   EXPECT_EQ(ExportFileFilter(), "Textdatei (*.TXT *.txt);;CSV Datei (*.CSV *.csv)");
 }
 
 // Only the parameter lines, joined continuations; the lock counts as off when missing.
-TEST(ValueChanges, ListsTheShownDifferencesOrTheBytes) {
+TEST(ExportFile, ValueChangesWindows1252ReplacingAnOldFileOrReportedWhenUnwritable) {
   const auto lines = [](const DataSet& x, const DataSet& y) {
     std::vector<std::string> out;
     for (const ValueChange& c : ValueChanges(x, y)) out.push_back(c.label + c.before + ">" + c.after);
@@ -241,40 +183,30 @@ TEST(ValueChanges, ListsTheShownDifferencesOrTheBytes) {
   const auto byte = [](const DataSet& x, int pos) { return std::to_string(x.Param(kWorkingCopy, pos)); };
   EXPECT_EQ(lines(a, c), (std::vector<std::string>{"Parameteradresse 0:" + byte(a, 1) + ">" + byte(c, 1),
                                                    "Parameteradresse 11:" + byte(a, 12) + ">" + byte(c, 12)}));
-}
-
-TEST(ExportFile, WrittenInWindows1252AndReplacingAnOldFile) {
   test::TempDir dir;
   const std::string path = dir.Path("sheet.csv");
   { std::ofstream(path) << "an older and much longer file that must be replaced completely\n"; }
   const OutputResult result = ExportDatasheet(SensorA(), path);
   ASSERT_TRUE(result.ok) << result.error;
   EXPECT_EQ(result.error, "");
-  const auto bytes = test::ReadBytes(path);
-  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), Utf8ToCp1252(ExportText(SensorA(), ExportFormat::Csv)));
-  EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("St\xf6rfilterung"), std::string::npos);
+  EXPECT_EQ(test::ReadText(path), Utf8ToCp1252(ExportText(SensorA(), ExportFormat::Csv)));
+  EXPECT_NE(test::ReadText(path).find("St\xf6rfilterung"), std::string::npos);
   ASSERT_TRUE(ExportDatasheet(SensorA(), dir.Path("sheet.TXT")).ok);
-  const auto txt = test::ReadBytes(dir.Path("sheet.TXT"));
-  EXPECT_EQ(std::string(txt.begin(), txt.end()), Utf8ToCp1252(ExportText(SensorA(), ExportFormat::Txt)));
+  EXPECT_EQ(test::ReadText(dir.Path("sheet.TXT")), Utf8ToCp1252(ExportText(SensorA(), ExportFormat::Txt)));
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"sheet.TXT", "sheet.csv"})) << "no temporary file left";
-}
-
-// Tests may run as root, so the failures come from the file system's shape.
-TEST(ExportFile, UnwritableTargetReportsAndLeavesNothing) {
-  test::TempDir dir;
+  // Tests may run as root, so the failures come from the file system's shape.
   { std::ofstream(dir.Path("plain-file")) << "x"; }
   fs::create_directory(dir.Path("taken.txt"));
   for (const std::string& path : {dir.Path("plain-file/out.txt"), dir.Path("taken.txt"), dir.Path("missing/out.csv")}) {
     const OutputResult result = ExportDatasheet(SensorB(), path);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.error.rfind("Fehler beim Speichern der Datei!\n" + path + ": ", 0), 0u) << result.error;
-    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"plain-file", "taken.txt"}));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"plain-file", "sheet.TXT", "sheet.csv", "taken.txt"}));
     EXPECT_TRUE(fs::is_empty(dir.Path("taken.txt")));
   }
 }
 
-// A printer that records the text painted on it: the path of a real
-// printer, not the PDF file's.
+// Records the text painted on it: the path of a real printer, not the PDF file's.
 class FakePrinter : public QPrinter {
  public:
   struct Engine final : QPaintEngine, QPrintEngine {
@@ -326,10 +258,9 @@ std::string Paragraph() {
   return text;
 }
 
-TEST(PrintDatasheet, PdfHoldsHeaderDateEveryLineAndTheComment) {
+TEST(PrintDatasheet, PdfHoldsHeaderLogoDateEveryLineAndTheComment) {
   test::TempDir dir;
   DataSet ds = SensorB();
-  // Windows-1252, as the data set holds it.
   ds.SetValue(ValueId::Comment, "Pr\xfc" "fstand S\xfc" "d\r\nZweite Zeile\n" + Paragraph() + "\r\n" + std::string(150, 'x'));
   ds.SetValue(ValueId::FileName, "/" + std::string(40, 'd') + "/" + std::string(60, 'f') + ".RKT");  // wraps
   const OutputResult result = PrintDatasheetToPdf(ds, dir.Path("sheet.pdf"), {"24.12.2026"});
@@ -343,11 +274,9 @@ TEST(PrintDatasheet, PdfHoldsHeaderDateEveryLineAndTheComment) {
     const QString expected = QString::fromStdString(item.label + " " + item.value).simplified();
     EXPECT_TRUE(expected.isEmpty() || item.label == "Datei:" || lines.contains(expected)) << expected.toStdString();
   }
-  EXPECT_TRUE(lines.contains("Zusatzbeschreibung:"));
-  EXPECT_TRUE(lines.contains(QString::fromUtf8("Prüfstand Süd"))) << "line breaks kept, umlauts right";
-  EXPECT_TRUE(lines.contains("Zweite Zeile"));
-  // Wrapped at spaces over several lines, in order; a word too long for a
-  // line is cut into pieces rather than off the page.
+  for (const char* line : {"Zusatzbeschreibung:", "Prüfstand Süd", "Zweite Zeile"})  // line breaks kept, umlauts right
+    EXPECT_TRUE(lines.contains(QString::fromUtf8(line))) << line;
+  // Wrapped at spaces, in order; a word too long for a line is cut into pieces, not off the page.
   QStringList paragraph;
   QString joined;
   for (const QString& line : lines) {
@@ -358,9 +287,7 @@ TEST(PrintDatasheet, PdfHoldsHeaderDateEveryLineAndTheComment) {
   EXPECT_EQ(paragraph.join(' ').toStdString(), QString::fromStdString(Paragraph()).trimmed().toStdString());
   EXPECT_GE(text.count(QRegularExpression("\n *xxx")), 2);
   EXPECT_EQ(joined.toStdString(), std::string(150, 'x'));
-  // Word boxes in mm from the paper's corner (A4, 5 mm page margins): nothing
-  // starts left of the text margin or reaches into the right one, and the
-  // header, date line, value column and line pitch sit where the plan has them.
+  // Word boxes in mm from the paper's corner: nothing outside the text margins; a few anchors of the plan.
   const QRegularExpression word(R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
   std::map<QString, std::array<double, 4>> first;
   int words = 0;
@@ -380,14 +307,9 @@ TEST(PrintDatasheet, PdfHoldsHeaderDateEveryLineAndTheComment) {
   for (const auto& [text, edge, mm] : at) EXPECT_NEAR(first[text][static_cast<std::size_t>(edge)], mm, 0.2) << text << " " << edge;
   const auto height = [&](const char* w) { return first[w][3] - first[w][1]; };
   EXPECT_NEAR(height("Varem") / height("Druckdatum:"), 1.8, 0.03) << "18 and 10 point";
-}
-
-TEST(PrintDatasheet, LogoInTheHeader) {
   ASSERT_TRUE(QFile::exists(LogoResourcePath()));
-  test::TempDir dir;
-  ASSERT_TRUE(PrintDatasheetToPdf(SensorA(), dir.Path("logo.pdf")).ok);
   QProcess process;
-  process.start("pdftoppm", {"-r", "254", "-png", "-singlefile", QString::fromStdString(dir.Path("logo.pdf")),
+  process.start("pdftoppm", {"-r", "254", "-png", "-singlefile", QString::fromStdString(dir.Path("sheet.pdf")),
                              QString::fromStdString(dir.Path("page"))});
   ASSERT_TRUE(process.waitForFinished(30000));
   const QImage page(QString::fromStdString(dir.Path("page.png")));
@@ -398,7 +320,7 @@ TEST(PrintDatasheet, LogoInTheHeader) {
   EXPECT_EQ(page.pixelColor(185, 235), QColor(Qt::white));
 }
 
-TEST(PrintDatasheet, LongCommentContinuesOnASecondPageBlankOneIsLeftOut) {
+TEST(PrintDatasheet, PagesCommentsPrinterResultsAndAtomicPdf) {
   test::TempDir dir;
   DataSet ds = SensorA();
   std::string comment;
@@ -412,38 +334,32 @@ TEST(PrintDatasheet, LongCommentContinuesOnASecondPageBlankOneIsLeftOut) {
   EXPECT_TRUE(Lines(pages[1]).contains("Zeile 80"));
   for (int i = 1; i <= 80; ++i) EXPECT_TRUE(Lines(text).contains(QString("Zeile %1").arg(i))) << i;
   EXPECT_TRUE(Lines(pages[0]).contains(QString::fromStdString("Druckdatum: " + PrintDateText()))) << "today by default";
-
   ds = SensorC();
   ds.SetValue(ValueId::Comment, std::string(" \r\n\t"));
   ASSERT_TRUE(PrintDatasheetToPdf(ds, dir.Path("blank.pdf")).ok);
   const QString blank = PdfText(dir.Path("blank.pdf"));
   EXPECT_FALSE(blank.contains("Zusatzbeschreibung"));
   EXPECT_TRUE(blank.contains("Hellschaltung+Eingang"));
-}
-
-TEST(PrintDatasheet, PrinterResultsAndAtomicPdf) {
-  test::TempDir dir;
+  test::TempDir out;
   QPrinter printer(QPrinter::HighResolution);
   printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(QString::fromStdString(dir.Path("printer.pdf")));
+  printer.setOutputFileName(QString::fromStdString(out.Path("printer.pdf")));
   const OutputResult ok = PrintDatasheet(SensorA(), printer);
   ASSERT_TRUE(ok.ok) << ok.error;
-  EXPECT_EQ(test::ReadBytes(dir.Path("printer.pdf"))[0], '%');
-
-  fs::create_directory(dir.Path("taken.pdf"));
-  printer.setOutputFileName(QString::fromStdString(dir.Path("taken.pdf")));
+  EXPECT_EQ(test::ReadBytes(out.Path("printer.pdf"))[0], '%');
+  fs::create_directory(out.Path("taken.pdf"));
+  printer.setOutputFileName(QString::fromStdString(out.Path("taken.pdf")));
   const OutputResult taken = PrintDatasheet(SensorA(), printer);
   EXPECT_FALSE(taken.ok);
-  EXPECT_EQ(taken.error.rfind("Fehler beim Speichern der Datei!\n" + dir.Path("taken.pdf") + ": ", 0), 0u) << taken.error;
-  EXPECT_FALSE(PrintDatasheetToPdf(SensorA(), dir.Path("missing/x.pdf")).ok);
+  EXPECT_EQ(taken.error.rfind("Fehler beim Speichern der Datei!\n" + out.Path("taken.pdf") + ": ", 0), 0u) << taken.error;
+  EXPECT_FALSE(PrintDatasheetToPdf(SensorA(), out.Path("missing/x.pdf")).ok);
   QPrinter nowhere(QPrinter::HighResolution);
   nowhere.setOutputFormat(QPrinter::PdfFormat);
   const OutputResult refused = PrintDatasheet(SensorA(), nowhere);
   EXPECT_FALSE(refused.ok) << "a printer that cannot start is reported";
   EXPECT_EQ(refused.error, "Fehler beim Drucken!");
-  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"printer.pdf", "taken.pdf"})) << "no temporary file left";
-  EXPECT_TRUE(fs::is_empty(dir.Path("taken.pdf")));
-
+  EXPECT_EQ(out.Entries(), (std::vector<std::string>{"printer.pdf", "taken.pdf"})) << "no temporary file left";
+  EXPECT_TRUE(fs::is_empty(out.Path("taken.pdf")));
   FakePrinter fake;
   const OutputResult printed = PrintDatasheet(SensorB(), fake, {"2.1.2027"});
   EXPECT_TRUE(printed.ok) << printed.error;
@@ -456,6 +372,53 @@ TEST(PrintDatasheet, PrinterResultsAndAtomicPdf) {
   fake.engine.state = QPrinter::Idle;
   fake.engine.starts = false;
   EXPECT_FALSE(PrintDatasheet(SensorB(), fake).ok);
+}
+
+const std::string kSample = std::string(RKT_SOURCE_DIR) + "/resources/samples/sample.RKT";
+
+// Each format once written, once on a disk that fills up: status 1, the file and the reason, the old file kept.
+TEST(CliOutput, ExportAndPrintWriteTheirFormatsOrKeepTheOldFileAndPdfLabelsAvoidLigatures) {
+  test::TempDir dir;
+  const struct { std::vector<std::string> args; std::string file, start, contains; } rows[] = {
+      {{"export", kSample, "-o", dir.Path("a.TXT")}, "a.TXT", "RKT 410 - Parametereinstellung\r\n", ""},
+      {{"export", kSample, "--output", dir.Path("a.csv")}, "a.csv", "Datei;Typenbezeichnung;", "UND-Verkn\xfcpfung negative Logik"},
+      {{"print", kSample, "-o", dir.Path("a.pdf")}, "a.pdf", "%PDF-", ""},
+      {{"export", kSample, "-o", dir.Path("en.txt"), "--lang", "English"}, "en.txt", "RKT 410 - Parameter settings\r\n",
+       "Serial number:"},
+      {{"decode", "3804-G2N2-4A4U-0W12-01S", "-o", dir.Path("a.RKT")}, "a.RKT", "SENSOR-10-02", ""}};
+  cli::SetProgramDir(std::string(RKT_SOURCE_DIR) + "/resources");
+  for (const auto& row : rows) {
+    const std::string target = dir.Path(row.file);
+    const test::CliResult r = test::Cli(row.args);
+    ASSERT_EQ(r.code, cli::kExitOk) << r.err;
+    EXPECT_EQ(test::ReadText(target).rfind(row.start, 0), 0u) << row.file;
+    EXPECT_NE(test::ReadText(target).find(row.contains), std::string::npos) << row.file;
+    { std::ofstream(target) << "old contents"; }
+    InjectWriteFailureForTesting(ENOSPC, 16);
+    const test::CliResult full = test::Cli(row.args);
+    InjectWriteFailureForTesting(0);
+    EXPECT_EQ(full.code, cli::kExitFailure);
+    EXPECT_NE(full.err.find(target + ": No space left on device"), std::string::npos) << full.err;
+    EXPECT_EQ(test::ReadText(target), "old contents");
+  }
+  cli::SetProgramDir(fs::current_path());
+  FindLanguages({});
+  EXPECT_EQ(dir.Entries().size(), 5u) << "no temporary file left";
+#ifdef RKT_CLI_PATH
+  // With only DejaVu Sans (a fresh Debian) the printed labels come out of the PDF without the "fi" ligature.
+  const std::string dejavu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  if (!fs::exists(dejavu)) GTEST_SKIP() << "needs DejaVu Sans";
+  fs::create_directory(dir.Path("fonts"));
+  fs::create_symlink(dejavu, dir.Path("fonts/DejaVuSans.ttf"));
+  std::ofstream(dir.Path("fonts.conf")) << "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n"
+                                        << "<fontconfig><dir>" << dir.Path("fonts") << "</dir><cachedir>"
+                                        << dir.Path("cache") << "</cachedir></fontconfig>\n";
+  const std::string command = "FONTCONFIG_FILE=" + dir.Path("fonts.conf") + " QT_QPA_PLATFORM=offscreen " +
+                              RKT_CLI_PATH + " print " + kSample + " -o " + dir.Path("s.pdf") +
+                              " 2>/dev/null && pdftotext " + dir.Path("s.pdf") + " " + dir.Path("s.txt");
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_NE(test::ReadText(dir.Path("s.txt")).find("St\xc3\xb6rfilterung:"), std::string::npos);
+#endif
 }
 
 }  // namespace

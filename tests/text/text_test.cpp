@@ -1,24 +1,34 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 
 #include "support/recording_presenter.h"
 #include "test_data.h"
+#include "text/help_window.h"
 #include "text/ini_file.h"
 #include "text/language.h"
+#include "text/message_box.h"
 #include "text/messages.h"
 #include "text/text_keys.h"
+#include "text/window_placement.h"
 
 namespace rkt {
 namespace {
 
 constexpr std::string_view kDef = "<default>";
 
-TEST(ReadIniValue, LookupRules) {
-  const std::string def(kDef);
-  // Section "RKT", key "Language".
+TEST(ReadIniValue, LookupRulesLongValuesJunkAndFiles) {
+  const std::string def(kDef);  // section "RKT", key "Language"
   const std::pair<std::string, std::string> cases[] = {
       {"[RKT]\nLanguage=English\n", "English"},         {"[RKT]\r\nLanguage=English\r\nHelp=X\r\n", "English"},
       {"[rkt]\nLANGUAGE=English\n", "English"},         {"[RKT]\nLanguages=x\nLanguag=y\n", def},
@@ -37,16 +47,12 @@ TEST(ReadIniValue, LookupRules) {
        "a\uFFFD(\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
       {"\xEF\xBB[RKT]\nLanguage=\xE4\n", def},         {std::string("[RKT]\nLanguage=ab\0cd\n", 21), "ab"},
       {"Language=English\nHelp=x\n", def},               {"[RKT\nLanguage=x\n", "x"},
-      {"", def},
-  };
+      {"", def}};
   for (const auto& [bytes, expected] : cases) EXPECT_EQ(ReadIniValueFromBytes(bytes, "RKT", "Language", kDef), expected) << bytes;
   EXPECT_EQ(ReadIniValueFromBytes("[]\nLanguage=x\n", "", "Language", kDef), "x");
   EXPECT_EQ(ReadIniValueFromBytes("[AZ@[]\nk=v\n", "az@[", "K", kDef), "v");
   EXPECT_EQ(ReadIniValueFromBytes("[az]\nk=v\n", "AZ", "k", kDef), "v");
   EXPECT_EQ(ReadIniValueFromBytes("[RKT]\n=x\n", "RKT", "", kDef), kDef) << "an empty key asks for nothing";
-}
-
-TEST(ReadIniValue, LongValuesJunkAndFiles) {
   EXPECT_EQ(ReadIniValueFromBytes("[S]\nk=" + std::string(5000, 'x'), "S", "k", kDef), std::string(4023, 'x'));
   EXPECT_EQ(ReadIniValueFromBytes("[S]\nk=" + std::string(4023, 'x'), "S", "k", kDef), std::string(4023, 'x'));
   // Characters, not bytes: "ä" takes two bytes in UTF-8 and one in the file.
@@ -57,19 +63,17 @@ TEST(ReadIniValue, LongValuesJunkAndFiles) {
   for (unsigned i = 0, state = 12345; i < 100000; ++i) junk.push_back(static_cast<char>((state = state * 1103515245u + 12345u) >> 16));
   EXPECT_EQ(ReadIniValueFromBytes(junk, "RKT", "Language", kDef), kDef);
   EXPECT_EQ(ReadIniValueFromBytes(junk + "\n[RKT]\nLanguage=Junk\n", "RKT", "Language", kDef), "Junk");
-
   test::TempDir dir;
-  EXPECT_EQ(ReadIniValue(test::WriteText(dir.Path("RKT_LANG.TST"), "[RKT]\nLanguage=Test"), "RKT", "Language", kDef), "Test");
-  EXPECT_EQ(ReadIniValue(test::WriteText(dir.Path("RKT_LANG.TST"), "[RKT]\nLanguage=Test"), "RKT", "", kDef), kDef);
+  const std::string tst = test::WriteText(dir.Path("RKT_LANG.TST"), "[RKT]\nLanguage=Test");
+  EXPECT_EQ(ReadIniValue(tst, "RKT", "Language", kDef) + ReadIniValue(tst, "RKT", "", kDef), "Test" + def);
   EXPECT_EQ(ReadIniValue(dir.Path("missing"), "RKT", "Language", kDef), kDef);
   EXPECT_EQ(ReadIniValue(dir.Dir(), "RKT", "Language", kDef), kDef) << "a folder";
   EXPECT_EQ(ReadIniValue("", "RKT", "Language", kDef), kDef);
   // Only the first megabyte is read: a key behind it counts as missing.
   const std::string head = "[RKT]\nA=1\n" + std::string(kMaxIniFileBytes - 15, ';') + "\nB=2\n";
   const std::string big = test::WriteText(dir.Path("big"), head + "C=3\n");
-  EXPECT_EQ(ReadIniValue(big, "RKT", "A", kDef), "1");
-  EXPECT_EQ(ReadIniValue(big, "RKT", "B", kDef), "2");
-  EXPECT_EQ(ReadIniValue(big, "RKT", "C", kDef), kDef);
+  EXPECT_EQ(ReadIniValue(big, "RKT", "A", kDef) + ReadIniValue(big, "RKT", "B", kDef) + ReadIniValue(big, "RKT", "C", kDef),
+            "12" + def);
   EXPECT_EQ(ReadIniValueFromBytes(head + "C=3\n", "RKT", "C", kDef), kDef);
 }
 
@@ -82,10 +86,7 @@ class FakeHelp : public HelpViewer {
 class TextTest : public ::testing::Test {
  protected:
   void SetUp() override { SetHelpViewer(&m_help); }
-  void TearDown() override {
-    SetHelpViewer(nullptr);
-    FindLanguages({});
-  }
+  void TearDown() override { SetHelpViewer(nullptr); FindLanguages({}); }
   void UseLanguage(const std::string& body) {
     test::WriteText(m_dir.Path("RKT_LANG.TST"), "[RKT]\nLanguage=Test\nHelp=RKTTST.HLP\n" + body);
     FindLanguages({m_dir.Dir()});
@@ -94,9 +95,12 @@ class TextTest : public ::testing::Test {
   test::InstalledPresenter m_presenter;
   FakeHelp m_help;
   test::TempDir m_dir;
+  QtMessagePresenter m_boxes;
+  QTimer m_poll;
 };
+using Calls = std::vector<std::pair<std::string, int>>;
 
-TEST_F(TextTest, DiscoveryKeepsFilesThatNameTheirLanguageInFolderOrder) {
+TEST_F(TextTest, DiscoveryInFolderOrderAndSelectionRules) {
   FindLanguages({m_dir.Dir(), m_dir.Path("does-not-exist")});
   EXPECT_EQ(LanguageCount(), 1);
   test::TempDir shared;
@@ -118,13 +122,11 @@ TEST_F(TextTest, DiscoveryKeepsFilesThatNameTheirLanguageInFolderOrder) {
   EXPECT_EQ(GetLanguageName(5) + GetLanguageName(6) + GetLanguageName(-1), "Italiano");
   EXPECT_EQ(LanguageFolders("/opt/rkt410/bin"),
             (std::vector<std::filesystem::path>{"/opt/rkt410/bin", "/opt/rkt410/share/rkt410"}));
-}
-
-TEST_F(TextTest, SelectionRules) {
-  test::WriteText(m_dir.Path("RKT_LANG.A"), "[RKT]\nLanguage=English\nHelp=RKTENG.HLP\n[frmMain]\nmnFile=&File\nlblFileName=\n");
-  const std::string second = test::WriteText(m_dir.Path("RKT_LANG.B"), "[RKT]\nLanguage=English\n[frmMain]\nmnFile=Second\n");
-  test::WriteText(m_dir.Path("RKT_LANG.C"), "[RKT]\nLanguage=Deutsch (Datei)\n[frmMain]\nmnFile=from file\n");
-  FindLanguages({m_dir.Dir()});
+  test::TempDir own;  // selection rules
+  test::WriteText(own.Path("RKT_LANG.A"), "[RKT]\nLanguage=English\nHelp=RKTENG.HLP\n[frmMain]\nmnFile=&File\nlblFileName=\n");
+  const std::string second = test::WriteText(own.Path("RKT_LANG.B"), "[RKT]\nLanguage=English\n[frmMain]\nmnFile=Second\n");
+  test::WriteText(own.Path("RKT_LANG.C"), "[RKT]\nLanguage=Deutsch (Datei)\n[frmMain]\nmnFile=from file\n");
+  FindLanguages({own.Dir()});
   EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei") + CurrentHelpFile(), "&DateiRKTGER.HLP") << "German reads no file";
   EXPECT_FALSE(SelectLanguageByName("GER") || SelectLanguageByName("english")) << "exact comparison";
   EXPECT_EQ(CurrentLanguageIndex(), 0);
@@ -134,10 +136,9 @@ TEST_F(TextTest, SelectionRules) {
   EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei"), "&File");
   EXPECT_EQ(GetText("frmMain", "lblFileName", "Datei:"), "") << "present but empty";
   EXPECT_EQ(GetText("frmMain", "mnSave", "&Speichern"), "&Speichern") << "missing key";
-  EXPECT_EQ(SelectLanguage(-1), 1) << "-1 only asks";
-  EXPECT_EQ(SelectLanguage(4), 1) << "an index outside the list changes nothing";
-  EXPECT_EQ(SelectLanguage(3), 3);
-  EXPECT_EQ(SelectLanguage(2), 2);
+  // -1 only asks; an index outside the list changes nothing.
+  EXPECT_EQ(std::vector<int>({SelectLanguage(-1), SelectLanguage(4), SelectLanguage(3), SelectLanguage(2)}),
+            std::vector<int>({1, 1, 3, 2}));
   std::filesystem::remove(second);
   EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei"), "&Datei") << "a file that disappeared gives the defaults";
   EXPECT_TRUE(SelectLanguageByName("Deutsch"));
@@ -145,7 +146,7 @@ TEST_F(TextTest, SelectionRules) {
   EXPECT_EQ(CurrentLanguageName(), "Deutsch");
 }
 
-TEST_F(TextTest, TextsLineBreaksAndLanguageOverrides) {
+TEST_F(TextTest, TextsLineBreaksLanguageOverridesAndHelp) {
   const std::pair<int, const char*> builtin[] = {
       {1, "Der Sensor kann nicht angesprochen werden!"},
       {31, "Der Sensortyp hat sich geändert.\nDie Daten sind auf diesen Typ nicht übertragbar.\n\n"
@@ -153,8 +154,7 @@ TEST_F(TextTest, TextsLineBreaksAndLanguageOverrides) {
       {1005, "Fehler beim Lesen der Sensordaten! (1003)"},
       {1003, "Programmfehler! Fehlernummer 1003"},
       {0, "Programmfehler! Fehlernummer 0"},
-      {-1, "Programmfehler! Fehlernummer-1"},
-  };
+      {-1, "Programmfehler! Fehlernummer-1"}};
   for (const auto& [number, shown] : builtin) EXPECT_EQ(MessageDisplayText(number), shown) << number;
   for (const int n : MessageNumbers()) EXPECT_NE(BuiltinMessageText(n), "") << n;
   EXPECT_EQ(MessageNumbers().size(), 23u);
@@ -162,7 +162,7 @@ TEST_F(TextTest, TextsLineBreaksAndLanguageOverrides) {
   const std::pair<const char*, const char*> breaks[] = {{"A\\nB", "A\nB"}, {"A\\\\nB", "A\\\nB"}, {"A\\N", "A\\N"},
                                                         {"A\\", "A\\"},     {"\\n\\n", "\n\n"},   {"n\\", "n\\"}};
   for (const auto& [in, out] : breaks) EXPECT_EQ(ConvertLineBreaks(in), out) << in;
-
+  ShowHelp(0);
   UseLanguage("[Errors]\n5=Five\n1=\n3=Line\\nbreak\nDefault=Program error no.\n[frmMessage]\nfrmMessage=\n");
   EXPECT_EQ(MessageDisplayText(5), "Five") << "a text for a number without a built-in one";
   EXPECT_EQ(MessageDisplayText(1), "Der Sensor kann nicht angesprochen werden!") << "empty counts as missing";
@@ -170,6 +170,11 @@ TEST_F(TextTest, TextsLineBreaksAndLanguageOverrides) {
   EXPECT_EQ(MessageDisplayText(6), "Program error no. 6");
   EXPECT_EQ(MessageDisplayText(-7), "Program error no.-7");
   EXPECT_EQ(BuildMessage(3).title, "") << "an empty title stays empty";
+  ShowHelp(2001);
+  EXPECT_EQ(m_help.calls, (Calls{{"RKTGER.HLP", 0}, {"RKTTST.HLP", 2001}})) << "the current language's help";
+  SetHelpViewer(nullptr);
+  ShowHelp(1);
+  EXPECT_EQ(m_help.calls.size(), 2u);
 }
 
 TEST_F(TextTest, BoxesPassThePresenterAndReturnItsAnswer) {
@@ -183,49 +188,31 @@ TEST_F(TextTest, BoxesPassThePresenterAndReturnItsAnswer) {
   EXPECT_EQ(ShowMessageBox({"T", "text", msg::kYesNo, 0, 7}), msg::kNo);
   const auto& s = m_presenter.shown;
   ASSERT_EQ(s.size(), 6u);
-  EXPECT_EQ(s[0].title, "RKT410 Meldung");
-  EXPECT_EQ(s[0].text, "Der Sensor kann nicht angesprochen werden!");
-  EXPECT_EQ(s[0].buttons, msg::kRetryCancel);
-  EXPECT_EQ(s[0].style, 5 + 32);
-  EXPECT_EQ(s[0].helpContext, 2000);
-  EXPECT_EQ(s[1].style, 32) << "OK only, still with the question icon";
-  EXPECT_FALSE(s[1].helpContext.has_value());
-  EXPECT_EQ(s[2].text, "Diese Funktion ändert die Empfindlichkeitseinstellungen des Sensors. Wollen Sie fortfahren?");
-  EXPECT_EQ(s[2].style, 4 + 32);
-  EXPECT_EQ(s[2].title, "RKT 410 Parametrierung");
-  EXPECT_EQ(s[3].text, "Fehler beim Speichern der Datei!\n/x.RKT: voll");
-  EXPECT_EQ(s[4].text, "Ungültige Datendatei!\n/y.RKT");
-  EXPECT_EQ(s[5].helpContext, 7);
-
+  EXPECT_EQ(std::tuple(s[0].title, s[0].text, s[0].buttons, s[0].style, s[0].helpContext),
+            std::tuple(std::string("RKT410 Meldung"), std::string("Der Sensor kann nicht angesprochen werden!"),
+                       int{msg::kRetryCancel}, 5 + 32, std::optional<int>(2000)));
+  EXPECT_EQ(std::tuple(s[1].style, s[1].helpContext, s[2].style, s[5].helpContext),
+            std::tuple(32, std::optional<int>(), 4 + 32, std::optional<int>(7))) << "OK only, still with the question icon";
+  EXPECT_EQ(s[2].title + "|" + s[2].text, "RKT 410 Parametrierung|Diese Funktion ändert die "
+            "Empfindlichkeitseinstellungen des Sensors. Wollen Sie fortfahren?");
+  EXPECT_EQ(s[3].text + "|" + s[4].text, "Fehler beim Speichern der Datei!\n/x.RKT: voll|Ungültige Datendatei!\n/y.RKT");
   UseLanguage("[Message]\nSensorWriteSens=Go on?\\nReally?\n[frmMessage]\nfrmMessage=Note\n");
   AskSensitivityWrite();
   EXPECT_EQ(s.at(6).text, "Go on?\\nReally?") << "no line-break conversion for this one";
   EXPECT_EQ(BuildMessage(3).title, "Note");
-
   SetMessagePresenter(nullptr);
   const std::pair<int, int> safe[] = {{msg::kRetryCancel, msg::kCancel}, {msg::kYesNo, msg::kNo},
                                       {msg::kYesNoCancel, msg::kCancel}, {msg::kOkOnly, msg::kOk}, {2, msg::kOk}};
   for (const auto& [buttons, answer] : safe) EXPECT_EQ(ShowMessage(msg::kNoSensor, buttons), answer) << buttons;
 }
 
-TEST_F(TextTest, ShowHelpOpensTheCurrentLanguagesHelp) {
-  ShowHelp(0);
-  UseLanguage("");
-  ShowHelp(2001);
-  EXPECT_EQ(m_help.calls, (std::vector<std::pair<std::string, int>>{{"RKTGER.HLP", 0}, {"RKTTST.HLP", 2001}}));
-  SetHelpViewer(nullptr);
-  ShowHelp(1);
-  EXPECT_EQ(m_help.calls.size(), 2u);
-}
-
-TEST(EnglishLanguageFile, HasEveryKeyAndNoOtherInWindows1252) {
+TEST(TextKeys, EnglishFileHasEveryKeyBuiltinTextsAndListItems) {
   const std::string file = std::string(RKT_SOURCE_DIR) + "/resources/RKT_LANG.ENG";
   std::set<std::pair<std::string, std::string>> known;
   for (const TextKey& k : AllTextKeys()) {
     EXPECT_TRUE(known.emplace(k.section, k.key).second) << "twice: " << k.section << " " << k.key;
     const std::string value = ReadIniValue(file, k.section, k.key, "\x01missing");
-    EXPECT_NE(value, "\x01missing") << "[" << k.section << "] " << k.key;
-    EXPECT_NE(value, "") << "[" << k.section << "] " << k.key;
+    EXPECT_TRUE(value != "\x01missing" && !value.empty()) << "[" << k.section << "] " << k.key;
   }
   EXPECT_EQ(ReadIniValue(file, "RKT", "Language", ""), "English");
   // A misspelt key would be silently ignored and leave a German text behind.
@@ -241,20 +228,15 @@ TEST(EnglishLanguageFile, HasEveryKeyAndNoOtherInWindows1252) {
       EXPECT_TRUE(known.count({section, line.substr(0, eq)})) << "[" << section << "] " << line;
     }
   }
-}
-
-TEST(TextKeys, BuiltinTextsAndListItems) {
-  EXPECT_EQ(BuiltinText("frmMain", "cmbInput9"), "D-Flipflop") << "list items are keyed by control and position";
-  EXPECT_EQ(BuiltinText("frmMain", "rdTimefunction22"), "Wischerfunktion");
-  EXPECT_EQ(BuiltinText("frmMain", "cmbSchaltfrequenz0"), "") << "the switching frequencies have no keys";
-  EXPECT_EQ(BuiltinText("Errors", "1040"), BuiltinMessageText(1040));
-  EXPECT_EQ(BuiltinText("Tooltips", "Tooltip10"), "Sensor Zusatzbeschreibung");
-  EXPECT_EQ(BuiltinText("frmRWState", "lblSensor5"), "Defaultwerte werden ausgelesen.");
-  EXPECT_EQ(BuiltinText("Nowhere", "mnFile"), "");
+  // List items are keyed by control and position; the switching frequencies have no keys.
+  const std::tuple<const char*, const char*, std::string> texts[] = {{"frmMain", "cmbInput9", "D-Flipflop"},
+      {"frmMain", "rdTimefunction22", "Wischerfunktion"}, {"frmMain", "cmbSchaltfrequenz0", ""},
+      {"Errors", "1040", BuiltinMessageText(1040)}, {"Tooltips", "Tooltip10", "Sensor Zusatzbeschreibung"},
+      {"frmRWState", "lblSensor5", "Defaultwerte werden ausgelesen."}, {"Nowhere", "mnFile", ""}};
+  for (const auto& [section, key, text] : texts) EXPECT_EQ(BuiltinText(section, key), text) << key;
   EXPECT_EQ(Text("frmMain", "mnFile"), "&Datei");
-  EXPECT_EQ(ListItemText(TextList::Input, 9), "D-Flipflop");
-  EXPECT_EQ(ListItemText(TextList::Input, 10), "");
-  EXPECT_EQ(ListItemText(TextList::SwitchingFrequency, 0), "1,5 kHz --> 0,3 ms");
+  EXPECT_EQ(ListItemText(TextList::Input, 9) + "|" + ListItemText(TextList::Input, 10) + "|" +
+                ListItemText(TextList::SwitchingFrequency, 0), "D-Flipflop||1,5 kHz --> 0,3 ms");
   const auto lists = {TextList::Input, TextList::SingleOutput, TextList::Output, TextList::InputOutput,
                       TextList::KeyboardLock, TextList::Pulse, TextList::SwitchingFrequency, TextList::Hysteresis,
                       TextList::ProgramLock, TextList::OutputType, TextList::TimeFunction2};
@@ -266,6 +248,127 @@ TEST(TextKeys, BuiltinTextsAndListItems) {
     EXPECT_EQ(BuiltinItem(list, 0), BuiltinList(list)[0]);
   }
   EXPECT_EQ(sizes, (std::vector<std::size_t>{10, 2, 3, 5, 3, 3, 7, 3, 2, 3, 3}));
+}
+
+QPushButton* Button(QMessageBox* box, const QString& text) {
+  for (QAbstractButton* b : box->buttons())
+    if (b->text() == text) return qobject_cast<QPushButton*>(b);
+  return nullptr;
+}
+
+// Runs step on the message box once it shows; the poll timer belongs to the test, so nothing outlives it.
+void WhenBoxShown(QTimer& poll, std::function<void(QMessageBox*)> step) {
+  QObject::disconnect(&poll, nullptr, nullptr, nullptr);
+  QObject::connect(&poll, &QTimer::timeout, [&poll, step] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) return;
+    poll.stop();
+    step(box);
+  });
+  poll.start(1);
+}
+
+// The Help handler once read its topic from a variable whose scope had ended before the box ran.
+TEST_F(TextTest, QtBoxHelpButtonSetsAndAnswers) {
+  bool stillOpen = false;
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  WhenBoxShown(m_poll, [&](QMessageBox* box) {
+    text = box->text();
+    icon = box->icon();
+    ASSERT_NE(Button(box, "&Hilfe"), nullptr);
+    Button(box, "&Hilfe")->click();
+    box->activateWindow();  // shortcuts reach only the active window
+    EXPECT_TRUE(QTest::qWaitForWindowActive(box));
+    QTest::keyClick(box, Qt::Key_F1);
+    QTimer::singleShot(0, box, [&, box] {
+      stillOpen = box->isVisible();
+      Button(box, "&Wiederholen")->click();
+    });
+  });
+  EXPECT_EQ(m_boxes.Present(BuildMessage(msg::kNoSensor, msg::kRetryCancel, help::kNoSensor)), msg::kRetry);
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(m_help.calls, (Calls{{"RKTGER.HLP", 2000}, {"RKTGER.HLP", 2000}}));
+  EXPECT_EQ(text, "Der Sensor kann nicht angesprochen werden!");
+  EXPECT_EQ(icon, QMessageBox::Question);
+  // "" presses Escape: the safe answer.
+  const struct { int buttons; const char* press; int answer, count; std::optional<int> help; } cases[] = {
+      {msg::kOkOnly, "OK", msg::kOk, 1, {}},           {msg::kRetryCancel, "Abbrechen", msg::kCancel, 2, {}},
+      {msg::kYesNo, "&Ja", msg::kYes, 2, {}},          {msg::kYesNo, "&Nein", msg::kNo, 2, {}},
+      {msg::kYesNoCancel, "&Nein", msg::kNo, 3, {}},   {msg::kYesNoCancel, "Abbrechen", msg::kCancel, 3, {}},
+      {msg::kYesNoCancel, "&Ja", msg::kYes, 4, 500},   {msg::kRetryCancel, "", msg::kCancel, 3, 500},
+      {msg::kYesNo, "", msg::kNo, 2, {}},              {msg::kYesNoCancel, "", msg::kCancel, 3, {}},
+      {msg::kOkOnly, "", msg::kOk, 2, 500},             {msg::kRetryCancel, "", msg::kCancel, 2, {}}};
+  for (const auto& c : cases) {
+    int count = -1;
+    QString first;
+    WhenBoxShown(m_poll, [&](QMessageBox* box) {
+      count = static_cast<int>(box->buttons().size());
+      first = box->defaultButton() ? box->defaultButton()->text() : "";
+      if (*c.press) Button(box, c.press)->click();
+      else QTest::keyClick(box, Qt::Key_Escape);
+    });
+    EXPECT_EQ(m_boxes.Present(BuildMessage(msg::kCommunicationOk, c.buttons, c.help)), c.answer) << c.buttons << c.press;
+    EXPECT_EQ(count, c.count) << c.buttons;
+    EXPECT_TRUE(first == "OK" || first == "&Ja" || first == "&Wiederholen") << first.toStdString();
+  }
+}
+
+TEST(HelpAndPlacement, PageLookupTheWindowAndCentringOnTheScreen) {
+  for (const char* helpFile : {"RKTGER.HLP", "RKTENG.HLP", "rkteng.hlp"}) {
+    for (const int context : HelpContexts()) {
+      const QUrl url = HelpPageUrl(helpFile, context, {});
+      EXPECT_EQ(url.scheme(), "qrc") << helpFile << " " << context;
+      EXPECT_TRUE(url.path().endsWith(context == 0 ? "index.html" : QString::number(context) + ".html")) << context;
+    }
+  }
+  test::TempDir dir;
+  test::WriteText(dir.Path("help/rktfra/index.html"), "<html><title>Aide</title></html>");
+  test::WriteText(dir.Path("help/rktger/2000.html"), "<html><title>Eigene Seite</title></html>");
+  const std::vector<std::filesystem::path> folders = {dir.Path("nothing"), dir.Path("help")};
+  EXPECT_EQ(HelpPageUrl("RKTFRA.HLP", 2000, folders),
+            QUrl::fromLocalFile(QString::fromStdString(dir.Path("help/rktfra/index.html"))))
+      << "a context without a page of its own opens the contents";
+  EXPECT_EQ(HelpPageUrl("RKTGER.HLP", 2000, folders).scheme(), "file") << "pages on disk come first";
+  EXPECT_EQ(HelpPageUrl("RKTGER.HLP", 2001, folders).scheme(), "qrc");
+  EXPECT_EQ(HelpPageUrl("RKTGER.HLP", 4711, {}).path(), "/help/rktger/index.html");
+  EXPECT_TRUE(HelpPageUrl("NOSUCH.HLP", 0, folders).isEmpty());
+  EXPECT_TRUE(HelpPageUrl("", 0, folders).isEmpty());
+  QtHelpViewer viewer({});
+  SetHelpViewer(&viewer);
+  ShowHelp(2001);
+  ASSERT_NE(viewer.Window(), nullptr);
+  EXPECT_TRUE(viewer.Window()->isVisible());
+  EXPECT_EQ(viewer.Window()->Browser()->documentTitle(), "Die Schnittstelle lässt sich nicht öffnen");
+  test::WriteText(dir.Path("RKT_LANG.ENG"), "[RKT]\nLanguage=English\nHelp=RKTENG.HLP\n");
+  FindLanguages({dir.Dir()});
+  SelectLanguage(1);
+  ShowHelp(2001);
+  EXPECT_EQ(viewer.Window()->Browser()->documentTitle(), "The serial port cannot be opened");
+  ShowHelp(0);
+  EXPECT_EQ(viewer.Window()->Browser()->documentTitle(), "RKT 410 Parameter Setup – Help");
+  viewer.ShowTopic("MISSING.HLP", 0);
+  EXPECT_TRUE(viewer.Window()->Browser()->toPlainText().contains("MISSING.HLP"));
+  SetHelpViewer(nullptr);
+  FindLanguages({});
+  // Centring over the main window is checked with the dialogs; here: kept on the screen, or over it alone.
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  QWidget main;
+  main.setGeometry(area.left() + 100, area.top() + 100, 400, 300);
+  main.show();
+  SetMainWindow(&main);
+  QWidget large;  // centred over the main window it would start left of the screen
+  large.resize(area.width() - 10, 200);
+  CenterOnMain(large);
+  EXPECT_GE(large.x(), area.left());
+  EXPECT_LE(large.x() + large.width(), area.right() + 1);
+  SetMainWindow(nullptr);
+  EXPECT_EQ(MainWindow(), nullptr);
+  QWidget alone;  // without a main window: over the screen
+  alone.resize(100, 50);
+  CenterOnMain(alone);
+  EXPECT_NEAR(alone.geometry().center().x(), area.center().x(), 1);
+  EXPECT_NEAR(alone.geometry().center().y(), area.center().y(), 1);
 }
 
 }  // namespace
