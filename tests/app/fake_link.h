@@ -9,8 +9,7 @@
 
 namespace rkt {
 
-// Records the calls the frame makes, in order, and keeps the state a link
-// would keep.
+// Records the calls the frame makes, in order, and keeps the state a link would keep.
 class FakeLink : public LinkServices {
  public:
   void InitPorts(const LinkSettings& s) override { calls.push_back("InitPorts"), settings = s; }
@@ -30,10 +29,7 @@ class FakeLink : public LinkServices {
     if (m == 0 && request != nullptr) request->Clear();
   }
   int DetectionMode() const override { return mode; }
-  void DetectSensor() override {
-    calls.push_back("DetectSensor");
-    if (onDetect) onDetect();
-  }
+  void DetectSensor() override { calls.push_back("DetectSensor"), onDetect ? onDetect() : void(); }
   bool SetTrace(bool on) override { return tracing = on && traceWritable, traceWritable; }
   bool Tracing() const override { return tracing; }
   std::string TraceFile() const override { return "/var/trace.txt"; }

@@ -1,105 +1,74 @@
 #include "app/frame.h"
 
-#include <gtest/gtest.h>
+#include <sys/resource.h>
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFile>
-#include <QLabel>
-#include <QMenuBar>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <algorithm>
-
+#include "../ui/ui_test_support.h"
 #include "app/settings_store.h"
 #include "fake_link.h"
-#include "support/recording_presenter.h"
 #include "text/language.h"
 #include "text/messages.h"
-#include "ui/dialogs.h"
 #include "ui/frm_main.h"
 
 namespace rkt {
 namespace {
 
-// Handles the next modal dialog of type T once it is up.
-template <typename T>
-void AnswerModal(std::function<void(T*)> answer) {
-  auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [=] {
-    auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-    if (!dialog) return;
-    timer->stop();
-    timer->deleteLater();
-    answer(dialog);
-  });
-  timer->start(5);
-}
+struct App {
+  App(const QString& ini, const QString& programDir) : store(ini), frame(store, link, programDir.toStdString()) {}
+  QString MenuTitle() { return frame.MainWindow()->menuBar()->findChild<QMenu*>("mnFile")->title(); }
+  int Count(const char* call) { return static_cast<int>(std::count(link.calls.begin(), link.calls.end(), call)); }
+  void CloseAndRun() {
+    QTimer::singleShot(0, [this] { frame.MainWindow()->close(); });
+    frame.Run();
+  }
+  SettingsStore store;
+  FakeLink link;
+  Frame frame;
+};
 
 class FrameTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetMessagePresenter(&m_presenter);
-    // The program folder holds the English language file, as shipped.
+  void SetUp() override {  // the program folder holds the English language file, as shipped
     ASSERT_TRUE(QFile::copy(QStringLiteral(RKT_SOURCE_DIR "/resources/RKT_LANG.ENG"), m_programDir.filePath("RKT_LANG.ENG")));
   }
-  void TearDown() override {
-    SetMessagePresenter(nullptr);
-    FindLanguages({});
-  }
+  void TearDown() override { FindLanguages({}); }
   QString Ini() const { return m_settingsDir.filePath("RKT410.ini"); }
-  std::filesystem::path ProgramDir() const { return m_programDir.path().toStdString(); }
-  // Runs the main loop until the main window has been closed.
-  void CloseAndRun(Frame& frame) {
-    QTimer::singleShot(0, [&frame] { frame.MainWindow()->close(); });
-    frame.Run();
+  std::unique_ptr<App> Make() { return std::make_unique<App>(Ini(), m_programDir.path()); }
+  std::vector<std::string> Stored(std::initializer_list<const char*> names) {
+    std::vector<std::string> out;
+    for (const char* name : names) out.push_back(SettingsStore(Ini()).GetString(kSettingsSection, name, ""));
+    return out;
   }
-  QString MenuTitle(Frame& frame) { return frame.MainWindow()->menuBar()->findChild<QMenu*>("mnFile")->title(); }
-  int Count(const FakeLink& link, const char* call) { return std::count(link.calls.begin(), link.calls.end(), call); }
-  std::string Stored(const char* name) { return SettingsStore(Ini()).GetString(kSettingsSection, name, ""); }
 
-  QTemporaryDir m_settingsDir;
-  QTemporaryDir m_programDir;
-  test::RecordingPresenter m_presenter;
+  QTemporaryDir m_settingsDir, m_programDir;
+  test::MessageRecorder m_presenter;
 };
 
 TEST_F(FrameTest, StartUpRunsItsStepsInOrder) {
-  SettingsStore store(Ini());
-  store.SetString(kSettingsSection, "SensDetection", "Auto");
-  store.SetString(kSettingsSection, "Port", "/dev/ttyS3");
-  store.SetString(kSettingsSection, "ReadTimeout", "300");
-  FakeLink link;
-  Frame frame(store, link, ProgramDir());
-  bool windowShownAtOpen = true;
-  bool recentEmptyAtOpen = false;
-  bool windowShownAtDetection = false;
-  link.onOpenPort = [&] {
-    windowShownAtOpen = frame.MainWindow()->isVisible();
-    recentEmptyAtOpen = frame.Recent().Count() == 0;
+  auto a = Make();
+  for (const auto& [name, value] : {std::pair{"SensDetection", "Auto"}, {"Port", "/dev/ttyS3"}, {"ReadTimeout", "300"}})
+    a->store.SetString(kSettingsSection, name, value);
+  bool windowShownAtOpen = true, recentEmptyAtOpen = false, windowShownAtDetection = false;
+  a->link.onOpenPort = [&] {
+    windowShownAtOpen = a->frame.MainWindow()->isVisible();
+    recentEmptyAtOpen = a->frame.Recent().Count() == 0;
   };
-  store.SetString(kRecentSection, "FILE1", "/data/a.RKT");
-  frame.Start(false);
-  EXPECT_EQ(link.calls, (std::vector<std::string>{"InitPorts", "InitDetection", "SetDetection 1", "OpenPort /dev/ttyS3"}));
-  EXPECT_EQ(link.settings.readTimeoutMs, 300);
-  EXPECT_EQ(std::tuple(windowShownAtOpen, recentEmptyAtOpen), std::tuple(false, true))
+  a->store.SetString(kRecentSection, "FILE1", "/data/a.RKT");
+  a->frame.Start(false);
+  EXPECT_EQ(a->link.calls, (std::vector<std::string>{"InitPorts", "InitDetection", "SetDetection 1", "OpenPort /dev/ttyS3"}));
+  EXPECT_EQ(std::tuple(a->link.settings.readTimeoutMs, windowShownAtOpen, recentEmptyAtOpen), std::tuple(300, false, true))
       << "a port message appears before the main window; the recent files come after the port";
-  EXPECT_EQ(frame.Recent().Entries(), std::vector<std::string>{"/data/a.RKT"});
-  EXPECT_TRUE(frame.MainWindow()->isVisible());
-  EXPECT_TRUE(frame.Request().Pending()) << "with automatic detection the first run comes at once";
-
-  link.onDetect = [&] {
-    windowShownAtDetection = frame.MainWindow()->isVisible();
-    frame.MainWindow()->close();
+  EXPECT_EQ(a->frame.Recent().Entries(), std::vector<std::string>{"/data/a.RKT"});
+  EXPECT_TRUE(a->frame.MainWindow()->isVisible() && a->frame.Request().Pending()) << "automatic detection: a run at once";
+  a->link.onDetect = [&] {
+    windowShownAtDetection = a->frame.MainWindow()->isVisible();
+    a->frame.MainWindow()->close();
   };
-  frame.Run();
-  EXPECT_TRUE(windowShownAtDetection) << "the first detection runs from the loop, with the window up";
-  EXPECT_EQ(link.calls.back(), "ClosePort");
+  a->frame.Run();
+  EXPECT_TRUE(windowShownAtDetection && a->link.calls.back() == "ClosePort") << "the first detection runs from the loop";
 }
 
 TEST(EventDelivery, AnExceptionBecomesTheProgramErrorMessage) {
-  test::InstalledPresenter messages;
+  test::MessageRecorder messages;
   EXPECT_TRUE(DeliverSafely([] { return true; }));
   EXPECT_FALSE(DeliverSafely([]() -> bool { throw std::bad_alloc(); }));
   EXPECT_FALSE(DeliverSafely([]() -> bool { throw std::runtime_error("kaputt"); }));
@@ -109,79 +78,60 @@ TEST(EventDelivery, AnExceptionBecomesTheProgramErrorMessage) {
 
 TEST_F(FrameTest, ProgramExitStoresTheOptionsAndTheLastFile) {
   {
-    SettingsStore store(Ini());
-    store.SetString(kRecentSection, "FILE1", "/data/older.RKT");
-    FakeLink link;
-    Frame frame(store, link, ProgramDir());
-    frame.Start(false);
-    EXPECT_FALSE(frame.Request().Pending()) << "no automatic detection, no run";
-    frame.Data().SetValue(ValueId::FileName, std::string("/data/current.RKT"));
-    frame.View().tooltips = false;
-    link.mode = 1;
-    CloseAndRun(frame);
-    EXPECT_TRUE(frame.Ended());
-    EXPECT_EQ(link.calls.back(), "ClosePort");
-    EXPECT_EQ(Count(link, "DetectSensor"), 0);
+    auto a = Make();
+    a->store.SetString(kRecentSection, "FILE1", "/data/older.RKT");
+    a->frame.Start(false);
+    EXPECT_FALSE(a->frame.Request().Pending()) << "no automatic detection, no run";
+    a->frame.Data().SetValue(ValueId::FileName, std::string("/data/current.RKT"));
+    a->frame.View().tooltips = false;
+    a->link.mode = 1;
+    a->CloseAndRun();
+    EXPECT_TRUE(a->frame.Ended() && a->link.calls.back() == "ClosePort" && a->Count("DetectSensor") == 0);
   }
   EXPECT_EQ(SettingsStore(Ini()).ReadRecentFiles(), (std::vector<std::string>{"/data/current.RKT", "/data/older.RKT"}));
-  EXPECT_EQ((std::vector{Stored("Tooltips"), Stored("SensDetection"), Stored("Port"), Stored("Language")}),
-            (std::vector<std::string>{"NO", "Auto", "COM1", "Deutsch"}));
+  EXPECT_EQ(Stored({"Tooltips", "SensDetection", "Port", "Language", "QDDebug"}),
+            (std::vector<std::string>{"NO", "Auto", "COM1", "Deutsch", ""})) << "QDDebug is never written";
 }
 
-// What the options dialog shows comes from the link and the view; what it
-// changes reaches them, the window, and at the end the settings.
+// The options dialog shows the link and the view; its changes reach them, the window and the settings.
 TEST_F(FrameTest, TheOptionsDialogReachesTheLinkTheWindowAndTheSettings) {
-  SettingsStore store(Ini());
-  store.SetString(kSettingsSection, "Port", "/dev/ttyUSB0");
-  FakeLink link;
-  Frame frame(store, link, ProgramDir());
-  frame.Start(false);
+  auto a = Make();
+  a->store.SetString(kSettingsSection, "Port", "/dev/ttyUSB0");
+  a->frame.Start(false);
   QStringList shown;
-  AnswerModal<frmOptions>([&](frmOptions* d) {
-    shown << d->cmbPorts->currentText() << QString::number(d->cmbPorts->count())
-          << QString::number(d->chkSensor->isChecked()) << QString::number(d->chkTooltips->isChecked())
-          << QString::number(d->chkOverview->isChecked()) << QString::number(d->chkPreview->isChecked());
-    d->chkSensor->setChecked(true);
-    d->chkTooltips->setChecked(false);
-    d->chkOverview->setChecked(false);
-    d->chkPreview->setChecked(false);
+  test::OnNext<frmOptions>([&](frmOptions* d) {
+    for (QCheckBox* c : {d->chkSensor, d->chkTooltips, d->chkOverview, d->chkPreview})
+      shown << QString::number(c->isChecked()), c->setChecked(c == d->chkSensor);
+    shown << d->cmbPorts->currentText() << QString::number(d->cmbPorts->count());
     d->chkTrace->setChecked(true);
     d->cmbPorts->setEditText(QStringLiteral(" /dev/ttyS9 "));
     d->btOK->click();
   });
-  frame.MainWindow()->Action("mnOptions")->trigger();
-  EXPECT_EQ(shown, (QStringList{"/dev/ttyUSB0", "2", "0", "1", "1", "1"}));
-  EXPECT_EQ(std::tuple(link.mode, link.port, link.tracing), std::tuple(1, std::string("/dev/ttyS9"), true));
-  const ViewOptions& v = frame.View();
+  a->frame.MainWindow()->Action("mnOptions")->trigger();
+  EXPECT_EQ(shown, (QStringList{"0", "1", "1", "1", "/dev/ttyUSB0", "2"}));
+  EXPECT_EQ(std::tuple(a->link.mode, a->link.port, a->link.tracing), std::tuple(1, std::string("/dev/ttyS9"), true));
+  const ViewOptions& v = a->frame.View();
   EXPECT_EQ(std::tuple(v.tooltips, v.overviewShown, v.writePreview), std::tuple(false, false, false));
-  EXPECT_FALSE(frame.MainWindow()->Tooltips() || frame.MainWindow()->WritePreview());
-  EXPECT_TRUE(m_presenter.shown.empty());
-
-  // A trace file that cannot be written is said, with its name.
-  link.traceWritable = false;
-  link.tracing = false;
-  AnswerModal<frmOptions>([](frmOptions* d) { d->btOK->click(); });
-  frame.MainWindow()->Action("mnOptions")->trigger();
-  ASSERT_EQ(m_presenter.shown.size(), 1u);
-  EXPECT_EQ(m_presenter.shown[0].text, MessageDisplayText(msg::kSaveFailed) + "\n/var/trace.txt");
-
-  CloseAndRun(frame);
-  EXPECT_EQ((std::vector{Stored("SensDetection"), Stored("Port"), Stored("Tooltips"), Stored("BlockDiagram"),
-                         Stored("WritePreview")}),
+  EXPECT_FALSE(a->frame.MainWindow()->Tooltips() || a->frame.MainWindow()->WritePreview() || !m_presenter.shown.empty());
+  a->link.traceWritable = false;  // a trace file that cannot be written is said, with its name
+  a->link.tracing = false;
+  test::OnNext<frmOptions>([](frmOptions* d) { d->btOK->click(); });
+  a->frame.MainWindow()->Action("mnOptions")->trigger();
+  EXPECT_EQ(m_presenter.Texts(), std::vector<std::string>{MessageDisplayText(msg::kSaveFailed) + "\n/var/trace.txt"});
+  a->CloseAndRun();
+  EXPECT_EQ(Stored({"SensDetection", "Port", "Tooltips", "BlockDiagram", "WritePreview"}),
             (std::vector<std::string>{"Auto", "/dev/ttyS9", "NO", "Hide", "NO"}));
 }
 
-// QCoreApplication::quit() (the platform's or a session's end) asks about
-// unsaved changes: Cancel keeps the program and the data, Yes ends it.
+// quit() (the platform's or a session's end) asks about unsaved changes: Cancel keeps all, Yes ends.
 TEST_F(FrameTest, CancelledQuitKeepsTheProgramAndTheData) {
-  SettingsStore store(Ini());
-  FakeLink link;
-  Frame frame(store, link, ProgramDir());
+  auto a = Make();
+  Frame& frame = a->frame;
   frame.Start(false);
   frame.Data().SetValue(ValueId::Changed, true);
   bool askedAboutExit = false;
   const auto answer = [&](bool cancel) {
-    AnswerModal<frmChanged>([&askedAboutExit, cancel](frmChanged* d) {
+    test::OnNext<frmChanged>([&askedAboutExit, cancel](frmChanged* d) {
       askedAboutExit = !d->lblText[1]->isHidden();
       (cancel ? d->btCancel : d->btYes)->click();
     });
@@ -191,7 +141,7 @@ TEST_F(FrameTest, CancelledQuitKeepsTheProgramAndTheData) {
   QTimer::singleShot(0, &scope, [&] {
     answer(true);
     QCoreApplication::quit();
-    afterCancel = {frame.Ended(), frame.MainWindow()->isVisible(), frame.Data().IsChanged(), Count(link, "ClosePort")};
+    afterCancel = {frame.Ended(), frame.MainWindow()->isVisible(), frame.Data().IsChanged(), a->Count("ClosePort")};
     answer(false);
     QCoreApplication::quit();
   });
@@ -199,33 +149,82 @@ TEST_F(FrameTest, CancelledQuitKeepsTheProgramAndTheData) {
   EXPECT_EQ(frame.Run(), 0) << "quit() was ignored";
   EXPECT_EQ(afterCancel, std::tuple(false, true, true, 0));
   EXPECT_TRUE(askedAboutExit) << "the question names the end of the program";
-  EXPECT_TRUE(frame.Ended());
-  EXPECT_EQ(Count(link, "ClosePort"), 1);
+  EXPECT_TRUE(frame.Ended() && a->Count("ClosePort") == 1);
 }
 
 TEST_F(FrameTest, StartsGermanAndKeepsEnglishAcrossARestart) {
-  {
-    SettingsStore store(Ini());
-    FakeLink link;
-    Frame frame(store, link, ProgramDir());
-    frame.Start(false);
-    EXPECT_EQ(MenuTitle(frame), "&Datei");
-    ASSERT_TRUE(SelectLanguageByName("English"));
-    frame.MainWindow()->LoadMainTexts();
-    frame.MainWindow()->LoadMainTexts();
-    EXPECT_EQ(frame.MainWindow()->TextLoads(), 1) << "German is never applied; the same language again costs nothing";
-    CloseAndRun(frame);
-  }
-  SettingsStore store(Ini());
-  FakeLink link;
-  Frame frame(store, link, ProgramDir());
-  frame.Start(false);
-  EXPECT_EQ(MenuTitle(frame), "&File");
-  EXPECT_TRUE(frame.MainWindow()->windowTitle().startsWith("RKT 410 Parameter Setup 1."));
+  auto a = Make();
+  a->frame.Start(false);
+  EXPECT_EQ(a->MenuTitle(), "&Datei");
+  ASSERT_TRUE(SelectLanguageByName("English"));
+  a->frame.MainWindow()->LoadMainTexts();
+  a->frame.MainWindow()->LoadMainTexts();
+  EXPECT_EQ(a->frame.MainWindow()->TextLoads(), 1) << "German is never applied; the same language again costs nothing";
+  a->CloseAndRun();
+  a.reset();
+  a = Make();
+  a->frame.Start(false);
+  EXPECT_EQ(a->MenuTitle(), "&File");
+  EXPECT_TRUE(a->frame.MainWindow()->windowTitle().startsWith("RKT 410 Parameter Setup 1."));
   SelectLanguage(0);
-  frame.MainWindow()->LoadMainTexts();
-  EXPECT_EQ(MenuTitle(frame), "&Datei") << "back to German restores the built-in texts";
-  CloseAndRun(frame);
+  a->frame.MainWindow()->LoadMainTexts();
+  EXPECT_EQ(a->MenuTitle(), "&Datei") << "back to German restores the built-in texts";
+  a->CloseAndRun();
+}
+
+// Runs `then` two passes of the loop later.
+void Later(std::function<void()> then) {
+  QTimer::singleShot(0, [then] { QTimer::singleShot(0, then); });
+}
+
+// A request raised inside a nested loop (modal dialog, wait for the sensor) waits until it is over.
+TEST(MainLoop, DetectionRunsOnlyAtTheTopLevelAndRequestsMerge) {
+  DetectionRequest request;
+  int runs = 0, runsInsideNested = -1;
+  bool pendingInsideNested = false, destroyed = false;
+  MainLoop loop(request, [&] { ++runs; });
+  request.Raise();
+  request.Raise();  // two raises before the loop are one run
+  auto* object = new QObject;
+  QObject::connect(object, &QObject::destroyed, [&] { destroyed = true; });
+  object->deleteLater();  // outside any event handler, as during the start-up
+  QTimer::singleShot(0, [&] {
+    QEventLoop nested;
+    QTimer::singleShot(0, [&] { request.Raise(); });
+    QTimer::singleShot(0, [&] {
+      runsInsideNested = runs;
+      pendingInsideNested = request.Pending();
+      nested.quit();
+    });
+    nested.exec();
+    Later([&] {
+      request.Raise();
+      request.Clear();  // a cleared one is none
+      Later([&] { loop.Quit(3); });
+    });
+  });
+  EXPECT_EQ(loop.Run(), 3);
+  EXPECT_EQ(std::tuple(runsInsideNested, pendingInsideNested, runs, request.Pending(), destroyed),
+            std::tuple(1, true, 2, false, true));
+}
+
+TEST(MainLoop, EndsOnTheApplicationsQuitAndSleepsWhenIdle) {
+  DetectionRequest request;
+  MainLoop loop(request, [] {});
+  QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+  QObject scope;  // the guard goes with the test
+  QTimer::singleShot(20000, &scope, [&] { loop.Quit(9); });
+  EXPECT_EQ(loop.Run(), 0) << "quit() was ignored";
+  QTimer::singleShot(1000, [&] { loop.Quit(4); });
+  const auto cpu = [] {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  };
+  const double before = cpu();
+  EXPECT_EQ(loop.Run(), 4) << "the next run is not ended by the quit that is over";
+  EXPECT_LT(cpu() - before, 0.1) << "a loop that polls would use the whole second";
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include "history/history_db.h"
 #include "model/parameter_file.h"
 #include "model/recent_files.h"
-#include "rkt_version.h"
 #include "text/language.h"
 #include "ui/frm_main.h"
 #include "ui/history_dialogs.h"
@@ -12,7 +11,6 @@ namespace {
 
 using test::kSample;
 
-// Types the name into the file dialog, as a user would, and presses Enter.
 void TypeAndAccept(QFileDialog* d, const QString& folder, const QString& name) {
   d->setDirectory(folder);
   auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
@@ -39,20 +37,12 @@ TEST_F(MainWindowFixture, StartOffersOnlyWhatNeedsNoDataAndAFileEnablesTheRest) 
   for (int i = 0; i < 11; ++i) EXPECT_EQ(window.ToolbarAction(i)->isEnabled(), expected[i]) << "button " << i;
   for (const char* item : {"mnSave", "mnSaveas", "mnPrint", "mnExport", "mnSensorWrite", "mnSensorInfo", "mnSensWrite"})
     EXPECT_FALSE(Enabled(item)) << item;
-  EXPECT_TRUE(Enabled("mnLoad"));
-  EXPECT_EQ(window.Action("mnLoad")->shortcut(), QKeySequence(QKeySequence::Open));
-  EXPECT_EQ(window.SensorFrame()->title(), QStringLiteral("Unbekannt"));
+  EXPECT_TRUE(Enabled("mnLoad") && window.Action("mnLoad")->shortcut() == QKeySequence(QKeySequence::Open));
   EXPECT_TRUE(window.SensorFrame()->isHidden() && !window.StartHint()->isHidden()) << "no data: a hint, no form";
-  EXPECT_EQ(window.StartHint()->text(),
-            QStringLiteral("Sensor lesen (Sensor \u2192 Lesen) oder Datei \u00F6ffnen (Datei \u2192 \u00D6ffnen)"));
   window.Files().Load(kSample);
-  EXPECT_TRUE(Enabled("mnSave") && window.ToolbarAction(6)->isEnabled());
-  EXPECT_TRUE(window.SensitivityAvailable()) << "the sample carries a valid sensitivity";
-  EXPECT_EQ(Label("lblFilename")->text(), QStringLiteral(" Datei: sample.RKT "));
-  EXPECT_EQ(window.SensorFrame()->title(), QStringLiteral("RKT 410-DL/2"));
-  EXPECT_EQ(window.Panel()->cmbInput->currentText(), QStringLiteral("UND-Verknüpfung"));
-  EXPECT_TRUE(!window.SensorFrame()->isHidden() && window.StartHint()->isHidden());
-  EXPECT_EQ(Label("lblTBChanged")->text(), QString());
+  EXPECT_TRUE(Enabled("mnSave") && window.ToolbarAction(6)->isEnabled() && window.SensitivityAvailable());
+  EXPECT_EQ(window.SensorFrame()->title() + window.Panel()->cmbInput->currentText(), QStringLiteral("RKT 410-DL/2UND-Verknüpfung"));
+  EXPECT_TRUE(!window.SensorFrame()->isHidden() && window.StartHint()->isHidden() && Label("lblTBChanged")->text().isEmpty());
   test::Choose(window.Panel()->cmbKeyboardlock, 2);
   EXPECT_EQ(Label("lblTBChanged")->text(), QStringLiteral("C"));
   window.HideSensorFrame();  // as a sensitivity read does: the data stays, so no hint
@@ -62,9 +52,7 @@ TEST_F(MainWindowFixture, StartOffersOnlyWhatNeedsNoDataAndAFileEnablesTheRest) 
 TEST_F(MainWindowFixture, SaveWritesWhatThePanelShowsAndFailuresAreReported) {
   test::MessageRecorder messages;
   const QString bad = Path("bad.RKT");
-  QFile f(bad);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("not a parameter file") > 0);
-  f.close();
+  ASSERT_TRUE(test::WriteFile(bad, "not a parameter file"));
   window.Files().Load(kSample);
   window.Files().Load(bad);
   EXPECT_EQ(messages.Texts(), std::vector<std::string>{test::MessageRecorder::Numbered({20})[0] + "\n" +
@@ -75,8 +63,7 @@ TEST_F(MainWindowFixture, SaveWritesWhatThePanelShowsAndFailuresAreReported) {
   const std::string target = Path("job").toStdString();
   ds.SetValue(ValueId::FileName, target);
   ASSERT_TRUE(window.Files().Save(false));
-  EXPECT_FALSE(ds.IsChanged());
-  EXPECT_EQ(window.StatusMessage(), QStringLiteral("Gespeichert: job.RKT"));
+  EXPECT_EQ(std::tuple(ds.IsChanged(), window.StatusMessage()), std::tuple(false, QStringLiteral("Gespeichert: job.RKT")));
   DataSet reread;
   ASSERT_EQ(LoadParameterFile(reread, target + ".RKT"), LoadStatus::Ok);
   EXPECT_EQ(reread.GetInt(ValueId::Hysteresis, kWorkingCopy), 2);
@@ -87,12 +74,10 @@ TEST_F(MainWindowFixture, SaveWritesWhatThePanelShowsAndFailuresAreReported) {
   EXPECT_FALSE(window.Files().Save(false));
   EXPECT_EQ(messages.Texts(), std::vector<std::string>{test::MessageRecorder::Numbered({21})[0] + "\n" +
                                                        missing.toStdString() + ": No such file or directory"});
-  EXPECT_TRUE(ds.IsChanged()) << "a failed save keeps the data marked changed";
-  EXPECT_EQ(Label("lblTBChanged")->text(), QStringLiteral("C"));
+  EXPECT_TRUE(ds.IsChanged() && Label("lblTBChanged")->text() == "C") << "a failed save keeps the data marked changed";
   ds.SetValue(ValueId::Changed, false);
   EXPECT_FALSE(window.Files().Save(false));
-  EXPECT_FALSE(ds.IsChanged()) << "unchanged data that fails to save stays unchanged";
-  EXPECT_EQ(Label("lblTBChanged")->text(), QString());
+  EXPECT_FALSE(ds.IsChanged() || !Label("lblTBChanged")->text().isEmpty()) << "unchanged data that fails to save stays unchanged";
 }
 
 TEST_F(MainWindowFixture, ExportAndPrintWriteTheChosenFile) {
@@ -104,15 +89,13 @@ TEST_F(MainWindowFixture, ExportAndPrintWriteTheChosenFile) {
   const QString text = QString::fromLatin1(test::Bytes(Path("sheet.TXT")));
   EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("Empfindlichkeit: +100%")))) << text.toStdString();
   test::OnNext<QFileDialog>([&](QFileDialog* d) {
-    EXPECT_EQ(d->nameFilters(), QStringList({QStringLiteral("Textdatei (*.TXT *.txt)"), QStringLiteral("CSV Datei (*.CSV *.csv)")}));
     d->selectNameFilter(d->nameFilters().at(1));
     emit d->filterSelected(d->nameFilters().at(1));
     EXPECT_EQ(d->defaultSuffix(), QStringLiteral("CSV"));
     TypeAndAccept(d, dir.path(), QStringLiteral("sheet"));
   });
   window.Files().PrintOrExport(true, false);
-  EXPECT_TRUE(QFileInfo::exists(Path("sheet.CSV")));
-  EXPECT_EQ(window.StatusMessage(), QStringLiteral("Exportiert: sheet.CSV"));
+  EXPECT_TRUE(QFileInfo::exists(Path("sheet.CSV")) && window.StatusMessage() == QStringLiteral("Exportiert: sheet.CSV"));
   // Printing asks for a description first; without a printer it writes a PDF.
   window.Files().SetPrinterCheck([] { return false; });
   ds.SetValue(ValueId::Comment, std::string());
@@ -122,8 +105,7 @@ TEST_F(MainWindowFixture, ExportAndPrintWriteTheChosenFile) {
     d->reject();
   });
   window.ClickToolbarButton(2);
-  EXPECT_TRUE(askedForDescription);
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2) << "no description, no sheet";
+  EXPECT_TRUE(askedForDescription && QDir(dir.path()).entryList(QDir::Files).size() == 2) << "no description, no sheet";
   ds.SetValue(ValueId::Comment, std::string("Halle 3"));
   ChooseInNextFileDialog("sheet");
   window.ClickToolbarButton(2);
@@ -134,13 +116,8 @@ TEST_F(MainWindowFixture, RecentFilesAppearInTheFileMenu) {
   EXPECT_FALSE(window.findChild<QAction*>(QStringLiteral("mnFileSep"))->isVisible());
   for (const char* path : {"/data/line1/job.RKT", "/data/line2/job.RKT", "/data/b&c.RKT"}) recent.AddRecentFile(path);
   EXPECT_TRUE(window.findChild<QAction*>(QStringLiteral("mnFileSep"))->isVisible());
-  EXPECT_EQ(window.Action("mnFiles1")->text(), QStringLiteral("&1 b&&c.RKT"));
-  EXPECT_EQ(window.Action("mnFiles2")->text(), QStringLiteral("&2 job.RKT"));
-  EXPECT_EQ(window.Action("mnFiles2")->statusTip(), QStringLiteral("/data/line2")) << "same names show their folder";
-  EXPECT_EQ(window.Action("mnFiles3")->statusTip(), QStringLiteral("/data/line1"));
-  EXPECT_EQ(window.Action("mnFiles2")->toolTip(), QStringLiteral("/data/line2/job.RKT"));
+  EXPECT_EQ(window.Action("mnFiles1")->text() + window.Action("mnFiles2")->text(), QStringLiteral("&1 b&&c.RKT&2 job.RKT"));
   EXPECT_FALSE(window.Action("mnFiles4")->isVisible());
-  EXPECT_TRUE(window.findChild<QMenu*>(QStringLiteral("mnFile"))->toolTipsVisible());
 }
 
 TEST_F(MainWindowFixture, ToolbarCommandDoesNotStartTwice) {
@@ -156,45 +133,22 @@ TEST_F(MainWindowFixture, ToolbarCommandDoesNotStartTwice) {
   EXPECT_FALSE(window.ToolbarBusy());
 }
 
-TEST_F(MainWindowFixture, DataCodeReplacesTheData) {
-  window.Files().Load(kSample);
-  DataSet other;
-  other.SetDataValid(1);
-  test::SetIdent(other, 4, 3, 8);
-  const QString code = QString::fromStdString(EncodeDataCode(other));
-  test::OnNext<frmDataCode>([code](frmDataCode* d) {
-    d->txtCode->setText(code);
-    d->btOK->click();
-  });
-  window.Action("mnCode")->trigger();
-  EXPECT_EQ(window.SensorFrame()->title(), QStringLiteral("<DATACODE>"));
-  EXPECT_TRUE(Label("lblFilename")->isHidden());
-  EXPECT_FALSE(window.SensitivityAvailable());
-  EXPECT_TRUE(Enabled("mnSensorWrite"));
-  EXPECT_FALSE(window.Panel()->cmbSingleOutput->isHidden()) << "variant 3 of the code is shown";
-}
-
 TEST_F(MainWindowFixture, ClosingWithChangesCanBeCancelled) {
   window.show();
   ds.SetValue(ValueId::Changed, true);
   bool shutdown = false;
   window.SetShutdown([&] { shutdown = true; });
   test::OnNext<frmChanged>([](frmChanged* d) { d->btCancel->click(); });
-  EXPECT_FALSE(window.close());
-  EXPECT_TRUE(window.isVisible());
-  EXPECT_FALSE(shutdown);
+  EXPECT_FALSE(window.close() || !window.isVisible() || shutdown);
   test::OnNext<frmChanged>([](frmChanged* d) { d->btYes->click(); });
-  EXPECT_TRUE(window.close());
-  EXPECT_TRUE(shutdown);
+  EXPECT_TRUE(window.close() && shutdown);
 }
 
 // The real file dialog, with a language file whose filter text carries no pattern.
 TEST_F(MainWindowFixture, FileDialogsFindABareNameAndAskBeforeReplacing) {
   QTemporaryDir languages;
-  QFile f(languages.filePath(QStringLiteral("RKT_LANG.TST")));
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly) &&
-              f.write("[RKT]\nLanguage=Test\n[frmMain]\nFileFilter0=Parameterdateien\nFileFilter1=Alles\n") > 0);
-  f.close();
+  ASSERT_TRUE(test::WriteFile(languages.filePath(QStringLiteral("RKT_LANG.TST")),
+                              "[RKT]\nLanguage=Test\n[frmMain]\nFileFilter0=Parameterdateien\nFileFilter1=Alles\n"));
   FindLanguages({languages.path().toStdString()});
   struct Restore { ~Restore() { FindLanguages({}); } } restore;
   SelectLanguage(1);
@@ -205,8 +159,7 @@ TEST_F(MainWindowFixture, FileDialogsFindABareNameAndAskBeforeReplacing) {
     TypeAndAccept(d, dir.path(), QStringLiteral("job"));
   });
   window.Files().Load({});
-  EXPECT_EQ(QString::fromStdString(ds.FileName()), Path("job.RKT"));
-  EXPECT_EQ(ds.DataValid(), 1);
+  EXPECT_EQ(std::tuple(QString::fromStdString(ds.FileName()), ds.DataValid()), std::tuple(Path("job.RKT"), 1));
   const QByteArray before = test::Bytes(Path("job.RKT"));
   test::Choose(window.Panel()->cmbHysteresis, 2);
   QString question;
@@ -227,7 +180,6 @@ TEST_F(MainWindowFixture, FileDialogsFindABareNameAndAskBeforeReplacing) {
 // The texts a user sees in a window, value labels and the language list aside.
 void AddTexts(QWidget* root, QStringList& out) {
   static const QRegularExpression kData(QStringLiteral("^lb[A-Z]|^cmbLanguage$"));
-  out << root->windowTitle();
   for (QWidget* w : root->findChildren<QWidget*>()) {
     if (!w->isVisibleTo(root) || qobject_cast<QMenu*>(w) || w->objectName().contains(kData)) continue;
     if (auto* label = qobject_cast<QLabel*>(w)) out << label->text();
@@ -238,87 +190,59 @@ void AddTexts(QWidget* root, QStringList& out) {
   }
 }
 
-// The main window, its menus and every dialog in the current language: one
-// group of texts each, within which access keys must be unique.
-struct Windows {
+// The main window, its menus and every dialog: access keys unique within each.
+void ExpectUniqueAccessKeys(const std::string& language) {
   DataSet ds;
   RecentFiles recent;
   test::FakeOptions options;
   frmMain window{ds, recent};
+  ds.SetRecentFiles(&recent);
+  window.SetLanguageIndexSource([] { return CurrentLanguageIndex(); });
+  window.Files().Load(kSample);
+  window.LoadMainTexts();
   std::map<QString, QStringList> groups;
-  Windows() {
-    ds.SetRecentFiles(&recent);
-    window.SetLanguageIndexSource([] { return CurrentLanguageIndex(); });
-    window.Files().Load(kSample);
-    window.LoadMainTexts();
-    AddTexts(&window, groups["frmMain"]);
-    for (int i = 0; i < 11; ++i) groups["toolbar"] << window.ToolbarAction(i)->toolTip();
-    for (QAction* top : window.menuBar()->actions()) {
-      groups["menubar"] << top->text();
-      for (QAction* a : top->menu() ? top->menu()->actions() : QList<QAction*>())
-        if (a->isVisible() && !a->isSeparator()) groups[top->objectName()] << a->text();
-    }
-    const std::unique_ptr<QDialog> dialogs[] = {
-        std::make_unique<frmOptions>(options, &window), std::make_unique<frmDataCode>(ds, &window),
-        std::make_unique<frmPrintComment>(ds, &window), std::make_unique<frmSensorInfo>(ds, &window),
-        std::make_unique<frmChanged>(false, &window),   std::make_unique<frmChanged>(true, &window),
-        std::make_unique<frmAbout>(true, &window),      std::make_unique<frmRWState>(&window)};
-    for (const auto& d : dialogs) AddTexts(d.get(), groups[QString::number(&d - dialogs) + d->metaObject()->className()]);
+  AddTexts(&window, groups["frmMain"]);
+  for (int i = 0; i < 11; ++i) groups["toolbar"] << window.ToolbarAction(i)->toolTip();
+  for (QAction* top : window.menuBar()->actions()) {
+    groups["menubar"] << top->text();
+    for (QAction* a : top->menu() ? top->menu()->actions() : QList<QAction*>())
+      if (a->isVisible() && !a->isSeparator()) groups[top->objectName()] << a->text();
   }
-  void ExpectUniqueAccessKeys(const std::string& language) const {
-    static const QRegularExpression kKey(QStringLiteral("&([^&])"));
-    for (const auto& [group, texts] : groups) {
-      std::map<QString, QString> seen;
-      for (const QString& text : texts)
-        if (const auto m = kKey.match(QString(text).remove(QStringLiteral("&&"))); m.hasMatch()) {
-          const auto [it, fresh] = seen.emplace(m.captured(1).toLower(), text);
-          EXPECT_TRUE(fresh) << language << ", " << group.toStdString() << ": \"" << text.toStdString() << "\" and \""
-                             << it->second.toStdString() << "\" share an access key";
-        }
-    }
+  const std::unique_ptr<QDialog> dialogs[] = {
+      std::make_unique<frmOptions>(options, &window), std::make_unique<frmDataCode>(ds, &window),
+      std::make_unique<frmPrintComment>(ds, &window), std::make_unique<frmSensorInfo>(ds, &window),
+      std::make_unique<frmChanged>(false, &window),   std::make_unique<frmChanged>(true, &window),
+      std::make_unique<frmAbout>(true, &window),      std::make_unique<frmRWState>(&window)};
+  for (const auto& d : dialogs) AddTexts(d.get(), groups[QString::number(&d - dialogs)]);
+  static const QRegularExpression kKey(QStringLiteral("&([^&])"));
+  for (const auto& [group, texts] : groups) {
+    std::map<QString, QString> seen;
+    for (const QString& text : texts)
+      if (const auto m = kKey.match(QString(text).remove(QStringLiteral("&&"))); m.hasMatch()) {
+        const auto [it, fresh] = seen.emplace(m.captured(1).toLower(), text);
+        EXPECT_TRUE(fresh) << language << ", " << group.toStdString() << ": \"" << text.toStdString() << "\" and \""
+                           << it->second.toStdString() << "\" share an access key";
+      }
   }
-};
+}
 
-TEST(ShippedLanguages, AccessKeysAreUniqueAndNoGermanTextIsLeftBehind) {
+TEST(ShippedLanguages, AccessKeysAreUniqueAndQtSpeaksTheLanguage) {
   FindLanguages({std::filesystem::path(RKT_SOURCE_DIR) / "resources"});
   ASSERT_GE(LanguageCount(), 2) << "German and English are shipped";
-  const Windows german;
+  ExpectUniqueAccessKeys("Deutsch");
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"))
       << "Qt's own texts are German with the German program (qt6-translations-l10n)";
-  german.ExpectUniqueAccessKeys("Deutsch");
   for (int index = 1; index < LanguageCount(); ++index) {
-    const std::string name = GetLanguageName(index);
     SelectLanguage(index);
-    const Windows translated;
-    translated.ExpectUniqueAccessKeys(name);
-    // The same word in both languages is fine where the file gives it; numbers,
-    // units, paths and the frequency list never change.
-    std::set<QString> same = {QStringLiteral("Code"), QStringLiteral("Sprache/Language"), QStringLiteral("SENS"),
-                              QStringLiteral("NONE"), QStringLiteral("Varem electronic"), QStringLiteral("RKT 410-DL/2")};
-    for (const QByteArray& line : test::Bytes(QString::fromStdString(Languages()[std::size_t(index)].path)).split('\n'))
-      if (const qsizetype eq = line.indexOf('='); eq > 0 && !line.startsWith(';'))
-        same.insert(QString::fromLatin1(line.mid(eq + 1)).trimmed().remove(QLatin1Char('&')));
-    static const QRegularExpression kWord(QStringLiteral("[A-Za-zÄÖÜäöüß]{3,}"));
-    for (const auto& [group, texts] : translated.groups)
-      for (qsizetype i = 0; i < texts.size() && i < german.groups.at(group).size(); ++i) {
-        const QString plain = QString(texts[i]).remove(QLatin1Char('&')).trimmed();
-        EXPECT_TRUE(texts[i] != german.groups.at(group)[i] || same.count(plain) || !plain.contains(kWord) ||
-                    plain.startsWith(QLatin1Char('/')) || plain.contains(QStringLiteral("-->")))
-            << name << ", " << group.toStdString() << " still shows \"" << texts[i].toStdString() << "\"";
-      }
-    if (name != "English") continue;
-    EXPECT_EQ(translated.window.windowTitle(),
-              QStringLiteral("RKT 410 Parameter Setup %1.%2").arg(RKT_VERSION_MAJOR).arg(RKT_VERSION_MINOR));
-    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName())
-        << "no display name that the platform would append to every title";
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+    ExpectUniqueAccessKeys(GetLanguageName(index));
+    EXPECT_TRUE(GetLanguageName(index) != "English" ||
+                QCoreApplication::translate("QPlatformTheme", "Cancel") == QStringLiteral("Cancel"));
   }
   FindLanguages({});
   LoadQtTranslations();
 }
 
-// Sensor → Verlauf: records newest first, filtered by serial number, the
-// values a record changed, and "Wiederherstellen" as a data code would.
+// Sensor → Verlauf: filtered by serial, the changed values, and "Wiederherstellen" as a data code would.
 TEST_F(MainWindowFixture, HistoryListsFiltersAndRestoresTheSettingBefore) {
   history::HistoryDb db(Path("history.sqlite"));
   DataSet sample;
@@ -326,18 +250,13 @@ TEST_F(MainWindowFixture, HistoryListsFiltersAndRestoresTheSettingBefore) {
   const auto record = [&](int serial, int time2Before) {
     DataSet before = sample;
     before.SetValue(ValueId::TimeValue2, time2Before);
-    link::WriteRecord r;
-    r.port = "/dev/ttyS0";
-    r.identBefore = before.GetBlock(BlockId::Identification, kWorkingCopy);
-    r.identBefore[ident::kSerialHigh] = 0;
-    r.identBefore[ident::kSerialLow] = static_cast<std::uint8_t>(serial);
-    r.identAfter = r.identBefore;
-    r.paramsBefore = before.GetBlock(BlockId::Parameter, kWorkingCopy);
-    r.paramsAfter = sample.GetBlock(BlockId::Parameter, kWorkingCopy);
-    r.codeBefore = EncodeDataCode(before);
-    r.codeAfter = EncodeDataCode(sample);
-    db.Complete(db.Begin(r), link::WriteResult::Done, 0);
-    return r.codeBefore;
+    DataSet::Block id = before.GetBlock(BlockId::Identification, kWorkingCopy);
+    id[ident::kSerialHigh] = 0;
+    id[ident::kSerialLow] = static_cast<std::uint8_t>(serial);
+    db.Complete(db.Begin({"/dev/ttyS0", id, before.GetBlock(BlockId::Parameter, kWorkingCopy), id,
+                          sample.GetBlock(BlockId::Parameter, kWorkingCopy), EncodeDataCode(before), EncodeDataCode(sample)}),
+                link::WriteResult::Done, 0);
+    return EncodeDataCode(before);
   };
   record(11, 50);
   const std::string wanted = record(22, 70);
@@ -345,12 +264,10 @@ TEST_F(MainWindowFixture, HistoryListsFiltersAndRestoresTheSettingBefore) {
   window.SetHistory(&db);
   bool checked = false;
   test::OnNext<frmHistory>([&](frmHistory* h) {
-    EXPECT_EQ(h->tblRecords->rowCount(), 3);
-    EXPECT_EQ(h->cmbSerial->count(), 3) << "all, 00011, 00022";
+    EXPECT_EQ(std::tuple(h->tblRecords->rowCount(), h->cmbSerial->count()), std::tuple(3, 3)) << "all, 00011, 00022";
     h->cmbSerial->setCurrentIndex(h->cmbSerial->findText(QStringLiteral("00022")));
     ASSERT_EQ(h->tblRecords->rowCount(), 1);
-    EXPECT_EQ(h->tblRecords->item(0, 2)->text(), QStringLiteral("00022"));
-    EXPECT_EQ(h->tblRecords->item(0, 4)->text(), QStringLiteral("ausgeführt"));
+    EXPECT_EQ(h->tblRecords->item(0, 2)->text() + h->tblRecords->item(0, 4)->text(), QStringLiteral("00022ausgeführt"));
     ASSERT_EQ(h->tblChanges->rowCount(), 1) << "only the second time changed";
     EXPECT_EQ(h->tblChanges->item(0, 0)->text(), QStringLiteral("Ausschaltzeit:"));
     checked = true;
@@ -360,7 +277,7 @@ TEST_F(MainWindowFixture, HistoryListsFiltersAndRestoresTheSettingBefore) {
   EXPECT_TRUE(checked);
   EXPECT_EQ(EncodeDataCode(ds), wanted) << "the working copy holds the setting before that write";
   EXPECT_EQ(ds.GetString(ValueId::TypeName, kWorkingCopy).substr(0, 10), "<DATACODE>");
-  EXPECT_TRUE(Enabled("mnSensorWrite")) << "ready to be written";
+  EXPECT_TRUE(Enabled("mnSensorWrite") && Label("lblFilename")->isHidden() && !window.SensitivityAvailable());
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "ui_test_support.h"
+#include "output/datasheet_content.h"
 
 namespace rkt {
 namespace {
@@ -14,15 +15,13 @@ struct PanelFixture : ::testing::Test {
   }
 };
 
-// The lists and controls follow the rules of the type (their tables are the
-// model's); here: that the panel applies them and resets what is not offered.
+// The type's rules are the model's; here: that the panel applies them and resets what is not offered.
 TEST_F(PanelFixture, ControlsFollowTheTypeAndUnofferedValuesFallBack) {
   Fill(4, 1, 15);  // mask 115: bit 1 no hysteresis, bit 4 no test functions, bit 6 no pulse selection
   EXPECT_EQ(test::ItemData(panel.cmbInput), (Codes{0, 2, 3, 4, 5, 8, 9}));
   EXPECT_FALSE(panel.cmbHysteresis->isEnabled() || panel.lblHysteresis->isEnabled() || panel.cmbPulse->isEnabled());
   Fill(3, 1, 5);
-  EXPECT_EQ(panel.cmbSchaltfrequenz->itemText(0), QStringLiteral("1 kHz    --> 0,5 ms")) << "1.5 kHz from version 4";
-  EXPECT_EQ(panel.cmbSchaltfrequenz->count(), 6);
+  EXPECT_EQ(std::tuple(panel.cmbSchaltfrequenz->count(), panel.cmbSchaltfrequenz->itemData(0).toInt()), std::tuple(6, 1)) << "1.5 kHz from version 4";
   Fill(4, 1, 3);  // mask 161: bit 7 drops Pulsfrequenz 3
   EXPECT_EQ(panel.cmbPulse->count(), 2);
   for (const auto& [variant, shown] : {std::pair{1, "frameInput cmbOutput"}, {3, "frameInput cmbSingleOutput"},
@@ -40,15 +39,12 @@ TEST_F(PanelFixture, ControlsFollowTheTypeAndUnofferedValuesFallBack) {
   ds.Param(kWorkingCopy, param::kFunctions) = 0x0E;        // TimeFunction2 = 1 despite extra bits
   ds.SetValue(ValueId::InputFunction, 7);                   // Vorausfall-Test, not offered for variant 1
   Fill(4, 1, 15);
-  EXPECT_EQ(panel.cmbHysteresis->currentIndex(), 0);
-  EXPECT_EQ(panel.cmbPulse->currentIndex(), 0);
-  EXPECT_EQ(panel.cmbSchaltfrequenz->currentData().toInt(), 1);
-  EXPECT_EQ(panel.cmbInput->currentIndex(), 0);
-  EXPECT_TRUE(panel.rdTimefunction2[0]->isChecked());
+  EXPECT_EQ(std::tuple(panel.cmbHysteresis->currentIndex(), panel.cmbPulse->currentIndex(), panel.cmbInput->currentIndex(),
+                       panel.cmbSchaltfrequenz->currentData().toInt(), panel.rdTimefunction2[0]->isChecked()),
+            std::tuple(0, 0, 0, 1, true));
 }
 
-// A data set whose every value is one the panel can show for its type, so
-// showing it and reading it back must give the same bytes.
+// A data set whose every value the panel can show for its type: showing and reading it gives the same bytes.
 void RandomShowableSet(DataSet& ds, std::mt19937& rng) {
   const auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
   ds.Reset();
@@ -108,56 +104,47 @@ TEST_F(PanelFixture, ControlEventsKeepDependentControlsConsistent) {
   Fill(4, 5, 1);
   EXPECT_TRUE(panel.cmbInput->isEnabled() && !panel.chkInputInv->isHidden()) << "an +Eingang pin leaves the input usable";
   panel.cmbInputOutput->setCurrentIndex(0);  // Antivalent: the pin is an output
-  EXPECT_FALSE(panel.cmbInput->isEnabled());
-  EXPECT_EQ(panel.cmbInput->currentData().toInt(), 0);
+  EXPECT_TRUE(!panel.cmbInput->isEnabled() && panel.cmbInput->currentData().toInt() == 0);
   EXPECT_TRUE(panel.chkInputInv->isHidden()) << "\"keine\" hides the inversion";
   panel.cmbInputOutput->setCurrentIndex(4);
-  EXPECT_TRUE(panel.cmbInput->isEnabled());
-  EXPECT_EQ(panel.cmbInput->currentData().toInt(), 0) << "enabling does not bring the old function back";
+  EXPECT_TRUE(panel.cmbInput->isEnabled() && panel.cmbInput->currentData().toInt() == 0) << "the old function stays gone";
   EXPECT_TRUE(panel.chkProgramLock->isChecked());
   panel.chkProgramLock->click();
   EXPECT_FALSE(warned) << "neither a fill nor unticking warns of the lock";
-  panel.chkProgramLock->click();
-  EXPECT_TRUE(warned);
+  EXPECT_TRUE((panel.chkProgramLock->click(), warned));
   panel.chkTimefunction2->setChecked(false);
   ds.SetValue(ValueId::Changed, false);
   panel.chkTimefunction2->click();
   EXPECT_TRUE(panel.rdTimefunction2[0]->isChecked() && ds.IsChanged());
   panel.scrlAusgang->setValue(120);
-  EXPECT_EQ(panel.lblAusgang->text(), QStringLiteral("12.0 s"));
+  const QString seconds = panel.lblAusgang->text();
   panel.rdTimefunction2[1]->click();
-  EXPECT_EQ(panel.lblAusgang->text(), QStringLiteral("120 ms")) << "the unit follows the mode, the value stays";
+  EXPECT_EQ(seconds + panel.lblAusgang->text(), QStringLiteral("12.0 s120 ms")) << "the unit follows the mode, the value stays";
   panel.chkTimefunction2->click();
   EXPECT_TRUE(!panel.scrlAusgang->isEnabled() && panel.lblAusgang->isHidden());
 }
 
-TEST_F(PanelFixture, SensitivityComesAndGoesWithoutMarkingAChange) {
+TEST_F(PanelFixture, SensitivityComesAndGoesWithoutMarkingAChange) {  // its values: see the export and the write
   ds.SetValue(ValueId::Sensitivity, 92);
   panel.SetSensitivityAvailable(true);
   panel.ShowSensitivity();
-  EXPECT_EQ(panel.scrlSensitivity->value(), 92);
-  EXPECT_EQ(panel.lblSensitivity->text(), QStringLiteral("100%"));
   EXPECT_FALSE(ds.IsChanged());
   panel.scrlSensitivity->setValue(0);
   EXPECT_TRUE(ds.IsChanged()) << "a user move is a change";
-  panel.TakeSensitivity();
-  EXPECT_EQ(ds.Param(kWorkingCopy, param::kSensitivity), 7);
   ds.SetValue(ValueId::Changed, false);
   panel.SetSensitivityAvailable(false);
-  EXPECT_FALSE(ds.IsChanged());
   ds.SetValue(ValueId::Sensitivity, 50);
   panel.TakeSensitivity();
+  EXPECT_FALSE(ds.IsChanged());
   EXPECT_EQ(ds.GetInt(ValueId::Sensitivity, kWorkingCopy), 50) << "a disabled bar leaves the stored value";
 }
 
 // The bars and their spin boxes through real key presses, and the tab order.
 TEST_F(PanelFixture, KeyboardMovesBarsTakesTypedValuesAndTabsInReadingOrder) {
-  ds.SetValue(ValueId::TimeFunction1, 1);
-  ds.SetValue(ValueId::TimeValue1, 20);
-  ds.SetValue(ValueId::TimeFunction2, 2);  // pulse stretching: milliseconds
-  ds.SetValue(ValueId::TimeValue2, 100);
-  ds.SetValue(ValueId::Sensitivity, 46);
-  ds.SetValue(ValueId::InputFunction, 2);
+  for (const auto& [id, value] : {std::pair{ValueId::TimeFunction1, 1}, {ValueId::TimeValue1, 20}, {ValueId::Sensitivity, 46},
+                                  {ValueId::TimeFunction2, 2} /* pulse stretching: ms */, {ValueId::TimeValue2, 100},
+                                  {ValueId::InputFunction, 2}})
+    ds.SetValue(id, value);
   Fill(4, 2, 1);
   panel.SetSensitivityAvailable(true);
   panel.ShowSensitivity();
@@ -183,13 +170,11 @@ TEST_F(PanelFixture, KeyboardMovesBarsTakesTypedValuesAndTabsInReadingOrder) {
   panel.scrlEinschalt->setFocus();
   for (const auto& row : keys) {
     QTest::keyClick(panel.scrlEinschalt, row.key);
-    EXPECT_EQ(panel.scrlEinschalt->value(), row.value) << row.shown;
-    EXPECT_EQ(panel.lblEinschalt->text(), QString::fromLatin1(row.shown));
-    EXPECT_EQ(panel.spnEinschalt->text(), QString::fromLatin1(row.shown));
+    EXPECT_EQ(std::tuple(panel.scrlEinschalt->value(), panel.lblEinschalt->text(), panel.spnEinschalt->text()),
+              std::tuple(row.value, QString::fromLatin1(row.shown), QString::fromLatin1(row.shown)));
   }
   EXPECT_TRUE(ds.IsChanged()) << "a key move is a change";
-  panel.ReadPanel();
-  EXPECT_EQ(ds.GetInt(ValueId::TimeValue1, kWorkingCopy), 1);
+  EXPECT_EQ((panel.ReadPanel(), ds.GetInt(ValueId::TimeValue1, kWorkingCopy)), 1);
   const struct { QSpinBox* spin; QScrollBar* bar; QLabel* label; const char* typed; int value; const char* shown; } typed[] = {
       {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "5.0", 50, "5.0 s"},
       {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "2,5 s", 25, "2.5 s"},
@@ -203,18 +188,107 @@ TEST_F(PanelFixture, KeyboardMovesBarsTakesTypedValuesAndTabsInReadingOrder) {
     QTest::keyClick(row.spin, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(row.spin, QString::fromLatin1(row.typed));
     QTest::keyClick(row.spin, Qt::Key_Return);
-    EXPECT_EQ(row.bar->value(), row.value) << row.typed;
-    EXPECT_EQ(row.label->text(), QString::fromLatin1(row.shown)) << row.typed;
-    EXPECT_EQ(row.spin->text(), QString::fromLatin1(row.shown)) << row.typed;
+    EXPECT_EQ(std::tuple(row.bar->value(), row.label->text(), row.spin->text()),
+              std::tuple(row.value, QString::fromLatin1(row.shown), QString::fromLatin1(row.shown))) << row.typed;
   }
   QTest::keyClick(panel.spnAusgang, Qt::Key_Up);
   EXPECT_EQ(panel.scrlAusgang->value(), 121) << "one spin step is one bar step";
   panel.rdTimefunction2[0]->click();
   EXPECT_EQ(panel.spnAusgang->text(), QStringLiteral("12.1 s")) << "switch-off delay: the same value in seconds";
   panel.chkTimefunction1->click();
-  EXPECT_FALSE(panel.spnEinschalt->isEnabled()) << "a bar that is off takes its spin box with it";
   panel.SetSensitivityAvailable(false);
-  EXPECT_FALSE(panel.spnSensitivity->isEnabled());
+  EXPECT_FALSE(panel.spnEinschalt->isEnabled() || panel.spnSensitivity->isEnabled()) << "a bar that is off takes its spin box";
+}
+
+TEST(Overview, LinesOfTheReadCopy) {
+  DataSet ds;
+  test::SetIdent(ds, 4, 4, 15, kReadCopy);  // no hysteresis, no pulse selection, no input
+  ds.Param(kReadCopy, param::kInput) = 0x04;  // programming allowed
+  ds.Param(kReadCopy, param::kSwitchingFrequency) = 9;
+  ds.SetValue(ValueId::OutputType, 0);  // an edit: not shown
+  EXPECT_EQ(OverviewLines(ds, false).join(QLatin1Char('|')),
+            QStringLiteral("Störfilterung: 500 Hz  --> 1 ms|Tastaturverriegelung: aus|Ausgangsfunktion: Warnausgang|"
+                           "Funktion des Warnausgangs: abgeschaltet|Einschaltverzögerung:  0.0 s|Ausschaltzeit:  0.0 s"));
+  OverviewBlock block;
+  block.RefreshOverview(ds, false);
+  EXPECT_TRUE(!block.lblBL[5]->isHidden() && block.lblBL[6]->isHidden() && block.imgBullet[6]->isHidden());
+  test::SetIdent(ds, 4, 2, 1, kReadCopy);
+  ds.Param(kReadCopy, param::kInput) = 0;
+  EXPECT_TRUE(OverviewLines(ds, false).contains(QStringLiteral("Parametrierung gesperrt"))) << "bit 2 clear: locked";
+  ds.Param(kReadCopy, param::kFunctions) = 0x08;  // wiper
+  ds.Param(kReadCopy, param::kTimeValue2) = 40;
+  ds.Param(kReadCopy, param::kInput) = 0x04 | 0x40 | 0x01;  // UND, inverted
+  const QStringList lines = OverviewLines(ds, true);
+  for (const char* line : {"Ausschaltzeit: Wischerfunktion 40 ms", "Eingangsfunktion: UND-Verknüpfung",
+                           "negative Logik", "Empfindlichkeit: 0%"})
+    EXPECT_TRUE(lines.contains(QString::fromUtf8(line))) << line;
+  EXPECT_FALSE(lines.contains(QStringLiteral("Parametrierung gesperrt")));
+  ds.Param(kReadCopy, param::kFunctions) = 0x02;  // off-delay
+  EXPECT_TRUE(OverviewLines(ds, false).contains(QStringLiteral("Ausschaltzeit: Ausschaltverzögerung 4.0 s")));
+}
+
+// title → value of the lines that have one ("Title: value").
+std::map<QString, QString> ByTitle(const QStringList& lines) {
+  std::map<QString, QString> out;
+  for (const QString& line : lines)
+    if (const qsizetype at = line.indexOf(QStringLiteral(": ")); at > 0) out[line.left(at)] = line.mid(at + 2);
+  return out;
+}
+
+QString Checked(const std::array<QRadioButton*, 3>& options) {
+  for (QRadioButton* rd : options)
+    if (rd->isChecked()) return rd->text();
+  return {};
+}
+
+// Every type, version and variant with random parameters: each list value reads the same in the
+// overview, the panel and the datasheet, and a line exists exactly where the panel has the control.
+TEST(Overview, OverviewPanelAndDatasheetAgreeOnEveryListValue) {
+  std::mt19937 rng(20261206);
+  DataSet ds;
+  ParameterPanel panel(ds);
+  for (int type = 0; type <= 17; ++type)
+    for (const int version : {0, 3, 4, 5})
+      for (int variant = 0; variant <= 7; ++variant)
+        for (int round = 0; round < 3; ++round) {
+          ds.Reset();
+          for (int pos = 1; pos <= kBlockSize; ++pos) ds.Param(kReadCopy, pos) = static_cast<std::uint8_t>(rng() & 0xFF);
+          test::SetIdent(ds, version, variant, type, kReadCopy);
+          ds.CopyCopy(kReadCopy, kWorkingCopy);
+          panel.FillPanel(false);
+          const auto overview = ByTitle(OverviewLines(ds, false));
+          QStringList sheetLines;
+          for (const OutputLineItem& item : CommonContent(ds)) sheetLines << QString::fromStdString(item.label + " " + item.value);
+          const auto sheet = ByTitle(sheetLines);
+          SCOPED_TRACE("type " + std::to_string(type) + " version " + std::to_string(version) + " variant " +
+                       std::to_string(variant) + " round " + std::to_string(round));
+          const bool warning = !panel.cmbOutput->isHidden(), single = !panel.cmbSingleOutput->isHidden();
+          const struct { const char* title; bool present; QString shown; } rows[] = {  // present: the panel has it
+              {"lblSwitchfrequency", true, panel.cmbSchaltfrequenz->currentText()},
+              {"lblPulse", panel.cmbPulse->isEnabled(), panel.cmbPulse->currentText()},
+              {"lblHysteresis", panel.cmbHysteresis->isEnabled(), panel.cmbHysteresis->currentText()},
+              {"lblKeyboardLock", panel.cmbKeyboardlock->isEnabled(), panel.cmbKeyboardlock->currentText()},
+              {"frameOutput", warning || single || !panel.cmbInputOutput->isHidden(),
+               (warning ? panel.cmbOutput : single ? panel.cmbSingleOutput : panel.cmbInputOutput)->currentText()},
+              {"lblFunction", true, Checked(panel.rdOutputType)},
+              {"frameInput", !panel.frameInput->isHidden(), panel.cmbInput->currentText()},
+          };
+          for (const auto& row : rows) {
+            // The alarm output of variant 6 is a check box, not a list.
+            if (std::string_view(row.title) == "frameOutput" && !row.present) continue;
+            const auto o = overview.find(MainText(row.title));
+            const auto d = sheet.find(MainText(row.title));
+            ASSERT_EQ(o != overview.end(), row.present) << row.title;
+            if (!row.present) continue;
+            EXPECT_EQ(o->second.toStdString(), row.shown.toStdString()) << "overview " << row.title;
+            ASSERT_NE(d, sheet.end()) << row.title;
+            EXPECT_EQ(d->second.toStdString(), row.shown.toStdString()) << "datasheet " << row.title;
+          }
+          const QString tf2 = MainText("chkTimefunction2");
+          const QString option = panel.chkTimefunction2->isChecked() ? Checked(panel.rdTimefunction2) : QString();
+          EXPECT_TRUE(overview.at(tf2).startsWith(option));
+          EXPECT_TRUE(sheet.at(tf2).startsWith(option));
+        }
 }
 
 }  // namespace

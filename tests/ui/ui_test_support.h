@@ -1,6 +1,6 @@
 #pragma once
 
-// Shared by the widget tests: the headers they use, fixtures and helpers.
+// Shared by the widget and program tests: the headers they use and helpers.
 #include <gtest/gtest.h>
 
 #include <QTest>
@@ -48,8 +48,12 @@ inline QByteArray Bytes(const QString& path) {
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Runs `action` on the next modal dialog of type T that opens (queued before
-// the call that opens it).
+inline bool WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush();
+}
+
+// Runs `action` on the next modal dialog of type T (queued before the call that opens it).
 template <typename T = QDialog>
 void OnNext(std::type_identity_t<std::function<void(T*)>> action) {
   auto* timer = new QTimer;
@@ -64,7 +68,6 @@ void OnNext(std::type_identity_t<std::function<void(T*)>> action) {
   timer->start();
 }
 
-// Records message boxes instead of showing them.
 using MessageRecorder = InstalledPresenter;
 
 struct FakeOptions : OptionsBackend {
@@ -76,7 +79,7 @@ struct FakeOptions : OptionsBackend {
   void SetDetection(int m) override { detection = m; }
   bool Tooltips() const override { return tooltips; }
   void SetTooltips(bool on) override { tooltips = on; }
-  QStringList Ports() const override { return {QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyUSB0")}; }
+  QStringList Ports() const override { return {QStringLiteral("/dev/ttyS0"), port}; }
   QString CurrentPort() const override { return port; }
   void OpenPort(const QString& name) override { opened << name; }
   QStringList Languages() const override { return {QStringLiteral("Deutsch"), QStringLiteral("English")}; }
