@@ -289,3 +289,40 @@ TEST(SerialTrace, EveryByteInOrderAndSilenceAsATimeOut) {
 
 }  // namespace
 }  // namespace rkt::link
+
+// The simulated sensor the tests above rely on.
+namespace rkt::sim {
+namespace {
+
+TEST(Simulator, BaudTimingCountsElevenBitsPerByteEchoIncluded) {
+  for (const bool echo : {true, false}) {
+    SensorSimulator sim(SimConfig{.echo = echo, .baudTiming = true});
+    const auto t0 = Clock::now();
+    const std::vector<TimedByte> out = sim.Write(std::vector<std::uint8_t>{'V'}, t0);
+    ASSERT_EQ(out.size(), echo ? 3u : 2u);
+    // "V" in, (echo,) answer, complement: one byte time each, one after another.
+    for (std::size_t i = 0; i < out.size(); ++i)
+      EXPECT_EQ(out[i].at - t0, kByteTime * static_cast<int>(i + 2)) << "byte " << i << " echo " << echo;
+  }
+}
+
+TEST(Simulator, FaultNamesOfTheCommandLine) {
+  const struct {
+    const char* text;
+    bool ok;
+    Fault fault = Fault::Silence;
+    int skip = 0, times = 0;
+  } rows[] = {
+      {"lost-write", true, Fault::LostWrite, 0, kForever}, {"lost-write@1", true, Fault::LostWrite, 0, 1},
+      {"lost-write@7", true, Fault::LostWrite, 6, 1},      {"silence@3", true, Fault::Silence, 2, 1},
+      {"lost-write@0", false}, {"lost-write@", false}, {"lost-write@2x", false}, {"lost", false},
+  };
+  for (const auto& r : rows) {
+    const auto plan = ParseFaultPlan(r.text);
+    ASSERT_EQ(plan.has_value(), r.ok) << r.text;
+    if (plan) { EXPECT_EQ(std::tuple(plan->fault, plan->skip, plan->times), std::tuple(r.fault, r.skip, r.times)); }
+  }
+}
+
+}  // namespace
+}  // namespace rkt::sim

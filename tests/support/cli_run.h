@@ -24,6 +24,13 @@ inline CliResult Cli(std::vector<std::string> args) {
   return {code, out.str(), err.str()};
 }
 
+// What a command that must succeed printed.
+inline std::string CliOk(const std::vector<std::string>& args) {
+  const CliResult r = Cli(args);
+  EXPECT_EQ(r.code, 0) << args.at(0) << ": " << r.err;
+  return r.out;
+}
+
 // What the command printed as JSON; a parse error fails the test.
 inline QJsonDocument Json(const std::string& text) {
   QJsonParseError error{};
