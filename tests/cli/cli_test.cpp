@@ -92,11 +92,7 @@ TEST(CliErrors, ExitCodesAndMessages) {
   std::filesystem::create_symlink(job, link);
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string jobBefore = ReadAll(job);
-  const struct {
-    std::vector<std::string> args;
-    int code;
-    std::string err;
-  } rows[] = {
+  const struct { std::vector<std::string> args; int code; std::string err; } rows[] = {
       {{}, kExitUsage, usage},                                {{"frobnicate"}, kExitUsage, "unknown command"},
       {{"show"}, kExitUsage, "Usage: rkt410-cli show"},       {{"decode", "X", "-o"}, kExitUsage, "-o needs"},
       {{"show", kSample, "--bogus"}, kExitUsage, "unknown option"},
@@ -161,7 +157,7 @@ TEST(CliJson, ControlCharactersAndHighBytesGiveValidJson) {
   DataSet ds;
   ds.SetValue(ValueId::Comment, comment);
   const std::string json = DescribeJson(ds);
-  EXPECT_EQ(QString::fromStdString(json).toStdString(), json) << "JSON is UTF-8; the parser alone would let other bytes through";
+  EXPECT_EQ(QString::fromStdString(json).toStdString(), json) << "UTF-8; the parser alone would let other bytes by";
   const QJsonObject o = Json(json);
   const QString expected = QString::fromStdString(Cp1252ToUtf8(comment));
   EXPECT_EQ(o["comment"].toString(), expected);
@@ -186,7 +182,8 @@ TEST(SensorCommands, ReadTestSensitivityAndWriteBack) {
       if (pty) CliOk(With({"write", kSample}, line));
       const QJsonObject read = Json(CliOk(With({"read", "--json"}, line)));
       EXPECT_EQ(read["typeCode"].toInt(), pty ? 6 : 1);
-      if (pty) { EXPECT_EQ(read["blocks"]["parameters"], (QJsonArray{21, 69, 0, 17, 13, 120, 16, 0, 0, 0, 0, 32, 0, 0, 0, 0})); }
+      const QJsonArray written{21, 69, 0, 17, 13, 120, 16, 0, 0, 0, 0, 32, 0, 0, 0, 0};  // the sample's parameters
+      if (pty) { EXPECT_EQ(read["blocks"]["parameters"], written); }
       const std::string said = CliOk(With({"sensitivity", "write", echo ? "33" : "30"}, line));
       EXPECT_EQ(said, echo ? "Empfindlichkeit: 33\n" : "Empfindlichkeit: 30\n");
       if (pty) { EXPECT_EQ(CliOk(With({"sensitivity", "read"}, line)), said); }  // --simulate starts afresh
@@ -239,7 +236,7 @@ TEST(SensorCommands, WriteChecksKeepsTheSettingBeforeAndRestoresIt) {
   CliOk(With({"write", before}, line));
   EXPECT_EQ(readCode("after.RKT"), original) << "the sensor is back where it was";
   const QJsonObject newest = test::Json(CliOk({"history", "--history-db", db, "--json"}))[0].toObject();
-  EXPECT_EQ(std::pair(newest["id"].toInt(), newest["result"].toString()), std::pair(2, QString("done"))) << "newest first";
+  EXPECT_EQ(std::pair(newest["id"].toInt(), newest["result"].toString()), std::pair(2, QString("done"))) << "newest 1st";
 }
 
 }  // namespace

@@ -105,10 +105,8 @@ TEST(SensorReadOp, FailureOffersRetryAndCancelOrUnsavedChangesKeepTheData) {
 // Read and write turn the input bit round under different rules; the setting
 // the history takes before the first byte gives the sensor its bytes back.
 TEST(SensorWriteOp, InputBitInvertedByTypeAndTheSettingBeforeRestoresTheBytes) {
-  const struct {
-    int type, version;
-    bool readInverted;
-  } rows[] = {{1, 3, true}, {2, 3, false}, {15, 3, false}, {1, 4, false}, {5, 3, true}, {2, 4, false}};
+  const struct { int type, version; bool readInverted; } rows[] = {
+      {1, 3, true}, {2, 3, false}, {15, 3, false}, {1, 4, false}, {5, 3, true}, {2, 4, false}};
   for (const auto& r : rows) {
     SCOPED_TRACE(testing::Message() << "type " << r.type << " version " << r.version);
     ReadRig rig(FastSim(true, r.type), false);
@@ -167,18 +165,11 @@ TEST(SensorWriteOp, WritesTheWorkingCopyAndTheLockLast) {
 // IncBar: presence, lock, type 2 each, two block reads 1 each, type 2, then 2
 // per byte: a cancel at call 7 comes before the first write, at 13 after it.
 TEST(SensorWriteOp, RefusalsFailuresAndCancelsRestoreTheBackupAndOfferTheSettingBefore) {
-  const struct {
-    int sensorType;
-    bool locked;
-    int refuseAfter, cancelAt;  // -1: never
-    Msgs messages;
-    int stored;
-  } rows[] = {{1, true, -1, -1, {{32, kButtonsOk, help::kContents}}, 0},
-              {3, false, -1, -1, {{30, kButtonsOk, help::kContents}}, 0},
-              {1, false, 0, -1, {{1012, kButtonsRetryCancel, kHelpTransfer}}, 0},
-              {1, false, 2, -1, {{1012, kButtonsRetryCancel, kHelpTransfer}}, 2},
-              {1, false, -1, 6, {}, 0},
-              {1, false, -1, 12, {{kCodeUserAbort, kButtonsOk, help::kContents}}, 1}};
+  const struct { int sensorType; bool locked; int refuseAfter, cancelAt; Msgs messages; int stored = 0; } rows[] = {
+      {1, true, -1, -1, {{32, kButtonsOk, help::kContents}}, 0}, {3, false, -1, -1, {{30, kButtonsOk, help::kContents}}},
+      {1, false, 0, -1, {{1012, kButtonsRetryCancel, kHelpTransfer}}, 0},
+      {1, false, 2, -1, {{1012, kButtonsRetryCancel, kHelpTransfer}}, 2}, {1, false, -1, 6, {}, 0},
+      {1, false, -1, 12, {{kCodeUserAbort, kButtonsOk, help::kContents}}, 1}};
   for (const auto& r : rows) {
     SCOPED_TRACE(&r - rows);
     const bool refused = r.locked || r.sensorType != 1;
@@ -282,10 +273,8 @@ TEST(SensitivityOps, ReadFromScratchThenWriteBothBytes) {
 }
 
 TEST(SensitivityOps, WriteNeedsReadBytesTheUsersYesAndAnUnlockedSensor) {
-  const struct {
-    bool read, agree, locked;
-    std::vector<int> messages;
-  } rows[] = {{false, true, false, {}}, {true, false, false, {}}, {true, true, true, {32}}};
+  const struct { bool read, agree, locked; std::vector<int> messages; } rows[] = {
+      {false, true, false, {}}, {true, false, false, {}}, {true, true, true, {32}}};
   for (const auto& r : rows) {
     Rig rig(FastSim(true, 1, r.locked));
     rig.data.SetSensitivityValid(r.read ? 1 : 0);
