@@ -243,19 +243,17 @@ TEST(SensorWriteOp, PreviewSeesTheSensorAndNoOrNothingChangedWritesNothing) {
   };
   EXPECT_FALSE(rig.sensor->SensorWrite());
   EXPECT_EQ(shownTime, 12) << "the preview compares with what the sensor holds now";
-  EXPECT_TRUE(rig.user.messages.empty());
-  EXPECT_TRUE(rig.sensor->LastWrite().declined);
+  EXPECT_TRUE(rig.user.messages.empty() && rig.sensor->LastWrite().declined);
   rig.user = test::RecordingUser{};
   rig.data.SetValue(ValueId::TimeValue1, 12);
   rig.data.SetValue(ValueId::Changed, true);
   EXPECT_TRUE(rig.sensor->SensorWrite());
-  EXPECT_EQ(rig.user.nothingToWrite, 1);
-  EXPECT_FALSE(rig.data.IsChanged()) << "the sensor holds the working copy";
-  EXPECT_EQ(rig.sim->CommandCount(Command::PQ), 0);
+  EXPECT_EQ(std::tuple(rig.user.nothingToWrite, rig.data.IsChanged(), rig.sim->CommandCount(Command::PQ)),
+            std::tuple(1, false, 0)) << "the sensor holds the working copy";
   EXPECT_TRUE(rig.records.empty()) << "no write, no record";
 }
 
-TEST(SensitivityOps, ReadFromScratchThenWriteBothBytes) {
+TEST(SensitivityOps, ReadFromScratchWriteBothBytesOnlyWhenAllowed) {
   Rig rig;
   rig.sim->SetMemory(1, 2, 50);
   rig.sim->SetMemory(1, 8, 140);
@@ -266,22 +264,19 @@ TEST(SensitivityOps, ReadFromScratchThenWriteBothBytes) {
   EXPECT_EQ(rig.user.forms.back(), (std::pair<int, int>{kProgressReadSensitivity, 10})) << "after a full read";
   rig.data.SetValue(ValueId::Sensitivity, 20);
   ASSERT_TRUE(rig.sensor->WriteSensitivity());
-  EXPECT_EQ(rig.sim->Memory(1, 2), 27);
-  EXPECT_EQ(rig.sim->Memory(1, 8), 140) << "the second byte goes back unchanged";
+  EXPECT_EQ(rig.sim->Memory(1, 2) * 256 + rig.sim->Memory(1, 8), 27 * 256 + 140) << "the second byte goes back as read";
   EXPECT_EQ(StoredAddresses(rig), (std::vector<int>{2, 8}));
   EXPECT_EQ(rig.data.Param(kReadCopy, param::kSensitivity), 50) << "a sensitivity write leaves the read copy";
-}
-
-TEST(SensitivityOps, WriteNeedsReadBytesTheUsersYesAndAnUnlockedSensor) {
+  // A write needs the bytes read, the user's Yes and an unlocked sensor.
   const struct { bool read, agree, locked; std::vector<int> messages; } rows[] = {
       {false, true, false, {}}, {true, false, false, {}}, {true, true, true, {32}}};
   for (const auto& r : rows) {
-    Rig rig(FastSim(true, 1, r.locked));
-    rig.data.SetSensitivityValid(r.read ? 1 : 0);
-    rig.user.agreeToSensitivityWrite = r.agree;
-    EXPECT_FALSE(rig.sensor->WriteSensitivity());
-    EXPECT_EQ(rig.user.MessageNumbers(), r.messages);
-    EXPECT_EQ(rig.sim->CommandCount(r.locked ? Command::PQ : Command::Any), 0);
+    Rig refused(FastSim(true, 1, r.locked));
+    refused.data.SetSensitivityValid(r.read ? 1 : 0);
+    refused.user.agreeToSensitivityWrite = r.agree;
+    EXPECT_FALSE(refused.sensor->WriteSensitivity());
+    EXPECT_EQ(refused.user.MessageNumbers(), r.messages);
+    EXPECT_EQ(refused.sim->CommandCount(r.locked ? Command::PQ : Command::Any), 0);
   }
 }
 
@@ -304,8 +299,7 @@ TEST(CommunicationTestOp, ReportsOkOrNoSensorAndABusyLinkSendsNothing) {
     nestedCommands = rig.sim->CommandCount(Command::Any) - before;
   };
   EXPECT_TRUE(rig.sensor->SensorRead());
-  EXPECT_FALSE(nestedResult) << "a second operation during an exchange";
-  EXPECT_EQ(nestedCommands, 0);
+  EXPECT_EQ(std::pair(nestedResult, nestedCommands), std::pair(false, 0)) << "a second operation during an exchange";
 }
 
 // A line with bytes in flight: the real timing, three times as fast.

@@ -14,8 +14,7 @@ namespace rkt::test {
 // One command line run in this process, with what it printed.
 struct CliResult {
   int code;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 inline CliResult Cli(std::vector<std::string> args) {

@@ -82,21 +82,17 @@ inline sim::SimConfig FastSim(bool echo = true, int type = 1, bool locked = fals
 // A simulated sensor, the port on it, a data set and the operations.
 struct Rig {
   explicit Rig(sim::SimConfig simConfig = FastSim(), link::PortSettings settings = FastPorts())
-      : sim(std::make_shared<sim::SensorSimulator>(simConfig)) {
-    auto owned = std::make_unique<sim::SimulatedLine>(sim);
-    line = owned.get();
-    ports = std::make_unique<link::Ports>(std::move(owned));
+      : sim(std::make_shared<sim::SensorSimulator>(simConfig)), line(new sim::SimulatedLine(sim)),
+        ports(std::make_unique<link::Ports>(std::unique_ptr<sim::SimulatedLine>(line))) {
     ports->InitPorts(settings);
     ports->OpenPort("SIM");
-    sensor = std::make_unique<link::Sensor>(*ports, data, user);
   }
-
   std::shared_ptr<sim::SensorSimulator> sim;
   sim::SimulatedLine* line = nullptr;
   std::unique_ptr<link::Ports> ports;
   DataSet data;
   RecordingUser user;
-  std::unique_ptr<link::Sensor> sensor;
+  std::unique_ptr<link::Sensor> sensor = std::make_unique<link::Sensor>(*ports, data, user);
 };
 
 }  // namespace rkt::test
