@@ -42,8 +42,7 @@ struct ReadRig : Rig, WriteJournal {
     return broken ? 0 : static_cast<std::int64_t>(records.size());
   }
   bool Complete(std::int64_t, WriteResult result, int code) override {
-    ends.emplace_back(result, code);
-    return !broken;
+    return ends.emplace_back(result, code), !broken;
   }
   bool broken = false;
   std::vector<WriteRecord> records;
@@ -323,14 +322,12 @@ TEST(TimedLine, TheNextOperationAfterACancelInsideACommandFindsAnIdleSensor) {
         rig.user.cancelAtInc = static_cast<int>(rig.user.increments.size()) - 1;
     };
     EXPECT_FALSE(c == Command::LP ? rig.sensor->SensorRead() : rig.sensor->SensorWrite());
-    EXPECT_TRUE(rig.user.messages.empty()) << "Cancel says nothing";
-    EXPECT_EQ(rig.sim->CommandCount(c), 1);
+    EXPECT_EQ(std::pair(rig.user.messages.size(), rig.sim->CommandCount(c)), std::pair(0ul, 1)) << "Cancel says nothing";
     rig.user = test::RecordingUser{};
     EXPECT_TRUE(rig.sensor->SensorRead());
-    EXPECT_EQ(rig.user.MessageNumbers(), std::vector<int>{});
-    EXPECT_EQ(rig.data.DataValid(), 1);
-    EXPECT_TRUE(rig.sim->StoredWrites().empty()) << "no stray byte was taken as data";
-    EXPECT_EQ(rig.sim->Memory(1, 0), before);
+    EXPECT_EQ(std::pair(rig.user.MessageNumbers(), rig.data.DataValid()), std::pair(std::vector<int>{}, 1));
+    EXPECT_EQ(std::pair(rig.sim->StoredWrites().size(), rig.sim->Memory(1, 0)), std::pair(0ul, before))
+        << "no stray byte was taken as data";
   }
 }
 
@@ -360,16 +357,14 @@ TEST(LostDevice, TheNextCommandOpensThePortAgain) {
     EXPECT_FALSE(rig.ports->IsPortOpen()) << "closed at once, with no wait in progress";
     EXPECT_FALSE(run(rig));
     ASSERT_EQ(failures.size(), 1u) << "the reopen failed and said so";
-    EXPECT_EQ(failures[0].name, "SIM");
-    EXPECT_FALSE(failures[0].result.error.empty()) << "with the system's reason";
+    EXPECT_TRUE(failures[0].name == "SIM" && !failures[0].result.error.empty()) << "with the system's reason";
     EXPECT_NE(PortFailureLine(failures[0]).find("SIM"), std::string::npos);
     for (const int n : rig.user.MessageNumbers()) EXPECT_NE(n, msg::kNoSensor) << "the port is missing, not the sensor";
     rig.line->Replug();
     const int opens = rig.line->OpenCount();
     EXPECT_TRUE(run(rig));
-    EXPECT_EQ(rig.line->OpenCount(), opens + 1);
-    EXPECT_TRUE(rig.ports->IsPortOpen());
-    EXPECT_EQ(failures.size(), 1u);
+    EXPECT_EQ(std::tuple(rig.line->OpenCount(), rig.ports->IsPortOpen(), failures.size()),
+              std::tuple(opens + 1, true, 1ul));
   }
 }
 

@@ -69,8 +69,7 @@ class RecordingUser : public link::QuietSensorUser {
   void ReadPanel() override { onReadPanel ? onReadPanel() : void(); }
 };
 
-// Short periods keep failures fast; the sensor drops a half-received command
-// sooner than one period, as the real one does.
+// Short periods keep failures fast; the sensor drops a half-received command sooner, as the real one does.
 inline link::PortSettings FastPorts(bool echo = true) {
   return {.detectTimeout = 10, .readTimeout = 25, .writeTimeout = 25, .echo = echo, .quietGap = 5, .sensorIdle = 15};
 }

@@ -9,8 +9,7 @@
 
 namespace rkt::test {
 
-// Records every message box instead of showing it, and answers: from the
-// queue first, then with `answer` when set, else with the safe answer.
+// Records every message box instead of showing it; answers from the queue, else `answer`, else the safe one.
 class RecordingPresenter : public MessagePresenter {
  public:
   int Present(const MessageBoxRequest& r) override {

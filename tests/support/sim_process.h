@@ -7,8 +7,7 @@
 
 namespace rkt::test {
 
-// rkt410-sim on a pseudo-terminal (linked at linkPath, default a new folder);
-// stopped with SIGTERM when the object goes.
+// rkt410-sim on a pseudo-terminal (at linkPath, else in a new folder); SIGTERM when the object goes.
 class SimProcess {
  public:
   explicit SimProcess(const QString& program, QStringList extra = {}, const QString& linkPath = {})
