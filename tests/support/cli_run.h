@@ -14,14 +14,20 @@ namespace rkt::test {
 // One command line run in this process, with what it printed.
 struct CliResult {
   int code;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 inline CliResult Cli(std::vector<std::string> args) {
   std::ostringstream out, err;
   const int code = cli::RunCli(args, out, err);
   return {code, out.str(), err.str()};
+}
+
+// What a command that must succeed printed.
+inline std::string CliOk(const std::vector<std::string>& args) {
+  const CliResult r = Cli(args);
+  EXPECT_EQ(r.code, 0) << args.at(0) << ": " << r.err;
+  return r.out;
 }
 
 // What the command printed as JSON; a parse error fails the test.

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <numeric>
-#include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "link/ports.h"
@@ -17,24 +16,10 @@
 
 namespace rkt::test {
 
-inline void EnsureQtApp() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "rkt-tests";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication app(argc, argv);
-}
-
 // The user side of the sensor operations, recording what it was asked.
 class RecordingUser : public link::QuietSensorUser {
  public:
-  struct Message {
-    int number, buttons, help;
-    bool operator==(const Message&) const = default;
-    friend std::ostream& operator<<(std::ostream& o, const Message& m) {
-      return o << m.number << "/" << m.buttons << "/" << m.help;
-    }
-  };
+  using Message = std::tuple<int, int, int>;  // number, buttons, help
   std::vector<std::pair<int, int>> forms;  // kind, steps
   std::vector<int> increments;             // IncBar arguments, in order
   std::vector<Message> messages;
@@ -52,7 +37,7 @@ class RecordingUser : public link::QuietSensorUser {
   int BarTotal() const { return std::accumulate(increments.begin(), increments.end(), 0); }
   std::vector<int> MessageNumbers() const {
     std::vector<int> n;
-    for (const Message& m : messages) n.push_back(m.number);
+    for (const Message& m : messages) n.push_back(std::get<0>(m));
     return n;
   }
 
@@ -65,15 +50,14 @@ class RecordingUser : public link::QuietSensorUser {
   void UnloadForm() override { ++unloads; }
   int ShowMessageNote(int number, const std::string& note, int buttons, int help) override {
     const int answer = ShowMessage(number, buttons, help);
-    notes.back() = note;
-    return answer;
+    return notes.back() = note, answer;
   }
   bool ConfirmWrite(const DataSet& sensorNow, const DataSet&) override {
     return onConfirmWrite ? onConfirmWrite(sensorNow) : true;
   }
   void NothingToWrite() override { ++nothingToWrite; }
   int ShowMessage(int number, int buttons, int help) override {
-    messages.push_back({number, buttons, help});
+    messages.emplace_back(number, buttons, help);
     notes.emplace_back();
     if (buttons == link::kButtonsOk || answers.empty()) return SafeAnswer(buttons);
     const int a = answers.front();
@@ -85,8 +69,7 @@ class RecordingUser : public link::QuietSensorUser {
   void ReadPanel() override { onReadPanel ? onReadPanel() : void(); }
 };
 
-// Short periods keep failure paths fast; the simulated sensor drops a
-// half-received command sooner than one period, as the real one does.
+// Short periods keep failures fast; the sensor drops a half-received command sooner, as the real one does.
 inline link::PortSettings FastPorts(bool echo = true) {
   return {.detectTimeout = 10, .readTimeout = 25, .writeTimeout = 25, .echo = echo, .quietGap = 5, .sensorIdle = 15};
 }
@@ -98,22 +81,17 @@ inline sim::SimConfig FastSim(bool echo = true, int type = 1, bool locked = fals
 // A simulated sensor, the port on it, a data set and the operations.
 struct Rig {
   explicit Rig(sim::SimConfig simConfig = FastSim(), link::PortSettings settings = FastPorts())
-      : sim(std::make_shared<sim::SensorSimulator>(simConfig)) {
-    EnsureQtApp();
-    auto owned = std::make_unique<sim::SimulatedLine>(sim);
-    line = owned.get();
-    ports = std::make_unique<link::Ports>(std::move(owned));
+      : sim(std::make_shared<sim::SensorSimulator>(simConfig)), line(new sim::SimulatedLine(sim)),
+        ports(std::make_unique<link::Ports>(std::unique_ptr<sim::SimulatedLine>(line))) {
     ports->InitPorts(settings);
     ports->OpenPort("SIM");
-    sensor = std::make_unique<link::Sensor>(*ports, data, user);
   }
-
   std::shared_ptr<sim::SensorSimulator> sim;
   sim::SimulatedLine* line = nullptr;
   std::unique_ptr<link::Ports> ports;
   DataSet data;
   RecordingUser user;
-  std::unique_ptr<link::Sensor> sensor;
+  std::unique_ptr<link::Sensor> sensor = std::make_unique<link::Sensor>(*ports, data, user);
 };
 
 }  // namespace rkt::test

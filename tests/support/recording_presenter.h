@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <deque>
 #include <optional>
 #include <string>
@@ -10,28 +9,20 @@
 
 namespace rkt::test {
 
-// Records every message box instead of showing it, and answers: from the
-// queue first, then with `answer` when set, else with the safe answer.
+// Records every message box instead of showing it; answers from the queue, else `answer`, else the safe one.
 class RecordingPresenter : public MessagePresenter {
  public:
   int Present(const MessageBoxRequest& r) override {
     shown.push_back(r);
-    if (!queue.empty()) {
-      const int a = queue.front();
-      queue.pop_front();
-      return a;
-    }
-    return answer ? *answer : SafeAnswer(r.buttons);
+    if (queue.empty()) return answer ? *answer : SafeAnswer(r.buttons);
+    const int a = queue.front();
+    queue.pop_front();
+    return a;
   }
   std::vector<std::string> Texts() const {
     std::vector<std::string> out;
     for (const MessageBoxRequest& r : shown) out.push_back(r.text);
     return out;
-  }
-  // Whether message number was shown (by its text).
-  bool Shown(int number) const {
-    const std::string text = MessageDisplayText(number);
-    return std::any_of(shown.begin(), shown.end(), [&](const MessageBoxRequest& r) { return r.text == text; });
   }
   static std::vector<std::string> Numbered(std::initializer_list<int> numbers) {
     std::vector<std::string> out;
@@ -45,12 +36,10 @@ class RecordingPresenter : public MessagePresenter {
 };
 
 // A RecordingPresenter in place of the boxes for as long as it lives.
-class InstalledPresenter : public RecordingPresenter {
- public:
+struct InstalledPresenter : RecordingPresenter {
   InstalledPresenter() { SetMessagePresenter(this); }
   ~InstalledPresenter() override { SetMessagePresenter(nullptr); }
   InstalledPresenter(const InstalledPresenter&) = delete;
-  InstalledPresenter& operator=(const InstalledPresenter&) = delete;
 };
 
 }  // namespace rkt::test
