@@ -1,7 +1,5 @@
 #include "app/frame.h"
 
-#include <sys/resource.h>
-
 #include "../ui/ui_test_support.h"
 #include "app/settings_store.h"
 #include "fake_link.h"
@@ -43,7 +41,12 @@ class FrameTest : public ::testing::Test {
   test::MessageRecorder m_presenter;
 };
 
-TEST_F(FrameTest, StartUpRunsItsStepsInOrder) {
+TEST_F(FrameTest, StartUpRunsItsStepsInOrderAndEventsAreDeliveredSafely) {
+  EXPECT_TRUE(DeliverSafely([] { return true; }));  // an exception in an event becomes the program error message
+  EXPECT_FALSE(DeliverSafely([]() -> bool { throw std::bad_alloc(); }));
+  EXPECT_FALSE(DeliverSafely([]() -> bool { throw std::runtime_error("kaputt"); }));
+  EXPECT_EQ(m_presenter.Texts(), (std::vector<std::string>{"Programmfehler! Fehlernummer 7",
+                                                            "Programmfehler! Fehlernummer 51"}));
   auto a = Make();
   for (const auto& [name, value] : {std::pair{"SensDetection", "Auto"}, {"Port", "/dev/ttyS3"}, {"ReadTimeout", "300"}})
     a->store.SetString(kSettingsSection, name, value);
@@ -67,30 +70,33 @@ TEST_F(FrameTest, StartUpRunsItsStepsInOrder) {
   EXPECT_TRUE(windowShownAtDetection && a->link.calls.back() == "ClosePort") << "the first detection runs from the loop";
 }
 
-TEST(EventDelivery, AnExceptionBecomesTheProgramErrorMessage) {
-  test::MessageRecorder messages;
-  EXPECT_TRUE(DeliverSafely([] { return true; }));
-  EXPECT_FALSE(DeliverSafely([]() -> bool { throw std::bad_alloc(); }));
-  EXPECT_FALSE(DeliverSafely([]() -> bool { throw std::runtime_error("kaputt"); }));
-  EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Programmfehler! Fehlernummer 7",
-                                                         "Programmfehler! Fehlernummer 51"}));
-}
-
-TEST_F(FrameTest, ProgramExitStoresTheOptionsAndTheLastFile) {
-  {
-    auto a = Make();
-    a->store.SetString(kRecentSection, "FILE1", "/data/older.RKT");
-    a->frame.Start(false);
-    EXPECT_FALSE(a->frame.Request().Pending()) << "no automatic detection, no run";
-    a->frame.Data().SetValue(ValueId::FileName, std::string("/data/current.RKT"));
-    a->frame.View().tooltips = false;
-    a->link.mode = 1;
-    a->CloseAndRun();
-    EXPECT_TRUE(a->frame.Ended() && a->link.calls.back() == "ClosePort" && a->Count("DetectSensor") == 0);
-  }
+TEST_F(FrameTest, ProgramExitStoresTheOptionsTheLastFileAndTheLanguage) {
+  auto a = Make();
+  a->store.SetString(kRecentSection, "FILE1", "/data/older.RKT");
+  a->frame.Start(false);
+  EXPECT_FALSE(a->frame.Request().Pending()) << "no automatic detection, no run";
+  EXPECT_EQ(a->MenuTitle(), "&Datei");
+  ASSERT_TRUE(SelectLanguageByName("English"));
+  a->frame.MainWindow()->LoadMainTexts();
+  a->frame.MainWindow()->LoadMainTexts();
+  EXPECT_EQ(a->frame.MainWindow()->TextLoads(), 1) << "German is never applied; the same language again costs nothing";
+  a->frame.Data().SetValue(ValueId::FileName, std::string("/data/current.RKT"));
+  a->frame.View().tooltips = false;
+  a->link.mode = 1;
+  a->CloseAndRun();
+  EXPECT_TRUE(a->frame.Ended() && a->link.calls.back() == "ClosePort" && a->Count("DetectSensor") == 0);
+  a.reset();
   EXPECT_EQ(SettingsStore(Ini()).ReadRecentFiles(), (std::vector<std::string>{"/data/current.RKT", "/data/older.RKT"}));
   EXPECT_EQ(Stored({"Tooltips", "SensDetection", "Port", "Language", "QDDebug"}),
-            (std::vector<std::string>{"NO", "Auto", "COM1", "Deutsch", ""})) << "QDDebug is never written";
+            (std::vector<std::string>{"NO", "Auto", "COM1", "English", ""})) << "QDDebug is never written";
+  a = Make();
+  a->frame.Start(false);
+  EXPECT_EQ(a->MenuTitle(), "&File");
+  EXPECT_TRUE(a->frame.MainWindow()->windowTitle().startsWith("RKT 410 Parameter Setup 1."));
+  SelectLanguage(0);
+  a->frame.MainWindow()->LoadMainTexts();
+  EXPECT_EQ(a->MenuTitle(), "&Datei") << "back to German restores the built-in texts";
+  a->CloseAndRun();
 }
 
 // The options dialog shows the link and the view; its changes reach them, the window and the settings.
@@ -152,26 +158,6 @@ TEST_F(FrameTest, CancelledQuitKeepsTheProgramAndTheData) {
   EXPECT_TRUE(frame.Ended() && a->Count("ClosePort") == 1);
 }
 
-TEST_F(FrameTest, StartsGermanAndKeepsEnglishAcrossARestart) {
-  auto a = Make();
-  a->frame.Start(false);
-  EXPECT_EQ(a->MenuTitle(), "&Datei");
-  ASSERT_TRUE(SelectLanguageByName("English"));
-  a->frame.MainWindow()->LoadMainTexts();
-  a->frame.MainWindow()->LoadMainTexts();
-  EXPECT_EQ(a->frame.MainWindow()->TextLoads(), 1) << "German is never applied; the same language again costs nothing";
-  a->CloseAndRun();
-  a.reset();
-  a = Make();
-  a->frame.Start(false);
-  EXPECT_EQ(a->MenuTitle(), "&File");
-  EXPECT_TRUE(a->frame.MainWindow()->windowTitle().startsWith("RKT 410 Parameter Setup 1."));
-  SelectLanguage(0);
-  a->frame.MainWindow()->LoadMainTexts();
-  EXPECT_EQ(a->MenuTitle(), "&Datei") << "back to German restores the built-in texts";
-  a->CloseAndRun();
-}
-
 // Runs `then` two passes of the loop later.
 void Later(std::function<void()> then) {
   QTimer::singleShot(0, [then] { QTimer::singleShot(0, then); });
@@ -206,25 +192,6 @@ TEST(MainLoop, DetectionRunsOnlyAtTheTopLevelAndRequestsMerge) {
   EXPECT_EQ(loop.Run(), 3);
   EXPECT_EQ(std::tuple(runsInsideNested, pendingInsideNested, runs, request.Pending(), destroyed),
             std::tuple(1, true, 2, false, true));
-}
-
-TEST(MainLoop, EndsOnTheApplicationsQuitAndSleepsWhenIdle) {
-  DetectionRequest request;
-  MainLoop loop(request, [] {});
-  QTimer::singleShot(0, [] { QCoreApplication::quit(); });
-  QObject scope;  // the guard goes with the test
-  QTimer::singleShot(20000, &scope, [&] { loop.Quit(9); });
-  EXPECT_EQ(loop.Run(), 0) << "quit() was ignored";
-  QTimer::singleShot(1000, [&] { loop.Quit(4); });
-  const auto cpu = [] {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-  };
-  const double before = cpu();
-  EXPECT_EQ(loop.Run(), 4) << "the next run is not ended by the quit that is over";
-  EXPECT_LT(cpu() - before, 0.1) << "a loop that polls would use the whole second";
 }
 
 }  // namespace

@@ -50,12 +50,9 @@ TEST(ProgramOnAPseudoTerminal, UnpluggedAdapterIsReportedAndFoundAgain) {
     if (process && progress && progress->gaugeBar->value() > 31) process.reset();
   });
   poll.start(5);
-  QElapsedTimer clock;
-  clock.start();
   p.link.RunCommand(SensorCommand::Read);
   poll.stop();
   ASSERT_FALSE(process) << "the adapter went during the read";
-  EXPECT_LT(clock.elapsed(), 30000) << "no hang";
   ASSERT_FALSE(p.answers.shown.empty()) << "the failure is reported";
   for (const std::string& text : p.answers.Texts()) EXPECT_NE(text, MessageDisplayText(msg::kNoSensor));
   EXPECT_EQ(p.data.GetBlock(BlockId::Parameter, kWorkingCopy), before);

@@ -56,17 +56,15 @@ struct Once {
   bool done = false;
 };
 
-TEST_F(ProgramFixture, ReadDefaultsTraceAndTheDemoPort) {
+TEST_F(ProgramFixture, ReadDefaultsAndTraceThenWriteWithItsPreviewAndSensitivityReachTheSensor) {
   QTemporaryDir dir;
   const QString trace = dir.filePath(QStringLiteral("trace.txt"));
   ASSERT_TRUE(link.StartTrace(trace.toStdString()));
-  window.SetDebugDisplay(true);  // shows the presence check's attempt
   Trigger("mnSensorRead");
   const bool connected = window.StatusPort()->text().startsWith(QStringLiteral("\u25CF"));
   EXPECT_EQ(std::tuple(data.DataValid(), data.IsChanged(), data.OfflineData(), connected, window.SensorFrame()->title()),
             std::tuple(1, false, false, true, QStringLiteral("RKT 410-1")));
   EXPECT_TRUE(link.User()->Progress() == nullptr && answers.shown.empty()) << "no dialog stays, a good read says nothing";
-  EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblDebug"))->text(), QStringLiteral("1"));
   const qint64 recorded = QFileInfo(trace).size();
   EXPECT_GT(recorded, 500) << "a read leaves its bytes in the trace";
   EXPECT_TRUE(link.Tracing() && link.SetTrace(false));
@@ -74,12 +72,6 @@ TEST_F(ProgramFixture, ReadDefaultsTraceAndTheDemoPort) {
   EXPECT_EQ(QFileInfo(trace).size(), recorded) << "switched off, nothing more is written";
   EXPECT_EQ(data.Param(kWorkingCopy, param::kSwitchingFrequency), sensor->Memory(2, 3));
   ASSERT_NE(sensor->Memory(2, 3), sensor->Memory(1, 3));
-  link.OpenPort("/dev/ttyUSB0");  // the demo keeps the port of the options for the next start
-  EXPECT_EQ(std::tuple(link.PortName(), link.Ports().CurrentPortName(), link.PortList()),
-            std::tuple("/dev/ttyUSB0", SensorLink::kSimulatorPort, std::vector<std::string>{SensorLink::kSimulatorPort}));
-}
-
-TEST_F(ProgramFixture, WriteWithItsPreviewAndSensitivityReachTheSensor) {
   window.SetWritePreview(true);
   Trigger("mnSensorRead");
   SetHysteresis(2);

@@ -8,7 +8,6 @@
 #include <functional>
 #include <map>
 #include <random>
-#include <set>
 #include <type_traits>
 #include <vector>
 
@@ -74,14 +73,13 @@ struct FakeOptions : OptionsBackend {
   int detection = 1, language = 0, overview = 1;
   bool tooltips = false, trace = false, preview = true;
   QString port = QStringLiteral("/dev/ttyUSB0"), traceFile = QStringLiteral("/tmp/trace.txt");
-  QStringList opened;
   int Detection() const override { return detection; }
   void SetDetection(int m) override { detection = m; }
   bool Tooltips() const override { return tooltips; }
   void SetTooltips(bool on) override { tooltips = on; }
   QStringList Ports() const override { return {QStringLiteral("/dev/ttyS0"), port}; }
   QString CurrentPort() const override { return port; }
-  void OpenPort(const QString& name) override { opened << name; }
+  void OpenPort(const QString&) override {}
   QStringList Languages() const override { return {QStringLiteral("Deutsch"), QStringLiteral("English")}; }
   int CurrentLanguage() const override { return language; }
   void SelectLanguage(int index) override { language = index; }
