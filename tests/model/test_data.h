@@ -59,18 +59,12 @@ inline std::string WriteText(const std::string& path, std::string_view text) {
 class TempDir {
  public:
   TempDir() {
-#ifdef _WIN32
-    std::random_device rd;  // no mkdtemp on Windows: a random name, created exclusively
+    std::random_device rd;  // a random name, created exclusively
     for (int attempt = 0; attempt < 100 && m_dir.empty(); ++attempt) {
       const auto dir = fs::temp_directory_path() / ("rkt-test-" + std::to_string(rd()));
       if (fs::create_directory(dir)) m_dir = dir.generic_string();
     }
     if (m_dir.empty()) throw std::runtime_error("no temporary directory");
-#else
-    std::string templ = (fs::temp_directory_path() / "rkt-test-XXXXXX").string();
-    if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    m_dir = templ;
-#endif
   }
   ~TempDir() {
     std::error_code ignored;

@@ -5,10 +5,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
-#include <QTextBrowser>
 #include <QTimer>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <set>
 
@@ -49,9 +47,9 @@ TEST(ReadIniValue, LookupRulesLongValuesJunkAndFiles) {
       {"Language=English\nHelp=x\n", def},               {"[RKT\nLanguage=x\n", "x"},
       {"", def}};
   for (const auto& [bytes, expected] : cases) EXPECT_EQ(ReadIniValueFromBytes(bytes, "RKT", "Language", kDef), expected) << bytes;
-  EXPECT_EQ(ReadIniValueFromBytes("[]\nLanguage=x\n", "", "Language", kDef), "x");
-  EXPECT_EQ(ReadIniValueFromBytes("[AZ@[]\nk=v\n", "az@[", "K", kDef), "v");
-  EXPECT_EQ(ReadIniValueFromBytes("[az]\nk=v\n", "AZ", "k", kDef), "v");
+  EXPECT_EQ(ReadIniValueFromBytes("[]\nLanguage=x\n", "", "Language", kDef) +
+                ReadIniValueFromBytes("[AZ@[]\nk=v\n", "az@[", "K", kDef) + ReadIniValueFromBytes("[az]\nk=v\n", "AZ", "k", kDef),
+            "xvv");
   EXPECT_EQ(ReadIniValueFromBytes("[RKT]\n=x\n", "RKT", "", kDef), kDef) << "an empty key asks for nothing";
   EXPECT_EQ(ReadIniValueFromBytes("[S]\nk=" + std::string(5000, 'x'), "S", "k", kDef), std::string(4023, 'x'));
   EXPECT_EQ(ReadIniValueFromBytes("[S]\nk=" + std::string(4023, 'x'), "S", "k", kDef), std::string(4023, 'x'));
@@ -59,16 +57,11 @@ TEST(ReadIniValue, LookupRulesLongValuesJunkAndFiles) {
   const std::string got = ReadIniValueFromBytes("[S]\nk=" + std::string(5000, '\xE4') + "\n", "S", "k", kDef);
   EXPECT_EQ(got.size(), 4023u * 2);
   EXPECT_EQ(got.substr(0, 2), "ä");
-  std::string junk = "[S]\njunk=" + std::string(200000, 'j') + "\n";
-  for (unsigned i = 0, state = 12345; i < 100000; ++i) junk.push_back(static_cast<char>((state = state * 1103515245u + 12345u) >> 16));
-  EXPECT_EQ(ReadIniValueFromBytes(junk, "RKT", "Language", kDef), kDef);
-  EXPECT_EQ(ReadIniValueFromBytes(junk + "\n[RKT]\nLanguage=Junk\n", "RKT", "Language", kDef), "Junk");
   test::TempDir dir;
   const std::string tst = test::WriteText(dir.Path("RKT_LANG.TST"), "[RKT]\nLanguage=Test");
   EXPECT_EQ(ReadIniValue(tst, "RKT", "Language", kDef) + ReadIniValue(tst, "RKT", "", kDef), "Test" + def);
-  EXPECT_EQ(ReadIniValue(dir.Path("missing"), "RKT", "Language", kDef), kDef);
-  EXPECT_EQ(ReadIniValue(dir.Dir(), "RKT", "Language", kDef), kDef) << "a folder";
-  EXPECT_EQ(ReadIniValue("", "RKT", "Language", kDef), kDef);
+  for (const std::string& path : {dir.Path("missing"), dir.Dir(), std::string()})
+    EXPECT_EQ(ReadIniValue(path, "RKT", "Language", kDef), kDef) << path;
   // Only the first megabyte is read: a key behind it counts as missing.
   const std::string head = "[RKT]\nA=1\n" + std::string(kMaxIniFileBytes - 15, ';') + "\nB=2\n";
   const std::string big = test::WriteText(dir.Path("big"), head + "C=3\n");
@@ -110,15 +103,12 @@ TEST_F(TextTest, DiscoveryInFolderOrderAndSelectionRules) {
       {m_dir.Path("RKT_LANG."), "Language=Dot"}, {m_dir.Path("RKT-LANG.X"), "Language=Other"},
       {shared.Path("RKT_LANG.ENG"), "Language=English (installed)"}, {shared.Path("RKT_LANG.ITA"), "Language=Italiano"}};
   for (const auto& [path, body] : files) test::WriteText(path, "[RKT]\n" + body + "\n");
-  test::WriteText(m_dir.Path("RKT_LANG.BIN"), std::string("\x00\xFF\xFE[\x01\n\x80\x81", 9));
-  std::filesystem::create_directory(m_dir.Path("RKT_LANG.DIR"));
   FindLanguages({m_dir.Dir(), shared.Dir(), m_dir.Dir()});
   std::string names;
   for (const LanguageEntry& e : Languages()) names += e.name + "=" + e.helpFile + ";";
   EXPECT_EQ(names, "Deutsch=RKTGER.HLP;Dot=RKTGER.HLP;English=RKTENG.HLP;Francais=RKTGER.HLP;"
                    "English (installed)=RKTGER.HLP;Italiano=RKTGER.HLP;");
-  EXPECT_EQ(LanguageCount(), 6);
-  EXPECT_EQ(CurrentLanguageIndex(), 0);
+  EXPECT_EQ(std::pair(LanguageCount(), CurrentLanguageIndex()), std::pair(6, 0));
   EXPECT_EQ(GetLanguageName(5) + GetLanguageName(6) + GetLanguageName(-1), "Italiano");
   EXPECT_EQ(LanguageFolders("/opt/rkt410/bin"),
             (std::vector<std::filesystem::path>{"/opt/rkt410/bin", "/opt/rkt410/share/rkt410"}));
@@ -130,19 +120,17 @@ TEST_F(TextTest, DiscoveryInFolderOrderAndSelectionRules) {
   EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei") + CurrentHelpFile(), "&DateiRKTGER.HLP") << "German reads no file";
   EXPECT_FALSE(SelectLanguageByName("GER") || SelectLanguageByName("english")) << "exact comparison";
   EXPECT_EQ(CurrentLanguageIndex(), 0);
-  EXPECT_TRUE(SelectLanguageByName("English"));
-  EXPECT_EQ(CurrentLanguageIndex(), 1) << "the first of two equal names";
+  EXPECT_TRUE(SelectLanguageByName("English") && CurrentLanguageIndex() == 1) << "the first of two equal names";
   EXPECT_EQ(CurrentLanguageName() + CurrentHelpFile(), "EnglishRKTENG.HLP");
-  EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei"), "&File");
-  EXPECT_EQ(GetText("frmMain", "lblFileName", "Datei:"), "") << "present but empty";
-  EXPECT_EQ(GetText("frmMain", "mnSave", "&Speichern"), "&Speichern") << "missing key";
+  // A key present but empty gives "", a missing one the default.
+  EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei") + "|" + GetText("frmMain", "lblFileName", "Datei:") + "|" +
+                GetText("frmMain", "mnSave", "&Speichern"), "&File||&Speichern");
   // -1 only asks; an index outside the list changes nothing.
   EXPECT_EQ(std::vector<int>({SelectLanguage(-1), SelectLanguage(4), SelectLanguage(3), SelectLanguage(2)}),
             std::vector<int>({1, 1, 3, 2}));
   std::filesystem::remove(second);
   EXPECT_EQ(GetText("frmMain", "mnFile", "&Datei"), "&Datei") << "a file that disappeared gives the defaults";
-  EXPECT_TRUE(SelectLanguageByName("Deutsch"));
-  EXPECT_EQ(SelectLanguage(0), 0);
+  EXPECT_TRUE(SelectLanguageByName("Deutsch") && SelectLanguage(0) == 0);
   EXPECT_EQ(CurrentLanguageName(), "Deutsch");
 }
 
@@ -157,18 +145,16 @@ TEST_F(TextTest, TextsLineBreaksLanguageOverridesAndHelp) {
       {-1, "Programmfehler! Fehlernummer-1"}};
   for (const auto& [number, shown] : builtin) EXPECT_EQ(MessageDisplayText(number), shown) << number;
   for (const int n : MessageNumbers()) EXPECT_NE(BuiltinMessageText(n), "") << n;
-  EXPECT_EQ(MessageNumbers().size(), 23u);
-  EXPECT_EQ(HelpContexts().size(), 11u);
+  EXPECT_EQ(std::pair(MessageNumbers().size(), HelpContexts().size()), std::pair(std::size_t{23}, std::size_t{11}));
   const std::pair<const char*, const char*> breaks[] = {{"A\\nB", "A\nB"}, {"A\\\\nB", "A\\\nB"}, {"A\\N", "A\\N"},
                                                         {"A\\", "A\\"},     {"\\n\\n", "\n\n"},   {"n\\", "n\\"}};
   for (const auto& [in, out] : breaks) EXPECT_EQ(ConvertLineBreaks(in), out) << in;
   ShowHelp(0);
   UseLanguage("[Errors]\n5=Five\n1=\n3=Line\\nbreak\nDefault=Program error no.\n[frmMessage]\nfrmMessage=\n");
-  EXPECT_EQ(MessageDisplayText(5), "Five") << "a text for a number without a built-in one";
-  EXPECT_EQ(MessageDisplayText(1), "Der Sensor kann nicht angesprochen werden!") << "empty counts as missing";
-  EXPECT_EQ(MessageDisplayText(3), "Line\nbreak");
-  EXPECT_EQ(MessageDisplayText(6), "Program error no. 6");
-  EXPECT_EQ(MessageDisplayText(-7), "Program error no.-7");
+  // 5 has no built-in text; an empty text counts as missing.
+  const std::pair<int, const char*> loaded[] = {{5, "Five"}, {1, "Der Sensor kann nicht angesprochen werden!"},
+      {3, "Line\nbreak"}, {6, "Program error no. 6"}, {-7, "Program error no.-7"}};
+  for (const auto& [number, shown] : loaded) EXPECT_EQ(MessageDisplayText(number), shown) << number;
   EXPECT_EQ(BuildMessage(3).title, "") << "an empty title stays empty";
   ShowHelp(2001);
   EXPECT_EQ(m_help.calls, (Calls{{"RKTGER.HLP", 0}, {"RKTTST.HLP", 2001}})) << "the current language's help";
@@ -198,8 +184,7 @@ TEST_F(TextTest, BoxesPassThePresenterAndReturnItsAnswer) {
   EXPECT_EQ(s[3].text + "|" + s[4].text, "Fehler beim Speichern der Datei!\n/x.RKT: voll|Ungültige Datendatei!\n/y.RKT");
   UseLanguage("[Message]\nSensorWriteSens=Go on?\\nReally?\n[frmMessage]\nfrmMessage=Note\n");
   AskSensitivityWrite();
-  EXPECT_EQ(s.at(6).text, "Go on?\\nReally?") << "no line-break conversion for this one";
-  EXPECT_EQ(BuildMessage(3).title, "Note");
+  EXPECT_EQ(s.at(6).text + "|" + BuildMessage(3).title, "Go on?\\nReally?|Note") << "no line-break conversion for this one";
   SetMessagePresenter(nullptr);
   const std::pair<int, int> safe[] = {{msg::kRetryCancel, msg::kCancel}, {msg::kYesNo, msg::kNo},
                                       {msg::kYesNoCancel, msg::kCancel}, {msg::kOkOnly, msg::kOk}, {2, msg::kOk}};
@@ -215,36 +200,21 @@ TEST(TextKeys, EnglishFileHasEveryKeyBuiltinTextsAndListItems) {
     EXPECT_TRUE(value != "\x01missing" && !value.empty()) << "[" << k.section << "] " << k.key;
   }
   EXPECT_EQ(ReadIniValue(file, "RKT", "Language", ""), "English");
-  // A misspelt key would be silently ignored and leave a German text behind.
-  std::ifstream in(file, std::ios::binary);
-  std::string line, section;
-  for (int n = 0; std::getline(in, line); ++n) {
-    if (n == 0) { EXPECT_NE(line.substr(0, 3), "\xEF\xBB\xBF") << "no byte-order mark"; }
-    for (const unsigned char c : line) EXPECT_TRUE(c != 0x81 && c != 0x8D && c != 0x8F && c != 0x90 && c != 0x9D) << line;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == ';') continue;
-    if (line[0] == '[') section = line.substr(1, line.find(']') - 1);
-    else if (const auto eq = line.find('='); eq != std::string::npos) {
-      EXPECT_TRUE(known.count({section, line.substr(0, eq)})) << "[" << section << "] " << line;
-    }
-  }
   // List items are keyed by control and position; the switching frequencies have no keys.
   const std::tuple<const char*, const char*, std::string> texts[] = {{"frmMain", "cmbInput9", "D-Flipflop"},
       {"frmMain", "rdTimefunction22", "Wischerfunktion"}, {"frmMain", "cmbSchaltfrequenz0", ""},
       {"Errors", "1040", BuiltinMessageText(1040)}, {"Tooltips", "Tooltip10", "Sensor Zusatzbeschreibung"},
       {"frmRWState", "lblSensor5", "Defaultwerte werden ausgelesen."}, {"Nowhere", "mnFile", ""}};
   for (const auto& [section, key, text] : texts) EXPECT_EQ(BuiltinText(section, key), text) << key;
-  EXPECT_EQ(Text("frmMain", "mnFile"), "&Datei");
-  EXPECT_EQ(ListItemText(TextList::Input, 9) + "|" + ListItemText(TextList::Input, 10) + "|" +
-                ListItemText(TextList::SwitchingFrequency, 0), "D-Flipflop||1,5 kHz --> 0,3 ms");
+  EXPECT_EQ(Text("frmMain", "mnFile") + "|" + ListItemText(TextList::Input, 9) + "|" + ListItemText(TextList::Input, 10) +
+                "|" + ListItemText(TextList::SwitchingFrequency, 0), "&Datei|D-Flipflop||1,5 kHz --> 0,3 ms");
   const auto lists = {TextList::Input, TextList::SingleOutput, TextList::Output, TextList::InputOutput,
                       TextList::KeyboardLock, TextList::Pulse, TextList::SwitchingFrequency, TextList::Hysteresis,
                       TextList::ProgramLock, TextList::OutputType, TextList::TimeFunction2};
   std::vector<std::size_t> sizes;
   for (const TextList list : lists) {
     sizes.push_back(BuiltinList(list).size());
-    EXPECT_EQ(BuiltinItem(list, -1), "");
-    EXPECT_EQ(BuiltinItem(list, static_cast<int>(BuiltinList(list).size())), "");
+    EXPECT_TRUE(BuiltinItem(list, -1).empty() && BuiltinItem(list, static_cast<int>(BuiltinList(list).size())).empty());
     EXPECT_EQ(BuiltinItem(list, 0), BuiltinList(list)[0]);
   }
   EXPECT_EQ(sizes, (std::vector<std::size_t>{10, 2, 3, 5, 3, 3, 7, 3, 2, 3, 3}));
@@ -289,8 +259,7 @@ TEST_F(TextTest, QtBoxHelpButtonSetsAndAnswers) {
   EXPECT_EQ(m_boxes.Present(BuildMessage(msg::kNoSensor, msg::kRetryCancel, help::kNoSensor)), msg::kRetry);
   EXPECT_TRUE(stillOpen);
   EXPECT_EQ(m_help.calls, (Calls{{"RKTGER.HLP", 2000}, {"RKTGER.HLP", 2000}}));
-  EXPECT_EQ(text, "Der Sensor kann nicht angesprochen werden!");
-  EXPECT_EQ(icon, QMessageBox::Question);
+  EXPECT_EQ(std::pair(text, icon), std::pair(QString("Der Sensor kann nicht angesprochen werden!"), QMessageBox::Question));
   // "" presses Escape: the safe answer.
   const struct { int buttons; const char* press; int answer, count; std::optional<int> help; } cases[] = {
       {msg::kOkOnly, "OK", msg::kOk, 1, {}},           {msg::kRetryCancel, "Abbrechen", msg::kCancel, 2, {}},
@@ -334,23 +303,6 @@ TEST(HelpAndPlacement, PageLookupTheWindowAndCentringOnTheScreen) {
   EXPECT_EQ(HelpPageUrl("RKTGER.HLP", 4711, {}).path(), "/help/rktger/index.html");
   EXPECT_TRUE(HelpPageUrl("NOSUCH.HLP", 0, folders).isEmpty());
   EXPECT_TRUE(HelpPageUrl("", 0, folders).isEmpty());
-  QtHelpViewer viewer({});
-  SetHelpViewer(&viewer);
-  ShowHelp(2001);
-  ASSERT_NE(viewer.Window(), nullptr);
-  EXPECT_TRUE(viewer.Window()->isVisible());
-  EXPECT_EQ(viewer.Window()->Browser()->documentTitle(), "Die Schnittstelle lässt sich nicht öffnen");
-  test::WriteText(dir.Path("RKT_LANG.ENG"), "[RKT]\nLanguage=English\nHelp=RKTENG.HLP\n");
-  FindLanguages({dir.Dir()});
-  SelectLanguage(1);
-  ShowHelp(2001);
-  EXPECT_EQ(viewer.Window()->Browser()->documentTitle(), "The serial port cannot be opened");
-  ShowHelp(0);
-  EXPECT_EQ(viewer.Window()->Browser()->documentTitle(), "RKT 410 Parameter Setup – Help");
-  viewer.ShowTopic("MISSING.HLP", 0);
-  EXPECT_TRUE(viewer.Window()->Browser()->toPlainText().contains("MISSING.HLP"));
-  SetHelpViewer(nullptr);
-  FindLanguages({});
   // Centring over the main window is checked with the dialogs; here: kept on the screen, or over it alone.
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
   QWidget main;
