@@ -194,16 +194,6 @@ TEST(SensorWriteOp, RefusalsFailuresAndCancelsRestoreTheBackupAndOfferTheSetting
   }
 }
 
-TEST(SensorWriteOp, RetryRepeatsTheCommentNotice) {
-  ReadRig rig;
-  rig.data.SetValue(ValueId::CommentChanged, true);
-  rig.data.SetValue(ValueId::TimeValue1, 77);
-  rig.sim->InjectFault({Fault::ReadBackDiffers, Command::PQ, 5});
-  rig.user.answers = {kAnswerRetry};
-  EXPECT_TRUE(rig.sensor->SensorWrite());
-  EXPECT_EQ(rig.user.MessageNumbers(), (std::vector<int>{35, 1021, 35}));
-}
-
 TEST(SensorWriteOp, LostByteFailsTheCheckAndTheReadCopyShowsTheSensor) {
   ReadRig rig;
   const std::uint8_t held = rig.sim->Memory(1, 4);
@@ -221,7 +211,7 @@ TEST(SensorWriteOp, LostByteFailsTheCheckAndTheReadCopyShowsTheSensor) {
   EXPECT_EQ(rig.ends, (Ends{{WriteResult::VerifyFailed, kCodeVerifyFailed}}));
 }
 
-TEST(SensorWriteOp, AnUnusableHistoryIsReportedOnceAndNeverStopsAWrite) {
+TEST(SensorWriteOp, AnUnusableHistoryIsReportedOnceAndRetryRepeatsTheCommentNotice) {
   ReadRig rig;
   rig.broken = true;
   for (const int value : {50, 60}) {
@@ -230,6 +220,13 @@ TEST(SensorWriteOp, AnUnusableHistoryIsReportedOnceAndNeverStopsAWrite) {
     EXPECT_EQ(rig.sim->Memory(1, 4), value);
   }
   EXPECT_EQ(rig.user.MessageNumbers(), std::vector<int>{msg::kHistoryUnavailable});
+  rig.user = test::RecordingUser{};
+  rig.data.SetValue(ValueId::CommentChanged, true);
+  rig.data.SetValue(ValueId::TimeValue1, 77);
+  rig.sim->InjectFault({Fault::ReadBackDiffers, Command::PQ, 5});
+  rig.user.answers = {kAnswerRetry};
+  EXPECT_TRUE(rig.sensor->SensorWrite());
+  EXPECT_EQ(rig.user.MessageNumbers(), (std::vector<int>{35, 1021, 35})) << "Retry repeats the comment notice";
 }
 
 TEST(SensorWriteOp, PreviewSeesTheSensorAndNoOrNothingChangedWritesNothing) {
@@ -242,7 +239,8 @@ TEST(SensorWriteOp, PreviewSeesTheSensorAndNoOrNothingChangedWritesNothing) {
   };
   EXPECT_FALSE(rig.sensor->SensorWrite());
   EXPECT_EQ(shownTime, 12) << "the preview compares with what the sensor holds now";
-  EXPECT_TRUE(rig.user.messages.empty() && rig.sensor->LastWrite().declined);
+  EXPECT_EQ(std::tuple(rig.user.messages.size(), rig.sensor->LastWrite().declined, rig.sensor->LastWrite().code),
+            std::tuple(0ul, true, -1));
   rig.user = test::RecordingUser{};
   rig.data.SetValue(ValueId::TimeValue1, 12);
   rig.data.SetValue(ValueId::Changed, true);
@@ -261,6 +259,9 @@ TEST(SensitivityOps, ReadFromScratchWriteBothBytesOnlyWhenAllowed) {
   EXPECT_EQ(rig.data.Param(kWorkingCopy, param::kSensitivity) * 256 + rig.data.Param(kWorkingCopy, param::kSensitivity2),
             50 * 256 + 140);
   EXPECT_EQ(rig.user.forms.back(), (std::pair<int, int>{kProgressReadSensitivity, 10})) << "after a full read";
+  rig.user = test::RecordingUser{};
+  ASSERT_TRUE(rig.sensor->ReadSensitivity());
+  EXPECT_EQ(rig.user.increments, (std::vector<int>{1, 29, 1, 4, 1, 4, 1, 4})) << "presence, type, both bytes";
   rig.data.SetValue(ValueId::Sensitivity, 20);
   ASSERT_TRUE(rig.sensor->WriteSensitivity());
   EXPECT_EQ(rig.sim->Memory(1, 2) * 256 + rig.sim->Memory(1, 8), 27 * 256 + 140) << "the second byte goes back as read";

@@ -81,7 +81,7 @@ TEST(PortOpen, FailuresAskAndOnlyRetryOrANewNameOpensAgain) {
   rig.ports->OpenPort("com3");
   EXPECT_EQ(rig.line->OpenedName(), "com3") << "not a Windows name here";
   rig.ports->OpenPort("/dev/ttyFAKE");
-  EXPECT_TRUE(rig.ports->IsPortOpen());
+  EXPECT_TRUE(rig.ports->IsPortOpen() && rig.ports->Reopen()) << "an open port needs no reopen";
   EXPECT_EQ(rig.line->OpenCount(), 5);
   EXPECT_EQ(PermissionHint(OpenFailure{}), "") << "no permission problem, no hint";
   EXPECT_EQ(PortFailureLine(OpenFailure{}), std::string(kTextPortNone));
@@ -243,14 +243,13 @@ TEST(SerialTrace, EveryByteInOrderAndSilenceAsATimeOut) {
     std::ifstream in(path);
     long long sent = 0, lines = 0, echoes = 0, timeOuts = 0;
     double last = -1, ms = 0;
-    char direction = 0;
-    for (std::string line; std::getline(in, line);) {
+    for (std::string line, direction; std::getline(in, line);) {
       std::istringstream fields(line);
       if (line.empty() || line[0] == '#' || !(fields >> ms >> direction)) continue;
       EXPECT_GE(ms, last) << "time stamps never go back: " << line;
       last = ms;
       if (++lines == 1 && !silent) { EXPECT_NE(line.find(">  4C 50"), std::string::npos) << "a read starts with LP"; }
-      for (std::string hex; direction == '>' && fields >> hex;) ++sent;
+      for (std::string hex; direction == ">" && fields >> hex;) ++sent;
       echoes += line.find("echo") != std::string::npos;
       timeOuts += line.find("(time-out: 0 of 2 bytes)") != std::string::npos;
     }
@@ -259,19 +258,6 @@ TEST(SerialTrace, EveryByteInOrderAndSilenceAsATimeOut) {
     EXPECT_EQ(timeOuts > 0, silent);
   }
   EXPECT_FALSE(SerialTrace().Open(dir.path().toStdString(), "")) << "a folder is no trace file";
-}
-
-// The simulated sensor the tests above rely on.
-TEST(Simulator, BaudTimingCountsElevenBitsPerByteEchoIncluded) {
-  for (const bool echo : {true, false}) {
-    sim::SensorSimulator simulator(sim::SimConfig{.echo = echo, .baudTiming = true});
-    const auto t0 = sim::Clock::now();
-    const std::vector<sim::TimedByte> out = simulator.Write(std::vector<std::uint8_t>{'V'}, t0);
-    ASSERT_EQ(out.size(), echo ? 3u : 2u);
-    // "V" in, (echo,) answer, complement: one byte time each, one after another.
-    for (std::size_t i = 0; i < out.size(); ++i)
-      EXPECT_EQ(out[i].at - t0, sim::kByteTime * static_cast<int>(i + 2)) << "byte " << i << " echo " << echo;
-  }
 }
 
 }  // namespace
