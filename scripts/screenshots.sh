@@ -10,4 +10,4 @@ out=$(realpath -m "${1:-docs}")
 mkdir -p "$out"
 [ -f build/build.ninja ] || [ -f build/Makefile ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build --target ui_screenshots
-QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1400x1000x24" build/tests/ui/ui_screenshots "$out"
+QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1400x1000x24" build/scripts/screenshots/ui_screenshots "$out"

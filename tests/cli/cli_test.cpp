@@ -63,8 +63,7 @@ TEST(CliShow, SampleFileInWordsAndAsJsonAndItsCodeBackToAFile) {
     EXPECT_EQ(o["blocks"][b].toArray().size(), 16) << b;
   QTemporaryDir dir;
   const std::string out = dir.filePath("decoded").toStdString();
-  const std::string lower = QString::fromStdString(code).toLower().toStdString();
-  const QJsonObject d = Json(CliOk({"decode", lower, "-o", out, "--json"}));
+  const QJsonObject d = Json(CliOk({"decode", QString::fromUtf8(code).toLower().toStdString(), "-o", out, "--json"}));
   EXPECT_EQ(std::tuple(d["typeName"].toString(), d["values"]["InputFunction"].toInt(), d["sensitivityValid"].toBool()),
             std::tuple(QString("<DATACODE>"), 3, false));
   EXPECT_EQ(Cli({"code", out + ".RKT"}).out, code + "\n") << "the saved file carries the same setting";

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Every option and command a program's --help names is in its manual page.
-# Usage: man_pages_test.sh MANDIR PROGRAM... (each PROGRAM's page is NAME.1)
+# Usage: check-man-pages.sh MANDIR PROGRAM... (each PROGRAM's page is NAME.1)
 set -u
 mandir=$1; shift
 missing=0
