@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "link/ports.h"
@@ -132,6 +133,10 @@ class Sensor {
   int WriteParamByteOnce(int address, std::uint8_t value);
   bool Ask(int code);  // reports an error code with Retry/Cancel; true for Retry
   bool PrepareRetry(int attempt, bool progress);
+  // One command, tried up to five times with progress (once without), each
+  // attempt an exchange of its own; with fullSteps the bar advances by all
+  // five steps however many attempts it took. 0 or an error code.
+  int RunAttempts(bool progress, bool fullSteps, const std::function<int()>& once);
 
   bool SensorReadImpl(bool defaults);
   int ReadSensorState(DataSet::Block& ident, DataSet::Block& params);

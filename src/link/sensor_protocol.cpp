@@ -112,21 +112,9 @@ int Sensor::ReadParamByteOnce(int block, int address, std::uint8_t& value) {
   return status::kOk;
 }
 
+// Every read advances the bar by five steps, however many attempts it took.
 int Sensor::ReadParamByte(bool progress, int block, int address, std::uint8_t& value) {
-  const int attempts = progress ? kCommandAttempts : 1;
-  int st = status::kOk;
-  int used = 0;
-  for (int attempt = 1; attempt <= attempts; ++attempt) {
-    if (!PrepareRetry(attempt, progress)) return CodeOf(status::kUserAbort);
-    used = attempt;
-    m_ports.BeginExchange();
-    st = ReadParamByteOnce(block, address, value);
-    m_ports.EndExchange(st == status::kOk, true);
-    if (st == status::kOk) break;
-  }
-  // Every read advances the bar by five steps, however many attempts it took.
-  if (progress && used < kCommandAttempts) m_user.IncBar(kCommandAttempts - used);
-  return CodeOf(st);
+  return RunAttempts(progress, true, [&] { return ReadParamByteOnce(block, address, value); });
 }
 
 int Sensor::ReadBlockOnce(int block, DataSet::Block& target) {
@@ -143,16 +131,7 @@ int Sensor::ReadBlockOnce(int block, DataSet::Block& target) {
 }
 
 int Sensor::ReadBlock(bool progress, int block, DataSet::Block& target) {
-  const int attempts = progress ? kCommandAttempts : 1;
-  int st = status::kOk;
-  for (int attempt = 1; attempt <= attempts; ++attempt) {
-    if (!PrepareRetry(attempt, progress)) return CodeOf(status::kUserAbort);
-    m_ports.BeginExchange();
-    st = ReadBlockOnce(block, target);
-    m_ports.EndExchange(st == status::kOk, true);
-    if (st == status::kOk) break;
-  }
-  return CodeOf(st);
+  return RunAttempts(progress, false, [&] { return ReadBlockOnce(block, target); });
 }
 
 int Sensor::WriteParamByteOnce(int address, std::uint8_t value) {
@@ -180,19 +159,24 @@ int Sensor::WriteParamByteOnce(int address, std::uint8_t value) {
   return confirm == kConfirmReject ? status::kRefused : status::kOk;
 }
 
+// Writes run only with the progress dialog open.
 int Sensor::WriteParamByte(int address, std::uint8_t value) {
+  return RunAttempts(true, true, [&] { return WriteParamByteOnce(address, value); });
+}
+
+int Sensor::RunAttempts(bool progress, bool fullSteps, const std::function<int()>& once) {
+  const int attempts = progress ? kCommandAttempts : 1;
   int st = status::kOk;
   int used = 0;
-  for (int attempt = 1; attempt <= kCommandAttempts; ++attempt) {
-    // Writes run only with the progress dialog open.
-    if (!PrepareRetry(attempt, true)) return CodeOf(status::kUserAbort);
+  for (int attempt = 1; attempt <= attempts; ++attempt) {
+    if (!PrepareRetry(attempt, progress)) return CodeOf(status::kUserAbort);
     used = attempt;
     m_ports.BeginExchange();
-    st = WriteParamByteOnce(address, value);
+    st = once();
     m_ports.EndExchange(st == status::kOk, true);
     if (st == status::kOk) break;
   }
-  if (used < kCommandAttempts) m_user.IncBar(kCommandAttempts - used);
+  if (progress && fullSteps && used < kCommandAttempts) m_user.IncBar(kCommandAttempts - used);
   return CodeOf(st);
 }
 
