@@ -14,6 +14,7 @@
 #include "model/data_code.h"
 #include "model/data_set.h"
 #include "model/value_conversions.h"
+#include "../model/test_data.h"
 #include "support/recording_presenter.h"
 #include "ui/dialogs.h"
 #include "ui/overview.h"
@@ -28,12 +29,6 @@ inline std::vector<int> ItemData(const QComboBox* combo) {
   std::vector<int> out;
   for (int i = 0; i < combo->count(); ++i) out.push_back(combo->itemData(i).toInt());
   return out;
-}
-
-inline void SetIdent(DataSet& ds, int version1, int variant, int type, Copy copy = kWorkingCopy) {
-  ds.Byte(BlockId::Identification, copy, ident::kVersion1) = static_cast<std::uint8_t>(version1);
-  ds.Byte(BlockId::Identification, copy, ident::kVersion3) = static_cast<std::uint8_t>(variant);
-  ds.Byte(BlockId::Identification, copy, ident::kTypeCode) = static_cast<std::uint8_t>(type);
 }
 
 // A user's choice in a list: the index and the signal the window listens to.
