@@ -183,33 +183,19 @@ int DetectionSoak(int cycles, std::uint32_t seed, link::Ports& ports, link::Sens
       t.start();
       return t;
     }();
-    if (write) {
-      NewSettings(ds, random, typeCode);
-      const DataSet before = ds;
-      ++writes;
-      if (sensor.SensorWrite()) {
-        ++writesOk;
-        if (!WriteMatches(ds, simulator)) {
-          ++silent;
-          std::fprintf(stderr, "cycle %d: write reported success but the sensor holds other values\n", cycle);
-        }
-      } else {
-        ++failures["write message " + std::to_string(user.lastMessage)];
-        if (!SameCopy(ds, before, kWorkingCopy)) ++lost;
+    if (write) NewSettings(ds, random, typeCode);
+    const DataSet before = ds;
+    const char* what = write ? "write" : "read";
+    ++(write ? writes : reads);
+    if (write ? sensor.SensorWrite() : sensor.SensorRead(false)) {
+      ++(write ? writesOk : readsOk);
+      if (!(write ? WriteMatches(ds, simulator) : ReadMatches(ds, simulator))) {
+        ++silent;
+        std::fprintf(stderr, "cycle %d: %s reported success, but the data and the sensor differ\n", cycle, what);
       }
     } else {
-      const DataSet before = ds;
-      ++reads;
-      if (sensor.SensorRead(false)) {
-        ++readsOk;
-        if (!ReadMatches(ds, simulator)) {
-          ++silent;
-          std::fprintf(stderr, "cycle %d: read reported success with data other than the sensor's\n", cycle);
-        }
-      } else {
-        ++failures["read message " + std::to_string(user.lastMessage)];
-        if (!SameCopy(ds, before, kWorkingCopy)) ++lost;
-      }
+      ++failures[std::string(what) + " message " + std::to_string(user.lastMessage)];
+      if (!SameCopy(ds, before, kWorkingCopy)) ++lost;
     }
     longestMs = std::max(longestMs, started.elapsed());
     if (cycle % 50 == 0)
