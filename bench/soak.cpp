@@ -134,6 +134,18 @@ bool Flag(int argc, char** argv, const char* name) {
 }
 
 // New parameter values, keeping the sensor unlocked so that every write may go on.
+// The lines both soaks report alike: the line's faults and how the operations ended.
+void PrintTraffic(const sim::SimulatedLine::Noise& f, int readsOk, int reads, int writesOk, int writes,
+                  const std::map<std::string, int>& failures) {
+  std::printf("sensor bytes:         %lld, corrupted %lld, dropped %lld, delayed %lld\n", f.bytes, f.corrupted,
+              f.dropped, f.delayed);
+  std::printf("reads:                %d ok of %d\n", readsOk, reads);
+  std::printf("writes:               %d ok of %d\n", writesOk, writes);
+  std::printf("failures by message:\n");
+  if (failures.empty()) std::printf("  none\n");
+  for (const auto& [what, count] : failures) std::printf("  %-24s %d\n", what.c_str(), count);
+}
+
 void NewSettings(DataSet& ds, std::mt19937& random, int typeCode) {
   for (const int a : kParamAddresses) {
     auto v = static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 255)(random));
@@ -208,13 +220,7 @@ int DetectionSoak(int cycles, std::uint32_t seed, link::Ports& ports, link::Sens
   std::printf("run time:             %.1f s, longest command %lld ms\n", static_cast<double>(clock.elapsed()) / 1000.0,
               longestMs);
   std::printf("chosen during a run:  %d of %d\n", during, cycles);
-  std::printf("sensor bytes:         %lld, corrupted %lld, dropped %lld, delayed %lld\n", f.bytes, f.corrupted,
-              f.dropped, f.delayed);
-  std::printf("reads:                %d ok of %d\n", readsOk, reads);
-  std::printf("writes:               %d ok of %d\n", writesOk, writes);
-  std::printf("failures by message:\n");
-  if (failures.empty()) std::printf("  none\n");
-  for (const auto& [what, count] : failures) std::printf("  %-24s %d\n", what.c_str(), count);
+  PrintTraffic(f, readsOk, reads, writesOk, writes, failures);
   std::printf("line settled:         %lld times, %lld ms in all\n", settles, ports.SettledMs());
   std::printf("false no-sensor:      %d\n", user.noSensor);
   std::printf("lost on failure:      %d\n", lost);
@@ -370,13 +376,7 @@ int main(int argc, char** argv) {
               rate, seed, config.typeCode);
   std::printf("run time:             %.1f s, longest operation %lld ms (deadline %lld ms)\n",
               static_cast<double>(clock.elapsed()) / 1000.0, longestMs, deadlineMs);
-  std::printf("sensor bytes:         %lld, corrupted %lld, dropped %lld, delayed %lld\n", f.bytes, f.corrupted,
-              f.dropped, f.delayed);
-  std::printf("reads:                %d ok of %d\n", readsOk, reads);
-  std::printf("writes:               %d ok of %d\n", writesOk, writes);
-  std::printf("failures by message:\n");
-  if (failures.empty()) std::printf("  none\n");
-  for (const auto& [what, count] : failures) std::printf("  %-24s %d\n", what.c_str(), count);
+  PrintTraffic(f, readsOk, reads, writesOk, writes, failures);
   std::printf("over deadline:        %d\n", overDeadline);
   std::printf("lost on failure:      %d\n", lostOnFailure);
   std::printf("silent corruptions:   %d (read %d, write %d)\n", silentRead + silentWrite, silentRead, silentWrite);
