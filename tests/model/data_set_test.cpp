@@ -85,6 +85,7 @@ TEST(DataSetValues, GetAndSetRules) {
     for (int v = (id == V::TimeValue1 || id == V::TimeValue2) ? 1 : 0; v < count; ++v) {
       DataSet ds;  // type 0: no feature mask hides "Test"
       for (const int pos : {1, 2, 7, 12}) ds.Param(kWorkingCopy, pos) = 0xFF;
+      ds.Param(kWorkingCopy, 4) = 201;  // frequency index 6, so that setting 0 must change it
       ds.SetValue(id, v);
       EXPECT_EQ(ds.GetInt(id, kWorkingCopy), v) << static_cast<int>(id) << " = " << v;
       EXPECT_EQ(ds.GetBlock(BlockId::Parameter, kReadCopy), DataSet::Block{}) << "SetValue touched the read copy";

@@ -136,12 +136,11 @@ TEST_F(TextTest, DiscoveryInFolderOrderAndSelectionRules) {
 
 TEST_F(TextTest, TextsLineBreaksLanguageOverridesAndHelp) {
   const std::pair<int, const char*> builtin[] = {
-      {1, "Der Sensor kann nicht angesprochen werden!"},
+      {1, "Der Sensor kann nicht angesprochen werden!"}, {1005, "Fehler beim Lesen der Sensordaten! (1003)"},
       {31, "Der Sensortyp hat sich geändert.\nDie Daten sind auf diesen Typ nicht übertragbar.\n\n"
            "Wollen Sie die Daten des neuen Sensors einlesen?"},
-      {1005, "Fehler beim Lesen der Sensordaten! (1003)"},
-      {1003, "Programmfehler! Fehlernummer 1003"},
-      {0, "Programmfehler! Fehlernummer 0"},
+      {1040, "Fehler beim Prüfen der Sensordaten! Der Sensor hat nicht alle Werte übernommen. (1040)"},
+      {1003, "Programmfehler! Fehlernummer 1003"}, {0, "Programmfehler! Fehlernummer 0"},
       {-1, "Programmfehler! Fehlernummer-1"}};
   for (const auto& [number, shown] : builtin) EXPECT_EQ(MessageDisplayText(number), shown) << number;
   for (const int n : MessageNumbers()) EXPECT_NE(BuiltinMessageText(n), "") << n;
