@@ -51,12 +51,13 @@ void Detection::Run() {
     m_user.SetOverviewEnabled(false);
     return;
   }
-  // Data from a file or a data code is never replaced by a sensor.
+  // Data from a file or a data code is never replaced by a sensor, also
+  // when it arrives while the read runs (the read then takes nothing).
   if (m_data.OfflineData()) return;
 
   int previousType = m_data.Ident(kReadCopy, ident::kTypeCode);
   if (previousType == 0) previousType = m_data.Ident(kWorkingCopy, ident::kTypeCode);
-  if (m_sensor.ReadDataSet(false, false) != 0) return;
+  if (m_sensor.ReadDataSetFor(m_data.Generation()) != 0) return;
 
   const int newType = m_data.Ident(kReadCopy, ident::kTypeCode);
   const int workingType = m_data.Ident(kWorkingCopy, ident::kTypeCode);

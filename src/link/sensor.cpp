@@ -85,9 +85,10 @@ bool Sensor::SensorReadImpl(bool defaults) {
   if (m_user.DataChanged(false)) return false;
   const bool ok = ReadDataImpl(true, defaults);
   if (defaults && !ok) return false;
-  m_data.SetValue(ValueId::Comment, std::string());
   if (m_data.DataValid() == 0) m_data.SetDataValid(ok ? 1 : 0);
   if (ok) {
+    // The comment belongs to the data a read replaces; a failed read keeps both.
+    m_data.SetValue(ValueId::Comment, std::string());
     m_data.SetValue(ValueId::FileName, std::string());
     m_data.SetOfflineData(false);
     m_data.TakeReadIntoWorking();
@@ -243,7 +244,9 @@ bool Sensor::SensorWrite() {
         if (rc == 0) {
           m_data.TakeWorkingIntoRead();
           m_user.FillPanel();
-          m_data.SetValue(ValueId::Changed, false);
+          // The sensor holds the setting now; a comment typed before is
+          // still only in the window, and closing or opening must ask.
+          m_data.SetValue(ValueId::Changed, m_data.IsCommentChanged());
           ok = true;
         }
       }
@@ -328,6 +331,8 @@ bool Sensor::ReadSensitivity() {
           m_data.Param(kReadCopy, param::kSensitivity) = s1;
           m_data.Param(kReadCopy, param::kSensitivity2) = s2;
           m_data.SetSensitivityValid(1);
+          // Before the overview is drawn: its sensitivity line asks for it.
+          m_user.SetSensitivityAvailable(true);
           ok = true;
           if (!fullRead) {
             m_data.Param(kWorkingCopy, param::kSensitivity) = s1;
@@ -383,6 +388,12 @@ bool Sensor::WriteSensitivity() {
           rc = WriteParamByte(kSensitivityAddresses[0], m_data.Param(kWorkingCopy, param::kSensitivity));
           if (rc == 0) rc = WriteParamByte(kSensitivityAddresses[1], m_data.Param(kWorkingCopy, param::kSensitivity2));
           ok = rc == 0;
+        }
+        if (ok) {
+          // The sensor holds the new sensitivity now; the overview shows it.
+          for (const int pos : {param::kSensitivity, param::kSensitivity2})
+            m_data.Param(kReadCopy, pos) = m_data.Param(kWorkingCopy, pos);
+          m_user.RefreshOverview();
         }
       }
     }

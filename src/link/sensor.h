@@ -32,6 +32,8 @@ inline constexpr int kUserAbort = -30;
 inline constexpr int kCodeUserAbort = 1030;
 // The sensor confirmed every byte, but reading it back shows other values.
 inline constexpr int kCodeVerifyFailed = 1040;
+// A read that ran while the user replaced the data set: nothing was taken.
+inline constexpr int kCodeDataReplaced = 1050;
 inline constexpr int kCommandAttempts = 5;
 inline constexpr int kPresenceAttempts = 30;
 
@@ -70,6 +72,9 @@ class Sensor {
   // (kCodeVerifyFailed on a difference; what the sensor holds is then in
   // VerifiedBlock()). The data set is not changed.
   int ReadDataSet(bool defaults, bool progress);
+  // The same, but it commits nothing and returns kCodeDataReplaced when the
+  // data set was replaced (a file opened, a code applied) while it ran.
+  int ReadDataSetFor(std::uint64_t generation);
   int WriteDataSet();
   // Block 1 as the last write read it back, as the sensor holds it.
   const DataSet::Block& VerifiedBlock() const { return m_verified; }
@@ -138,6 +143,7 @@ class Sensor {
   // five steps however many attempts it took. 0 or an error code.
   int RunAttempts(bool progress, bool fullSteps, const std::function<int()>& once);
 
+  int ReadDataSetImpl(bool defaults, bool progress, const std::uint64_t* generation);
   bool SensorReadImpl(bool defaults);
   int ReadSensorState(DataSet::Block& ident, DataSet::Block& params);
   int WriteAndRecord(const DataSet::Block& ident, const DataSet::Block& params);

@@ -182,7 +182,11 @@ int Sensor::RunAttempts(bool progress, bool fullSteps, const std::function<int()
 
 // ---- transfer sequences -----------------------------------------------------
 
-int Sensor::ReadDataSet(bool defaults, bool progress) {
+int Sensor::ReadDataSet(bool defaults, bool progress) { return ReadDataSetImpl(defaults, progress, nullptr); }
+
+int Sensor::ReadDataSetFor(std::uint64_t generation) { return ReadDataSetImpl(false, false, &generation); }
+
+int Sensor::ReadDataSetImpl(bool defaults, bool progress, const std::uint64_t* generation) {
   const int saved = m_ports.SetTimeout(m_ports.ReadTimeout());
   m_ports.WaitTimeout();
   m_ports.FlushInput();
@@ -213,8 +217,11 @@ int Sensor::ReadDataSet(bool defaults, bool progress) {
   if (rc == 0) readParams(kParamAddresses);
   if (rc == 0 && m_data.SensitivityValid() != 0) readParams(kSensitivityAddresses);
 
+  // The waits let the window run: a file opened meanwhile owns the data now.
+  if (rc == 0 && generation != nullptr && m_data.Generation() != *generation) rc = kCodeDataReplaced;
   if (rc == 0) {
     for (const BlockId id : kAllBlocks) m_data.GetBlock(id, kReadCopy) = target(id);
+    m_data.SetReadCopyCurrent(true);
     const int type = m_data.Ident(kReadCopy, ident::kTypeCode);
     if (type != 15 && m_data.Ident(kReadCopy, ident::kVersion1) == 3 && type % 2 == 1)
       InvertInputBit(m_data, kReadCopy);

@@ -136,6 +136,10 @@ bool ApplyDataCode(DataSet& ds, std::string_view text) {
   if (CodeInvertsInput(ds.Ident(kWorkingCopy, ident::kVersion1), ds.Ident(kWorkingCopy, ident::kTypeCode)))
     InvertInputBit(ds, kWorkingCopy);
 
+  // The read copy keeps what the sensor or a file held last, which is no
+  // longer what the window describes.
+  ds.SetReadCopyCurrent(false);
+  ds.NewGeneration();
   ds.SetDataValid(1);
   ds.SetSensitivityValid(0);
   ds.SetOfflineData(true);

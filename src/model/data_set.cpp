@@ -123,10 +123,13 @@ void DataSet::Reset() {
   m_dataValid = 0;
   m_sensitivityValid = 0;
   m_offlineData = false;
+  ++m_generation;
+  m_readCopyCurrent = true;
 }
 
 void DataSet::CopyCopy(Copy from, Copy to) {
   for (auto& block : m_blocks) block[to] = block[from];
+  if (to == kReadCopy) m_readCopyCurrent = true;
 }
 
 void DataSet::ClearCopy(Copy copy) {
@@ -140,6 +143,7 @@ void DataSet::TakeReadIntoWorking() {
   Param(kReadCopy, param::kSensitivity) = Param(kWorkingCopy, param::kSensitivity);
   Param(kReadCopy, param::kSensitivity2) = Param(kWorkingCopy, param::kSensitivity2);
   CopyCopy(kReadCopy, kWorkingCopy);
+  m_readCopyCurrent = true;
 }
 
 int DataSet::InputFunctionOf(Copy copy) const {
@@ -246,8 +250,10 @@ std::optional<Value> DataSet::GetValue(int id, Copy copy) const {
     case ValueId::InputOutputMode: return InputOutputModeOf(copy);
     case ValueId::DarkSwitching: return int{GetBit(p(param::kFunctions), 7)};
     case ValueId::Sensitivity: {
+      // A byte beyond the scale (a damaged or foreign file) reads as its
+      // top, as the window's bar shows it, so that every view agrees.
       const int raw = p(param::kSensitivity);
-      return raw >= 7 ? raw - 7 : 0;
+      return std::clamp(raw - 7, kSensitivityMin, kSensitivityMax);
     }
   }
   return std::nullopt;

@@ -159,6 +159,17 @@ class DataSet {
   // The working copy came from a file or data code rather than the sensor.
   bool OfflineData() const { return m_offlineData; }
   void SetOfflineData(bool v) { m_offlineData = v; }
+  // Counts the times the whole data set was replaced (a file, a data code):
+  // work that ran meanwhile, such as a sensor read, must not commit over it.
+  std::uint64_t Generation() const { return m_generation; }
+  void NewGeneration() { ++m_generation; }
+  // False while the working copy came from a data code and the read copy
+  // still holds an older setting: views of "the data set" then describe the
+  // working copy. Any transfer into the read copy makes it current again.
+  bool ReadCopyCurrent() const { return m_readCopyCurrent; }
+  void SetReadCopyCurrent(bool v) { m_readCopyCurrent = v; }
+  // The copy that describes the data set as last read, loaded or applied.
+  Copy DescribedCopy() const { return m_readCopyCurrent ? kReadCopy : kWorkingCopy; }
 
   // The list that receives the previous file name whenever FileName is set.
   void SetRecentFiles(RecentFiles* recent) { m_recent = recent; }
@@ -179,6 +190,8 @@ class DataSet {
   int m_dataValid = 0;
   int m_sensitivityValid = 0;
   bool m_offlineData = false;
+  std::uint64_t m_generation = 0;
+  bool m_readCopyCurrent = true;
   RecentFiles* m_recent = nullptr;
 };
 

@@ -221,6 +221,10 @@ LoadStatus LoadParameterBytes(DataSet& ds, std::span<const std::uint8_t> bytes, 
   ds.Param(kWorkingCopy, param::kSensitivity) = ds.Param(kReadCopy, param::kSensitivity);
   ds.Param(kWorkingCopy, param::kSensitivity2) = ds.Param(kReadCopy, param::kSensitivity2);
   ds.TakeReadIntoWorking();
+  // The file's own flag: a file brings its sensitivity, unlike a sensor read
+  // of another family, which keeps the previous sensor's.
+  ds.SetSensitivityValid(parsed->sensitivityValid);
+  ds.NewGeneration();
   ds.SetValue(ValueId::Comment, std::string{});
   ds.SetValue(ValueId::Changed, false);
   ds.SetValue(ValueId::CommentChanged, false);
@@ -263,7 +267,9 @@ LoadResult LoadParameterFileChecked(DataSet& ds, const std::string& path) {
     if (std::string why = file.Read(bytes, rest); !why.empty())
       return {why == "ends early" ? LoadStatus::Invalid : LoadStatus::Unreadable, why};
   }
-  const LoadStatus status = LoadParameterBytes(ds, bytes, path);
+  // The full path: the recent list and the datasheet name the file wherever
+  // the program was started.
+  const LoadStatus status = LoadParameterBytes(ds, bytes, AbsolutePath(path));
   return {status, status == LoadStatus::Ok ? std::string{} : "not a parameter file or damaged"};
 }
 

@@ -114,6 +114,14 @@ fs::path PathFromUtf8(const std::string& utf8) {
   return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
 }
 
+std::string AbsolutePath(const std::string& utf8) {
+  const fs::path p = PathFromUtf8(utf8);
+  std::error_code ec;
+  if (utf8.empty() || p.is_absolute()) return utf8;
+  const fs::path full = fs::absolute(p, ec);
+  return ec ? utf8 : Utf8Of(full.lexically_normal());
+}
+
 std::string TemporaryNamePrefix(const fs::path& target) {
   return "." + Utf8Of(target.filename()) + std::string(kTempMarker);
 }

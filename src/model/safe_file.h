@@ -13,6 +13,9 @@ namespace rkt {
 
 // Paths arrive as UTF-8, whatever the platform's own narrow encoding.
 std::filesystem::path PathFromUtf8(const std::string& utf8);
+// The path made absolute against the current folder (UTF-8 in and out); an
+// absolute path comes back as it is.
+std::string AbsolutePath(const std::string& utf8);
 
 // Writes bytes to path (UTF-8). The temporary file gets a fresh random name,
 // is created exclusively (never through a link someone left at that name) and

@@ -1,7 +1,9 @@
 #include "ui/file_commands.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -36,26 +38,57 @@ QString FilterEntry(const QString& text, const QString& pattern) {
   return words.trimmed() + QStringLiteral(" (") + pattern + QLatin1Char(')');
 }
 
+// The name a save really writes for a typed name: the default suffix is
+// added unless the name ends in one of its own (three letters at most).
+QString WrittenParameterName(const QString& typed) {
+  return HasExtension(typed.toStdString()) ? typed : typed + QStringLiteral(".RKT");
+}
+
+QString WrittenPdfName(const QString& typed) {
+  return typed.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ? typed : typed + QStringLiteral(".pdf");
+}
+
 // Runs a file dialog, modal to its window; "" when cancelled. suffixes[i]
-// is the default suffix while filter i is chosen. The typed name gets the
-// default suffix before the dialog checks it, so the overwrite question and
-// the existence check are about the file really used.
+// is the default suffix while filter i is chosen. `written` turns the chosen
+// name into the one really used; the overwrite question is asked about that
+// name, also where the dialog's own check saw another (a dot in the typed
+// name keeps the dialog from adding its suffix). An open dialog takes any
+// name: the caller finds the file with or without its suffix.
 QString AskFile(QWidget* parent, const char* name, bool save, const QStringList& filters, const QStringList& suffixes,
-                const QString& preset) {
-  QFileDialog dialog(parent);
-  dialog.setObjectName(QString::fromLatin1(name));
-  dialog.setWindowModality(Qt::WindowModal);
-  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  dialog.setNameFilters(filters);
-  dialog.setDefaultSuffix(suffixes.value(0));
-  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters, suffixes](const QString& filter) {
-    const qsizetype i = filters.indexOf(filter);
-    if (i >= 0 && i < suffixes.size()) dialog.setDefaultSuffix(suffixes[i]);
-  });
-  if (!preset.isEmpty()) dialog.selectFile(preset);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().front();
+                QString preset, const std::function<QString(const QString&)>& written = {}) {
+  for (;;) {
+    QFileDialog dialog(parent);
+    dialog.setObjectName(QString::fromLatin1(name));
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(suffixes.value(0));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters, suffixes](const QString& filter) {
+      const qsizetype i = filters.indexOf(filter);
+      if (i >= 0 && i < suffixes.size()) dialog.setDefaultSuffix(suffixes[i]);
+    });
+    if (!preset.isEmpty()) dialog.selectFile(preset);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    const QString chosen = dialog.selectedFiles().front();
+    const QString target = written ? written(chosen) : chosen;
+    if (!save || target == chosen || !QFileInfo::exists(target)) return target;
+    // The dialog's own question, in its words and language.
+    const QString question = QCoreApplication::translate("QFileDialog", "%1 already exists.\nDo you want to replace it?")
+                                 .arg(QFileInfo(target).fileName());
+    if (QMessageBox::warning(parent, dialog.windowTitle(), question, QMessageBox::Yes | QMessageBox::No,
+                             QMessageBox::No) == QMessageBox::Yes)
+      return target;
+    preset = chosen;
+  }
+}
+
+// The file an open means: the name as typed, else with the default suffix.
+QString FindParameterFile(const QString& typed) {
+  if (QFileInfo(typed).isFile()) return typed;
+  const QString withSuffix = typed + QStringLiteral(".RKT");
+  if (QFileInfo(withSuffix).isFile()) return withSuffix;
+  return WrittenParameterName(typed);
 }
 
 }  // namespace
@@ -67,7 +100,8 @@ QString FileCommands::AskParameterFile(bool save, const QString& preset) {
   const QStringList filters = {FilterEntry(MainText("FileFilter0"), QStringLiteral("*.RKT *.rkt")),
                                FilterEntry(MainText("FileFilter1"), QStringLiteral("*"))};
   // "All files" keeps the suffix: a bare name is saved with ".RKT" anyway.
-  return AskFile(&m_window, "comdlgFile", save, filters, {QStringLiteral("RKT"), QStringLiteral("RKT")}, preset);
+  return AskFile(&m_window, "comdlgFile", save, filters, {QStringLiteral("RKT"), QStringLiteral("RKT")}, preset,
+                 WrittenParameterName);
 }
 
 void FileCommands::Load(const QString& requested) {
@@ -76,7 +110,7 @@ void FileCommands::Load(const QString& requested) {
   if (path.isEmpty() || !FileIsUsable(path.toStdString())) {
     path = AskParameterFile(false, path);
     if (path.isEmpty()) return;
-    if (!HasExtension(path.toStdString())) path += QStringLiteral(".RKT");
+    path = FindParameterFile(path);
   }
   const LoadResult loaded = LoadParameterFileChecked(m_ds, path.toStdString());
   if (loaded.status != LoadStatus::Ok) {
@@ -147,11 +181,11 @@ void FileCommands::PrintOrExport(bool showDialog, bool toPrinter) {
       if (dialog.exec() != QDialog::Accepted) return;
     } else if (!m_printerInstalled()) {
       // No printer installed: the datasheet goes to a PDF file instead.
-      const QString pdf =
-          AskFile(&m_window, "comdlgExport", true, {QStringLiteral("PDF (*.pdf)")}, {QStringLiteral("pdf")}, {});
+      const QString pdf = AskFile(&m_window, "comdlgExport", true, {QStringLiteral("PDF (*.pdf)")},
+                                  {QStringLiteral("pdf")}, {}, WrittenPdfName);
       if (pdf.isEmpty()) return;
       printer.setOutputFormat(QPrinter::PdfFormat);
-      printer.setOutputFileName(pdf.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ? pdf : pdf + ".pdf");
+      printer.setOutputFileName(pdf);
     }
     // The sheet shows what the window shows, pending edits and the
     // sensitivity bar included.

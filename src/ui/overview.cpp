@@ -11,13 +11,15 @@
 namespace rkt {
 
 QStringList OverviewLines(const DataSet& ds, bool sensitivityAvailable) {
-  const auto get = [&](ValueId id) { return ds.GetInt(id, kReadCopy); };
+  // The read copy, unless a data code replaced what the window shows since.
+  const Copy copy = ds.DescribedCopy();
+  const auto get = [&](ValueId id) { return ds.GetInt(id, copy); };
   // What the panel would select for the read copy: one rule for both.
   const ListCounts counts{static_cast<int>(BuiltinList(TextList::Input).size()),
                           static_cast<int>(BuiltinList(TextList::Pulse).size()),
                           static_cast<int>(BuiltinList(TextList::SwitchingFrequency).size())};
-  const PanelLayout layout = LayoutFor(ds, kReadCopy, counts);
-  const ShownSelection shown = ShownSelectionOf(ds, kReadCopy, counts);
+  const PanelLayout layout = LayoutFor(ds, copy, counts);
+  const ShownSelection shown = ShownSelectionOf(ds, copy, counts);
   const QString sep = QStringLiteral(": ");
   QStringList lines;
 

@@ -513,7 +513,10 @@ void ParameterPanel::ShowSensitivity() {
 }
 
 void ParameterPanel::TakeSensitivity() {
-  if (frameSensitivity->isEnabled()) m_ds.SetValue(ValueId::Sensitivity, scrlSensitivity->value());
+  // Only a bar the user moved changes the byte: printing or exporting a
+  // byte beyond the scale must not quietly rewrite it as the bar's top.
+  if (frameSensitivity->isEnabled() && scrlSensitivity->value() != m_ds.GetInt(ValueId::Sensitivity, kWorkingCopy))
+    m_ds.SetValue(ValueId::Sensitivity, scrlSensitivity->value());
 }
 
 void ParameterPanel::FillPanel(bool refreshOverview) {

@@ -269,7 +269,7 @@ TEST(SensitivityOps, ReadFromScratchWriteBothBytesOnlyWhenAllowed) {
   ASSERT_TRUE(rig.sensor->WriteSensitivity());
   EXPECT_EQ(rig.sim->Memory(1, 2) * 256 + rig.sim->Memory(1, 8), 27 * 256 + 140) << "the second byte goes back as read";
   EXPECT_EQ(StoredAddresses(rig), (std::vector<int>{2, 8}));
-  EXPECT_EQ(rig.data.Param(kReadCopy, param::kSensitivity), 50) << "a sensitivity write leaves the read copy";
+  EXPECT_EQ(rig.data.Param(kReadCopy, param::kSensitivity), 27) << "the overview's copy holds what the sensor holds now";
   // A write needs the bytes read, the user's Yes and an unlocked sensor.
   const struct { bool read, agree, locked; std::vector<int> messages; } rows[] = {
       {false, true, false, {}}, {true, false, false, {}}, {true, true, true, {32}}};
