@@ -253,3 +253,66 @@ TEST(Overview, OverviewPanelAndDatasheetAgreeOnEveryListValue) {
 
 }  // namespace
 }  // namespace rkt
+
+namespace rkt {
+namespace {
+
+// The overview's own rows: the time lines, the lock line, the sensitivity line, and rows a
+// shorter overview leaves hidden; after a data code, what the window shows, not the older read copy.
+TEST(Overview, TimeLockAndSensitivityRowsHiddenRowsAndTheCopyDescribed) {
+  DataSet ds;
+  OverviewBlock block;
+  const auto shown = [&] {
+    QStringList out;
+    for (int k = 0; k < OverviewBlock::kRows; ++k) {
+      const bool visible = !block.lblBL[static_cast<std::size_t>(k)]->isHidden();
+      EXPECT_EQ(visible, !block.imgBullet[static_cast<std::size_t>(k)]->isHidden()) << "row " << k;
+      if (visible) out << block.lblBL[static_cast<std::size_t>(k)]->text();
+    }
+    return out;
+  };
+  // The last rows; a case without a sensitivity line follows one with it (a stale row would stay last).
+  const struct { int tf1, tv1, tf2, tv2, locked, sens; QStringList rows; } cases[] = {
+      {1, 42, 3, 40, 1, 46, {"Einschaltverzögerung:  4.2 s", "Ausschaltzeit: Wischerfunktion 40 ms", "Empfindlichkeit: 50%"}},
+      {0, 42, 0, 40, 0, -1, {"Einschaltverzögerung:  0.0 s", "Ausschaltzeit:  0.0 s"}},
+      {1, 7, 1, 40, 0, 0, {"Einschaltverzögerung:  0.7 s", "Ausschaltzeit: Ausschaltverzögerung 4.0 s", "Empfindlichkeit: 0%"}},
+      {0, 1, 2, 255, 1, 92, {"Einschaltverzögerung:  0.0 s", "Ausschaltzeit: Impulsverlängerung 255 ms", "Empfindlichkeit: 100%"}},
+      {1, 255, 0, 1, 0, -1, {"Einschaltverzögerung:  25.5 s", "Ausschaltzeit:  0.0 s"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "tf1 " << c.tf1 << " tf2 " << c.tf2 << " sens " << c.sens);
+    ds.Reset();
+    test::SetIdent(ds, 4, 4, 2);  // variant 4: no input lines
+    ds.SetValue(ValueId::TimeFunction1, c.tf1 != 0);
+    ds.SetValue(ValueId::TimeValue1, c.tv1);
+    ds.SetValue(ValueId::TimeFunction2, c.tf2);
+    ds.SetValue(ValueId::TimeValue2, c.tv2);
+    ds.SetValue(ValueId::ProgramLock, c.locked);
+    if (c.sens >= 0) ds.SetValue(ValueId::Sensitivity, c.sens);
+    ds.TakeWorkingIntoRead();
+    block.RefreshOverview(ds, c.sens >= 0);
+    const QStringList rows = shown();
+    EXPECT_EQ(rows.mid(rows.size() - c.rows.size()).join(" | ").toStdString(), c.rows.join(" | ").toStdString());
+    EXPECT_EQ(OverviewLines(ds, false).contains(QStringLiteral("Parametrierung gesperrt")), c.locked == 1);
+  }
+  // A byte beyond the scale reads as the bar's top, as the panel shows it.
+  ds.Param(kReadCopy, param::kSensitivity) = 205;
+  EXPECT_EQ(OverviewLines(ds, true).last(), QStringLiteral("Empfindlichkeit: 100%"));
+  // A data code over that: the read copy is older than what the window shows.
+  ASSERT_TRUE(ApplyDataCode(ds, EncodeDataCode([] {
+    DataSet code;
+    test::SetIdent(code, 4, 4, 2);
+    code.SetValue(ValueId::TimeFunction1, true);
+    code.SetValue(ValueId::TimeValue1, 13);
+    code.SetValue(ValueId::ProgramLock, 0);  // the zero read copy reads "gesperrt"
+    code.SetDataValid(1);
+    return code;
+  }())));
+  EXPECT_EQ(OverviewLines(ds, false).filter(QStringLiteral("Einschalt")), QStringList{"Einschaltverzögerung:  1.3 s"});
+  EXPECT_FALSE(OverviewLines(ds, false).contains(QStringLiteral("Parametrierung gesperrt")));
+  ds.TakeWorkingIntoRead();  // a write or save: the read copy describes it again
+  EXPECT_TRUE(ds.ReadCopyCurrent());
+}
+
+}  // namespace
+}  // namespace rkt
