@@ -304,12 +304,8 @@ TEST(CliJson, ControlCharactersQuotesAndHighBytesGiveValidJson) {
   ds.SetValue(ValueId::Comment, comment);
   for (std::size_t i = 0; i < type.size(); ++i) ds.Byte(BlockId::Name1, kWorkingCopy, int(i) + 1) = std::uint8_t(type[i]);
   for (std::size_t i = 0; i < extra.size(); ++i) ds.Byte(BlockId::Name3, kWorkingCopy, int(i) + 1) = std::uint8_t(extra[i]);
-  // JSON is UTF-8; the parser alone would let other bytes through.
-  const auto wellFormed = [](const std::string& s) { return QString::fromStdString(s).toStdString() == s; };
   const auto text = [](const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); };
-  const std::string json = DescribeJson(ds);
-  EXPECT_TRUE(wellFormed(json)) << json;
-  const QJsonObject o = Json(json);
+  const QJsonObject o = Json(DescribeJson(ds));  // strict: escaped, UTF-8
   // A port name is the device path's own bytes, not necessarily UTF-8.
   QTemporaryDir dir;
   const std::string db = dir.filePath("history.sqlite").toStdString();
@@ -319,14 +315,13 @@ TEST(CliJson, ControlCharactersQuotesAndHighBytesGiveValidJson) {
     record.port = "/dev/tty\xff\x01\"\\";
     ASSERT_GT(history.Begin(record), 0) << history.Error();
   }
-  const std::string listed = CliOk({"history", "--history-db", db, "--json"});
-  EXPECT_TRUE(wellFormed(listed)) << listed;
+  const QJsonDocument listed = test::Json(CliOk({"history", "--history-db", db, "--json"}));
   const std::pair<QJsonValue, QString> rows[] = {
       {o["comment"], text(comment)},
       {o["values"]["Comment"], text(comment)},
       {o["typeName"], text(type)},
       {o["additionalName"], text(extra)},
-      {test::Json(listed)[0]["port"], QString::fromUtf8("/dev/tty\xEF\xBF\xBD\x01\"\\")}};
+      {listed[0]["port"], QString::fromUtf8("/dev/tty\xEF\xBF\xBD\x01\"\\")}};
   for (const auto& [got, want] : rows) EXPECT_EQ(got.toString(), want) << want.toStdString();
   EXPECT_TRUE(text(comment).contains(QChar(0x20AC)) && text(comment).contains(QChar(0x1F))) << "the table tests what it says";
 }
