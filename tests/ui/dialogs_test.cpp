@@ -137,14 +137,14 @@ TEST(Help, UsableWhileADialogOrAMessageBoxIsModal) {
         button->click();
         HelpWindow* help = viewer.Window();
         ASSERT_TRUE(help && QTest::qWaitForWindowActive(help, 10000)) << "the help comes to the front";
-        EXPECT_NE(help->Browser()->source().fileName(), QStringLiteral("index.html")) << "opened at the topic";
+        EXPECT_NE(help->Browser()->source().fileName().toStdString(), "index.html") << "opened at the topic";
         QPushButton* contents = nullptr;
         for (QPushButton* b : help->findChildren<QPushButton*>())
           if (b->text() == QStringLiteral("\u2302")) contents = b;
         ASSERT_NE(contents, nullptr);
         // Clicked the way the window system delivers it: a window blocked by a modal one never sees it.
         QTest::mouseClick(help->windowHandle(), Qt::LeftButton, {}, contents->mapTo(help, contents->rect().center()));
-        EXPECT_EQ(help->Browser()->source().fileName(), QStringLiteral("index.html")) << "the help takes input";
+        EXPECT_EQ(help->Browser()->source().fileName().toStdString(), "index.html") << "the help takes input";
       }();
       if (viewer.Window()) viewer.Window()->close();
       d->reject();
