@@ -127,8 +127,9 @@ TEST_F(HistoryDbTest, ALockedDatabaseGivesUpInsteadOfHanging) {
   {
     QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
     other.setDatabaseName(Path());
+    ASSERT_TRUE(other.open());
     QSqlQuery q(other);
-    ASSERT_TRUE(other.open() && q.exec("BEGIN EXCLUSIVE"));
+    ASSERT_TRUE(q.exec("BEGIN EXCLUSIVE"));
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(db.Begin(Record(1, 1, 2)), 0) << "not reported as recorded";
