@@ -1,5 +1,7 @@
 #include "app/frame.h"
 
+#include <sys/resource.h>
+
 #include "../ui/ui_test_support.h"
 #include "app/settings_store.h"
 #include "fake_link.h"
@@ -192,6 +194,31 @@ TEST(MainLoop, DetectionRunsOnlyAtTheTopLevelAndRequestsMerge) {
   EXPECT_EQ(loop.Run(), 3);
   EXPECT_EQ(std::tuple(runsInsideNested, pendingInsideNested, runs, request.Pending(), destroyed),
             std::tuple(1, true, 2, false, true));
+}
+
+// A quit from the application ends the run it reaches and not the next one; a loop that waits uses no CPU.
+TEST(MainLoop, EndsOnTheApplicationsQuitOnceAndSleepsWhenIdle) {
+  DetectionRequest request;
+  MainLoop loop(request, [] {});
+  QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+  QObject scope;  // the guards go with the test
+  QTimer::singleShot(20000, &scope, [&] { loop.Quit(9); });
+  EXPECT_EQ(loop.Run(), 0) << "quit() was ignored";
+  // The main thread's own time: other threads and other programs on the machine do not count.
+  const auto cpu = [] {
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  };
+  QElapsedTimer wall;
+  QTimer::singleShot(1000, &scope, [&] { loop.Quit(4); });
+  const double before = cpu();
+  wall.start();
+  EXPECT_EQ(loop.Run(), 4) << "the next run is ended by the quit that is over";
+  // A polling loop gets well over a tenth of a core even on a crowded machine; a sleeping one next to nothing.
+  const double seconds = static_cast<double>(wall.elapsed()) / 1000;
+  EXPECT_LT(cpu() - before, 0.05 + 0.1 * seconds) << "over " << seconds << " s";
 }
 
 }  // namespace

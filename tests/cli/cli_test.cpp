@@ -2,19 +2,31 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <numeric>
 
+#include "cli/describe.h"
+#include "history/history_db.h"
 #include "model/data_set.h"
 #include "model/parameter_file.h"
+#include "model/safe_file.h"
+#include "model/text_encoding.h"
 #include "support/cli_run.h"
 #include "support/sim_process.h"
+#include "text/language.h"
 #include "text/messages.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace rkt::cli {
 namespace {
@@ -178,6 +190,140 @@ TEST(SensorCommands, WriteChecksKeepsTheSettingBeforeAndRestoresIt) {
   // Time-outs are rounded and capped at 32767 ms (a long one would be waited out in full).
   for (const auto& [read, detect] : {std::pair{"99999", " 250"}, std::pair{"0.6", "0.6"}})
     EXPECT_EQ(CliOk({"test", "--simulate", "--read-timeout", read, "--detect-timeout", detect}), "Kommunikation ok!\n");
+}
+
+// The text of a PDF file as pdftotext reads it, UTF-8.
+std::string PdfText(const std::string& pdf) {
+  QProcess p;
+  p.start("pdftotext", {QString::fromStdString(pdf), "-"});
+  EXPECT_TRUE(p.waitForFinished(60000) && p.exitCode() == 0) << "pdftotext (poppler-utils) is needed: " << pdf;
+  return p.readAllStandardOutput().toStdString();
+}
+
+// Each format written, then once more on a disk that fills up: status 1, the file and the reason, the old file kept.
+TEST(CliOutput, ExportAndPrintWriteTheirFilesOrKeepTheOldOne) {
+  QTemporaryDir dir;
+  const auto path = [&](const char* name) { return dir.filePath(name).toStdString(); };
+  const std::string label = "St\xc3\xb6rfilterung:", ligature = "\xef\xac\x81";  // pdftotext gives UTF-8
+  const struct { Args args; std::string file, start, contains; } rows[] = {
+      {{"export", kSample, "-o", path("a.TXT")}, "a.TXT", "RKT 410 - Parametereinstellung\r\n", "St\xf6rfilterung:"},
+      {{"export", kSample, "--output", path("a.csv")}, "a.csv", "Datei;Typenbezeichnung;", "UND-Verkn\xfcpfung negative Logik"},
+      {{"print", kSample, "-o", path("a.pdf")}, "a.pdf", "%PDF-", label},
+      // Last: in this process the language stays chosen.
+      {{"export", kSample, "-o", path("en.txt"), "--lang", "English"}, "en.txt", "RKT 410 - Parameter settings\r\n",
+       "Serial number:"}};
+  SetProgramDir(std::string(RKT_SOURCE_DIR) + "/resources");  // where the English language file is
+  for (const auto& row : rows) {
+    const std::string target = path(row.file.c_str()), what = Joined(row.args);
+    const CliResult r = Cli(row.args);
+    ASSERT_EQ(r.code, kExitOk) << what << r.err;
+    EXPECT_EQ(ReadAll(target).rfind(row.start, 0), 0u) << what;
+    const std::string text = row.start == "%PDF-" ? PdfText(target) : ReadAll(target);
+    EXPECT_NE(text.find(row.contains), std::string::npos) << what << "\n" << text;
+    EXPECT_EQ(text.find(ligature), std::string::npos) << what;
+    { std::ofstream(target) << "old contents"; }
+    InjectWriteFailureForTesting(ENOSPC, 16);
+    const CliResult full = Cli(row.args);
+    InjectWriteFailureForTesting(0);
+    EXPECT_EQ(full.code, kExitFailure) << what;
+    EXPECT_NE(full.err.find(target + ": No space left on device"), std::string::npos) << what << full.err;
+    EXPECT_EQ(ReadAll(target), "old contents") << what;
+  }
+  SetProgramDir(std::filesystem::current_path());
+  FindLanguages({});
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 4) << "no temporary file left";
+  // With DejaVu Sans alone (a fresh Debian), whose "fi" is a ligature, the labels still come out letter by letter.
+  const std::string dejavu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  if (!std::filesystem::exists(dejavu)) GTEST_SKIP() << "needs DejaVu Sans";
+  std::filesystem::create_directory(path("fonts"));
+  std::filesystem::create_symlink(dejavu, path("fonts/DejaVuSans.ttf"));
+  std::ofstream(path("fonts.conf")) << "<?xml version=\"1.0\"?>\n<fontconfig><dir>" << path("fonts")
+                                    << "</dir><cachedir>" << path("cache") << "</cachedir></fontconfig>\n";
+  QProcess cli;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("FONTCONFIG_FILE", dir.filePath("fonts.conf"));
+  cli.setProcessEnvironment(env);
+  cli.start(RKT_CLI_PATH, {"print", QString::fromStdString(kSample), "-o", dir.filePath("dejavu.pdf")});
+  ASSERT_TRUE(cli.waitForFinished(60000) && cli.exitCode() == 0) << cli.readAllStandardError().toStdString();
+  const std::string text = PdfText(path("dejavu.pdf"));
+  EXPECT_TRUE(text.find(label) != std::string::npos && text.find(ligature) == std::string::npos) << text;
+}
+
+// A reader that has gone before the output comes: status 1 and a message, not an end by SIGPIPE nor a hang.
+TEST(CliOutput, ClosedOutputPipeIsAFailure) {
+  QTemporaryDir dir;
+  const std::string errFile = dir.filePath("err.txt").toStdString();
+  for (Args args : {Args{"show", kSample, "--json"}, Args{"read", "--simulate", "--json"}}) {
+    const std::string what = Joined(args);
+    args.insert(args.begin(), RKT_CLI_PATH);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    // SIGPIPE as a shell leaves it, whatever this test program does with it.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attr, &pipeSignal);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, RKT_CLI_PATH, &actions, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    ::close(fds[1]);
+    ASSERT_EQ(spawned, 0) << what;
+    int status = 0;
+    const bool ended = QTest::qWaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 60000);
+    if (!ended) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+    }
+    ASSERT_TRUE(ended) << what << ": still running after a minute";
+    ASSERT_TRUE(WIFEXITED(status)) << what << ": ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), kExitFailure) << what;
+    EXPECT_NE(ReadAll(errFile).find("the output could not be written"), std::string::npos) << what << ReadAll(errFile);
+  }
+}
+
+// Texts reach the JSON as the characters they stand for: control characters, quotes and backslashes
+// escaped, Windows-1252 bytes converted, bytes that are not UTF-8 replaced.
+TEST(CliJson, ControlCharactersQuotesAndHighBytesGiveValidJson) {
+  std::string comment = "Zeile 1\r\n\"zitiert\" \\ ";
+  for (int b = 1; b < 0x20; ++b) comment.push_back(static_cast<char>(b));
+  for (int b = 0x7F; b <= 0xFF; ++b) comment.push_back(static_cast<char>(b));
+  const std::string type = "A\"\\\x01\x1f\t\n\x7f\x80\xe4\b\f\r/<z", extra = "\x1b[1m\"x\"\\\x08\xfc!";
+  DataSet ds;
+  ds.SetValue(ValueId::Comment, comment);
+  for (std::size_t i = 0; i < type.size(); ++i) ds.Byte(BlockId::Name1, kWorkingCopy, int(i) + 1) = std::uint8_t(type[i]);
+  for (std::size_t i = 0; i < extra.size(); ++i) ds.Byte(BlockId::Name3, kWorkingCopy, int(i) + 1) = std::uint8_t(extra[i]);
+  const auto text = [](const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); };
+  const QJsonObject o = Json(DescribeJson(ds));  // strict: escaped, UTF-8
+  // A port name is the device path's own bytes, not necessarily UTF-8.
+  QTemporaryDir dir;
+  const std::string db = dir.filePath("history.sqlite").toStdString();
+  {
+    history::HistoryDb history(QString::fromStdString(db));
+    link::WriteRecord record;
+    record.port = "/dev/tty\xff\x01\"\\";
+    ASSERT_GT(history.Begin(record), 0) << history.Error();
+  }
+  const QJsonDocument listed = test::Json(CliOk({"history", "--history-db", db, "--json"}));
+  const std::pair<QJsonValue, QString> rows[] = {
+      {o["comment"], text(comment)},
+      {o["values"]["Comment"], text(comment)},
+      {o["typeName"], text(type)},
+      {o["additionalName"], text(extra)},
+      {listed[0]["port"], QString::fromUtf8("/dev/tty\xEF\xBF\xBD\x01\"\\")}};
+  for (const auto& [got, want] : rows) EXPECT_EQ(got.toString(), want) << want.toStdString();
+  EXPECT_TRUE(text(comment).contains(QChar(0x20AC)) && text(comment).contains(QChar(0x1F))) << "the table tests what it says";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -116,6 +117,32 @@ TEST_F(HistoryDbTest, UnusableDatabasesFailWithAReasonAndChangeNothing) {
   ASSERT_FALSE(Exec(newer, {"PRAGMA user_version=99"}).isEmpty());
   HistoryDb future(newer);
   EXPECT_TRUE(!future.Open() && future.Error().find("newer") != std::string::npos) << future.Error();
+}
+
+// Another program's write lock is waited out for the busy timeout (a second) and no longer: the write is not
+// recorded, and the database is usable again once the lock is gone.
+TEST_F(HistoryDbTest, ALockedDatabaseGivesUpInsteadOfHanging) {
+  HistoryDb db(Path());
+  ASSERT_TRUE(db.Open()) << db.Error();
+  {
+    QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
+    other.setDatabaseName(Path());
+    ASSERT_TRUE(other.open());
+    QSqlQuery q(other);
+    ASSERT_TRUE(q.exec("BEGIN EXCLUSIVE"));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(db.Begin(Record(1, 1, 2)), 0) << "not reported as recorded";
+    EXPECT_LT(clock.elapsed(), 15000) << "a lock that stays is waited for far beyond the busy timeout";
+    EXPECT_FALSE(db.Error().empty());
+    q.exec("ROLLBACK");
+  }
+  QSqlDatabase::removeDatabase("locker");
+  const std::int64_t id = db.Begin(Record(2, 1, 2));
+  EXPECT_GT(id, 0) << "usable again once the other program lets go: " << db.Error();
+  const auto all = db.List();
+  ASSERT_TRUE(all && all->size() == 1u) << "nothing of the refused write is kept";
+  EXPECT_EQ(std::pair((*all)[0].id, (*all)[0].serial), std::pair(id, 2));
 }
 
 }  // namespace

@@ -30,11 +30,24 @@ inline std::string CliOk(const std::vector<std::string>& args) {
   return r.out;
 }
 
-// What the command printed as JSON; a parse error fails the test.
+// What the command printed as JSON; anything but strict JSON fails the test. The parser alone lets bytes that
+// are not UTF-8 and raw control characters inside strings through.
 inline QJsonDocument Json(const std::string& text) {
   QJsonParseError error{};
   const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
   EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << text;
+  EXPECT_EQ(QString::fromStdString(text).toStdString(), text) << "not UTF-8:\n" << text;
+  bool inString = false, escaped = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (inString && c < 0x20) {
+      ADD_FAILURE() << "raw control character " << int(c) << " at " << i << ":\n" << text;
+      break;
+    }
+    if (inString && !escaped && c == '"') inString = false;
+    else if (!inString && c == '"') inString = true;
+    escaped = inString && !escaped && c == '\\';
+  }
   return doc;
 }
 

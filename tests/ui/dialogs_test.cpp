@@ -1,4 +1,6 @@
 #include "ui_test_support.h"
+#include "text/help_window.h"
+#include "text/message_box.h"
 #include "text/window_placement.h"
 
 namespace rkt {
@@ -102,6 +104,55 @@ TEST(OptionsDialog, OpensModalToTheMainWindowAndCancelKeepsOnlyTheLanguage) {
   ShowFormModal(dialog);
   EXPECT_TRUE(seen);
   EXPECT_EQ(std::tuple(backend.language, backend.detection, backend.tooltips), std::tuple(1, 1, false)) << "Cancel keeps only the language";
+  SetMainWindow(nullptr);
+}
+
+// Dialogs and message boxes are modal to their window only, so that the help they open comes to the front and takes input.
+TEST(Help, UsableWhileADialogOrAMessageBoxIsModal) {
+  QWidget main;
+  QtHelpViewer viewer{{}};
+  SetMainWindow(&main);
+  SetHelpViewer(&viewer);
+  main.show();
+  test::FakeOptions backend;
+  frmOptions options(backend);
+  QtMessagePresenter boxes;
+  const auto boxHelp = [](QDialog* d) -> QAbstractButton* {
+    auto* box = qobject_cast<QMessageBox*>(d);
+    for (QAbstractButton* b : box ? box->buttons() : QList<QAbstractButton*>())
+      if (box->buttonRole(b) == QMessageBox::HelpRole) return b;
+    return nullptr;
+  };
+  const struct { const char* what; std::function<void()> open; std::function<QAbstractButton*(QDialog*)> help; } rows[] = {
+      {"options dialog", [&] { ShowFormModal(options); }, [&](QDialog*) { return options.btHelp; }},
+      {"message box", [&] { boxes.Present(BuildMessage(msg::kNoSensor, msg::kRetryCancel, help::kNoSensor)); }, boxHelp}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    bool seen = false;
+    test::OnNext([&](QDialog* d) {
+      seen = d->windowModality() == Qt::WindowModal;
+      [&] {  // the dialog is closed whatever fails here
+        QAbstractButton* button = row.help(d);
+        ASSERT_NE(button, nullptr);
+        button->click();
+        HelpWindow* help = viewer.Window();
+        ASSERT_TRUE(help && QTest::qWaitForWindowActive(help, 10000)) << "the help comes to the front";
+        EXPECT_NE(help->Browser()->source().fileName().toStdString(), "index.html") << "opened at the topic";
+        QPushButton* contents = nullptr;
+        for (QPushButton* b : help->findChildren<QPushButton*>())
+          if (b->text() == QStringLiteral("\u2302")) contents = b;
+        ASSERT_NE(contents, nullptr);
+        // Clicked the way the window system delivers it: a window blocked by a modal one never sees it.
+        QTest::mouseClick(help->windowHandle(), Qt::LeftButton, {}, contents->mapTo(help, contents->rect().center()));
+        EXPECT_EQ(help->Browser()->source().fileName().toStdString(), "index.html") << "the help takes input";
+      }();
+      if (viewer.Window()) viewer.Window()->close();
+      d->reject();
+    });
+    row.open();
+    EXPECT_TRUE(seen);
+  }
+  SetHelpViewer(nullptr);
   SetMainWindow(nullptr);
 }
 
