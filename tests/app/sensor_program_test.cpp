@@ -2,7 +2,9 @@
 #include "../ui/ui_test_support.h"
 #include "app/main_loop.h"
 #include "app/sensor_link.h"
+#include "model/parameter_file.h"
 #include "model/recent_files.h"
+#include "output/export.h"
 #include "sim/sensor_simulator.h"
 #include "ui/frm_main.h"
 #include "ui/gui_sensor_user.h"
@@ -155,6 +157,64 @@ TEST(ProgramOnATimedLine, CommandsDuringDetectionRunsFindTheSensor) {
               std::tuple(1, p.sensor->Memory(1, 11), false, false));
   }
   EXPECT_EQ(p.Written(11) & 0x30, 0x30) << "the write reached the sensor";
+}
+
+// A file opened while a detection read runs keeps its data: the read takes nothing, and the
+// overview and the export agree with the panel. Ten opens at random points of the run.
+TEST(ProgramOnATimedLine, FilesOpenedDuringDetectionReadsKeepOverviewAndExportWithThePanel) {
+  Program p(sim::SimConfig{.baudTiming = true, .byteTime = sim::kByteTime / 3}, LinkSettings{});
+  DataSet file;
+  ASSERT_EQ(LoadParameterFile(file, test::kSample.toStdString()), LoadStatus::Ok);
+  p.sensor->SetMemory(1, 4, static_cast<std::uint8_t>(file.Param(kWorkingCopy, param::kTimeValue1) + 1));
+  std::mt19937 rng(7);
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE(round);
+    p.Trigger("mnSensorRead");  // sensor data: the detection reads again
+    ASSERT_FALSE(p.data.OfflineData());
+    const int nth = std::uniform_int_distribution<int>(1, 12)(rng);
+    const int base = p.sensor->CommandCount(sim::Command::Any);
+    Once opened([&] { return p.sensor->CommandCount(sim::Command::Any) >= base + nth; },
+                [&] { p.window.Files().Load(test::kSample); });
+    p.link.SetDetection(1);
+    p.link.DetectSensor();
+    p.link.SetDetection(0);
+    ASSERT_TRUE(opened.done);
+    EXPECT_EQ(p.data.GetBlock(BlockId::Parameter, kReadCopy), file.GetBlock(BlockId::Parameter, kWorkingCopy));
+    EXPECT_EQ(p.window.Panel()->spnEinschalt->value(), file.GetInt(ValueId::TimeValue1, kWorkingCopy));
+    EXPECT_EQ(OverviewLines(p.data, true).join("|").toStdString(), OverviewLines(file, true).join("|").toStdString());
+    EXPECT_EQ(ExportText(p.data, ExportFormat::Txt), ExportText(file, ExportFormat::Txt));
+  }
+}
+
+// A read that fails keeps the comment; a write keeps an unsaved comment asking to be saved; the
+// sensitivity line comes with the first sensitivity read and follows a sensitivity write.
+TEST_F(ProgramFixture, FailedReadKeepsTheCommentWriteKeepsItUnsavedSensitivityLineFollowsTheSensor) {
+  window.Files().Load(test::kSample);
+  const std::string comment = data.Comment();
+  ASSERT_FALSE(comment.empty());
+  sensor->InjectFault({sim::Fault::Silence});
+  answers.queue = {msg::kCancel};
+  Trigger("mnSensorRead");
+  EXPECT_EQ(data.Comment(), comment) << "a failed read keeps the data and its comment";
+  sensor->ClearFaults();
+  answers.shown.clear();
+  Trigger("mnSensorRead");
+  data.SetValue(ValueId::Comment, std::string("Halle 3"));
+  data.SetValue(ValueId::CommentChanged, true);
+  SetHysteresis(2);
+  Trigger("mnSensorWrite");
+  EXPECT_EQ(answers.Texts(), Answers::Numbered({msg::kCommentNotStored}));
+  EXPECT_TRUE(data.IsChanged()) << "the comment is still only in the window";
+  const auto sensitivityLine = [&] { return OverviewLines(data, window.SensitivityAvailable()).filter("Empfindlichkeit"); };
+  sensor->SetMemory(1, 2, 46 + 7);
+  Trigger("mnSensRead");
+  EXPECT_EQ(sensitivityLine(), QStringList{"Empfindlichkeit: 50%"}) << "with the first read";
+  EXPECT_EQ(window.Overview()->lblBL[static_cast<std::size_t>(OverviewLines(data, true).size() - 1)]->text(),
+            QStringLiteral("Empfindlichkeit: 50%"));
+  window.Panel()->scrlSensitivity->setValue(92);
+  answers.queue = {msg::kYes};
+  Trigger("mnSensWrite");
+  EXPECT_EQ(std::tuple(sensor->Memory(1, 2), sensitivityLine()), std::tuple(99, QStringList{"Empfindlichkeit: 100%"}));
 }
 
 }  // namespace
