@@ -172,6 +172,25 @@ TEST(ParameterFile, SaveResults) {
   DataSet again;
   EXPECT_EQ(LoadParameterFile(again, dir.Path("max.RKT")), LoadStatus::Ok) << "the longest comment still loads";
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"max.RKT", "noext.RKT"}));
+  // Loaded over data of another type family, a file keeps its own sensitivity flag; a relative
+  // name is kept with its full path.
+  for (const int flag : {0, 1}) {
+    DataSet source;
+    test::SetIdent(source, 4, 1, 7);
+    source.SetSensitivityValid(flag);
+    ASSERT_TRUE(SaveParameterFile(source, dir.Path("family.RKT")).ok);
+    DataSet other;
+    test::SetIdent(other, 4, 1, 1);
+    const fs::path cwd = fs::current_path();
+    fs::current_path(fs::u8path(dir.Dir()));
+    const LoadStatus loaded = LoadParameterFile(other, "family.RKT");
+    fs::current_path(cwd);
+    ASSERT_EQ(loaded, LoadStatus::Ok);
+    EXPECT_EQ(other.SensitivityValid(), flag);
+    EXPECT_TRUE(PathFromUtf8(other.FileName()).is_absolute() &&
+                fs::equivalent(PathFromUtf8(other.FileName()), fs::u8path(dir.Path("family.RKT"))))
+        << other.FileName();
+  }
 }
 
 #ifndef _WIN32  // FIFOs, modes and symbolic links are POSIX

@@ -154,6 +154,53 @@ TEST_F(MainWindowFixture, FileDialogsFindABareNameAndAskBeforeReplacing) {
   EXPECT_FALSE(window.Files().Save(true));
   EXPECT_TRUE(question.contains(QStringLiteral("job.RKT"))) << question.toStdString();
   EXPECT_EQ(test::Bytes(Path("job.RKT")), before) << "nothing replaced without a yes";
+  // A dot in the typed name: the dialog adds no suffix, so the check is on the name really written.
+  ASSERT_TRUE(QFile::copy(kSample, Path("Kunde.Mueller.RKT")) && test::WriteFile(Path("Bericht.v2.pdf"), "old"));
+  ds.SetValue(ValueId::Changed, false);
+  ChooseInNextFileDialog("Kunde.Mueller");
+  window.Files().Load({});
+  EXPECT_EQ(QString::fromStdString(ds.FileName()), Path("Kunde.Mueller.RKT")) << "found without its suffix";
+  test::Choose(window.Panel()->cmbHysteresis, 2);
+  window.Files().SetPrinterCheck([] { return false; });
+  const auto ask = [&](const char* typed, bool replace) {
+    question.clear();
+    test::OnNext<QFileDialog>([&, typed, replace](QFileDialog* d) {
+      test::OnNext<QMessageBox>([&, replace](QMessageBox* box) {
+        question = box->text();
+        if (!replace) test::OnNext<QFileDialog>([](QFileDialog* again) { again->reject(); });
+        box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+      });
+      // Accepted without Return: the name completer must not pick the existing file.
+      d->setDirectory(dir.path());
+      d->selectFile(QString::fromUtf8(typed));  // no file of the list stays selected
+      d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromUtf8(typed));
+      QMetaObject::invokeMethod(d, "accept");
+    });
+  };
+  const QByteArray kept = test::Bytes(Path("Kunde.Mueller.RKT"));
+  ask("Kunde.Mueller", false);
+  EXPECT_FALSE(window.Files().Save(true));
+  EXPECT_TRUE(question.contains(QStringLiteral("Kunde.Mueller.RKT")) && test::Bytes(Path("Kunde.Mueller.RKT")) == kept);
+  ask("Kunde.Mueller", true);
+  EXPECT_TRUE(window.Files().Save(true));
+  EXPECT_NE(test::Bytes(Path("Kunde.Mueller.RKT")), kept) << "replaced after a yes";
+  ask("Bericht.v2", false);
+  window.ClickToolbarButton(2);
+  EXPECT_TRUE(question.contains(QStringLiteral("Bericht.v2.pdf")) && test::Bytes(Path("Bericht.v2.pdf")) == "old");
+  // A byte beyond the sensitivity scale: panel, overview and export say the same, and nothing rewrites it.
+  window.Files().Load(kSample);
+  ds.Param(kWorkingCopy, param::kSensitivity) = ds.Param(kReadCopy, param::kSensitivity) = 205;
+  window.ShowSensitivity();
+  window.RefreshOverview();
+  ChooseInNextFileDialog("high.TXT");
+  window.Files().PrintOrExport(true, false);
+  EXPECT_TRUE(QString::fromLatin1(test::Bytes(Path("high.TXT"))).contains(QRegularExpression(QStringLiteral("Empfindlichkeit: +100%"))));
+  QStringList rows;
+  for (const QLabel* row : window.Overview()->lblBL)
+    if (row->text().startsWith(QStringLiteral("Empfindlichkeit"))) rows << row->text();
+  EXPECT_EQ(rows, QStringList{window.Panel()->lblSensitivity->text().prepend("Empfindlichkeit: ")});
+  EXPECT_EQ(window.Panel()->lblSensitivity->text(), QStringLiteral("100%"));
+  EXPECT_EQ(ds.Param(kWorkingCopy, param::kSensitivity), 205) << "exporting changed no data";
 }
 
 // The texts a user sees in a window, value labels and the language list aside.
