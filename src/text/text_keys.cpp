@@ -5,6 +5,7 @@
 #include "text/builtin_texts.h"
 #include "text/language.h"
 #include "text/messages.h"
+#include "text/reason_texts.h"
 
 namespace rkt {
 
@@ -39,6 +40,9 @@ std::vector<TextKey> BuildKeys() {
   add("Message", "PortNoNumber", std::string(kTextPortNoNumber));
   add("Message", "PortUnknownReason", std::string(kTextPortUnknownReason));
   add("Message", "PortPermission", std::string(kTextPortPermission));
+  // Why a file or a port could not be used: the program's own reasons and
+  // the system's common ones.
+  for (const ReasonKey& r : ReasonKeys()) add("Reasons", std::string(r.key), std::string(r.germanText));
 
   static constexpr const char* kTooltips[] = {"Sensordatensatz laden",
                                               "Sensordatensatz speichern",
@@ -65,6 +69,8 @@ std::vector<TextKey> BuildKeys() {
   add("Print", "lblDatacode", "Datencode:");
   add("Print", "lblComment", "Zusatzbeschreibung:");
   add("Print", "PrintFailed", "Fehler beim Drucken!");
+  // A serial number or manufacturing date the sensor does not carry.
+  add("Print", "Unknown", "Unbekannt");
 
   const std::string m = "frmMain";
   add(m, "frmMain", "RKT 410 Parametrierung");
@@ -222,8 +228,11 @@ std::vector<TextKey> BuildKeys() {
   add(m, "StatusExported", "Exportiert:");
   add(m, "StatusWritten", "Daten zum Sensor übertragen");
   add(m, "StatusSensWritten", "Empfindlichkeit zum Sensor übertragen");
+  // A typed time or sensitivity outside its range: %1 typed, %2 to %3 allowed.
+  add(m, "StatusOutOfRange", "Wert %1 nicht übernommen: erlaubt ist %2 bis %3.");
   add("frmAbout", "btOk", "&OK");
-  add("frmAbout", "lblNotice", "Varem electronic. Alle Rechte vorbehalten.");
+  // Follows the © sign; the rights themselves are lblCopyright's.
+  add("frmAbout", "lblNotice", "Varem electronic");
   return k;
 }
 
@@ -242,6 +251,11 @@ std::string_view BuiltinText(std::string_view section, std::string_view key) {
 
 std::string Text(std::string_view section, std::string_view key) {
   return GetText(section, key, BuiltinText(section, key));
+}
+
+std::string LanguageLocale() {
+  // A language file that names no locale has none; the built-in German has its own.
+  return GetText("RKT", "Locale", CurrentLanguageIndex() == 0 ? BuiltinText("RKT", "Locale") : std::string_view());
 }
 
 std::string ListItemText(TextList list, int i) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDate>
 #include <QFile>
 #include <QPaintEngine>
 #include <QPrintEngine>
@@ -16,6 +17,8 @@
 #include "output/datasheet_print.h"
 #include "output/export.h"
 #include "output/value_changes.h"
+#include "text/language.h"
+#include "text/text_keys.h"
 #include "test_data.h"
 
 namespace rkt {
@@ -192,6 +195,28 @@ TEST(ExportFile, ValueChangesWindows1252ReplacingAnOldFileOrReportedWhenUnwritab
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"plain-file", "sheet.TXT", "sheet.csv", "taken.txt"}));
     EXPECT_TRUE(fs::is_empty(dir.Path("taken.txt")));
   }
+}
+
+// The fallback text, the print date and a failed export's reason come from the language, not the code.
+TEST(OutputLanguage, UnknownValuesDatesAndReasonsFollowTheChosenLanguage) {
+  test::TempDir dir;
+  const QDate date(2026, 12, 7);
+  const struct { const char* language; const char* unknown; const char* printed; const char* reason; } rows[] = {
+      {"Deutsch", "Unbekannt", "07.12.2026", "Datei oder Ordner nicht vorhanden"},
+      {"English", "Unknown", "12/7/2026", "No such file or folder"}};
+  FindLanguages({fs::path(RKT_SOURCE_DIR) / "resources"});
+  for (const auto& row : rows) {
+    ASSERT_TRUE(SelectLanguageByName(row.language)) << row.language;
+    const std::string txt = ExportText(SensorA(), ExportFormat::Txt);
+    EXPECT_EQ(UnknownText(), row.unknown) << row.language;
+    const std::string label = Text("Print", "lblSerial");
+    EXPECT_NE(txt.find(label + std::string(39 - label.size(), ' ') + row.unknown + "\r\n"), std::string::npos) << txt;
+    EXPECT_EQ(txt.find(row.language == std::string("English") ? "Unbekannt" : "Unknown"), std::string::npos) << txt;
+    EXPECT_EQ(PrintDateText(date), row.printed) << row.language;
+    const OutputResult failed = ExportDatasheet(SensorA(), dir.Path("missing/out.txt"));
+    EXPECT_TRUE(failed.error.ends_with(std::string(": ") + row.reason)) << failed.error;
+  }
+  FindLanguages({});
 }
 
 // Records the text painted on it: the path of a real printer, not the PDF file's.

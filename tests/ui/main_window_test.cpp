@@ -59,7 +59,7 @@ TEST_F(MainWindowFixture, SaveExportAndPrintWriteTheChosenFileAndFailuresAreRepo
   window.Files().Load(kSample);
   window.Files().Load(bad);
   EXPECT_EQ(messages.Texts(), std::vector<std::string>{test::MessageRecorder::Numbered({20})[0] + "\n" +
-                                                       bad.toStdString() + ": not a parameter file (wrong header)"});
+                                                       bad.toStdString() + ": keine Parameterdatei (falscher Dateikopf)"});
   EXPECT_EQ(ds.FileName(), kSample.toStdString()) << "an invalid file changes nothing";
   messages.shown.clear();
   test::Choose(window.Panel()->cmbHysteresis, 2);
@@ -76,7 +76,7 @@ TEST_F(MainWindowFixture, SaveExportAndPrintWriteTheChosenFileAndFailuresAreRepo
   ds.SetValue(ValueId::FileName, missing.toStdString());
   EXPECT_FALSE(window.Files().Save(false));
   EXPECT_EQ(messages.Texts(), std::vector<std::string>{test::MessageRecorder::Numbered({21})[0] + "\n" +
-                                                       missing.toStdString() + ": No such file or directory"});
+                                                       missing.toStdString() + ": Datei oder Ordner nicht vorhanden"});
   EXPECT_TRUE(ds.IsChanged() && Label("lblTBChanged")->text() == "C") << "a failed save keeps the data marked changed";
   ds.SetValue(ValueId::Changed, false);
   EXPECT_FALSE(window.Files().Save(false));
