@@ -46,6 +46,8 @@ TEST_F(MainWindowFixture, StartOffersOnlyWhatNeedsNoDataAndAFileEnablesTheRest) 
   EXPECT_TRUE(!window.SensorFrame()->isHidden() && window.StartHint()->isHidden() && Label("lblTBChanged")->text().isEmpty());
   test::Choose(window.Panel()->cmbKeyboardlock, 2);
   EXPECT_EQ(Label("lblTBChanged")->text(), QStringLiteral("C"));
+  emit window.Panel()->InputRejected(QStringLiteral("Wert 30 nicht übernommen"));
+  EXPECT_EQ(window.StatusMessage(), QStringLiteral("Wert 30 nicht übernommen")) << "a value not taken is said in the status bar";
   EXPECT_FALSE(window.findChild<QAction*>(QStringLiteral("mnFileSep"))->isVisible());
   for (const char* path : {"/data/line1/job.RKT", "/data/line2/job.RKT", "/data/b&c.RKT"}) recent.AddRecentFile(path);
   EXPECT_TRUE(window.findChild<QAction*>(QStringLiteral("mnFileSep"))->isVisible());
