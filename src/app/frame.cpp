@@ -297,6 +297,8 @@ int Main(int argc, char** argv) {
   frame.Start(!parser.isSet(noSplashOption));
   frame.MainWindow()->SetHistory(&historyDb);
   if (!parser.positionalArguments().isEmpty()) frame.OpenStartFile(parser.positionalArguments().front().toStdString());
+  // A write the last run did not finish is told once the window is up.
+  frame.MainWindow()->Files().ReportInterruptedWrite();
   if (parser.isSet(helpTopicOption)) ShowHelp(parser.value(helpTopicOption).toInt());
   const int code = frame.Run();
 

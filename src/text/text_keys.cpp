@@ -214,6 +214,24 @@ std::vector<TextKey> BuildKeys() {
   add("frmHistory", "resInterrupted", "unterbrochen");
   add("frmHistory", "btRestore", "&Wiederherstellen");
   add("frmHistory", "btClose", "&Schließen");
+  // A write whose check failed, or that never ended.
+  add("frmHistory", "colHeld", "Im Sensor");
+  add("frmHistory", "notTaken", "nicht übernommen");
+  add("frmHistory", "heldUnknown", "nicht gespeichert");
+  add("frmHistory", "lblNotTaken", "Der Sensor hat die markierten Werte nicht übernommen.");
+  add("frmHistory", "lblHeldUnknown",
+      "Der Sensor hat nicht alle Werte übernommen; welche, ist in diesem Eintrag nicht gespeichert.");
+  add("frmHistory", "lblInterrupted",
+      "Das Schreiben wurde nicht beendet (Programm beendet oder abgestürzt): der Sensor enthält möglicherweise eine "
+      "Mischung aus alten und neuen Werten.");
+  add("frmHistory", "TypeCode", "Typ %1");
+  // Told once at start: %1 the sensor, %2 its serial number, %3 when the write began.
+  add("Message", "WriteInterrupted",
+      "Ein Schreibvorgang wurde nicht beendet: %1, Seriennummer %2, begonnen %3.\\nDas Programm wurde während des "
+      "Schreibens beendet; der Sensor enthält möglicherweise eine Mischung aus alten und neuen Werten.\\n\\n"
+      "Wollen Sie den Eintrag im Verlauf anzeigen?");
+  // After "Wiederherstellen": %1 when the write began, %2 the sensor, %3 its serial number.
+  add(m, "StatusRestored", "Wiederhergestellt: Einstellung vor dem Schreiben vom %1, %2, Seriennummer %3");
   // ---- end of the safe write ----
 
   // The program's help window.
