@@ -176,6 +176,22 @@ TEST(ExportFile, ValueChangesWindows1252ReplacingAnOldFileOrReportedWhenUnwritab
   const auto byte = [](const DataSet& x, int pos) { return std::to_string(x.Param(kWorkingCopy, pos)); };
   EXPECT_EQ(lines(a, c), (std::vector<std::string>{"Parameteradresse 0:" + byte(a, 1) + ">" + byte(c, 1),
                                                    "Parameteradresse 11:" + byte(a, 12) + ">" + byte(c, 12)}));
+  // A failed check: what the sensor holds beside each row, marked where it is not what was meant; a value the write
+  // did not change but the sensor lost is listed too.
+  DataSet held = b;
+  held.SetValue(V::Hysteresis, 2);     // not taken
+  held.SetValue(V::KeyboardLock, 2);   // not touched by the write, yet different
+  std::vector<std::string> outcome;
+  for (const ValueChange& o : WriteOutcome(a, b, held))
+    outcome.push_back(o.label + o.before + ">" + o.after + "=" + o.held + (o.notTaken ? " !" : ""));
+  EXPECT_EQ(outcome, (std::vector<std::string>{"Hysterese:groß>klein=groß !", "Tastaturverriegelung:automatisch>automatisch=immer !",
+                                               "Parametrierung:aktiviert>gesperrt=gesperrt",
+                                               "Eingangsfunktion:UND-Verknüpfung, negative Logik>UND-Verknüpfung=UND-Verknüpfung"}));
+  std::vector<std::string> bytes;
+  DataSet heldC = c;
+  heldC.Param(kWorkingCopy, 12) = a.Param(kWorkingCopy, 12);
+  for (const ValueChange& o : WriteOutcome(a, c, heldC)) bytes.push_back(o.label + o.held + (o.notTaken ? " !" : ""));
+  EXPECT_EQ(bytes, (std::vector<std::string>{"Parameteradresse 0:" + byte(c, 1), "Parameteradresse 11:" + byte(a, 12) + " !"}));
   test::TempDir dir;
   const std::string path = dir.Path("sheet.csv");
   { std::ofstream(path) << "an older and much longer file that must be replaced completely\n"; }
