@@ -129,8 +129,8 @@ void Frame::Start(bool showStartPicture) {
   m_recent.ResetRecentFiles();
   // 8. Detection with its request flag.
   m_link.InitDetection(m_request);
-  // 9. Options: opens the stored port (a failure is reported over the start
-  // picture) and selects the stored language.
+  // 9. Options: selects the stored language, then opens the stored port (a
+  // failure is reported over the start picture, in that language).
   LoadOptions(m_settings, m_link, m_view, m_recent);
   m_mainWindow->SetTooltips(m_view.tooltips);
   m_mainWindow->SetDebugDisplay(m_view.debug);
@@ -297,6 +297,8 @@ int Main(int argc, char** argv) {
   frame.Start(!parser.isSet(noSplashOption));
   frame.MainWindow()->SetHistory(&historyDb);
   if (!parser.positionalArguments().isEmpty()) frame.OpenStartFile(parser.positionalArguments().front().toStdString());
+  // A write the last run did not finish is told once the window is up.
+  frame.MainWindow()->Files().ReportInterruptedWrite();
   if (parser.isSet(helpTopicOption)) ShowHelp(parser.value(helpTopicOption).toInt());
   const int code = frame.Run();
 

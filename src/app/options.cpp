@@ -15,6 +15,9 @@ void LoadOptions(const SettingsStore& store, LinkServices& link, ViewOptions& vi
   view.debug = QString::fromStdString(get("QDDebug", "no")).toLower() == QStringLiteral("yes");
   if (get("SensDetection", "None") == "Auto") link.SetDetection(1);
   view.tooltips = get("Tooltips", "YES") == "YES";
+  // The language comes before the port, so that a port that cannot be
+  // opened is reported in the user's language.
+  SelectLanguageByName(get("Language", "GER"));
   // Without a stored port the first one the machine offers is taken; a
   // stored one is kept as it is, present or not. With no port at all the
   // program starts quietly, the port shown as absent.
@@ -22,7 +25,6 @@ void LoadOptions(const SettingsStore& store, LinkServices& link, ViewOptions& vi
   if (port.empty()) port = link.DefaultPort();
   if (!port.empty()) link.OpenPort(port);
   view.overviewShown = get("BlockDiagram", "Show") == "Show";
-  SelectLanguageByName(get("Language", "GER"));
   recent.RestoreRecentFiles(store.ReadRecentFiles());
   view.writePreview = get("WritePreview", "YES") != "NO";
 }

@@ -18,8 +18,8 @@ struct ViewOptions {
 };
 
 // In this order: QDDebug ("yes" in any case), SensDetection (exactly "Auto"
-// switches detection on), Tooltips (exactly "YES"), Port (opened here),
-// BlockDiagram (exactly "Show"), Language (selected by display name), then
+// switches detection on), Tooltips (exactly "YES"), Language (selected by
+// display name), Port (opened here), BlockDiagram (exactly "Show"), then
 // the recent files, FILE1 first. WritePreview ("NO" switches it off) is
 // read as well.
 void LoadOptions(const SettingsStore& store, LinkServices& link, ViewOptions& view, RecentFiles& recent);

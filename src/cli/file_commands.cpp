@@ -10,6 +10,7 @@
 #include "model/data_set.h"
 #include "model/parameter_file.h"
 #include "text/messages.h"
+#include "text/reason_texts.h"
 
 namespace rkt::cli {
 
@@ -43,7 +44,7 @@ int Fail(Context& ctx, int message, const std::string& detail = {}) {
 int Load(Context& ctx, DataSet& ds, const std::string& path) {
   const LoadResult loaded = LoadParameterFileChecked(ds, path);
   if (loaded.status == LoadStatus::Ok) return kExitOk;
-  return Fail(ctx, msg::kInvalidFile, path + ": " + loaded.reason);
+  return Fail(ctx, msg::kInvalidFile, path + ": " + ReasonText(loaded.reason));
 }
 
 int Show(Context& ctx, std::span<const std::string> args) {
@@ -70,10 +71,9 @@ int Decode(Context& ctx, std::span<const std::string> args) {
   const auto o = Parse(ctx, "decode", args, true, true);
   if (!o) return kExitUsage;
   if (o->positional.size() != 1) return UsageError(ctx, "decode", "expected one data code");
-  // Typed codes are taken in upper case, as the data code dialog does.
-  std::string code = o->positional[0];
-  std::transform(code.begin(), code.end(), code.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  // Typed codes are taken as the data code dialog takes them: upper case,
+  // blanks between the groups as dashes.
+  const std::string code = CleanDataCode(o->positional[0]);
   DataSet ds;
   if (!ApplyDataCode(ds, code)) return Fail(ctx, msg::kInvalidDataCode);
   if (o->output) {

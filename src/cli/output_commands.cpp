@@ -11,6 +11,7 @@
 #include "output/datasheet_print.h"
 #include "output/export.h"
 #include "text/messages.h"
+#include "text/reason_texts.h"
 
 namespace rkt::cli {
 
@@ -56,7 +57,7 @@ std::optional<Options> Parse(Context& ctx, std::string_view command, std::span<c
 int Load(Context& ctx, DataSet& ds, const std::string& path) {
   const LoadResult loaded = LoadParameterFileChecked(ds, path);
   if (loaded.status == LoadStatus::Ok) return kExitOk;
-  ctx.err << MessageDisplayText(msg::kInvalidFile) << "\n" << path << ": " << loaded.reason << "\n";
+  ctx.err << MessageDisplayText(msg::kInvalidFile) << "\n" << path << ": " << ReasonText(loaded.reason) << "\n";
   return kExitFailure;
 }
 

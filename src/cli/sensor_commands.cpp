@@ -26,6 +26,7 @@
 #include "output/value_changes.h"
 #include "sim/simulated_line.h"
 #include "text/messages.h"
+#include "text/reason_texts.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -344,7 +345,7 @@ int Write(Context& ctx, std::span<const std::string> args) {
   // what is sent.
   DataSet file;
   if (const LoadResult loaded = LoadParameterFileChecked(file, path); loaded.status != LoadStatus::Ok) {
-    ctx.err << MessageDisplayText(msg::kInvalidFile) << "\n" << path << ": " << loaded.reason << "\n";
+    ctx.err << MessageDisplayText(msg::kInvalidFile) << "\n" << path << ": " << ReasonText(loaded.reason) << "\n";
     return kExitFailure;
   }
   InterruptScope interrupt;

@@ -18,7 +18,9 @@ namespace rkt::history {
 namespace {
 
 // Each step takes the schema from version (index) to version (index + 1).
-// Version 2 added the time a write ended and the look-up by serial number.
+// Version 2 added the time a write ended and the look-up by serial number;
+// version 3 the sensor's names, what it held after a failed check, and
+// whether the user was told of an interrupted write.
 const char* const kSteps[][3] = {
     {"CREATE TABLE writes (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, port TEXT NOT NULL,"
      " serial INTEGER NOT NULL, type INTEGER NOT NULL, version TEXT NOT NULL,"
@@ -27,6 +29,8 @@ const char* const kSteps[][3] = {
      " program TEXT NOT NULL, result TEXT, code INTEGER)",
      nullptr, nullptr},
     {"ALTER TABLE writes ADD COLUMN finished TEXT", "CREATE INDEX writes_serial ON writes (serial, id)", nullptr},
+    {"ALTER TABLE writes ADD COLUMN names BLOB", "ALTER TABLE writes ADD COLUMN params_held BLOB",
+     "ALTER TABLE writes ADD COLUMN reported INTEGER NOT NULL DEFAULT 0"},
 };
 static_assert(std::size(kSteps) == HistoryDb::kSchemaVersion);
 
@@ -44,7 +48,13 @@ std::string Now() { return QDateTime::currentDateTimeUtc().toString(Qt::ISODateW
 
 const char* const kColumns =
     "id, time, port, serial, type, version, ident_before, params_before, ident_after, params_after, code_before,"
-    " code_after, program, result, code";
+    " code_after, program, result, code, names, params_held, reported";
+
+QByteArray NamesBlob(const std::array<DataSet::Block, 3>& names) {
+  QByteArray out;
+  for (const DataSet::Block& b : names) out += BlobOf(b);
+  return out;
+}
 
 HistoryEntry EntryOf(const QSqlQuery& q) {
   HistoryEntry e;
@@ -63,6 +73,10 @@ HistoryEntry EntryOf(const QSqlQuery& q) {
   e.program = q.value(12).toString().toStdString();
   e.result = q.value(13).isNull() ? "interrupted" : q.value(13).toString().toStdString();
   e.code = q.value(14).toInt();
+  const QByteArray names = q.value(15).toByteArray();
+  for (int i = 0; i < 3; ++i) e.names[static_cast<std::size_t>(i)] = BlockOf(names.mid(i * kBlockSize, kBlockSize));
+  if (!q.value(16).isNull()) e.paramsHeld = BlockOf(q.value(16).toByteArray());
+  e.reported = q.value(17).toInt() != 0;
   return e;
 }
 
@@ -173,7 +187,7 @@ std::int64_t HistoryDb::Begin(const link::WriteRecord& r) {
   QSqlQuery q(db);
   q.prepare(QStringLiteral(
       "INSERT INTO writes (time, port, serial, type, version, ident_before, params_before, code_before,"
-      " ident_after, params_after, code_after, program) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)"));
+      " ident_after, params_after, code_after, program, names) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"));
   const auto& id = r.identBefore;
   q.addBindValue(QString::fromStdString(Now()));
   q.addBindValue(QString::fromStdString(r.port));
@@ -187,6 +201,7 @@ std::int64_t HistoryDb::Begin(const link::WriteRecord& r) {
   q.addBindValue(BlobOf(r.paramsAfter));
   q.addBindValue(QString::fromStdString(r.codeAfter));
   q.addBindValue(QStringLiteral("rkt410 " RKT_VERSION_STRING));
+  q.addBindValue(NamesBlob(r.names));
   if (!q.exec()) {
     const QString why = q.lastError().text();
     db.rollback();
@@ -202,19 +217,23 @@ std::int64_t HistoryDb::Begin(const link::WriteRecord& r) {
 }
 
 bool HistoryDb::Complete(std::int64_t id, link::WriteResult result, int code) {
+  return Update(QStringLiteral("UPDATE writes SET result = ?, code = ?, finished = ? WHERE id = ?"),
+                {QString::fromStdString(ResultName(result)), result == link::WriteResult::Done ? 0 : code,
+                 QString::fromStdString(Now()), static_cast<qlonglong>(id)},
+                true);
+}
+
+bool HistoryDb::Update(const QString& sql, const QVariantList& values, bool oneRow) {
   if (!Open()) return false;
   QSqlDatabase db = QSqlDatabase::database(m_connection, false);
   if (!db.transaction()) return Fail(db.lastError().text());
   QSqlQuery q(db);
-  q.prepare(QStringLiteral("UPDATE writes SET result = ?, code = ?, finished = ? WHERE id = ?"));
-  q.addBindValue(QString::fromStdString(ResultName(result)));
-  q.addBindValue(result == link::WriteResult::Done ? 0 : code);
-  q.addBindValue(QString::fromStdString(Now()));
-  q.addBindValue(static_cast<qlonglong>(id));
-  if (!q.exec() || q.numRowsAffected() != 1) {
+  q.prepare(sql);
+  for (const QVariant& v : values) q.addBindValue(v);
+  if (!q.exec() || (oneRow && q.numRowsAffected() != 1)) {
     const QString why = q.lastError().text();
     db.rollback();
-    return Fail(why.isEmpty() ? QStringLiteral("record %1 not found").arg(id) : why);
+    return Fail(why.isEmpty() ? QStringLiteral("record %1 not found").arg(values.back().toLongLong()) : why);
   }
   if (!db.commit()) {
     const QString why = db.lastError().text();
@@ -222,6 +241,26 @@ bool HistoryDb::Complete(std::int64_t id, link::WriteResult result, int code) {
     return Fail(why);
   }
   return true;
+}
+
+bool HistoryDb::RecordHeld(std::int64_t id, const DataSet::Block& held) {
+  return Update(QStringLiteral("UPDATE writes SET params_held = ? WHERE id = ?"),
+                {BlobOf(held), static_cast<qlonglong>(id)}, true);
+}
+
+std::optional<HistoryEntry> HistoryDb::UnreportedInterruption() {
+  if (!Open()) return std::nullopt;
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  q.prepare(QStringLiteral("SELECT %1 FROM writes WHERE result IS NULL AND reported = 0 ORDER BY id DESC LIMIT 1")
+                .arg(QString::fromLatin1(kColumns)));
+  if (!q.exec()) return Fail(q.lastError().text()), std::nullopt;
+  if (!q.next()) return std::nullopt;
+  return EntryOf(q);
+}
+
+bool HistoryDb::MarkReported(std::int64_t id) {
+  return Update(QStringLiteral("UPDATE writes SET reported = 1 WHERE result IS NULL AND id <= ?"),
+                {static_cast<qlonglong>(id)}, false);
 }
 
 std::optional<std::vector<HistoryEntry>> HistoryDb::List(std::optional<int> serial) {
@@ -257,9 +296,21 @@ DataSet SettingOf(const HistoryEntry& entry, bool before) {
   for (const Copy c : {kReadCopy, kWorkingCopy}) {
     ds.GetBlock(BlockId::Identification, c) = before ? entry.identBefore : entry.identAfter;
     ds.GetBlock(BlockId::Parameter, c) = before ? entry.paramsBefore : entry.paramsAfter;
+    ds.GetBlock(BlockId::Name1, c) = entry.names[0];
+    ds.GetBlock(BlockId::Name2, c) = entry.names[1];
+    ds.GetBlock(BlockId::Name3, c) = entry.names[2];
   }
   ds.SetDataValid(1);
   return ds;
 }
+
+std::optional<DataSet> HeldSettingOf(const HistoryEntry& entry) {
+  if (!entry.paramsHeld) return std::nullopt;
+  HistoryEntry held = entry;
+  held.paramsAfter = *entry.paramsHeld;
+  return SettingOf(held, false);
+}
+
+std::string Designation(const HistoryEntry& entry) { return TypeDesignation(SettingOf(entry, false), kWorkingCopy); }
 
 }  // namespace rkt::history

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QVariantList>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -33,14 +35,27 @@ struct HistoryEntry {
   // write never reported its end (the program was killed or crashed).
   std::string result;
   int code = 0;
+  // The sensor's name blocks 1 to 3 as the program knew them (all zero when
+  // it did not, and in records of older programs).
+  std::array<DataSet::Block, 3> names{};
+  // After a failed check: what the sensor held, in the sense of paramsAfter.
+  // None when the write did not fail its check or an older program kept
+  // only what was meant.
+  std::optional<DataSet::Block> paramsHeld;
+  // An interrupted write the user has been told about.
+  bool reported = false;
 };
+
+// The sensor's type designation from the record's name blocks; "" when the
+// record has none.
+std::string Designation(const HistoryEntry& entry);
 
 // The result words of the records.
 std::string ResultName(link::WriteResult result);
 
 class HistoryDb final : public link::WriteJournal {
  public:
-  static constexpr int kSchemaVersion = 2;
+  static constexpr int kSchemaVersion = 3;
 
   explicit HistoryDb(QString path);
   ~HistoryDb() override;
@@ -59,6 +74,14 @@ class HistoryDb final : public link::WriteJournal {
 
   std::int64_t Begin(const link::WriteRecord& record) override;
   bool Complete(std::int64_t id, link::WriteResult result, int code) override;
+  bool RecordHeld(std::int64_t id, const DataSet::Block& held) override;
+
+  // The newest interrupted write (begun, never completed) the user has not
+  // been told about; none when there is none or the database cannot be read.
+  std::optional<HistoryEntry> UnreportedInterruption();
+  // Marks every interrupted write up to id as told, so that a start tells
+  // of one only once.
+  bool MarkReported(std::int64_t id);
 
   // Newest first; only the serial number given. nullopt when the database
   // cannot be read (Error() says why).
@@ -68,6 +91,9 @@ class HistoryDb final : public link::WriteJournal {
  private:
   bool Fail(const QString& what);
   bool Upgrade();
+  // One UPDATE in a transaction of its own; oneRow: exactly one row must
+  // change (the last value is then the record's id).
+  bool Update(const QString& sql, const QVariantList& values, bool oneRow);
 
   QString m_path;
   QString m_connection;
@@ -76,8 +102,11 @@ class HistoryDb final : public link::WriteJournal {
 };
 
 // A data set whose read and working copies hold the record's setting before
-// (or after) the write: identification and parameters; the name blocks
-// empty, no sensitivity.
+// (or after) the write: identification, parameters and the name blocks the
+// record has; no sensitivity.
 DataSet SettingOf(const HistoryEntry& entry, bool before);
+// The same with the parameters the sensor held after a failed check; none
+// when the record does not have them.
+std::optional<DataSet> HeldSettingOf(const HistoryEntry& entry);
 
 }  // namespace rkt::history

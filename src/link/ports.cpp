@@ -7,6 +7,7 @@
 
 #include "link/sensor_user.h"
 #include "text/language.h"
+#include "text/reason_texts.h"
 
 namespace rkt::link {
 
@@ -45,7 +46,7 @@ std::string Fill(std::string text, const std::vector<std::string>& args) {
 
 std::string PortFailureLine(const OpenFailure& failure) {
   if (failure.name.empty()) return GetText("Message", "PortNone", kTextPortNone);
-  std::string reason = failure.result.error;
+  std::string reason = ReasonText(failure.result.error);
   if (reason.empty()) reason = GetText("Message", "PortUnknownReason", kTextPortUnknownReason);
   return Fill(GetText("Message", "PortFailed", kTextPortFailed), {failure.name, reason});
 }

@@ -1,6 +1,9 @@
 #include "link/sensor.h"
 
+#include <algorithm>
+#include <array>
 #include <string>
+#include <string_view>
 
 #include "model/bit.h"
 #include "model/data_code.h"
@@ -39,6 +42,28 @@ WriteResult ResultOf(int rc) {
   if (rc == kCodeUserAbort) return WriteResult::Cancelled;
   if (rc == kCodeVerifyFailed) return WriteResult::VerifyFailed;
   return WriteResult::Failed;
+}
+
+// The sensor's name blocks as far as the data set knows them: those read from
+// this very sensor (same serial number and type), else the working copy's
+// unless it came from a data code, which carries no names.
+std::array<DataSet::Block, 3> KnownNames(const DataSet& ds, const DataSet::Block& ident) {
+  constexpr BlockId kNames[] = {BlockId::Name1, BlockId::Name2, BlockId::Name3};
+  const auto names = [&](Copy copy) {
+    std::array<DataSet::Block, 3> out{};
+    for (std::size_t i = 0; i < 3; ++i) out[i] = ds.GetBlock(kNames[i], copy);
+    return out;
+  };
+  const auto sameSensor = [&](Copy copy) {
+    for (const int pos : {ident::kSerialHigh, ident::kSerialLow, ident::kTypeCode})
+      if (ds.Ident(copy, pos) != ident[static_cast<std::size_t>(pos)]) return false;
+    return true;
+  };
+  if (ds.DataValid() != 0 && sameSensor(kReadCopy)) return names(kReadCopy);
+  constexpr std::string_view kCodeMarker = "<DATACODE>";
+  const DataSet::Block& name1 = ds.GetBlock(BlockId::Name1, kWorkingCopy);
+  if (!std::equal(kCodeMarker.begin(), kCodeMarker.end(), name1.begin() + 1)) return names(kWorkingCopy);
+  return {};
 }
 
 // Replaces every %1 and %2 of text.
@@ -200,6 +225,7 @@ int Sensor::WriteAndRecord(const DataSet::Block& ident, const DataSet::Block& ra
   before.GetBlock(BlockId::Parameter, kWorkingCopy) = logical;
   record.codeBefore = EncodeDataCode(before);
   record.codeAfter = EncodeDataCode(m_data);
+  record.names = KnownNames(m_data, ident);
   m_lastWrite.codeBefore = record.codeBefore;
 
   // The history never stops a write: a database that cannot be used is
@@ -214,6 +240,10 @@ int Sensor::WriteAndRecord(const DataSet::Block& ident, const DataSet::Block& ra
     if (m_lastWrite.recordId == 0) journalFailed();
   }
   const int rc = WriteDataSet();
+  // A failed check keeps what the sensor holds beside what was meant.
+  if (m_journal && m_lastWrite.recordId != 0 && rc == kCodeVerifyFailed &&
+      !m_journal->RecordHeld(m_lastWrite.recordId, SettingOfRaw(m_verified, ident)))
+    journalFailed();
   if (m_journal && m_lastWrite.recordId != 0 && !m_journal->Complete(m_lastWrite.recordId, ResultOf(rc), rc))
     journalFailed();
   return rc;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -22,6 +23,9 @@ struct WriteRecord {
   DataSet::Block paramsAfter{};
   std::string codeBefore;  // data codes, "" when there is none
   std::string codeAfter;
+  // The sensor's name blocks 1 to 3 (its designation) as far as the program
+  // knows them; all zero when it does not.
+  std::array<DataSet::Block, 3> names{};
 };
 
 class WriteJournal {
@@ -32,6 +36,14 @@ class WriteJournal {
   virtual std::int64_t Begin(const WriteRecord& record) = 0;
   // Adds the result; false when it could not be stored.
   virtual bool Complete(std::int64_t id, WriteResult result, int code) = 0;
+  // After a failed read-back check (VerifyFailed): what the sensor holds,
+  // in the sense of paramsAfter, so that the values that did not take can be
+  // told. False when it could not be stored.
+  virtual bool RecordHeld(std::int64_t id, const DataSet::Block& held) {
+    (void)id;
+    (void)held;
+    return true;
+  }
 };
 
 }  // namespace rkt::link

@@ -1,6 +1,7 @@
 #include "model/data_code.h"
 
 #include <array>
+#include <cctype>
 
 #include "model/bit.h"
 #include "model/data_set.h"
@@ -104,6 +105,18 @@ std::string EncodeDataCode(const DataSet& ds) {
 
   return chars.substr(0, 4) + "-" + chars.substr(4, 4) + "-" + chars.substr(8, 4) + "-" + chars.substr(12, 4) +
          "-" + chars.substr(16, 3);
+}
+
+std::string CleanDataCode(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      if (out.size() == 4 || out.size() == 9 || out.size() == 14 || out.size() == 19) out.push_back('-');
+      continue;
+    }
+    out.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+  }
+  return out;
 }
 
 bool IsValidDataCode(std::string_view text) {

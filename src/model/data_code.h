@@ -25,6 +25,11 @@ std::uint8_t DecodeByte(std::string_view text, int shift);
 // changes the data set.
 std::string EncodeDataCode(const DataSet& ds);
 
+// A typed or pasted code as the checks take it: blanks before it are dropped,
+// letters become upper case, a blank where a dash belongs is that dash ("ABCD
+// EFGH IJKL MNOP QRS"), and any other blank is dropped. Nothing is checked.
+std::string CleanDataCode(std::string_view text);
+
 // True when the code is well formed and its check matches. Nothing is changed.
 bool IsValidDataCode(std::string_view text);
 

@@ -26,7 +26,7 @@ std::string Item(TextList list, int i) { return ListItemText(list, BuiltinItem(l
 
 }  // namespace
 
-std::string UnknownText() { return "Unbekannt"; }
+std::string UnknownText() { return PrintText("Unknown"); }
 
 std::string DatasheetTitle() { return PrintText("Print"); }
 

@@ -23,7 +23,7 @@ std::vector<OutputLineItem> CommonContent(const DataSet& ds);
 // The datasheet's title, also the first line of a TXT export.
 std::string DatasheetTitle();
 
-// "Unbekannt": shown for a missing serial number or manufacturing date.
+// Shown for a missing serial number or manufacturing date ("Unbekannt").
 std::string UnknownText();
 
 }  // namespace rkt

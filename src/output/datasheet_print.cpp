@@ -24,6 +24,7 @@
 #include "text/language.h"
 #include "text/text_keys.h"
 #include "text/messages.h"
+#include "text/reason_texts.h"
 
 // Resources of a static library must be registered by hand, from outside any
 // namespace.
@@ -232,7 +233,7 @@ class PrintedSheet final : public OutputTarget {
 };
 
 OutputResult FileFailure(const std::string& path, const std::string& why) {
-  return {false, MessageDisplayText(msg::kSaveFailed) + "\n" + path + ": " + why};
+  return {false, MessageDisplayText(msg::kSaveFailed) + "\n" + path + ": " + ReasonText(why)};
 }
 
 OutputResult PrinterFailure(const QPrinter& printer) {
@@ -276,8 +277,17 @@ QString LogoResourcePath() {
   return QStringLiteral(":/print/logo.svg");
 }
 
-std::string PrintDateText() {
-  return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
+std::string PrintDateText() { return PrintDateText(QDate::currentDate()); }
+
+std::string PrintDateText(const QDate& date) {
+  // The language's date form, not the system's: a German sheet reads
+  // "07.12.2026" whatever the machine is set to. The year keeps its four
+  // digits, as a sheet may be kept for decades.
+  const QString name = QString::fromStdString(LanguageLocale()).trimmed();
+  const QLocale locale = name.isEmpty() ? QLocale::system() : QLocale(name);
+  QString format = locale.dateFormat(QLocale::ShortFormat);
+  if (!format.contains(QStringLiteral("yyyy"))) format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+  return locale.toString(date, format).toStdString();
 }
 
 void PaintDatasheet(const DataSet& ds, QPainter& painter, QPagedPaintDevice& device, const PrintOptions& options) {

@@ -4,6 +4,7 @@
 
 #include "output/export.h"
 
+class QDate;
 class QPagedPaintDevice;
 class QPainter;
 class QPrinter;
@@ -17,8 +18,7 @@ namespace rkt {
 class DataSet;
 
 struct PrintOptions {
-  // The date line's value (UTF-8); empty means today in the system's short
-  // date format.
+  // The date line's value (UTF-8); empty means today (PrintDateText).
   std::string date;
 };
 
@@ -26,8 +26,10 @@ struct PrintOptions {
 // that show it too.
 QString LogoResourcePath();
 
-// Today's date as the date line shows it.
+// Today's date as the date line shows it: the short date form of the
+// language's locale, with a four-digit year.
 std::string PrintDateText();
+std::string PrintDateText(const QDate& date);
 
 // Paints the datasheet with an active painter on a paged device (printer,
 // PDF writer); positions are millimetres from the top left corner of the

@@ -9,6 +9,7 @@
 #include "text/language.h"
 #include "text/text_keys.h"
 #include "text/messages.h"
+#include "text/reason_texts.h"
 
 namespace rkt {
 
@@ -131,7 +132,7 @@ std::string ExportText(const DataSet& ds, ExportFormat format) {
 OutputResult ExportDatasheet(const DataSet& ds, const std::string& path) {
   const std::string bytes = Utf8ToCp1252(ExportText(ds, ExportFormatFor(path)));
   if (const std::string why = WriteFileAtomically(path, bytes); !why.empty())
-    return {false, MessageDisplayText(msg::kSaveFailed) + "\n" + path + ": " + why};
+    return {false, MessageDisplayText(msg::kSaveFailed) + "\n" + path + ": " + ReasonText(why)};
   return {true, {}};
 }
 

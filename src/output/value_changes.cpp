@@ -1,5 +1,6 @@
 #include "output/value_changes.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -50,17 +51,30 @@ std::string Missing(const std::string& label) {
 
 }  // namespace
 
-std::vector<ValueChange> ValueChanges(const DataSet& before, const DataSet& after) {
+namespace {
+
+std::vector<ValueChange> Compare(const DataSet& before, const DataSet& after, const DataSet* held) {
   const Lines b = ParameterLines(before);
   const Lines a = ParameterLines(after);
+  const Lines h = held ? ParameterLines(*held) : Lines{};
+  const auto value = [](const Lines& lines, const std::string& label) {
+    const std::string* v = Find(lines, label);
+    return v ? *v : Missing(label);
+  };
+  // Every label any of them shows, in the order after, before, held.
+  std::vector<std::string> labels;
+  for (const Lines* lines : {&a, &b, &h})
+    for (const auto& [label, v] : *lines)
+      if (std::find(labels.begin(), labels.end(), label) == labels.end()) labels.push_back(label);
   std::vector<ValueChange> out;
-  for (const auto& [label, value] : a) {
-    const std::string* old = Find(b, label);
-    const std::string was = old ? *old : Missing(label);
-    if (was != value) out.push_back({label, was, value});
+  for (const std::string& label : labels) {
+    ValueChange c{label, value(b, label), value(a, label), {}, false};
+    if (held) {
+      c.held = value(h, label);
+      c.notTaken = c.held != c.after;
+    }
+    if (c.before != c.after || c.notTaken) out.push_back(std::move(c));
   }
-  for (const auto& [label, value] : b)
-    if (!Find(a, label) && value != Missing(label)) out.push_back({label, value, Missing(label)});
   if (!out.empty()) return out;
   // Bits no control shows (reserved, or not offered for this type) still
   // change the sensor: name them by address rather than say nothing.
@@ -68,13 +82,24 @@ std::vector<ValueChange> ValueChanges(const DataSet& before, const DataSet& afte
   for (const int address : kWritten) {
     const int x = before.Param(kWorkingCopy, address + 1);
     const int y = after.Param(kWorkingCopy, address + 1);
-    if (x != y) {
+    const int z = held ? held->Param(kWorkingCopy, address + 1) : y;
+    if (x != y || z != y) {
       std::string label = Text("Message", "ParameterByte");
       if (const auto at = label.find("%1"); at != std::string::npos) label.replace(at, 2, std::to_string(address));
-      out.push_back({label, std::to_string(x), std::to_string(y)});
+      out.push_back({label, std::to_string(x), std::to_string(y), held ? std::to_string(z) : std::string(), z != y});
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::vector<ValueChange> ValueChanges(const DataSet& before, const DataSet& after) {
+  return Compare(before, after, nullptr);
+}
+
+std::vector<ValueChange> WriteOutcome(const DataSet& before, const DataSet& after, const DataSet& held) {
+  return Compare(before, after, &held);
 }
 
 }  // namespace rkt

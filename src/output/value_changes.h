@@ -13,6 +13,8 @@ struct ValueChange {
   std::string label;   // UTF-8, as the datasheet labels it (ends in ":")
   std::string before;  // UTF-8
   std::string after;
+  std::string held;       // what the sensor holds (WriteOutcome only)
+  bool notTaken = false;  // held differs from after
 };
 
 // The parameter lines of before and after that differ, in the order the
@@ -20,5 +22,10 @@ struct ValueChange {
 // out: a write changes only the parameters. Parameter bytes that differ
 // without changing any shown text are listed by their address.
 std::vector<ValueChange> ValueChanges(const DataSet& before, const DataSet& after);
+
+// A write whose check failed: the rows of ValueChanges, and every value the
+// sensor holds other than was meant, even one the write did not change; each
+// row says what the sensor holds and whether that is not what was meant.
+std::vector<ValueChange> WriteOutcome(const DataSet& before, const DataSet& after, const DataSet& held);
 
 }  // namespace rkt

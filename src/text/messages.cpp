@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "text/language.h"
+#include "text/reason_texts.h"
 
 namespace rkt {
 
@@ -122,7 +123,7 @@ int ShowMessage(int number, int buttons, std::optional<int> helpContext) {
 
 int ShowFileMessage(int number, const std::string& path, const std::string& reason) {
   MessageBoxRequest request = BuildMessage(number);
-  request.text += "\n" + path + (reason.empty() ? std::string{} : ": " + reason);
+  request.text += "\n" + path + (reason.empty() ? std::string{} : ": " + ReasonText(reason));
   return Present(request);
 }
 

@@ -144,7 +144,7 @@ int ShowMessageBox(const MessageBoxRequest& request);
 int ShowMessage(int number, int buttons = msg::kOkOnly, std::optional<int> helpContext = {});
 
 // A file message (20, 21) with a second line naming the file and the
-// system's reason: "PATH: REASON".
+// reason in the user's language (ReasonText): "PATH: REASON".
 int ShowFileMessage(int number, const std::string& path, const std::string& reason);
 
 // The question before the sensitivity is written (not a numbered message):

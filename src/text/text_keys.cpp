@@ -5,6 +5,7 @@
 #include "text/builtin_texts.h"
 #include "text/language.h"
 #include "text/messages.h"
+#include "text/reason_texts.h"
 
 namespace rkt {
 
@@ -39,6 +40,9 @@ std::vector<TextKey> BuildKeys() {
   add("Message", "PortNoNumber", std::string(kTextPortNoNumber));
   add("Message", "PortUnknownReason", std::string(kTextPortUnknownReason));
   add("Message", "PortPermission", std::string(kTextPortPermission));
+  // Why a file or a port could not be used: the program's own reasons and
+  // the system's common ones.
+  for (const ReasonKey& r : ReasonKeys()) add("Reasons", std::string(r.key), std::string(r.germanText));
 
   static constexpr const char* kTooltips[] = {"Sensordatensatz laden",
                                               "Sensordatensatz speichern",
@@ -65,6 +69,8 @@ std::vector<TextKey> BuildKeys() {
   add("Print", "lblDatacode", "Datencode:");
   add("Print", "lblComment", "Zusatzbeschreibung:");
   add("Print", "PrintFailed", "Fehler beim Drucken!");
+  // A serial number or manufacturing date the sensor does not carry.
+  add("Print", "Unknown", "Unbekannt");
 
   const std::string m = "frmMain";
   add(m, "frmMain", "RKT 410 Parametrierung");
@@ -208,6 +214,24 @@ std::vector<TextKey> BuildKeys() {
   add("frmHistory", "resInterrupted", "unterbrochen");
   add("frmHistory", "btRestore", "&Wiederherstellen");
   add("frmHistory", "btClose", "&Schließen");
+  // A write whose check failed, or that never ended.
+  add("frmHistory", "colHeld", "Im Sensor");
+  add("frmHistory", "notTaken", "nicht übernommen");
+  add("frmHistory", "heldUnknown", "nicht gespeichert");
+  add("frmHistory", "lblNotTaken", "Der Sensor hat die markierten Werte nicht übernommen.");
+  add("frmHistory", "lblHeldUnknown",
+      "Der Sensor hat nicht alle Werte übernommen; welche, ist in diesem Eintrag nicht gespeichert.");
+  add("frmHistory", "lblInterrupted",
+      "Das Schreiben wurde nicht beendet (Programm beendet oder abgestürzt): der Sensor enthält möglicherweise eine "
+      "Mischung aus alten und neuen Werten.");
+  add("frmHistory", "TypeCode", "Typ %1");
+  // Told once at start: %1 the sensor, %2 its serial number, %3 when the write began.
+  add("Message", "WriteInterrupted",
+      "Ein Schreibvorgang wurde nicht beendet: %1, Seriennummer %2, begonnen %3.\\nDas Programm wurde während des "
+      "Schreibens beendet; der Sensor enthält möglicherweise eine Mischung aus alten und neuen Werten.\\n\\n"
+      "Wollen Sie den Eintrag im Verlauf anzeigen?");
+  // After "Wiederherstellen": %1 when the write began, %2 the sensor, %3 its serial number.
+  add(m, "StatusRestored", "Wiederhergestellt: Einstellung vor dem Schreiben vom %1, %2, Seriennummer %3");
   // ---- end of the safe write ----
 
   // The program's help window.
@@ -222,8 +246,11 @@ std::vector<TextKey> BuildKeys() {
   add(m, "StatusExported", "Exportiert:");
   add(m, "StatusWritten", "Daten zum Sensor übertragen");
   add(m, "StatusSensWritten", "Empfindlichkeit zum Sensor übertragen");
+  // A typed time or sensitivity outside its range: %1 typed, %2 to %3 allowed.
+  add(m, "StatusOutOfRange", "Wert %1 nicht übernommen: erlaubt ist %2 bis %3.");
   add("frmAbout", "btOk", "&OK");
-  add("frmAbout", "lblNotice", "Varem electronic. Alle Rechte vorbehalten.");
+  // Follows the © sign; the rights themselves are lblCopyright's.
+  add("frmAbout", "lblNotice", "Varem electronic");
   return k;
 }
 
@@ -242,6 +269,11 @@ std::string_view BuiltinText(std::string_view section, std::string_view key) {
 
 std::string Text(std::string_view section, std::string_view key) {
   return GetText(section, key, BuiltinText(section, key));
+}
+
+std::string LanguageLocale() {
+  // A language file that names no locale has none; the built-in German has its own.
+  return GetText("RKT", "Locale", CurrentLanguageIndex() == 0 ? BuiltinText("RKT", "Locale") : std::string_view());
 }
 
 std::string ListItemText(TextList list, int i) {

@@ -27,6 +27,11 @@ std::string_view BuiltinText(std::string_view section, std::string_view key);
 // GetText with the built-in German text as the default.
 std::string Text(std::string_view section, std::string_view key);
 
+// The locale of the current language (key Locale of section RKT, "de" for the
+// built-in German): Qt's own texts and the date form follow it. "" when the
+// language file names none.
+std::string LanguageLocale();
+
 // Item i of a main-window list in the current language ("" outside the list;
 // the switching-frequency texts have no keys and never change).
 std::string ListItemText(TextList list, int i);

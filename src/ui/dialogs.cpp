@@ -51,25 +51,27 @@ QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons) {
 
 QString FromDataSet(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
 
-// Takes a code as people paste it: blanks around it go before the length
-// limit applies, and lower case counts as upper case, as typed letters do.
+// Takes a code as people paste it (CleanDataCode): blanks around it go
+// before the length limit applies, a blank between two groups is their dash,
+// and lower case counts as upper case, as typed letters do.
 class DataCodeValidator : public QValidator {
  public:
   using QValidator::QValidator;
   State validate(QString& input, int& pos) const override {
-    const qsizetype lead = LeadingBlanks(input);
-    QString code = input.trimmed().toUpper();
+    const QString code = Clean(input);
     if (code.size() > static_cast<qsizetype>(kDataCodeLength)) return Invalid;
-    pos = static_cast<int>(std::clamp<qsizetype>(pos - lead, 0, code.size()));
+    // The caret stays behind the character it was behind.
+    pos = static_cast<int>(std::min(Clean(input.left(pos)).size(), code.size()));
     input = code;
     return Acceptable;
   }
 
  private:
-  static qsizetype LeadingBlanks(const QString& s) {
-    qsizetype n = 0;
-    while (n < s.size() && s[n].isSpace()) ++n;
-    return n;
+  static QString Clean(QString s) {
+    // Any blank a paste brings (tab, no-break space, line end) is a blank.
+    for (QChar& c : s)
+      if (c.isSpace()) c = QLatin1Char(' ');
+    return QString::fromStdString(CleanDataCode(s.toStdString()));
   }
 };
 
@@ -420,8 +422,8 @@ frmAbout::frmAbout(bool echo, QWidget* parent) : QDialog(parent) {
   frameLayout->addLayout(version);
   frameLayout->addWidget(lblSoftware);
   frameLayout->addWidget(credits);
-  frameLayout->addWidget(lblCopyright);
   frameLayout->addWidget(lblNotice);
+  frameLayout->addWidget(lblCopyright);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(frame);
   layout->addLayout(ButtonRow({btOK}));

@@ -15,7 +15,9 @@
 #include "model/recent_files.h"
 #include "output/datasheet_print.h"
 #include "output/export.h"
+#include "history/history_db.h"
 #include "text/messages.h"
+#include "text/text_keys.h"
 #include "text/window_placement.h"
 #include "ui/dialogs.h"
 #include "ui/frm_main.h"
@@ -153,21 +155,50 @@ void FileCommands::EnterDataCode() {
   ShowFormModal(dialog);
 }
 
-void FileCommands::ShowHistory() {
+void FileCommands::ShowHistory(std::int64_t select) {
   if (!m_history) {
     ShowMessage(msg::kHistoryUnavailable);
     return;
   }
   frmHistory dialog(*m_history, &m_window);
+  if (select != 0) dialog.SelectRecord(select);
   ShowFormModal(dialog);
   const auto& record = dialog.Restored();
   if (!record || DataChanged(m_ds, false)) return;
-  // The setting goes into the working copy the way a data code does.
+  // The setting goes into the working copy the way a data code does; the
+  // sensor's names, which a code does not carry, come from the record.
   if (!ApplyDataCode(m_ds, record->codeBefore)) {
     ShowMessage(msg::kInvalidDataCode);
     return;
   }
+  if (!history::Designation(*record).empty()) {
+    m_ds.GetBlock(BlockId::Name1, kWorkingCopy) = record->names[0];
+    m_ds.GetBlock(BlockId::Name2, kWorkingCopy) = record->names[1];
+    m_ds.GetBlock(BlockId::Name3, kWorkingCopy) = record->names[2];
+  }
   m_window.ShowNewDataSet();
+  m_window.ShowStatusMessage(MainText("StatusRestored")
+                                 .arg(RecordTime(*record), RecordSensor(*record),
+                                      QStringLiteral("%1").arg(record->serial, 5, 10, QLatin1Char('0'))));
+}
+
+void FileCommands::ReportInterruptedWrite() {
+  if (!m_history) return;
+  const auto record = m_history->UnreportedInterruption();
+  if (!record) return;
+  // Marked first: whatever the answer, or should the program end meanwhile,
+  // the next start does not tell again. A database that cannot take the
+  // mark tells again next time rather than not at all.
+  m_history->MarkReported(record->id);
+  MessageBoxRequest request;
+  request.title = Text("frmMessage", "frmMessage");
+  request.text = QString::fromStdString(ConvertLineBreaks(Text("Message", "WriteInterrupted")))
+                     .arg(RecordSensor(*record), QStringLiteral("%1").arg(record->serial, 5, 10, QLatin1Char('0')),
+                          RecordTime(*record))
+                     .toStdString();
+  request.buttons = msg::kYesNo;
+  request.style = msg::kYesNo + msg::kQuestionIcon;
+  if (ShowMessageBox(request) == msg::kYes) ShowHistory(record->id);
 }
 
 void FileCommands::PrintOrExport(bool showDialog, bool toPrinter) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <functional>
 
 namespace rkt {
@@ -31,8 +32,12 @@ class FileCommands {
   void PrintOrExport(bool showDialog, bool toPrinter);
   void EnterDataCode();
   // Sensor → Verlauf: the write history, whose "Wiederherstellen" puts a
-  // setting from before a write into the window.
-  void ShowHistory();
+  // setting from before a write into the window; select: a record to show
+  // chosen (0: the newest).
+  void ShowHistory(std::int64_t select = 0);
+  // At start: a write that began and never ended (the program was killed or
+  // crashed) is told once, naming the sensor, with the offer to show it.
+  void ReportInterruptedWrite();
 
   // The write history shown (none: the command says so).
   void SetHistory(history::HistoryDb* db) { m_history = db; }

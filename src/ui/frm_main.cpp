@@ -104,6 +104,7 @@ frmMain::frmMain(DataSet& ds, RecentFiles& recent, QWidget* parent) : QMainWindo
   m_frameSensor->hide();
   ShowStartHint();
   connect(m_panel, &ParameterPanel::OverviewRefreshRequested, this, &frmMain::RefreshOverview);
+  connect(m_panel, &ParameterPanel::InputRejected, this, &frmMain::ShowStatusMessage);
   connect(m_panel, &ParameterPanel::ProgramLockTicked, this, [] { ShowMessage(msg::kProgramLockWarning, msg::kOkOnly, help::kProgramLock); });
   int shown = 1;
   SetOverviewShown(shown);

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <set>
 
+#include "model/text_encoding.h"
 #include "ui/ui_text.h"
 
 namespace rkt {
@@ -28,13 +29,28 @@ QTableWidget* Table(const QString& name, const QStringList& headers) {
   return t;
 }
 
-void FillChanges(QTableWidget* t, const std::vector<ValueChange>& changes) {
+// heldUnknown: a fourth column says that what the sensor holds is not known.
+void FillChanges(QTableWidget* t, const std::vector<ValueChange>& changes, bool heldUnknown = false) {
   t->setRowCount(static_cast<int>(changes.size()));
   for (int r = 0; r < static_cast<int>(changes.size()); ++r) {
     const ValueChange& c = changes[static_cast<std::size_t>(r)];
     t->setItem(r, 0, new QTableWidgetItem(QString::fromStdString(c.label)));
     t->setItem(r, 1, new QTableWidgetItem(QString::fromStdString(c.before)));
     t->setItem(r, 2, new QTableWidgetItem(QString::fromStdString(c.after)));
+    if (t->columnCount() < 4) continue;
+    t->setItem(r, 3, new QTableWidgetItem(heldUnknown ? UiText("frmHistory", "heldUnknown") : QString::fromStdString(c.held)));
+    if (!c.notTaken) continue;
+    // Marked by colour and in words (tooltip, screen readers).
+    for (int col = 0; col < 4; ++col) {
+      QTableWidgetItem* item = t->item(r, col);
+      item->setBackground(QColor(255, 214, 214));
+      item->setForeground(QColor(Qt::black));
+      item->setToolTip(UiText("frmHistory", "notTaken"));
+      item->setData(Qt::AccessibleDescriptionRole, UiText("frmHistory", "notTaken"));
+    }
+    QFont bold = t->item(r, 3)->font();
+    bold.setBold(true);
+    t->item(r, 3)->setFont(bold);
   }
   t->resizeColumnsToContents();
 }
@@ -56,6 +72,17 @@ QString ResultText(const std::string& result, int code) {
   QString text = UiText("frmHistory", key);
   if (code != 0 && result != "cancelled") text += QStringLiteral(" (%1)").arg(code);
   return text;
+}
+
+QString RecordTime(const history::HistoryEntry& e) {
+  const QDateTime time = QDateTime::fromString(QString::fromStdString(e.time), Qt::ISODateWithMs);
+  return time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString::fromStdString(e.time);
+}
+
+QString RecordSensor(const history::HistoryEntry& e) {
+  const std::string designation = history::Designation(e);
+  if (!designation.empty()) return QString::fromStdString(Cp1252ToUtf8(designation));
+  return UiText("frmHistory", "TypeCode").arg(e.type);
 }
 
 frmWritePreview::frmWritePreview(const std::vector<ValueChange>& changes, QWidget* parent) : QDialog(parent) {
@@ -100,8 +127,12 @@ frmHistory::frmHistory(history::HistoryDb& db, QWidget* parent) : QDialog(parent
   lblChanges = new QLabel(UiText("frmHistory", "lblChanges"));
   lblChanges->setObjectName(QStringLiteral("lblChanges"));
   tblChanges = Table(QStringLiteral("tblChanges"), {UiText("frmHistory", "colValue"), UiText("frmHistory", "colBefore"),
-                                                     UiText("frmHistory", "colAfter")});
+                                                     UiText("frmHistory", "colAfter"), UiText("frmHistory", "colHeld")});
   tblChanges->setSelectionMode(QAbstractItemView::NoSelection);
+  lblNote = new QLabel;
+  lblNote->setObjectName(QStringLiteral("lblNote"));
+  lblNote->setWordWrap(true);
+  lblNote->hide();
   lblError = new QLabel;
   lblError->setObjectName(QStringLiteral("lblError"));
   lblError->setWordWrap(true);
@@ -122,6 +153,7 @@ frmHistory::frmHistory(history::HistoryDb& db, QWidget* parent) : QDialog(parent
   layout->addWidget(tblRecords, 3);
   layout->addWidget(lblChanges);
   layout->addWidget(tblChanges, 2);
+  layout->addWidget(lblNote);
   layout->addWidget(lblError);
   layout->addLayout(buttons);
 
@@ -160,9 +192,7 @@ void frmHistory::Reload() {
   tblRecords->setRowCount(static_cast<int>(m_entries.size()));
   for (int r = 0; r < static_cast<int>(m_entries.size()); ++r) {
     const auto& e = m_entries[static_cast<std::size_t>(r)];
-    const QDateTime time = QDateTime::fromString(QString::fromStdString(e.time), Qt::ISODateWithMs);
-    tblRecords->setItem(r, 0, new QTableWidgetItem(time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                                                                   : QString::fromStdString(e.time)));
+    tblRecords->setItem(r, 0, new QTableWidgetItem(RecordTime(e)));
     tblRecords->setItem(r, 1, new QTableWidgetItem(QString::fromStdString(e.port)));
     tblRecords->setItem(r, 2, new QTableWidgetItem(QStringLiteral("%1").arg(e.serial, 5, 10, QLatin1Char('0'))));
     tblRecords->setItem(r, 3, new QTableWidgetItem(QString::number(e.type)));
@@ -173,11 +203,39 @@ void frmHistory::Reload() {
   ShowChanges();
 }
 
+bool frmHistory::SelectRecord(std::int64_t id) {
+  cmbSerial->setCurrentIndex(0);  // all records
+  for (int r = 0; r < static_cast<int>(m_entries.size()); ++r) {
+    if (m_entries[static_cast<std::size_t>(r)].id != id) continue;
+    tblRecords->selectRow(r);
+    tblRecords->scrollToItem(tblRecords->item(r, 0));
+    return true;
+  }
+  return false;
+}
+
 void frmHistory::ShowChanges() {
   const auto* e = Current();
   btRestore->setEnabled(e != nullptr);
-  FillChanges(tblChanges, e ? ValueChanges(history::SettingOf(*e, true), history::SettingOf(*e, false))
-                            : std::vector<ValueChange>{});
+  std::vector<ValueChange> changes;
+  const bool checkFailed = e && e->result == "verify-failed";
+  const std::optional<DataSet> held = e ? history::HeldSettingOf(*e) : std::nullopt;
+  if (e) {
+    const DataSet before = history::SettingOf(*e, true);
+    const DataSet after = history::SettingOf(*e, false);
+    changes = held ? WriteOutcome(before, after, *held) : ValueChanges(before, after);
+  }
+  // Records of older programs keep only what was meant: which values did
+  // not take is not known, only that some did not.
+  FillChanges(tblChanges, changes, checkFailed && !held);
+  tblChanges->setColumnHidden(3, !checkFailed);
+  const char* note = !e                       ? nullptr
+                     : checkFailed && held     ? "lblNotTaken"
+                     : checkFailed             ? "lblHeldUnknown"
+                     : e->result == "interrupted" ? "lblInterrupted"
+                                               : nullptr;
+  lblNote->setText(note ? UiText("frmHistory", note) : QString());
+  lblNote->setVisible(note != nullptr);
 }
 
 }  // namespace rkt

@@ -35,11 +35,16 @@ class frmHistory : public QDialog {
   explicit frmHistory(history::HistoryDb& db, QWidget* parent = nullptr);
   // The record chosen with "Wiederherstellen"; none after Close.
   const std::optional<history::HistoryEntry>& Restored() const { return m_restored; }
+  // Shows all records with this one selected; false when it is not there.
+  bool SelectRecord(std::int64_t id);
 
   QComboBox* cmbSerial;
   QTableWidget* tblRecords;
   QLabel* lblChanges;
+  // Beside before and after, what the sensor held when its check failed;
+  // the values that did not take are marked.
   QTableWidget* tblChanges;
+  QLabel* lblNote;  // what the chosen record says about the sensor's state
   QLabel* lblError;
   QPushButton *btRestore, *btClose;
 
@@ -55,5 +60,10 @@ class frmHistory : public QDialog {
 
 // A record's result in the current language.
 QString ResultText(const std::string& result, int code);
+// When a record's write began, in local time.
+QString RecordTime(const history::HistoryEntry& entry);
+// The sensor of a record: its designation, or its type code when the record
+// has no names.
+QString RecordSensor(const history::HistoryEntry& entry);
 
 }  // namespace rkt

@@ -119,6 +119,15 @@ QValidator::State UnitSpinBox::validate(QString& input, int& /*pos*/) const {
   return ok && v >= minimum() && v <= maximum() ? QValidator::Acceptable : QValidator::Intermediate;
 }
 
+void UnitSpinBox::fixup(QString& input) const {
+  // Only called for input the validator did not accept. Queued: the box is
+  // still in the middle of taking the input back.
+  const QString typed = input.trimmed();
+  if (typed.isEmpty()) return;
+  auto* self = const_cast<UnitSpinBox*>(this);
+  QMetaObject::invokeMethod(self, [self, typed] { emit self->InputRejected(typed); }, Qt::QueuedConnection);
+}
+
 bool ParameterPanel::eventFilter(QObject* watched, QEvent* event) {
   // A spin box is usable exactly when its bar is.
   if (event->type() == QEvent::EnabledChange) {
@@ -137,6 +146,12 @@ ParameterPanel::ParameterPanel(DataSet& ds, QWidget* parent) : QWidget(parent), 
   ConnectEvents();
   SetTabOrder();
   for (QScrollBar* bar : {scrlSensitivity, scrlEinschalt, scrlAusgang}) bar->installEventFilter(this);
+  // Typed values the box cannot take are said, with the range it allows.
+  for (UnitSpinBox* spin : {spnSensitivity, spnEinschalt, spnAusgang})
+    connect(spin, &UnitSpinBox::InputRejected, this, [this, spin](const QString& typed) {
+      emit InputRejected(MainText("StatusOutOfRange")
+                             .arg(typed, spin->textFromValue(spin->minimum()), spin->textFromValue(spin->maximum())));
+    });
 }
 
 void ParameterPanel::SetTabOrder() {

@@ -27,11 +27,18 @@ class UnitSpinBox : public QSpinBox {
   using Parse = std::function<int(const QString& text, bool* ok)>;
   explicit UnitSpinBox(QWidget* parent = nullptr);
   void SetUnit(Format format, Parse parse);
+  // A raw value in the box's unit.
+  QString textFromValue(int value) const override;
+
+ signals:
+  // Typing ended on a value outside the range (or no value at all): the box
+  // goes back to the value it had. Raised once per attempt, after the fact.
+  void InputRejected(const QString& typed);
 
  protected:
-  QString textFromValue(int value) const override;
   int valueFromText(const QString& text) const override;
   QValidator::State validate(QString& input, int& pos) const override;
+  void fixup(QString& input) const override;
 
  private:
   Format m_format;
@@ -120,6 +127,9 @@ class ParameterPanel : public QWidget {
   void OverviewRefreshRequested();
   // The user ticked the programming lock (message 33 is the window's job).
   void ProgramLockTicked();
+  // A typed time or sensitivity was not taken; the text says why and what
+  // the box allows, for the status bar.
+  void InputRejected(const QString& text);
 
  private:
   void BuildControls();

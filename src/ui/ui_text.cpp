@@ -20,8 +20,7 @@ bool LoadQtTranslations() {
   static QPointer<QTranslator> installed;
   static QString installedLocale;
   // A language file that names no locale leaves Qt's texts English.
-  const std::string_view fallback = CurrentLanguageIndex() == 0 ? BuiltinText("RKT", "Locale") : std::string_view();
-  const QString locale = QString::fromStdString(GetText("RKT", "Locale", fallback)).trimmed();
+  const QString locale = QString::fromStdString(LanguageLocale()).trimmed();
   if (installed && locale == installedLocale) return true;
   if (installed) {
     QCoreApplication::removeTranslator(installed);

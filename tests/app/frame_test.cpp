@@ -50,18 +50,22 @@ TEST_F(FrameTest, StartUpRunsItsStepsInOrderAndEventsAreDeliveredSafely) {
   EXPECT_EQ(m_presenter.Texts(), (std::vector<std::string>{"Programmfehler! Fehlernummer 7",
                                                             "Programmfehler! Fehlernummer 51"}));
   auto a = Make();
-  for (const auto& [name, value] : {std::pair{"SensDetection", "Auto"}, {"Port", "/dev/ttyS3"}, {"ReadTimeout", "300"}})
+  for (const auto& [name, value] : {std::pair{"SensDetection", "Auto"}, {"Port", "/dev/ttyS3"}, {"ReadTimeout", "300"},
+                                    {"Language", "English"}})
     a->store.SetString(kSettingsSection, name, value);
   bool windowShownAtOpen = true, recentEmptyAtOpen = false, windowShownAtDetection = false;
+  std::string languageAtOpen;
   a->link.onOpenPort = [&] {
     windowShownAtOpen = a->frame.MainWindow()->isVisible();
     recentEmptyAtOpen = a->frame.Recent().Count() == 0;
+    languageAtOpen = CurrentLanguageName();
   };
   a->store.SetString(kRecentSection, "FILE1", "/data/a.RKT");
   a->frame.Start(false);
   EXPECT_EQ(a->link.calls, (std::vector<std::string>{"InitPorts", "InitDetection", "SetDetection 1", "OpenPort /dev/ttyS3"}));
   EXPECT_EQ(std::tuple(a->link.settings.readTimeoutMs, windowShownAtOpen, recentEmptyAtOpen), std::tuple(300, false, true))
       << "a port message appears before the main window; the recent files come after the port";
+  EXPECT_EQ(languageAtOpen, "English") << "a port message at start speaks the stored language";
   EXPECT_EQ(a->frame.Recent().Entries(), std::vector<std::string>{"/data/a.RKT"});
   EXPECT_TRUE(a->frame.MainWindow()->isVisible() && a->frame.Request().Pending()) << "automatic detection: a run at once";
   a->link.onDetect = [&] {

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,6 +20,7 @@
 #include "support/cli_run.h"
 #include "support/sim_process.h"
 #include "text/language.h"
+#include "text/reason_texts.h"
 #include "text/messages.h"
 
 #include <fcntl.h>
@@ -226,7 +228,7 @@ TEST(CliOutput, ExportAndPrintWriteTheirFilesOrKeepTheOldOne) {
     const CliResult full = Cli(row.args);
     InjectWriteFailureForTesting(0);
     EXPECT_EQ(full.code, kExitFailure) << what;
-    EXPECT_NE(full.err.find(target + ": No space left on device"), std::string::npos) << what << full.err;
+    EXPECT_NE(full.err.find(target + ": " + ReasonText(std::strerror(ENOSPC))), std::string::npos) << what << full.err;
     EXPECT_EQ(ReadAll(target), "old contents") << what;
   }
   SetProgramDir(std::filesystem::current_path());

@@ -84,6 +84,43 @@ TEST_F(HistoryDbTest, RecordsComeBackNewestFirstWithTheirResult) {
   EXPECT_TRUE(one && one->codeAfter == "AFTER-7" && !db.Get(12345));
 }
 
+// What a write leaves for later: the sensor's names, what it held after a failed check, and an
+// interrupted write told once, also to the next program that opens the database.
+TEST_F(HistoryDbTest, NamesHeldValuesAndInterruptionsToldOnce) {
+  HistoryDb db(Path());
+  link::WriteRecord named = Record(42, 10, 40);
+  for (std::size_t i = 0; i < 16; ++i) named.names[0][i + 1] = static_cast<std::uint8_t>("RKT 410-DL/2    "[i]);
+  named.names[2][1] = 'X';
+  const std::int64_t failed = db.Begin(named);
+  const std::int64_t old = db.Begin(Record(7, 1, 2));   // interrupted, before the next two
+  const std::int64_t done = db.Begin(Record(7, 2, 3));
+  const std::int64_t newest = db.Begin(named);          // interrupted
+  DataSet::Block held = named.paramsAfter;
+  held[param::kTimeValue1] = 10;
+  ASSERT_TRUE(db.RecordHeld(failed, held) && db.Complete(failed, link::WriteResult::VerifyFailed, 1040)) << db.Error();
+  ASSERT_TRUE(db.Complete(done, link::WriteResult::Done, 0));
+  EXPECT_FALSE(db.RecordHeld(999, held)) << "no such record";
+  const auto f = db.Get(failed);
+  ASSERT_TRUE(f);
+  EXPECT_EQ(std::tuple(Designation(*f), f->names[2][1], f->paramsHeld, f->result),
+            std::tuple(std::string("RKT 410-DL/2"), std::uint8_t{'X'}, std::optional(held), std::string("verify-failed")));
+  EXPECT_EQ(HeldSettingOf(*f)->GetInt(ValueId::TimeValue1, kWorkingCopy), 10);
+  EXPECT_EQ(SettingOf(*f, false).GetInt(ValueId::TimeValue1, kWorkingCopy), 40);
+  const auto d = db.Get(done);
+  EXPECT_TRUE(d && Designation(*d).empty() && !d->paramsHeld && !HeldSettingOf(*d)) << "no names, no failed check";
+  // Told: the newest interruption, then none, in this program and the next.
+  const auto told = db.UnreportedInterruption();
+  ASSERT_TRUE(told);
+  EXPECT_EQ(told->id, newest);
+  ASSERT_TRUE(db.MarkReported(told->id));
+  EXPECT_FALSE(db.UnreportedInterruption()) << "the older one went with it";
+  EXPECT_FALSE(HistoryDb(Path()).UnreportedInterruption()) << "kept in the database";
+  EXPECT_TRUE(db.Get(old)->reported && !db.Get(done)->reported && db.Get(done)->result == "done");
+  const std::int64_t later = db.Begin(Record(8, 1, 2));
+  const auto next = HistoryDb(Path()).UnreportedInterruption();
+  EXPECT_TRUE(next && next->id == later) << "a new interruption is told again";
+}
+
 TEST_F(HistoryDbTest, AFirstVersionDatabaseIsUpgradedInPlace) {
   QDir().mkpath(m_dir.filePath("sub"));
   ASSERT_FALSE(Exec(Path(), {"CREATE TABLE writes (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, port TEXT "
@@ -99,9 +136,11 @@ TEST_F(HistoryDbTest, AFirstVersionDatabaseIsUpgradedInPlace) {
   const auto all = db.List(815);
   ASSERT_TRUE(all && all->size() == 1u) << "the old record is kept: " << db.Error();
   EXPECT_EQ((*all)[0].codeBefore, "OLD-BEFORE");
+  EXPECT_TRUE(Designation((*all)[0]).empty() && !(*all)[0].paramsHeld && !(*all)[0].reported) << "new columns, old record";
   const std::int64_t id = db.Begin(Record(815, 3, 4));
   ASSERT_GT(id, 0) << db.Error();
   EXPECT_TRUE(db.Complete(id, link::WriteResult::Cancelled, 1030)) << "the column of the new version is there";
+  EXPECT_TRUE(db.RecordHeld(id, {}) && db.MarkReported(id)) << "and those of the version after it";
 }
 
 TEST_F(HistoryDbTest, UnusableDatabasesFailWithAReasonAndChangeNothing) {

@@ -44,8 +44,12 @@ struct ReadRig : Rig, WriteJournal {
   bool Complete(std::int64_t, WriteResult result, int code) override {
     return ends.emplace_back(result, code), !broken;
   }
+  bool RecordHeld(std::int64_t id, const DataSet::Block& block) override {
+    return held.emplace_back(id, block), !broken;
+  }
   bool broken = false;
   std::vector<WriteRecord> records;
+  std::vector<std::pair<std::int64_t, DataSet::Block>> held;
   std::vector<int> pqAtBegin;
   std::vector<std::pair<WriteResult, int>> ends;
 };
@@ -184,6 +188,7 @@ TEST(SensorWriteOp, RefusalsFailuresAndCancelsRestoreTheBackupAndOfferTheSetting
     EXPECT_EQ(rig.user.messages, r.messages);
     EXPECT_EQ(rig.sim->StoredWrites().size(), static_cast<std::size_t>(r.stored));
     EXPECT_EQ(rig.sensor->LastWrite().written, r.stored > 0);
+    EXPECT_TRUE(rig.held.empty()) << "only a failed check keeps what the sensor holds";
     if (refused) { EXPECT_EQ(rig.sim->CommandCount(Command::PQ), 0); }
     if (r.messages.empty() || refused) continue;
     const std::string& note = rig.user.notes[0];
@@ -212,6 +217,15 @@ TEST(SensorWriteOp, LostByteFailsTheCheckAndTheReadCopyShowsTheSensor) {
             std::pair(held, std::uint8_t{33})) << "the read copy holds what the sensor has";
   EXPECT_EQ(rig.sensor->LastWrite().code, kCodeVerifyFailed);
   EXPECT_EQ(rig.ends, (Ends{{WriteResult::VerifyFailed, kCodeVerifyFailed}}));
+  // The history keeps what the sensor holds beside what was meant, and whose names it has.
+  ASSERT_EQ(rig.held.size(), 1u);
+  const WriteRecord& record = rig.records.at(0);
+  EXPECT_EQ(rig.held[0].first, 1);
+  EXPECT_EQ(std::tuple(rig.held[0].second[param::kTimeValue1], rig.held[0].second[param::kTimeValue2],
+                       record.paramsAfter[param::kTimeValue1]),
+            std::tuple(held, std::uint8_t{33}, std::uint8_t{40}));
+  EXPECT_EQ(record.names[0], rig.data.GetBlock(BlockId::Name1, kReadCopy));
+  EXPECT_NE(TypeDesignation(rig.data, kReadCopy), "") << "the simulated sensor has a designation";
 }
 
 TEST(SensorWriteOp, AnUnusableHistoryIsReportedOnceAndRetryRepeatsTheCommentNotice) {

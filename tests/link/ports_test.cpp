@@ -68,7 +68,7 @@ TEST(PortOpen, FailuresAskAndOnlyRetryOrANewNameOpensAgain) {
   rig.line->FailOpens({false, true, "/dev/ttyFAKE", "uucp", "Permission denied"}, 2);
   std::vector<std::string> hints;
   rig.ports->onOpenFailed = [&](const OpenFailure& f) {
-    EXPECT_EQ(PortFailureLine(f), "Schnittstelle /dev/ttyFAKE: Permission denied");
+    EXPECT_EQ(PortFailureLine(f), "Schnittstelle /dev/ttyFAKE: Keine Berechtigung") << "the system's reason in German";
     hints.push_back(PermissionHint(f));
     return hints.size() == 1 ? kAnswerRetry : kAnswerCancel;
   };

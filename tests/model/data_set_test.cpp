@@ -321,6 +321,13 @@ TEST(DataCode, GoldenCodesRoundTripInputBitAndInvalidCodes) {
     EXPECT_TRUE(ds.IsChanged() && !ds.OfflineData()) << code;
   }
   EXPECT_TRUE(IsValidDataCode(good));
+  const std::pair<std::string, std::string> cleaned[] = {
+      {"  abcd efgh\tijkl mnop qrs \n", "ABCD-EFGH-IJKL-MNOP-QRS"}, {"ABCD-EFGH", "ABCD-EFGH"},
+      {"ABCD  EFGH", "ABCD-EFGH"}, {"AB CD", "ABCD"}, {"ABCD- EFGH", "ABCD-EFGH"}, {" ", ""}, {"", ""}};
+  for (const auto& [typed, code] : cleaned) EXPECT_EQ(CleanDataCode(typed), code) << typed;
+  std::string spaced = good;
+  for (const std::size_t at : {4u, 9u, 14u, 19u}) spaced[at] = ' ';
+  EXPECT_TRUE(IsValidDataCode(CleanDataCode(spaced)) && !IsValidDataCode(spaced)) << "the check itself stays strict";
 }
 
 TEST(PanelRules, OfferedItemsLayoutAndShownSelection) {

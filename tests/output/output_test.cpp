@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDate>
 #include <QFile>
 #include <QPaintEngine>
 #include <QPrintEngine>
@@ -16,6 +17,8 @@
 #include "output/datasheet_print.h"
 #include "output/export.h"
 #include "output/value_changes.h"
+#include "text/language.h"
+#include "text/text_keys.h"
 #include "test_data.h"
 
 namespace rkt {
@@ -173,6 +176,22 @@ TEST(ExportFile, ValueChangesWindows1252ReplacingAnOldFileOrReportedWhenUnwritab
   const auto byte = [](const DataSet& x, int pos) { return std::to_string(x.Param(kWorkingCopy, pos)); };
   EXPECT_EQ(lines(a, c), (std::vector<std::string>{"Parameteradresse 0:" + byte(a, 1) + ">" + byte(c, 1),
                                                    "Parameteradresse 11:" + byte(a, 12) + ">" + byte(c, 12)}));
+  // A failed check: what the sensor holds beside each row, marked where it is not what was meant; a value the write
+  // did not change but the sensor lost is listed too.
+  DataSet held = b;
+  held.SetValue(V::Hysteresis, 2);     // not taken
+  held.SetValue(V::KeyboardLock, 2);   // not touched by the write, yet different
+  std::vector<std::string> outcome;
+  for (const ValueChange& o : WriteOutcome(a, b, held))
+    outcome.push_back(o.label + o.before + ">" + o.after + "=" + o.held + (o.notTaken ? " !" : ""));
+  EXPECT_EQ(outcome, (std::vector<std::string>{"Hysterese:groß>klein=groß !", "Tastaturverriegelung:automatisch>automatisch=immer !",
+                                               "Parametrierung:aktiviert>gesperrt=gesperrt",
+                                               "Eingangsfunktion:UND-Verknüpfung, negative Logik>UND-Verknüpfung=UND-Verknüpfung"}));
+  std::vector<std::string> bytes;
+  DataSet heldC = c;
+  heldC.Param(kWorkingCopy, 12) = a.Param(kWorkingCopy, 12);
+  for (const ValueChange& o : WriteOutcome(a, c, heldC)) bytes.push_back(o.label + o.held + (o.notTaken ? " !" : ""));
+  EXPECT_EQ(bytes, (std::vector<std::string>{"Parameteradresse 0:" + byte(c, 1), "Parameteradresse 11:" + byte(a, 12) + " !"}));
   test::TempDir dir;
   const std::string path = dir.Path("sheet.csv");
   { std::ofstream(path) << "an older and much longer file that must be replaced completely\n"; }
@@ -192,6 +211,28 @@ TEST(ExportFile, ValueChangesWindows1252ReplacingAnOldFileOrReportedWhenUnwritab
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"plain-file", "sheet.TXT", "sheet.csv", "taken.txt"}));
     EXPECT_TRUE(fs::is_empty(dir.Path("taken.txt")));
   }
+}
+
+// The fallback text, the print date and a failed export's reason come from the language, not the code.
+TEST(OutputLanguage, UnknownValuesDatesAndReasonsFollowTheChosenLanguage) {
+  test::TempDir dir;
+  const QDate date(2026, 12, 7);
+  const struct { const char* language; const char* unknown; const char* printed; const char* reason; } rows[] = {
+      {"Deutsch", "Unbekannt", "07.12.2026", "Datei oder Ordner nicht vorhanden"},
+      {"English", "Unknown", "12/7/2026", "No such file or folder"}};
+  FindLanguages({fs::path(RKT_SOURCE_DIR) / "resources"});
+  for (const auto& row : rows) {
+    ASSERT_TRUE(SelectLanguageByName(row.language)) << row.language;
+    const std::string txt = ExportText(SensorA(), ExportFormat::Txt);
+    EXPECT_EQ(UnknownText(), row.unknown) << row.language;
+    const std::string label = Text("Print", "lblSerial");
+    EXPECT_NE(txt.find(label + std::string(39 - label.size(), ' ') + row.unknown + "\r\n"), std::string::npos) << txt;
+    EXPECT_EQ(txt.find(row.language == std::string("English") ? "Unbekannt" : "Unknown"), std::string::npos) << txt;
+    EXPECT_EQ(PrintDateText(date), row.printed) << row.language;
+    const OutputResult failed = ExportDatasheet(SensorA(), dir.Path("missing/out.txt"));
+    EXPECT_TRUE(failed.error.ends_with(std::string(": ") + row.reason)) << failed.error;
+  }
+  FindLanguages({});
 }
 
 // Records the text painted on it: the path of a real printer, not the PDF file's.

@@ -6,6 +6,8 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -16,7 +18,10 @@
 #include "text/ini_file.h"
 #include "text/language.h"
 #include "text/message_box.h"
+#include "model/parameter_file.h"
+#include "model/safe_file.h"
 #include "text/messages.h"
+#include "text/reason_texts.h"
 #include "text/text_keys.h"
 #include "text/window_placement.h"
 
@@ -190,6 +195,31 @@ TEST_F(TextTest, BoxesPassThePresenterAndReturnItsAnswer) {
   for (const auto& [buttons, answer] : safe) EXPECT_EQ(ShowMessage(msg::kNoSensor, buttons), answer) << buttons;
 }
 
+// What is wrong with a shipped language file: a byte-order mark (the file is
+// Windows-1252), bytes Windows-1252 does not define, and keys the program
+// never looks up (a misspelt key is silently ignored and leaves German behind).
+std::vector<std::string> LanguageFileFaults(const std::string& bytes,
+                                            const std::set<std::pair<std::string, std::string>>& known) {
+  std::vector<std::string> faults;
+  const bool bom = bytes.starts_with("\xEF\xBB\xBF");
+  if (bom) faults.push_back("byte-order mark");
+  std::string section;
+  std::size_t start = bom ? 3 : 0;
+  for (int n = 1; start < bytes.size(); ++n) {
+    const std::size_t end = std::min(bytes.find('\n', start), bytes.size());
+    std::string line = bytes.substr(start, end - start);
+    start = end + 1;
+    for (const unsigned char c : line)
+      if (c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D) faults.push_back("line " + std::to_string(n) + ": byte");
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == ';') continue;
+    if (line[0] == '[') section = line.substr(1, line.find(']') - 1);
+    else if (const auto eq = line.find('='); eq != std::string::npos && !known.count({section, line.substr(0, eq)}))
+      faults.push_back("[" + section + "] " + line.substr(0, eq));
+  }
+  return faults;
+}
+
 TEST(TextKeys, EnglishFileHasEveryKeyBuiltinTextsAndListItems) {
   const std::string file = std::string(RKT_SOURCE_DIR) + "/resources/RKT_LANG.ENG";
   std::set<std::pair<std::string, std::string>> known;
@@ -199,6 +229,15 @@ TEST(TextKeys, EnglishFileHasEveryKeyBuiltinTextsAndListItems) {
     EXPECT_TRUE(value != "\x01missing" && !value.empty()) << "[" << k.section << "] " << k.key;
   }
   EXPECT_EQ(ReadIniValue(file, "RKT", "Language", ""), "English");
+  using Faults = std::vector<std::string>;
+  const std::tuple<const char*, std::string, Faults> scans[] = {
+      {"clean", "; note\r\n[frmMain]\r\nmnFile=&File\r\n\r\n[RKT]\nLanguage=\xC4\n", {}},
+      {"byte-order mark", "\xEF\xBB\xBF[RKT]\nLanguage=x\n", {"byte-order mark"}},
+      {"undefined byte", "[RKT]\nLanguage=x\x81\n", {"line 2: byte"}},
+      {"misspelt key", "[frmMain]\nmnFiel=&File\n", {"[frmMain] mnFiel"}},
+      {"key in the wrong section", "[frmOptions]\nmnFile=&File\n", {"[frmOptions] mnFile"}},
+      {"shipped file", test::ReadText(file), {}}};
+  for (const auto& [context, bytes, faults] : scans) EXPECT_EQ(LanguageFileFaults(bytes, known), faults) << context;
   // List items are keyed by control and position; the switching frequencies have no keys.
   const std::tuple<const char*, const char*, std::string> texts[] = {{"frmMain", "cmbInput9", "D-Flipflop"},
       {"frmMain", "rdTimefunction22", "Wischerfunktion"}, {"frmMain", "cmbSchaltfrequenz0", ""},
@@ -217,6 +256,51 @@ TEST(TextKeys, EnglishFileHasEveryKeyBuiltinTextsAndListItems) {
     EXPECT_EQ(BuiltinItem(list, 0), BuiltinList(list)[0]);
   }
   EXPECT_EQ(sizes, (std::vector<std::size_t>{10, 2, 3, 5, 3, 3, 7, 3, 2, 3, 3}));
+}
+
+// The reasons a file or port fails with, as the model and the system give
+// them, reach the user in the chosen language; unknown ones stay as they are.
+TEST_F(TextTest, ReasonsOfFailuresFollowTheLanguage) {
+  test::TempDir dir;
+  test::WriteText(dir.Path("empty.RKT"), "");
+  test::WriteText(dir.Path("short.RKT"), std::string(kFileHeaderCurrent) + "xx");
+  test::WriteText(dir.Path("header.RKT"), std::string(200, 'x'));
+  std::filesystem::create_directory(dir.Path("folder.RKT"));
+  DataSet ds;
+  std::vector<std::string> modelReasons;  // every one must have a language key
+  for (const char* name : {"empty.RKT", "short.RKT", "header.RKT", "folder.RKT", "missing.RKT", "empty.RKT/x.RKT"})
+    modelReasons.push_back(LoadParameterFileChecked(ds, dir.Path(name)).reason);
+  modelReasons.push_back(LoadParameterFileChecked(ds, "").reason);
+  for (const std::string& target : {dir.Dir(), dir.Path("missing/x.RKT"), std::string("/dev/null")})
+    modelReasons.push_back(WriteFileAtomically(target, std::string("x")));
+  for (const std::string& reason : modelReasons) {
+    EXPECT_FALSE(reason.empty());
+    EXPECT_NE(ReasonText(reason), reason) << "no language key for \"" << reason << "\"";
+  }
+  const std::pair<std::string, const char*> german[] = {
+      {"the file is too short", "die Datei ist zu kurz"},
+      {"No such file or directory", "Datei oder Ordner nicht vorhanden"},
+      {std::strerror(EROFS), "Das Dateisystem ist schreibgeschützt"},
+      {std::strerror(ENOSPC), "Kein Platz mehr auf dem Datenträger"},
+      {"Permission denied", "Keine Berechtigung"},
+      {"the comment length 2000000 is beyond the limit", "die Länge der Zusatzbeschreibung (2000000) ist größer als erlaubt"},
+      {"the comment length many is beyond the limit", "the comment length many is beyond the limit"},
+      {"the file is too short!", "the file is too short!"},
+      {"Some other system text", "Some other system text"}, {"", ""}};
+  for (const auto& [reason, shown] : german) EXPECT_EQ(ReasonText(reason), shown) << reason;
+  m_presenter.shown.clear();
+  ShowFileMessage(msg::kInvalidFile, "/x.RKT", "the file is empty");
+  FindLanguages({std::filesystem::path(RKT_SOURCE_DIR) / "resources"});
+  ASSERT_TRUE(SelectLanguageByName("English"));
+  const std::pair<std::string, const char*> english[] = {
+      {"the file is too short", "the file is too short"}, {std::strerror(EISDIR), "This is a folder"},
+      {"Read-only file system", "The file system is read-only"},
+      {"the comment is longer than 1048576 characters", "the description is longer than 1048576 characters"},
+      {"Some other system text", "Some other system text"}};
+  for (const auto& [reason, shown] : english) EXPECT_EQ(ReasonText(reason), shown) << reason;
+  ShowFileMessage(msg::kSaveFailed, "/y.RKT", std::strerror(ENOTDIR));
+  EXPECT_EQ(m_presenter.Texts(), (std::vector<std::string>{"Ungültige Datendatei!\n/x.RKT: die Datei ist leer",
+                                                           "The file could not be saved!\n/y.RKT: Part of the path is not a folder"}));
 }
 
 QPushButton* Button(QMessageBox* box, const QString& text) {

@@ -1,6 +1,8 @@
 #include "ui_test_support.h"
 #include "text/help_window.h"
+#include "text/language.h"
 #include "text/message_box.h"
+#include "text/text_keys.h"
 #include "text/window_placement.h"
 
 namespace rkt {
@@ -79,7 +81,18 @@ TEST(DataCodeDialog, CodesAreCleanedUpAndCheckedBeforeUse) {
   EXPECT_TRUE(dialog.isVisible() && ds.DataValid() == 0) << "an invalid code keeps the dialog open";
   bool applied = false;
   QObject::connect(&dialog, &frmDataCode::CodeApplied, [&] { applied = true; });
-  dialog.txtCode->setText(code);
+  // Blanks in place of the dashes, as codes are read aloud or copied from a sheet.
+  QString spaced = code.toLower();
+  for (const int at : {4, 9, 14, 19}) spaced[at] = at == 9 ? QChar(0x00A0) : QLatin1Char(' ');
+  spaced.replace(14, 1, QStringLiteral("\t"));
+  QApplication::clipboard()->setText(spaced);
+  dialog.txtCode->selectAll();
+  QTest::keyClick(dialog.txtCode, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(dialog.txtCode->text(), code) << "blanks between the groups are their dashes";
+  dialog.txtCode->clear();
+  QTest::keyClicks(dialog.txtCode, code.left(4) + QStringLiteral(" ") + code.mid(5, 4) + QStringLiteral("  "));
+  EXPECT_EQ(dialog.txtCode->text(), code.left(10)) << "a typed blank where a dash belongs is that dash, others go";
+  dialog.txtCode->setText(spaced);
   dialog.btOK->click();
   EXPECT_TRUE(applied && !dialog.isVisible());
   EXPECT_EQ(std::tuple(ds.GetInt(ValueId::TimeValue1, kWorkingCopy), TypeDesignation(ds, kWorkingCopy)), std::tuple(99, std::string("<DATACODE>")));
@@ -154,6 +167,29 @@ TEST(Help, UsableWhileADialogOrAMessageBoxIsModal) {
   }
   SetHelpViewer(nullptr);
   SetMainWindow(nullptr);
+}
+
+// In each shipped language: the about box names the rights once, and the options help describes every switch.
+TEST(ShippedTexts, AboutNamesTheRightsOnceAndTheOptionsHelpEverySwitch) {
+  FindLanguages({std::filesystem::path(RKT_SOURCE_DIR) / "resources"});
+  for (const char* language : {"Deutsch", "English"}) {
+    ASSERT_TRUE(SelectLanguageByName(language));
+    frmAbout about(false);
+    QString shown;
+    for (const QLabel* label : about.findChildren<QLabel*>()) shown += label->text() + QLatin1Char('\n');
+    const QString rights = QString::fromStdString(Text("frmAbout", "lblCopyright"));
+    EXPECT_EQ(shown.count(rights), 1) << language << ": " << shown.toStdString();
+    test::FakeOptions backend;
+    frmOptions options(backend);
+    QFile page(QLatin1Char(':') + HelpPageUrl(CurrentHelpFile(), help::kOptions, {}).path());
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << page.fileName().toStdString();
+    const QString help = QString::fromUtf8(page.readAll());
+    const QList<QCheckBox*> switches = options.findChildren<QCheckBox*>();
+    EXPECT_GE(switches.size(), 5);
+    for (const QCheckBox* box : switches)
+      EXPECT_TRUE(help.contains(QString(box->text()).remove(QLatin1Char('&')))) << language << ": " << box->text().toStdString();
+  }
+  FindLanguages({});
 }
 
 }  // namespace

@@ -46,6 +46,8 @@ TEST_F(MainWindowFixture, StartOffersOnlyWhatNeedsNoDataAndAFileEnablesTheRest) 
   EXPECT_TRUE(!window.SensorFrame()->isHidden() && window.StartHint()->isHidden() && Label("lblTBChanged")->text().isEmpty());
   test::Choose(window.Panel()->cmbKeyboardlock, 2);
   EXPECT_EQ(Label("lblTBChanged")->text(), QStringLiteral("C"));
+  emit window.Panel()->InputRejected(QStringLiteral("Wert 30 nicht übernommen"));
+  EXPECT_EQ(window.StatusMessage(), QStringLiteral("Wert 30 nicht übernommen")) << "a value not taken is said in the status bar";
   EXPECT_FALSE(window.findChild<QAction*>(QStringLiteral("mnFileSep"))->isVisible());
   for (const char* path : {"/data/line1/job.RKT", "/data/line2/job.RKT", "/data/b&c.RKT"}) recent.AddRecentFile(path);
   EXPECT_TRUE(window.findChild<QAction*>(QStringLiteral("mnFileSep"))->isVisible());
@@ -59,7 +61,7 @@ TEST_F(MainWindowFixture, SaveExportAndPrintWriteTheChosenFileAndFailuresAreRepo
   window.Files().Load(kSample);
   window.Files().Load(bad);
   EXPECT_EQ(messages.Texts(), std::vector<std::string>{test::MessageRecorder::Numbered({20})[0] + "\n" +
-                                                       bad.toStdString() + ": not a parameter file (wrong header)"});
+                                                       bad.toStdString() + ": keine Parameterdatei (falscher Dateikopf)"});
   EXPECT_EQ(ds.FileName(), kSample.toStdString()) << "an invalid file changes nothing";
   messages.shown.clear();
   test::Choose(window.Panel()->cmbHysteresis, 2);
@@ -76,7 +78,7 @@ TEST_F(MainWindowFixture, SaveExportAndPrintWriteTheChosenFileAndFailuresAreRepo
   ds.SetValue(ValueId::FileName, missing.toStdString());
   EXPECT_FALSE(window.Files().Save(false));
   EXPECT_EQ(messages.Texts(), std::vector<std::string>{test::MessageRecorder::Numbered({21})[0] + "\n" +
-                                                       missing.toStdString() + ": No such file or directory"});
+                                                       missing.toStdString() + ": Datei oder Ordner nicht vorhanden"});
   EXPECT_TRUE(ds.IsChanged() && Label("lblTBChanged")->text() == "C") << "a failed save keeps the data marked changed";
   ds.SetValue(ValueId::Changed, false);
   EXPECT_FALSE(window.Files().Save(false));
@@ -296,6 +298,79 @@ TEST_F(MainWindowFixture, HistoryListsFiltersAndRestoresTheSettingBefore) {
   EXPECT_EQ(EncodeDataCode(ds), wanted) << "the working copy holds the setting before that write";
   EXPECT_EQ(ds.GetString(ValueId::TypeName, kWorkingCopy).substr(0, 10), "<DATACODE>");
   EXPECT_TRUE(Enabled("mnSensorWrite") && Label("lblFilename")->isHidden() && !window.SensitivityAvailable());
+}
+
+// A failed check marks what did not take (or says that it is not known); an interrupted write is told once at start
+// and shown on Yes; a restored record brings back the sensor's designation and says which record it was.
+TEST_F(MainWindowFixture, HistoryMarksValuesNotTakenTellsAnInterruptedWriteOnceAndRestoresTheDesignation) {
+  test::MessageRecorder messages;
+  history::HistoryDb db(Path("history.sqlite"));
+  DataSet sample;
+  ASSERT_EQ(LoadParameterFile(sample, kSample.toStdString()), LoadStatus::Ok);
+  DataSet::Block id = sample.GetBlock(BlockId::Identification, kWorkingCopy);
+  id[ident::kSerialHigh] = 0;
+  id[ident::kSerialLow] = 33;
+  DataSet before = sample;
+  before.SetValue(ValueId::Hysteresis, 0);
+  before.SetValue(ValueId::TimeValue2, 70);
+  link::WriteRecord record{"/dev/ttyS0", id, before.GetBlock(BlockId::Parameter, kWorkingCopy), id,
+                           sample.GetBlock(BlockId::Parameter, kWorkingCopy), EncodeDataCode(before), EncodeDataCode(sample)};
+  for (std::size_t i = 0; i < 3; ++i) record.names[i] = sample.GetBlock(static_cast<BlockId>(static_cast<int>(BlockId::Name1) + i), kWorkingCopy);
+  const std::int64_t checked = db.Begin(record);  // the sensor kept its old second time
+  DataSet::Block held = record.paramsAfter;
+  held[param::kTimeValue2] = before.Param(kWorkingCopy, param::kTimeValue2);
+  ASSERT_TRUE(db.RecordHeld(checked, held) && db.Complete(checked, link::WriteResult::VerifyFailed, 1040));
+  const std::int64_t older = db.Begin(record);  // an older program kept only what was meant
+  db.Complete(older, link::WriteResult::VerifyFailed, 1040);
+  const std::int64_t interrupted = db.Begin(record);
+  db.Complete(db.Begin(record), link::WriteResult::Done, 0);  // the newest record, yet not the one told
+  window.SetHistory(&db);
+  struct Shown { std::int64_t id; QString note, heldColumn; bool heldHidden; int marked; };
+  std::vector<Shown> shown;
+  test::OnNext<frmHistory>([&](frmHistory* h) {
+    const auto look = [&](std::int64_t recordId) {
+      h->SelectRecord(recordId);
+      Shown s{recordId, h->lblNote->isHidden() ? QString() : h->lblNote->text(), {}, h->tblChanges->isColumnHidden(3), 0};
+      for (int r = 0; r < h->tblChanges->rowCount(); ++r) {
+        s.heldColumn += h->tblChanges->item(r, 0)->text() + h->tblChanges->item(r, 3)->text() + ";";
+        s.marked += h->tblChanges->item(r, 3)->toolTip() == QStringLiteral("nicht übernommen");
+      }
+      shown.push_back(s);
+    };
+    shown.push_back({h->tblRecords->currentRow() == 1 ? interrupted : 0, h->lblNote->text(), {}, false, 0});
+    look(checked);
+    look(older);
+    h->SelectRecord(checked);
+    h->btRestore->click();
+  });
+  messages.answer = msg::kYes;
+  window.Files().ReportInterruptedWrite();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  const MessageBoxRequest& told = messages.shown[0];
+  EXPECT_EQ(std::tuple(told.buttons, told.title), std::tuple(int{msg::kYesNo}, std::string("RKT410 Meldung")));
+  EXPECT_TRUE(QString::fromStdString(told.text).startsWith("Ein Schreibvorgang wurde nicht beendet: RKT 410-DL/2, "
+                                                           "Seriennummer 00033, begonnen 20")) << told.text;
+  ASSERT_EQ(shown.size(), 3u) << "Yes shows the history";
+  EXPECT_EQ(std::tuple(shown[0].id, shown[0].note), std::tuple(interrupted, UiText("frmHistory", "lblInterrupted")))
+      << "with the interrupted record chosen";
+  const QString hyst = QStringLiteral("Hysterese:"), time2 = QStringLiteral("Ausschaltzeit:");
+  EXPECT_EQ(std::tuple(shown[1].heldHidden, shown[1].marked, shown[1].note),
+            std::tuple(false, 1, QStringLiteral("Der Sensor hat die markierten Werte nicht übernommen.")));
+  EXPECT_EQ(shown[1].heldColumn, hyst + QStringLiteral("standard;") + time2 + QStringLiteral("Impulsverlängerung 70 ms;"))
+      << "the hysteresis took, the second time did not";
+  EXPECT_EQ(std::tuple(shown[2].marked, shown[2].note), std::tuple(0, UiText("frmHistory", "lblHeldUnknown")));
+  EXPECT_EQ(shown[2].heldColumn.count(QStringLiteral("nicht gespeichert")), 2) << shown[2].heldColumn.toStdString();
+  // Restored: the setting before, under the sensor's own designation, and the status bar says which.
+  EXPECT_EQ(EncodeDataCode(ds), record.codeBefore);
+  EXPECT_EQ(window.SensorFrame()->title(), QStringLiteral("RKT 410-DL/2"));
+  EXPECT_TRUE(window.StatusMessage().startsWith("Wiederhergestellt: Einstellung vor dem Schreiben vom 20") &&
+              window.StatusMessage().endsWith(", RKT 410-DL/2, Seriennummer 00033"))
+      << window.StatusMessage().toStdString();
+  window.Files().ReportInterruptedWrite();
+  history::HistoryDb reopened(Path("history.sqlite"));
+  window.SetHistory(&reopened);
+  window.Files().ReportInterruptedWrite();
+  EXPECT_EQ(messages.shown.size(), 1u) << "told once, also after a restart";
 }
 
 // The tooltip the pointer resting on the button brings up, "" when none.

@@ -168,21 +168,34 @@ TEST_F(PanelFixture, KeyboardMovesBarsTakesTypedValuesAndTabsInReadingOrder) {
   }
   EXPECT_TRUE(ds.IsChanged()) << "a key move is a change";
   EXPECT_EQ((panel.ReadPanel(), ds.GetInt(ValueId::TimeValue1, kWorkingCopy)), 1);
-  const struct { QSpinBox* spin; QScrollBar* bar; QLabel* label; const char* typed; int value; const char* shown; } typed[] = {
-      {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "5.0", 50, "5.0 s"},
-      {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "2,5 s", 25, "2.5 s"},
-      {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "30", 25, "2.5 s"},  // beyond 25.5 s: kept
-      {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "0", 25, "2.5 s"},   // below 0.1 s: kept
-      {panel.spnAusgang, panel.scrlAusgang, panel.lblAusgang, "120", 120, "120 ms"},
-      {panel.spnSensitivity, panel.scrlSensitivity, panel.lblSensitivity, "75", 69, "75%"},
+  // A value the box cannot take is kept out and said once, with the range, for the status bar.
+  QStringList rejected;
+  QObject::connect(&panel, &ParameterPanel::InputRejected, [&](const QString& text) { rejected << text; });
+  const struct { QSpinBox* spin; QScrollBar* bar; QLabel* label; const char* typed; int value; const char* shown; const char* said; } typed[] = {
+      {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "5.0", 50, "5.0 s", ""},
+      {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "2,5 s", 25, "2.5 s", ""},
+      {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "30", 25, "2.5 s",
+       "Wert 30 nicht übernommen: erlaubt ist 0.1 s bis 25.5 s."},
+      {panel.spnEinschalt, panel.scrlEinschalt, panel.lblEinschalt, "0", 25, "2.5 s",
+       "Wert 0 nicht übernommen: erlaubt ist 0.1 s bis 25.5 s."},
+      {panel.spnAusgang, panel.scrlAusgang, panel.lblAusgang, "120", 120, "120 ms", ""},
+      {panel.spnAusgang, panel.scrlAusgang, panel.lblAusgang, "300 ms", 120, "120 ms",
+       "Wert 300 ms nicht übernommen: erlaubt ist 1 ms bis 255 ms."},
+      {panel.spnSensitivity, panel.scrlSensitivity, panel.lblSensitivity, "75", 69, "75%", ""},
+      {panel.spnSensitivity, panel.scrlSensitivity, panel.lblSensitivity, "150%", 69, "75%",
+       "Wert 150% nicht übernommen: erlaubt ist 0% bis 100%."},
   };
   for (const auto& row : typed) {
+    rejected.clear();
     row.spin->setFocus();
     QTest::keyClick(row.spin, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(row.spin, QString::fromLatin1(row.typed));
     QTest::keyClick(row.spin, Qt::Key_Return);
     EXPECT_EQ(std::tuple(row.bar->value(), row.label->text(), row.spin->text()),
               std::tuple(row.value, QString::fromLatin1(row.shown), QString::fromLatin1(row.shown))) << row.typed;
+    if (*row.said) { EXPECT_TRUE(QTest::qWaitFor([&] { return !rejected.isEmpty(); }, 2000)) << row.typed; }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rejected, *row.said ? QStringList{QString::fromUtf8(row.said)} : QStringList{}) << row.typed;
   }
   QTest::keyClick(panel.spnAusgang, Qt::Key_Up);
   EXPECT_EQ(panel.scrlAusgang->value(), 121) << "one spin step is one bar step";
