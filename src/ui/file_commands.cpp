@@ -73,8 +73,9 @@ QString AskFile(QWidget* parent, const char* name, bool save, const QStringList&
     if (!preset.isEmpty()) dialog.selectFile(preset);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     const QString chosen = dialog.selectedFiles().front();
+    if (!save) return chosen;
     const QString target = written ? written(chosen) : chosen;
-    if (!save || target == chosen || !QFileInfo::exists(target)) return target;
+    if (target == chosen || !QFileInfo::exists(target)) return target;
     // The dialog's own question, in its words and language.
     const QString question = QCoreApplication::translate("QFileDialog", "%1 already exists.\nDo you want to replace it?")
                                  .arg(QFileInfo(target).fileName());
