@@ -1,5 +1,7 @@
 #include "ui_test_support.h"
+#include "history/history_db.h"
 #include "text/window_placement.h"
+#include "ui/history_dialogs.h"
 
 namespace rkt {
 namespace {
@@ -103,6 +105,46 @@ TEST(OptionsDialog, OpensModalToTheMainWindowAndCancelKeepsOnlyTheLanguage) {
   EXPECT_TRUE(seen);
   EXPECT_EQ(std::tuple(backend.language, backend.detection, backend.tooltips), std::tuple(1, 1, false)) << "Cancel keeps only the language";
   SetMainWindow(nullptr);
+}
+
+}  // namespace
+}  // namespace rkt
+
+namespace rkt {
+namespace {
+
+// Tab from the first control round the dialog: the controls in reading order, and out of the tables again.
+TEST(DialogKeyboard, TabFollowsTheReadingOrder) {
+  QTemporaryDir dir;
+  history::HistoryDb db(dir.filePath(QStringLiteral("history.sqlite")));
+  link::WriteRecord write{.port = "/dev/ttyS0", .codeBefore = "", .codeAfter = ""};
+  write.paramsAfter[3] = 1;
+  db.Complete(db.Begin(write), link::WriteResult::Done, 0);  // a row in each table
+  DataSet ds;
+  test::FakeOptions options;
+  const struct { std::function<QDialog*()> make; const char* order; } rows[] = {
+      {[&] { return new frmDataCode(ds); }, "txtCode btOK btCancel btHelp"},
+      {[&] { return new frmOptions(options); },
+       "cmbPorts chkSensor chkTooltips chkOverview chkTrace chkPreview cmbLanguage btOK btCancel btHelp"},
+      {[&] { return new frmHistory(db); }, "cmbSerial tblRecords tblChanges btRestore btClose"},
+      {[&] { return new frmWritePreview({{"Hysterese:", "standard", "groß"}, {"Störfilterung:", "1 kHz", "50 Hz"}}); },
+       "tblChanges btYes btNo"},
+  };
+  for (const auto& row : rows) {
+    std::unique_ptr<QDialog> dialog(row.make());
+    SCOPED_TRACE(dialog->objectName().toStdString());
+    dialog->show();
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    const QString order = QString::fromLatin1(row.order), first = order.section(QLatin1Char(' '), 0, 0);
+    dialog->findChild<QWidget*>(first)->setFocus();
+    QStringList visited{QApplication::focusWidget()->objectName()};
+    for (int i = 0; i < 20 && (i == 0 || visited.back() != visited.front()); ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      visited << QApplication::focusWidget()->objectName();
+    }
+    EXPECT_EQ(visited.join(QLatin1Char(' ')).toStdString(), (order + QLatin1Char(' ') + first).toStdString());
+  }
 }
 
 }  // namespace
