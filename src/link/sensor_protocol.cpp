@@ -42,6 +42,11 @@ bool Sensor::PresenceTest(bool progress) {
 
 int Sensor::CheckSensor(CheckMode mode) {
   const bool progress = mode != CheckMode::Silent;
+  const auto showConnected = [this](bool connected) {
+    if (connected == m_connected) return;
+    m_connected = connected;
+    m_user.ShowConnected(connected);
+  };
   bool found = false;
   int reopened = 0;
   for (;;) {
@@ -58,6 +63,10 @@ int Sensor::CheckSensor(CheckMode mode) {
         found = true;
         break;
       }
+      // The detection shows a sensor that stopped answering as gone with
+      // its first unanswered test, not after all of them (up to 30 times
+      // two periods); one that answers a later test is shown again below.
+      if (!progress) showConnected(false);
     }
     m_lastPresenceAttempt = found ? used : kPresenceAttempts + 1;
     if (found) {
@@ -79,10 +88,7 @@ int Sensor::CheckSensor(CheckMode mode) {
     if (m_user.ShowMessage(msg::kNoSensor, kButtonsRetryCancel, kHelpNoSensor) != kAnswerRetry) break;
     m_user.IncBar(-kPresenceAttempts);
   }
-  if (found != m_connected) {
-    m_connected = found;
-    m_user.ShowConnected(found);
-  }
+  showConnected(found);
   return m_connected ? 1 : 0;
 }
 

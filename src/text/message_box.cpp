@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QDialogButtonBox>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
 #include <map>
@@ -38,11 +39,24 @@ std::vector<BoxButton> ButtonsOf(int set) {
 
 QString Caption(const char* key) { return QString::fromStdString(Text("frmMessage", key)); }
 
+// The window that raises the message: the modal dialog in front (the code
+// dialog, the options, the progress of a sensor operation), else the main
+// window once it is shown. Other windows that happen to be active are not
+// taken: the only one is the help window, which a box must never block.
+QWidget* RaisingWindow() {
+  if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal->isVisible()) return modal;
+  QWidget* main = MainWindow();
+  return main != nullptr && main->isVisible() ? main : nullptr;
+}
+
 }  // namespace
 
 int QtMessagePresenter::Present(const MessageBoxRequest& request) {
-  QWidget* main = MainWindow();
-  QMessageBox box(main != nullptr && main->isVisible() ? main : nullptr);
+  // A box that belonged to the main window while a dialog was in front came
+  // up behind that dialog or without the keyboard, and on closing left the
+  // focus in a window the dialog still blocked.
+  const QPointer<QWidget> owner = RaisingWindow();
+  QMessageBox box(owner);
   box.setObjectName("frmMessage");
   box.setIcon(QMessageBox::Question);
   box.setWindowTitle(QString::fromStdString(request.title));
@@ -103,7 +117,14 @@ int QtMessagePresenter::Present(const MessageBoxRequest& request) {
     ++busyPointers;
   }
 
+  // Up front with the keyboard: Return presses the default button, Escape
+  // the escape button. Queued, so that it runs once exec() has shown the box.
+  const auto takeKeyboard = [&box] {
+    box.activateWindow();
+    if (QPushButton* b = box.defaultButton()) b->setFocus(Qt::ActiveWindowFocusReason);
+  };
   for (;;) {
+    QMetaObject::invokeMethod(&box, takeKeyboard, Qt::QueuedConnection);
     box.exec();
     if (reopen && box.clickedButton() == helpButton) {
       ShowHelp(*request.helpContext);
@@ -111,6 +132,9 @@ int QtMessagePresenter::Present(const MessageBoxRequest& request) {
     }
     break;
   }
+  // The keyboard goes back to the window that raised the box; its focus
+  // widget gets the focus again with it.
+  HandBackKeyboard(owner);
   for (int i = 0; i < busyPointers; ++i) QApplication::setOverrideCursor(busyShape);
   if (answer) return *answer;
   if (auto it = answers.find(box.clickedButton()); it != answers.end()) return it->second;

@@ -175,6 +175,8 @@ std::vector<TextKey> BuildKeys() {
   add("frmDataCode", "btOk", "&OK");
   add("frmDataCode", "btHelp", "&Hilfe");
   add("frmDataCode", "btCancel", "&Abbruch");
+  // The code field's name for a screen reader: the dialog has no label for it.
+  add("frmDataCode", "txtCode", "Datencode");
 
   // ---- The safe write: preview, read-back check, history ----
   add("Message", "WriteMixed", "Der Sensor enthält jetzt möglicherweise eine Mischung aus alten und neuen Werten.");
@@ -198,6 +200,8 @@ std::vector<TextKey> BuildKeys() {
   add("frmHistory", "frmHistory", "Verlauf");
   add("frmHistory", "lblSerial", "Seriennummer:");
   add("frmHistory", "lblAll", "alle");
+  // The list of writes' name for a screen reader: it has no label.
+  add("frmHistory", "tblRecords", "Schreibvorgänge");
   add("frmHistory", "colTime", "Zeit");
   add("frmHistory", "colPort", "Schnittstelle");
   add("frmHistory", "colSerial", "Seriennummer");

@@ -1,5 +1,6 @@
 #include "text/window_placement.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QPointer>
@@ -47,7 +48,19 @@ int ShowFormModal(QDialog& dialog) {
     dialog.setParent(MainWindow(), dialog.windowFlags() | Qt::Dialog);
   dialog.setWindowModality(Qt::WindowModal);
   CenterOnMain(dialog);
-  return dialog.exec();
+  const QPointer<QWidget> parent = dialog.parentWidget();
+  const int result = dialog.exec();
+  HandBackKeyboard(parent);
+  return result;
+}
+
+void HandBackKeyboard(QWidget* window) {
+  if (window == nullptr || !window->isVisible()) return;
+  // Only when the window that went had the keyboard: no window of the
+  // program is active, while the program still is. A user who has moved to
+  // another program keeps it.
+  if (QApplication::activeWindow() == nullptr && QGuiApplication::applicationState() == Qt::ApplicationActive)
+    window->window()->activateWindow();
 }
 
 }  // namespace rkt

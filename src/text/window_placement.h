@@ -16,7 +16,13 @@ QWidget* MainWindow();
 // otherwise be pushed off it.
 void CenterOnMain(QWidget& form);
 
-// Centres the dialog and runs it modally; returns its result.
+// Centres the dialog and runs it modally; returns its result. The window it
+// belongs to gets the keyboard back afterwards.
 int ShowFormModal(QDialog& dialog);
+
+// After a modal window has gone, the window it belonged to is activated
+// again (its focus widget takes the keyboard), unless the user has moved to
+// another program meanwhile. The window system does not do this everywhere.
+void HandBackKeyboard(QWidget* window);
 
 }  // namespace rkt

@@ -28,6 +28,7 @@
 #include "text/messages.h"
 #include "ui/combo_utils.h"
 #include "text/window_placement.h"
+#include "ui/accessibility.h"
 #include "ui/ui_text.h"
 
 namespace rkt {
@@ -106,6 +107,7 @@ frmDataCode::frmDataCode(DataSet& ds, QWidget* parent) : QDialog(parent), m_ds(d
 
 void frmDataCode::SetLanguage() {
   setWindowTitle(UiText("frmDataCode", "frmDataCode"));
+  txtCode->setAccessibleName(UiText("frmDataCode", "txtCode"));
   btOK->setText(UiText("frmDataCode", "btOk"));
   btCancel->setText(UiText("frmDataCode", "btCancel"));
   btHelp->setText(UiText("frmDataCode", "btHelp"));
@@ -506,6 +508,9 @@ frmOptions::frmOptions(OptionsBackend& backend, QWidget* parent) : QDialog(paren
 void frmOptions::SetLanguage() {
   setWindowTitle(UiText("frmOptions", "frmOptions"));
   framePort->setTitle(UiText("frmOptions", "framePort"));
+  // The port field and the line that takes a typed device path.
+  for (QWidget* port : {static_cast<QWidget*>(cmbPorts), static_cast<QWidget*>(cmbPorts->lineEdit())})
+    port->setAccessibleName(AccessibleText(framePort->title()));
   chkSensor->setText(UiText("frmOptions", "chkSensor"));
   chkTooltips->setText(UiText("frmOptions", "chkTooltips"));
   chkOverview->setText(UiText("frmOptions", "chkOverview"));

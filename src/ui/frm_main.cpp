@@ -28,6 +28,7 @@
 #include "output/datasheet_print.h"
 #include "rkt_version.h"
 #include "text/messages.h"
+#include "ui/accessibility.h"
 #include "ui/dialogs.h"
 #include "ui/overview.h"
 #include "ui/parameter_panel.h"
@@ -82,6 +83,7 @@ frmMain::frmMain(DataSet& ds, RecentFiles& recent, QWidget* parent) : QMainWindo
   setObjectName(QStringLiteral("frmMain"));
   setAttribute(Qt::WA_DeleteOnClose, false);
   SetMainWindow(this);
+  InstallAccessibility();
   BuildMenus();
   BuildToolbar();
   BuildCentral();
@@ -242,11 +244,9 @@ void frmMain::BuildStatusBar() {
   m_lblSens->setObjectName(QStringLiteral("lblSens"));
   m_sbSens = new QLabel;
   m_sbSens->setObjectName(QStringLiteral("SBSens"));
-  m_sbSens->setToolTip(QString::fromStdString(StatusTooltip(StatusImage::DetectionOff)));
   ShowDetectionState(StatusImage::DetectionOff);
   m_sbSensFind = new QToolButton;
   m_sbSensFind->setObjectName(QStringLiteral("SBSensFind"));
-  m_sbSensFind->setToolTip(QString::fromStdString(StatusTooltip(StatusImage::SensorFind)));
   m_sbSensFind->setAutoRaise(true);
   m_sbSensFind->setIcon(StatusIcon(StatusImage::SensorFind));
   connect(m_sbSensFind, &QToolButton::clicked, this, [this] { emit SensorCommandRequested(SensorCommand::Test); });
@@ -289,6 +289,7 @@ void frmMain::BuildStatusBar() {
   for (QWidget* w : std::initializer_list<QWidget*>{m_sbPort, m_lblSens, m_sbSens, m_sbSensFind, m_lblTBChanged, m_lblDebug,
                                                    m_lblStatusMessage})
     bar->addWidget(w);
+  ApplyStatusTexts();
   m_tooltips->Watch(bar);
   bar->addWidget(m_lblFilename, 1);
   bar->addPermanentWidget(m_imgLogo);  // stays at the right end
@@ -516,10 +517,13 @@ void frmMain::LoadMainTexts() {
   m_fileLabel = MainText("lblFileName");
   for (const char* name : kMenuItems)
     if (QAction* a = Action(name)) a->setText(MainText(name));
-  for (int i = 0; i < kToolbarButtonCount; ++i)
-    m_tb[static_cast<std::size_t>(i)]->setToolTip(QString::fromStdString(ToolbarTooltip(i)));
-  m_sbSens->setToolTip(QString::fromStdString(StatusTooltip(StatusImage::DetectionOff)));
-  m_sbSensFind->setToolTip(QString::fromStdString(StatusTooltip(StatusImage::SensorFind)));
+  for (int i = 0; i < kToolbarButtonCount; ++i) {
+    // The text is what a screen reader names the button by.
+    const QString tip = QString::fromStdString(ToolbarTooltip(i));
+    m_tb[static_cast<std::size_t>(i)]->setText(tip);
+    m_tb[static_cast<std::size_t>(i)]->setToolTip(tip);
+  }
+  ApplyStatusTexts();
   m_panel->ApplyTexts();
   ShowFileName();
   ShowStartHint();
@@ -547,6 +551,16 @@ void frmMain::ShowConnected(bool connected) {
   // A filled dot before the port name: a sensor answers on it.
   m_sbPort->setText((connected ? QStringLiteral("\u25CF ") : QStringLiteral("\u25CB ")) + m_portName);
   m_sbPort->setProperty("connected", connected);
+}
+
+void frmMain::ApplyStatusTexts() {
+  // Pictures only: the tooltips name them for the screen reader too.
+  const QString indicator = QString::fromStdString(StatusTooltip(StatusImage::DetectionOff));
+  const QString find = QString::fromStdString(StatusTooltip(StatusImage::SensorFind));
+  m_sbSens->setToolTip(indicator);
+  m_sbSens->setAccessibleName(AccessibleText(indicator));
+  m_sbSensFind->setToolTip(find);
+  m_sbSensFind->setAccessibleName(AccessibleText(find));
 }
 
 void frmMain::SetTooltips(bool on) { m_tooltips->SetEnabled(on); }

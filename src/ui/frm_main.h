@@ -144,6 +144,8 @@ class frmMain : public QMainWindow {
   void ShowSensorInfo();
   void ShowAbout();
   void ApplySizeRule();
+  // Tooltips and accessible names of the status bar's pictures.
+  void ApplyStatusTexts();
   void ShowStartHint();
 
   DataSet& m_ds;

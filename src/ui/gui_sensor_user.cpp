@@ -2,6 +2,7 @@
 
 #include "model/data_set.h"
 #include "text/messages.h"
+#include "text/window_placement.h"
 #include "ui/dialogs.h"
 #include "ui/frm_main.h"
 #include "ui/history_dialogs.h"
@@ -24,6 +25,7 @@ void GuiSensorUser::UnloadForm() {
   if (!m_progress) return;
   m_progress->hide();
   m_progress.reset();
+  HandBackKeyboard(&m_window);
 }
 
 int GuiSensorUser::ShowMessage(int number, int buttons, int helpContext) {
@@ -45,7 +47,9 @@ bool GuiSensorUser::ConfirmWrite(const DataSet& sensorNow, const DataSet& toWrit
   // Above the progress dialog, which stays open behind it.
   QWidget* parent = m_progress ? static_cast<QWidget*>(m_progress.get()) : &m_window;
   frmWritePreview dialog(ValueChanges(sensorNow, toWrite), parent);
-  return dialog.exec() == QDialog::Accepted;
+  const bool yes = dialog.exec() == QDialog::Accepted;
+  HandBackKeyboard(parent);
+  return yes;
 }
 
 void GuiSensorUser::NothingToWrite() {

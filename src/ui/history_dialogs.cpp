@@ -24,6 +24,8 @@ QTableWidget* Table(const QString& name, const QStringList& headers) {
   t->setEditTriggers(QAbstractItemView::NoEditTriggers);
   t->setSelectionBehavior(QAbstractItemView::SelectRows);
   t->setSelectionMode(QAbstractItemView::SingleSelection);
+  // Tab goes on to the next control, in reading order; the arrows move within.
+  t->setTabKeyNavigation(false);
   t->verticalHeader()->hide();
   t->horizontalHeader()->setStretchLastSection(true);
   return t;
@@ -94,6 +96,9 @@ frmWritePreview::frmWritePreview(const std::vector<ValueChange>& changes, QWidge
                      {UiText("frmWritePreview", "colValue"), UiText("frmWritePreview", "colNow"),
                       UiText("frmWritePreview", "colNew")});
   tblChanges->setSelectionMode(QAbstractItemView::NoSelection);
+  // A table takes no name from its label: it gets the label's text.
+  lblText->setBuddy(tblChanges);
+  tblChanges->setAccessibleName(lblText->text());
   FillChanges(tblChanges, changes);
   lblQuestion = new QLabel(UiText("frmWritePreview", "lblQuestion"));
   lblQuestion->setObjectName(QStringLiteral("lblQuestion"));
@@ -133,6 +138,11 @@ frmHistory::frmHistory(history::HistoryDb& db, QWidget* parent) : QDialog(parent
   lblNote->setObjectName(QStringLiteral("lblNote"));
   lblNote->setWordWrap(true);
   lblNote->hide();
+  lblSerial->setBuddy(cmbSerial);
+  lblChanges->setBuddy(tblChanges);
+  // A table takes no name from its label: it gets the label's text, or a text of its own.
+  tblRecords->setAccessibleName(UiText("frmHistory", "tblRecords"));
+  tblChanges->setAccessibleName(lblChanges->text());
   lblError = new QLabel;
   lblError->setObjectName(QStringLiteral("lblError"));
   lblError->setWordWrap(true);

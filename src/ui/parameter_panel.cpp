@@ -18,6 +18,7 @@
 #include "model/data_set.h"
 #include "model/panel_rules.h"
 #include "model/value_conversions.h"
+#include "ui/accessibility.h"
 #include "ui/combo_utils.h"
 #include "ui/ui_text.h"
 
@@ -331,6 +332,12 @@ void ParameterPanel::ApplyTexts() {
     rdOutputType[static_cast<std::size_t>(i)]->setText(ListText(TextList::OutputType, i));
     rdTimefunction2[static_cast<std::size_t>(i)]->setText(ListText(TextList::TimeFunction2, i));
   }
+  // A time's bar and spin box are named by the check box above them; else a
+  // screen reader takes the group's title, the same for all four.
+  const std::pair<QCheckBox*, std::array<QWidget*, 2>> times[] = {{chkTimefunction1, {scrlEinschalt, spnEinschalt}},
+                                                                   {chkTimefunction2, {scrlAusgang, spnAusgang}}};
+  for (const auto& [check, controls] : times)
+    for (QWidget* control : controls) control->setAccessibleName(AccessibleText(check->text()));
 
   m_inputTexts.clear();
   for (int i = 0; i < static_cast<int>(BuiltinList(TextList::Input).size()); ++i)

@@ -6,6 +6,8 @@
 #include "model/recent_files.h"
 #include "output/export.h"
 #include "sim/sensor_simulator.h"
+#include "sim/simulated_line.h"
+#include "text/message_box.h"
 #include "ui/frm_main.h"
 #include "ui/gui_sensor_user.h"
 #include "ui/history_dialogs.h"
@@ -18,13 +20,22 @@ using Answers = test::InstalledPresenter;
 sim::SimConfig QuickSensor() { return sim::SimConfig{.idleTimeout = std::chrono::milliseconds(10)}; }
 LinkSettings FastLink() { return LinkSettings{.detectTimeoutMs = 10, .readTimeoutMs = 25}; }
 
+// The demo link, or with ownLine the sensor on a line of its own behind port "SIM", which a test can
+// make vanish or refuse to open.
+SensorLink MakeLink(const std::shared_ptr<sim::SensorSimulator>& sensor, sim::SimulatedLine** line) {
+  if (line == nullptr) return SensorLink(sensor);
+  *line = new sim::SimulatedLine(sensor);
+  return SensorLink(std::unique_ptr<link::SerialLine>(*line));
+}
+
 // The window, the link and the simulated sensor wired as the frame does.
 struct Program {
-  explicit Program(sim::SimConfig config = QuickSensor(), LinkSettings settings = FastLink())
-      : sensor(std::make_shared<sim::SensorSimulator>(config)), link(sensor) {
+  explicit Program(sim::SimConfig config = QuickSensor(), LinkSettings settings = FastLink(), bool ownLine = false)
+      : sensor(std::make_shared<sim::SensorSimulator>(config)), link(MakeLink(sensor, ownLine ? &line : nullptr)) {
     data.SetRecentFiles(&recent);
     link.Attach(data, window);
     link.InitPorts(settings);
+    if (ownLine) link.OpenPort("SIM");
     link.InitDetection(request);
     QObject::connect(&window, &frmMain::SensorCommandRequested, [this](SensorCommand c) { link.RunCommand(c); });
     window.SetWritePreview(false);  // the preview's test switches it on
@@ -34,6 +45,7 @@ struct Program {
   void SetHysteresis(int index) { test::Choose(window.Panel()->cmbHysteresis, index); }
 
   std::shared_ptr<sim::SensorSimulator> sensor;
+  sim::SimulatedLine* line = nullptr;  // with ownLine; the link owns it
   SensorLink link;
   DataSet data;
   RecentFiles recent;
@@ -134,6 +146,187 @@ TEST_F(ProgramFixture, DetectionFollowsTheSensor) {
   window.Files().Load(QStringLiteral(RKT_SOURCE_DIR "/resources/samples/sample.RKT"));
   link.DetectSensor();
   EXPECT_TRUE(window.SensorFrame()->title() == QStringLiteral("RKT 410-DL/2") && answers.shown.size() == 2) << "a loaded file stays";
+}
+
+// A sensor that stopped answering stayed shown as connected until all 30 presence tests of the detection run had
+// gone unanswered (15 to 30 s with the real time-outs); the first unanswered test now clears it.
+TEST(ProgramDetection, ALostSensorIsShownGoneWithTheFirstUnansweredPresenceTest) {
+  const struct {
+    const char* fault;
+    void (*lose)(Program&);
+    void (*restore)(Program&);
+    std::optional<bool> connectedDuringRun;  // once a second test has begun; none when no test is sent
+  } rows[] = {
+      {"adapter pulled", [](Program& p) { p.line->Vanish(); }, [](Program& p) { p.line->Replug(); }, std::nullopt},
+      {"sensor silent", [](Program& p) { p.sensor->InjectFault({sim::Fault::Silence, sim::Command::V}); },
+       [](Program& p) { p.sensor->ClearFaults(); }, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.fault);
+    Program p(QuickSensor(), FastLink(), true);
+    const auto connected = [&p] {
+      return p.window.StatusPort()->text().startsWith(QStringLiteral("\u25CF")) && p.link.Sensor()->SensorConnected();
+    };
+    p.link.SetDetection(1);
+    p.link.DetectSensor();
+    ASSERT_TRUE(connected());
+    row.lose(p);
+    std::optional<bool> duringRun;
+    const int tests = p.sensor->CommandCount(sim::Command::V);
+    Once second([&] { return p.sensor->CommandCount(sim::Command::V) >= tests + 2; }, [&] { duringRun = connected(); });
+    p.link.DetectSensor();
+    EXPECT_EQ(duringRun, row.connectedDuringRun);
+    EXPECT_FALSE(connected()) << "after the run";
+    row.restore(p);
+    p.link.DetectSensor();
+    EXPECT_TRUE(connected()) << "back with the next run";
+  }
+}
+
+// Activation comes through the window system's queue. (QWindow::isActive, which qWaitForWindowActive asks, holds
+// for a box as soon as the window it belongs to is active.)
+bool ActiveSoon(const QWidget* window) {
+  return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; }, 1000);
+}
+
+// The real boxes, answered from the keyboard. Notes each answer and whether, once the box is gone, the window that
+// raised it (`owner`) is active again with the keyboard focus inside it.
+struct KeyboardAnswers : MessagePresenter {
+  KeyboardAnswers() { SetMessagePresenter(this); }
+  ~KeyboardAnswers() override { SetMessagePresenter(nullptr); }
+  KeyboardAnswers(const KeyboardAnswers&) = delete;
+  int Present(const MessageBoxRequest& request) override {
+    const int answer = boxes.Present(request);
+    QWidget* raiser = owner();
+    const bool active = raiser != nullptr && ActiveSoon(raiser);
+    const QWidget* focus = QApplication::focusWidget();
+    answers.push_back(answer);
+    handedBack.push_back(active && focus != nullptr && focus->window() == raiser);
+    return answer;
+  }
+  QtMessagePresenter boxes;
+  std::function<QWidget*()> owner;
+  std::vector<int> answers;
+  std::vector<bool> handedBack;
+};
+
+// What is wrong with a box as it comes up over `raiser`; "" when nothing is.
+std::string BoxFaults(QMessageBox* box, const QWidget* raiser) {
+  std::string wrong;
+  const auto name = [](const QWidget* w) { return w ? w->objectName().toStdString() : std::string("nothing"); };
+  if (box->parentWidget() != raiser) wrong += " belongs to " + name(box->parentWidget());
+  if (!ActiveSoon(box)) wrong += " not active";
+  const QWidget* focus = QApplication::focusWidget();
+  if (focus == nullptr || focus != box->defaultButton())
+    wrong += " focus on " + (focus ? name(focus->window()) + "/" + focus->metaObject()->className() : name(nullptr));
+  return wrong;
+}
+
+// Return and Escape were lost in 5 of 6 port messages, 3 of 8 "kann nicht angesprochen werden" and every
+// "Ungültiger Datencode!": the box belonged to the main window while a dialog or the progress was in front, and
+// after it the focus stayed in the blocked main window. Keys go to the focus widget, as the keyboard's do.
+TEST(ProgramKeyboard, MessageBoxesTakeTheKeyboardWhereverTheyAreRaisedAndHandItBack) {
+  Program p(QuickSensor(), FastLink(), true);
+  KeyboardAnswers boxes;
+  struct LinkOptions : test::FakeOptions {
+    SensorLink* link = nullptr;
+    void OpenPort(const QString& name) override { link->OpenPort(name.toStdString()); }
+  } options;
+  options.link = &p.link;
+  p.window.SetOptionsBackend(&options);
+  p.window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&p.window));
+  p.Trigger("mnSensorRead");
+  ASSERT_EQ(p.data.DataValid(), 1);
+
+  // Each box is answered with the key of its turn, pressed on the focus widget: Return, then Escape.
+  std::vector<std::string> faults;  // per box: what was wrong as it came up
+  bool busy = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (busy || box == nullptr || !box->isVisible()) return;
+    busy = true;
+    const Qt::Key key = faults.size() % 2 == 0 ? Qt::Key_Return : Qt::Key_Escape;
+    faults.push_back(BoxFaults(box, boxes.owner()));
+    if (QWidget* focus = QApplication::focusWidget(); focus != nullptr && focus->window() == box)
+      QTest::keyClick(focus, key);
+    if (box->isVisible()) {  // the key never reached the box: close it, or the test would stop here
+      faults.back() += " key lost";
+      box->escapeButton()->click();
+    }
+    busy = false;
+  });
+  poll.start(5);
+
+  QPointer<QDialog> dialog;  // the dialog the current row raises its messages from
+  std::vector<std::string> typed;  // what the code field holds after typing "ab" once a message has gone
+  const struct {
+    const char* place;
+    std::function<QWidget*()> owner;
+    std::function<void()> raise;  // raises two messages, one after the other
+    std::vector<int> answers;     // to Return and to Escape
+  } rows[] = {
+      {"main window, another sensor type found", [&] { return &p.window; },
+       [&] {
+         for (const int type : {5, 7}) {
+           p.sensor->SetMemory(0, 7, static_cast<std::uint8_t>(type));
+           p.link.DetectSensor();
+         }
+       },
+       {msg::kYes, msg::kNo}},
+      {"code dialog, invalid code", [&] { return dialog.data(); },
+       [&] {
+         test::OnNext<frmDataCode>([&](frmDataCode* d) {
+           dialog = d;
+           QString wrong = d->txtCode->text();
+           wrong[0] = wrong[0] == QLatin1Char('1') ? QLatin1Char('2') : QLatin1Char('1');
+           for (int i = 0; i < 2; ++i) {
+             d->txtCode->setText(wrong);
+             QTest::keyClick(d->txtCode, Qt::Key_Return);  // OK, and the code is refused
+             QWidget* focus = QApplication::focusWidget();
+             if (focus != nullptr) QTest::keyClicks(focus, QStringLiteral("ab"));
+             typed.push_back(d->txtCode->text().toStdString());
+           }
+           QTest::keyClick(d, Qt::Key_Escape);
+         });
+         p.Trigger("mnCode");
+       },
+       {msg::kOk, msg::kOk}},
+      {"options dialog, the port does not open", [&] { return dialog.data(); },
+       [&] {
+         p.line->FailOpens({.device = "/dev/ttyS9", .group = "", .error = "Device or resource busy"}, 2);
+         test::OnNext<frmOptions>([&](frmOptions* d) {
+           dialog = d;
+           d->cmbPorts->setEditText(QStringLiteral("/dev/ttyS9"));
+           d->btOK->click();
+         });
+         p.Trigger("mnOptions");
+         p.line->FailOpens({}, 0);
+         p.link.OpenPort("SIM");
+       },
+       {msg::kRetry, msg::kCancel}},
+      {"progress dialog, no sensor answers", [&] { return static_cast<QWidget*>(p.link.User()->Progress()); },
+       [&] {
+         p.sensor->InjectFault({sim::Fault::Silence, sim::Command::V});
+         p.Trigger("mnSensorRead");
+         p.sensor->ClearFaults();
+       },
+       {msg::kRetry, msg::kCancel}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.place);
+    faults.clear();
+    boxes.answers.clear();
+    boxes.handedBack.clear();
+    boxes.owner = row.owner;
+    row.raise();
+    EXPECT_EQ(faults, (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(boxes.answers, row.answers);
+    EXPECT_EQ(boxes.handedBack, (std::vector<bool>{true, true})) << "the window that raised it is active again";
+    EXPECT_TRUE(ActiveSoon(&p.window)) << "and the main window once that is gone";
+  }
+  EXPECT_EQ(typed, (std::vector<std::string>{"AB", "AB"})) << "the code dialog takes typing again";
 }
 
 // On a line as slow as the real one a detection run gives way with answers still on the wire.

@@ -1,9 +1,11 @@
 #include "ui_test_support.h"
+#include "history/history_db.h"
 #include "text/help_window.h"
 #include "text/language.h"
 #include "text/message_box.h"
 #include "text/text_keys.h"
 #include "text/window_placement.h"
+#include "ui/history_dialogs.h"
 
 namespace rkt {
 namespace {
@@ -190,6 +192,46 @@ TEST(ShippedTexts, AboutNamesTheRightsOnceAndTheOptionsHelpEverySwitch) {
       EXPECT_TRUE(help.contains(QString(box->text()).remove(QLatin1Char('&')))) << language << ": " << box->text().toStdString();
   }
   FindLanguages({});
+}
+
+}  // namespace
+}  // namespace rkt
+
+namespace rkt {
+namespace {
+
+// Tab from the first control round the dialog: the controls in reading order, and out of the tables again.
+TEST(DialogKeyboard, TabFollowsTheReadingOrder) {
+  QTemporaryDir dir;
+  history::HistoryDb db(dir.filePath(QStringLiteral("history.sqlite")));
+  link::WriteRecord write{.port = "/dev/ttyS0", .codeBefore = "", .codeAfter = ""};
+  write.paramsAfter[3] = 1;
+  db.Complete(db.Begin(write), link::WriteResult::Done, 0);  // a row in each table
+  DataSet ds;
+  test::FakeOptions options;
+  const struct { std::function<QDialog*()> make; const char* order; } rows[] = {
+      {[&] { return new frmDataCode(ds); }, "txtCode btOK btCancel btHelp"},
+      {[&] { return new frmOptions(options); },
+       "cmbPorts chkSensor chkTooltips chkOverview chkTrace chkPreview cmbLanguage btOK btCancel btHelp"},
+      {[&] { return new frmHistory(db); }, "cmbSerial tblRecords tblChanges btRestore btClose"},
+      {[&] { return new frmWritePreview({{"Hysterese:", "standard", "groß", {}}, {"Störfilterung:", "1 kHz", "50 Hz", {}}}); },
+       "tblChanges btYes btNo"},
+  };
+  for (const auto& row : rows) {
+    std::unique_ptr<QDialog> dialog(row.make());
+    SCOPED_TRACE(dialog->objectName().toStdString());
+    dialog->show();
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    const QString order = QString::fromLatin1(row.order), first = order.section(QLatin1Char(' '), 0, 0);
+    dialog->findChild<QWidget*>(first)->setFocus();
+    QStringList visited{QApplication::focusWidget()->objectName()};
+    for (int i = 0; i < 20 && (i == 0 || visited.back() != visited.front()); ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      visited << QApplication::focusWidget()->objectName();
+    }
+    EXPECT_EQ(visited.join(QLatin1Char(' ')).toStdString(), (order + QLatin1Char(' ') + first).toStdString());
+  }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include "model/parameter_file.h"
 #include "model/recent_files.h"
 #include "text/language.h"
+#include "text/text_keys.h"
+#include "ui/accessibility.h"
 #include "ui/frm_main.h"
 #include "ui/history_dialogs.h"
 #include "ui/toolbar/toolbar_icons.h"
@@ -218,18 +220,57 @@ void AddTexts(QWidget* root, QStringList& out) {
   }
 }
 
-// The main window, its menus and every dialog: access keys unique within each.
-void ExpectUniqueAccessKeys(const std::string& language) {
-  DataSet ds;
-  RecentFiles recent;
+// The German texts the current language translates, as a screen reader would get them: a control named by one of
+// them has kept its German name.
+std::set<QString> UntranslatedGerman() {
+  std::set<QString> out;
+  for (const TextKey& k : AllTextKeys()) {
+    const QString german = AccessibleText(QString::fromStdString(std::string(k.germanText)));
+    if (german != AccessibleText(QString::fromStdString(Text(k.section, k.key)))) out.insert(german);
+  }
+  return out;
+}
+
+std::string AccessibleName(QWidget* control) {
+  return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).toStdString();
+}
+
+// Every focusable control and every button of the window as the accessibility tree reaches it: a name, not its
+// objectName, and not a German text the language translates. Table cells and list items are data, not controls.
+// A control with a label (its buddy) is named by the label; a button carries its own text.
+void ExpectNamedControls(QWidget* window, const std::string& where, const std::set<QString>& untranslated) {
+  for (QLabel* label : window->findChildren<QLabel*>()) {
+    if (QWidget* buddy = label->buddy(); buddy && buddy->isVisibleTo(window) && !qobject_cast<QAbstractButton*>(buddy)) {
+      EXPECT_EQ(AccessibleName(buddy), AccessibleText(label->text()).toStdString())
+          << where << ": " << buddy->objectName().toStdString();
+    }
+  }
+  std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* control) {
+    if (control == nullptr) return;
+    auto* widget = qobject_cast<QWidget*>(control->object());
+    if (widget != nullptr && widget != window && !widget->isVisibleTo(window)) return;
+    const QString name = control->text(QAccessible::Name), id = widget ? widget->objectName() : QString();
+    const QAccessible::Role role = control->role();
+    if (control->state().focusable || role == QAccessible::Button || role == QAccessible::CheckBox ||
+        role == QAccessible::RadioButton) {
+      EXPECT_FALSE(name.isEmpty() || name == id || untranslated.count(name))
+          << where << ": " << (widget ? widget->metaObject()->className() : "?") << " \"" << id.toStdString()
+          << "\" is named \"" << name.toStdString() << "\"";
+    }
+    if (role == QAccessible::Table || role == QAccessible::List || role == QAccessible::Tree) return;
+    for (int i = 0; i < control->childCount(); ++i) walk(control->child(i));
+  };
+  walk(QAccessible::queryAccessibleInterface(window));
+}
+
+// The main window, its menus and every dialog in the current language: access keys unique within each, and every
+// control named for a screen reader in that language.
+void ExpectLanguageShown(frmMain& window, DataSet& ds, history::HistoryDb& db, const std::string& language) {
   test::FakeOptions options;
-  frmMain window{ds, recent};
-  ds.SetRecentFiles(&recent);
-  window.SetLanguageIndexSource([] { return CurrentLanguageIndex(); });
-  window.Files().Load(kSample);
-  window.LoadMainTexts();
+  const std::set<QString> untranslated = CurrentLanguageIndex() == 0 ? std::set<QString>() : UntranslatedGerman();
   std::map<QString, QStringList> groups;
   AddTexts(&window, groups["frmMain"]);
+  ExpectNamedControls(&window, language + ", frmMain", untranslated);
   for (QAction* top : window.menuBar()->actions()) {
     groups["menubar"] << top->text();
     for (QAction* a : top->menu() ? top->menu()->actions() : QList<QAction*>())
@@ -239,8 +280,13 @@ void ExpectUniqueAccessKeys(const std::string& language) {
       std::make_unique<frmOptions>(options, &window), std::make_unique<frmDataCode>(ds, &window),
       std::make_unique<frmPrintComment>(ds, &window), std::make_unique<frmSensorInfo>(ds, &window),
       std::make_unique<frmChanged>(false, &window),   std::make_unique<frmChanged>(true, &window),
-      std::make_unique<frmAbout>(true, &window),      std::make_unique<frmRWState>(&window)};
-  for (const auto& d : dialogs) AddTexts(d.get(), groups[QString::number(&d - dialogs)]);
+      std::make_unique<frmAbout>(true, &window),      std::make_unique<frmRWState>(&window),
+      std::make_unique<frmHistory>(db, &window),
+      std::make_unique<frmWritePreview>(std::vector<ValueChange>{{"Hysterese:", "standard", "groß", {}}}, &window)};
+  for (const auto& d : dialogs) {
+    AddTexts(d.get(), groups[d->objectName() + QString::number(&d - dialogs)]);
+    ExpectNamedControls(d.get(), language + ", " + d->objectName().toStdString(), untranslated);
+  }
   static const QRegularExpression kKey(QStringLiteral("&([^&])"));
   for (const auto& [group, texts] : groups) {
     std::map<QString, QString> seen;
@@ -251,15 +297,46 @@ void ExpectUniqueAccessKeys(const std::string& language) {
                            << it->second.toStdString() << "\" share an access key";
       }
   }
+  // Controls labelled otherwise than by a buddy: a group's title, the check box above, the tooltip of a picture.
+  const ParameterPanel& p = *window.Panel();
+  std::vector<std::tuple<QWidget*, QString, QString>> labelled = {
+      {p.cmbInput, p.frameInput->title(), {}},           {p.cmbOutput, p.frameOutput->title(), {}},
+      {p.scrlSensitivity, p.frameSensitivity->title(), {}}, {p.spnSensitivity, p.frameSensitivity->title(), {}},
+      {p.scrlEinschalt, p.chkTimefunction1->text(), {}}, {p.spnEinschalt, p.chkTimefunction1->text(), {}},
+      {p.scrlAusgang, p.chkTimefunction2->text(), {}},   {p.spnAusgang, p.chkTimefunction2->text(), {}},
+      {window.SensorFindButton(), window.SensorFindButton()->toolTip(), {}}};
+  for (int i = 0; i < kToolbarButtonCount; ++i) {
+    QAction* a = window.ToolbarAction(i);
+    labelled.emplace_back(window.findChild<QToolBar*>()->widgetForAction(a), a->toolTip(), a->objectName());
+  }
+  for (const auto& [control, label, id] : labelled)
+    EXPECT_EQ(AccessibleName(control), AccessibleText(label).toStdString())
+        << language << ": " << (id.isEmpty() ? control->objectName() : id).toStdString();
+  // The options of the second time function choose one or none, as radio buttons do, and say so.
+  for (QRadioButton* rd : p.rdTimefunction2)
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(rd)->role(), QAccessible::RadioButton) << rd->objectName().toStdString();
 }
 
-TEST(ShippedLanguages, AccessKeysAreUnique) {
+// One window through German, each shipped language and back: the texts it shows and the names a screen reader
+// gets follow every switch.
+TEST(ShippedLanguages, AccessKeysAreUniqueAndEveryControlIsNamedInTheLanguage) {
   FindLanguages({std::filesystem::path(RKT_SOURCE_DIR) / "resources"});
   ASSERT_GE(LanguageCount(), 2) << "German and English are shipped";
-  ExpectUniqueAccessKeys("Deutsch");
-  for (int index = 1; index < LanguageCount(); ++index) {
+  QTemporaryDir dir;
+  history::HistoryDb db(dir.filePath(QStringLiteral("history.sqlite")));
+  DataSet ds;
+  RecentFiles recent;
+  frmMain window{ds, recent};
+  ds.SetRecentFiles(&recent);
+  window.SetLanguageIndexSource([] { return CurrentLanguageIndex(); });
+  window.Files().Load(kSample);
+  std::vector<int> order{0};
+  for (int index = 1; index < LanguageCount(); ++index) order.push_back(index);
+  order.push_back(0);
+  for (const int index : order) {
     SelectLanguage(index);
-    ExpectUniqueAccessKeys(GetLanguageName(index));
+    window.LoadMainTexts();
+    ExpectLanguageShown(window, ds, db, index == 0 ? std::string("Deutsch") : GetLanguageName(index));
   }
   FindLanguages({});
   LoadQtTranslations();
