@@ -388,7 +388,8 @@ TEST_F(ProgramFixture, FailedReadKeepsTheCommentWriteKeepsItUnsavedSensitivityLi
   sensor->InjectFault({sim::Fault::Silence});
   answers.queue = {msg::kCancel};
   Trigger("mnSensorRead");
-  EXPECT_EQ(data.Comment(), comment) << "a failed read keeps the data and its comment";
+  EXPECT_EQ(std::tuple(data.Comment(), window.SensitivityAvailable()), std::tuple(comment, true))
+      << "a failed read keeps the data, its comment and its sensitivity";
   sensor->ClearFaults();
   answers.shown.clear();
   Trigger("mnSensorRead");

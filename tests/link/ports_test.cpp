@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "link/port_list.h"
+#include "link/qt_serial_line.h"
 #include "link/serial_trace.h"
 #include "support/link_rig.h"
 
@@ -85,6 +86,11 @@ TEST(PortOpen, FailuresAskAndOnlyRetryOrANewNameOpensAgain) {
   EXPECT_EQ(rig.line->OpenCount(), 5);
   EXPECT_EQ(PermissionHint(OpenFailure{}), "") << "no permission problem, no hint";
   EXPECT_EQ(PortFailureLine(OpenFailure{}), std::string(kTextPortNone));
+  // The real line: a device that is not there fails with the device named and the system's reason.
+  QtSerialLine real;
+  const OpenResult missing = real.Open("/dev/rkt-no-such-port");
+  EXPECT_TRUE(!missing.ok && !real.IsOpen() && missing.device == "/dev/rkt-no-such-port" && !missing.error.empty())
+      << missing.device << ": " << missing.error;
 }
 
 TEST(PortIo, ReceiveChecksTheComplementAndGivesUpAfterTwoPeriods) {
