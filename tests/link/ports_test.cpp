@@ -73,8 +73,11 @@ TEST(PortOpen, FailuresAskAndOnlyRetryOrANewNameOpensAgain) {
     hints.push_back(PermissionHint(f));
     return hints.size() == 1 ? kAnswerRetry : kAnswerCancel;
   };
+  std::vector<bool> shown;  // the window's port display
+  rig.ports->onPortShown = [&](const std::string&, bool open) { shown.push_back(open); };
   rig.ports->OpenPort("/dev/ttyFAKE");
   EXPECT_FALSE(rig.ports->IsPortOpen()) << "Retry, then Cancel";
+  EXPECT_EQ(shown, std::vector<bool>(2, false)) << "a port that failed is never shown open";
   EXPECT_EQ(hints, std::vector<std::string>(2, "Keine Berechtigung für /dev/ttyFAKE: der Benutzer muss Mitglied der "
                                                "Gruppe \"uucp\" sein (danach neu anmelden)."));
   rig.ports->OpenPort("/dev/ttyFAKE");
