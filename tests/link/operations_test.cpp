@@ -284,6 +284,12 @@ TEST(SensitivityOps, ReadFromScratchWriteBothBytesOnlyWhenAllowed) {
   EXPECT_EQ(rig.sim->Memory(1, 2) * 256 + rig.sim->Memory(1, 8), 27 * 256 + 140) << "the second byte goes back as read";
   EXPECT_EQ(StoredAddresses(rig), (std::vector<int>{2, 8}));
   EXPECT_EQ(rig.data.Param(kReadCopy, param::kSensitivity), 27) << "the overview's copy holds what the sensor holds now";
+  // A read that fails after the presence check is asked about once, and Cancel ends it.
+  rig.user = test::RecordingUser{};
+  rig.sim->InjectFault({.fault = Fault::WrongComplement, .command = Command::LQ, .skip = 1});  // past the presence check
+  EXPECT_FALSE(rig.sensor->ReadSensitivity());
+  EXPECT_EQ(rig.user.MessageNumbers(), std::vector<int>{1002});
+  rig.sim->ClearFaults();
   // A write needs the bytes read, the user's Yes and an unlocked sensor.
   const struct { bool read, agree, locked; std::vector<int> messages; } rows[] = {
       {false, true, false, {}}, {true, false, false, {}}, {true, true, true, {32}}};
