@@ -249,6 +249,8 @@ TEST(SerialTrace, EveryByteInOrderAndSilenceAsATimeOut) {
     ASSERT_TRUE(trace.Open(path, "SIM"));
     rig.ports->SetTrace(&trace);
     EXPECT_EQ(silent ? rig.sensor->CheckSensor(CheckMode::Silent) : rig.sensor->ReadDataSet(false, false), 0);
+    rig.ports->ClosePort();
+    rig.ports->SendText("V", 1);  // a closed port sends nothing, and the trace must not say it did
     std::ifstream in(path);
     long long sent = 0, lines = 0, echoes = 0, timeOuts = 0;
     double last = -1, ms = 0;
