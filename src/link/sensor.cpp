@@ -60,9 +60,7 @@ std::array<DataSet::Block, 3> KnownNames(const DataSet& ds, const DataSet::Block
     return true;
   };
   if (ds.DataValid() != 0 && sameSensor(kReadCopy)) return names(kReadCopy);
-  constexpr std::string_view kCodeMarker = "<DATACODE>";
-  const DataSet::Block& name1 = ds.GetBlock(BlockId::Name1, kWorkingCopy);
-  if (!std::equal(kCodeMarker.begin(), kCodeMarker.end(), name1.begin() + 1)) return names(kWorkingCopy);
+  if (!NamedByDataCode(ds, kWorkingCopy)) return names(kWorkingCopy);
   return {};
 }
 

@@ -1,5 +1,6 @@
 #include "model/data_code.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 
@@ -131,15 +132,25 @@ bool IsValidDataCode(std::string_view text) {
   return sum % 128 == check;
 }
 
+namespace {
+// Name block 1 of a setting that came from a code, which carries no names.
+constexpr std::string_view kCodeNameMarker{"<DATACODE>\0     ", 16};
+}  // namespace
+
+bool NamedByDataCode(const DataSet& ds, Copy copy) {
+  const DataSet::Block& name1 = ds.GetBlock(BlockId::Name1, copy);
+  const std::string_view text = kCodeNameMarker.substr(0, kCodeNameMarker.find('\0'));
+  return std::equal(text.begin(), text.end(), name1.begin() + 1);
+}
+
 bool ApplyDataCode(DataSet& ds, std::string_view text) {
   if (!IsValidDataCode(text)) return false;
   const std::string s = StripDashes(text);
 
   for (const BlockId b : {BlockId::Identification, BlockId::Name2, BlockId::Name3, BlockId::Parameter})
     ds.GetBlock(b, kWorkingCopy).fill(0);
-  static constexpr std::string_view kMarker{"<DATACODE>\0     ", 16};
   DataSet::Block& name1 = ds.GetBlock(BlockId::Name1, kWorkingCopy);
-  for (int i = 0; i < kBlockSize; ++i) name1[static_cast<std::size_t>(i + 1)] = static_cast<std::uint8_t>(kMarker[static_cast<std::size_t>(i)]);
+  for (int i = 0; i < kBlockSize; ++i) name1[static_cast<std::size_t>(i + 1)] = static_cast<std::uint8_t>(kCodeNameMarker[static_cast<std::size_t>(i)]);
 
   for (std::size_t k = 0; k < kCodeBytes.size(); ++k) {
     const std::size_t bit = 8 * k;

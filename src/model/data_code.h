@@ -4,12 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "model/data_set.h"
+
 // The data code: the working copy's version, type and settings as 19
 // characters of a 32-letter alphabet, written "XXXX-XXXX-XXXX-XXXX-XXX", so a
 // setting can be read aloud, written down and typed into another copy.
 namespace rkt {
-
-class DataSet;
 
 inline constexpr std::string_view kDataCodeAlphabet = "0123456789ABCDEFGHKMNPQRSTUVWXYZ";
 inline constexpr std::size_t kDataCodeLength = 23;
@@ -32,6 +32,10 @@ std::string CleanDataCode(std::string_view text);
 
 // True when the code is well formed and its check matches. Nothing is changed.
 bool IsValidDataCode(std::string_view text);
+
+// True while name block 1 of copy reads "<DATACODE>", as a code leaves it
+// (a code carries no names).
+bool NamedByDataCode(const DataSet& ds, Copy copy);
 
 // Checks the code and, when valid, replaces the working copy with what it
 // carries (see IsValidDataCode); false leaves everything untouched. The
