@@ -13,5 +13,9 @@ find_program(RKT_WINE NAMES wine64 wine PATHS /usr/lib/wine)
 if(RKT_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${RKT_WINE})
 endif()
-# Self-contained executables: wine finds no MinGW runtime DLLs otherwise.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# The model library's tests are self-contained executables: wine finds no
+# MinGW runtime DLLs otherwise. The Qt program uses the runtime DLLs that Qt's
+# own DLLs need anyway, placed beside it (scripts/build-windows.sh).
+if(NOT RKT_SHARED_RUNTIME)
+  set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+endif()

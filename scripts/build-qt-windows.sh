@@ -63,7 +63,8 @@ if [ ! -f "$qt_src/CMakeLists.txt" ]; then
   tar xf qt6-base_${qt_version}*.orig.tar.xz -C "$qt_src" --strip-components=1
 fi
 
-# Only what the program uses: Core, Gui, Widgets, PrintSupport, Sql (SQLite).
+# Only what the program and its tests use: Core, Gui, Widgets, PrintSupport,
+# Sql (SQLite), Test.
 # OpenGL stays on: the 6.4.2 Windows platform plug-in does not compile
 # without it. Debian's source lacks wintab.h, hence no tablet events.
 cmake -S "$qt_src" -B "$work/build" -G Ninja \
@@ -73,7 +74,7 @@ cmake -S "$qt_src" -B "$work/build" -G Ninja \
   -DQT_QMAKE_TARGET_MKSPEC=win32-g++ \
   -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DBUILD_SHARED_LIBS=ON \
   -DFEATURE_dbus=OFF -DFEATURE_tabletevent=OFF -DFEATURE_concurrent=OFF \
-  -DFEATURE_network=OFF -DFEATURE_xml=OFF -DFEATURE_testlib=OFF \
+  -DFEATURE_network=OFF -DFEATURE_xml=OFF -DFEATURE_testlib=ON \
   -DFEATURE_opengl=ON -DFEATURE_opengl_dynamic=ON \
   -DFEATURE_sql_odbc=OFF -DFEATURE_sql_psql=OFF -DFEATURE_sql_mysql=OFF \
   -DFEATURE_sql_sqlite=ON -DFEATURE_system_sqlite=ON \

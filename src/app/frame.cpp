@@ -20,6 +20,7 @@
 #include "text/text_keys.h"
 #include "text/window_placement.h"
 #include "model/parameter_file.h"
+#include "model/safe_file.h"
 #include "ui/dialogs.h"
 #include "ui/frm_main.h"
 #include "ui/overview.h"
@@ -260,7 +261,7 @@ int Main(int argc, char** argv) {
   parser.addOption(helpTopicOption);
   parser.process(app);
 
-  const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
+  const std::filesystem::path programDir = PathFromUtf8(QCoreApplication::applicationDirPath().toStdString());
   std::unique_ptr<SettingsStore> settings = parser.isSet(settingsOption)
                                                 ? std::make_unique<SettingsStore>(parser.value(settingsOption))
                                                 : std::make_unique<SettingsStore>();
@@ -271,7 +272,7 @@ int Main(int argc, char** argv) {
     bool ownFile = false;
     for (const QString& file : parser.positionalArguments()) {
       std::error_code ec;
-      ownFile = ownFile || std::filesystem::equivalent(trace, file.toStdString(), ec);
+      ownFile = ownFile || std::filesystem::equivalent(PathFromUtf8(trace), PathFromUtf8(file.toStdString()), ec);
     }
     if (ownFile)
       qWarning("rkt410: the trace file %s is the file to open; no trace", trace.c_str());

@@ -6,7 +6,7 @@
 
 #include "app/main_loop.h"
 #include "link/port_list.h"
-#include "link/qt_serial_line.h"
+#include "link/system_serial_line.h"
 #include "sim/sensor_simulator.h"
 #include "sim/simulated_line.h"
 #include "text/messages.h"
@@ -21,7 +21,7 @@ SensorLink::SensorLink(bool simulate)
 
 SensorLink::SensorLink(std::shared_ptr<sim::SensorSimulator> simulator)
     : SensorLink(simulator ? std::unique_ptr<link::SerialLine>(std::make_unique<sim::SimulatedLine>(simulator))
-                           : std::make_unique<link::QtSerialLine>()) {
+                           : link::MakeSystemSerialLine()) {
   m_simulator = std::move(simulator);
   m_simulate = m_simulator != nullptr;
 }

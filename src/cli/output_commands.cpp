@@ -77,10 +77,14 @@ int Export(Context& ctx, std::span<const std::string> args) {
 }
 
 // Fonts and painting need a QGuiApplication. The command line has no window,
-// so it uses the offscreen platform unless the caller chose one.
+// so on Linux it uses the offscreen platform unless the caller chose one.
+// Windows keeps its own platform, which needs no display and is the one that
+// knows the system's fonts.
 bool EnsureGuiApplication() {
   if (QCoreApplication::instance()) return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+#if !defined(_WIN32)
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
   static int argc = 1;
   static char name[] = "rkt410-cli";
   static char* argv[] = {name, nullptr};

@@ -19,7 +19,7 @@
 #include "history/history_db.h"
 #include "link/port_list.h"
 #include "link/ports.h"
-#include "link/qt_serial_line.h"
+#include "link/system_serial_line.h"
 #include "link/sensor.h"
 #include "model/data_set.h"
 #include "model/parameter_file.h"
@@ -214,7 +214,7 @@ class Session {
       config.echo = o.settings.echo;
       line = std::make_unique<sim::SimulatedLine>(std::make_shared<sim::SensorSimulator>(config));
     } else {
-      line = std::make_unique<link::QtSerialLine>();
+      line = link::MakeSystemSerialLine();
     }
     m_ports = std::make_unique<link::Ports>(std::move(line));
     m_ports->InitPorts(o.settings);

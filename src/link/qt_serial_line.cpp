@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "link/system_serial_line.h"
+
 #if defined(Q_OS_UNIX)
 #include <grp.h>
 #include <sys/stat.h>
@@ -12,6 +14,8 @@
 #endif
 
 namespace rkt::link {
+
+std::unique_ptr<SerialLine> MakeSystemSerialLine() { return std::make_unique<QtSerialLine>(); }
 
 namespace {
 

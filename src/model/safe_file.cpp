@@ -40,13 +40,6 @@ std::string RandomSuffix() {
 
 std::string ErrnoText(int error) { return std::strerror(error); }
 
-// A path's text in UTF-8: Windows' narrow string would throw on characters
-// outside the code page.
-std::string Utf8Of(const fs::path& p) {
-  const std::u8string u = p.u8string();
-  return std::string(u.begin(), u.end());
-}
-
 // Names this program gave its own temporary files for target, left behind
 // by an earlier run that was killed. Links and other files are not ours.
 void RemoveLeftovers(const fs::path& target) {
@@ -57,7 +50,7 @@ void RemoveLeftovers(const fs::path& target) {
   if (ec) return;
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     if (ec) return;
-    const std::string name = Utf8Of(it->path().filename());
+    const std::string name = Utf8FromPath(it->path().filename());
     if (name.size() != prefix.size() + kRandomLength || name.compare(0, prefix.size(), prefix) != 0) continue;
     std::error_code st;
     if (!it->is_symlink(st) && it->is_regular_file(st)) fs::remove(it->path(), st);
@@ -110,6 +103,11 @@ int WriteAll(Handle fd, std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
+std::string Utf8FromPath(const fs::path& p) {
+  const std::u8string u = p.u8string();
+  return std::string(u.begin(), u.end());
+}
+
 fs::path PathFromUtf8(const std::string& utf8) {
   return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
 }
@@ -119,11 +117,11 @@ std::string AbsolutePath(const std::string& utf8) {
   std::error_code ec;
   if (utf8.empty() || p.is_absolute()) return utf8;
   const fs::path full = fs::absolute(p, ec);
-  return ec ? utf8 : Utf8Of(full.lexically_normal());
+  return ec ? utf8 : Utf8FromPath(full.lexically_normal());
 }
 
 std::string TemporaryNamePrefix(const fs::path& target) {
-  return "." + Utf8Of(target.filename()) + std::string(kTempMarker);
+  return "." + Utf8FromPath(target.filename()) + std::string(kTempMarker);
 }
 
 void InjectWriteFailureForTesting(int error, std::size_t afterBytes) {

@@ -13,6 +13,9 @@ namespace rkt {
 
 // Paths arrive as UTF-8, whatever the platform's own narrow encoding.
 std::filesystem::path PathFromUtf8(const std::string& utf8);
+// A path's text in UTF-8: Windows' narrow string would throw on characters
+// outside the code page.
+std::string Utf8FromPath(const std::filesystem::path& p);
 // The path made absolute against the current folder (UTF-8 in and out); an
 // absolute path comes back as it is.
 std::string AbsolutePath(const std::string& utf8);

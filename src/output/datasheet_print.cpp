@@ -13,7 +13,6 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QBuffer>
-#include <QSvgRenderer>
 #include <algorithm>
 
 #include "model/data_set.h"
@@ -21,6 +20,7 @@
 #include "model/safe_file.h"
 #include "model/text_encoding.h"
 #include "output/datasheet_content.h"
+#include "output/picture.h"
 #include "text/language.h"
 #include "text/text_keys.h"
 #include "text/messages.h"
@@ -87,8 +87,7 @@ class PrintedSheet final : public OutputTarget {
         m_heightMm(device.height() / m_pxPerMmY) {}
 
   void Header(const std::string& title) {
-    QSvgRenderer logo(LogoResourcePath());
-    logo.render(&m_painter, QRectF(X(kLeftMm), Y(kLeftMm), X(kLogoMm), Y(kLogoMm)));
+    DrawPicture(m_painter, LogoResourcePath(), QRectF(X(kLeftMm), Y(kLeftMm), X(kLogoMm), Y(kLogoMm)));
 
     UseFont(SheetFont(kHeaderPoints, true));
     Draw(kMakerXMm, kHeaderYMm, "Varem electronic");

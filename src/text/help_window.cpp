@@ -7,6 +7,7 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include "model/safe_file.h"
 #include "text/text_keys.h"
 #include "text/window_placement.h"
 
@@ -33,7 +34,7 @@ QUrl HelpPageUrl(const std::string& helpFile, int context, const std::vector<std
   const QString folderName = HelpFolderName(helpFile);
   if (folderName.isEmpty()) return {};
   QStringList roots;
-  for (const auto& f : folders) roots << QString::fromStdString(f.string());
+  for (const auto& f : folders) roots << QString::fromStdString(Utf8FromPath(f));
   roots << QStringLiteral(":/help");
   for (const QString& root : roots) {
     const QString dir = root + "/" + folderName + "/";

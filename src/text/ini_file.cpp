@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "model/safe_file.h"
 #include "model/text_encoding.h"
 
 namespace rkt {
@@ -127,10 +128,11 @@ std::string ReadIniValue(const std::string& file, std::string_view section, std:
   // Only regular files: a pipe or device with a matching name would block or
   // never end.
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) return std::string(def);
-  const auto size = std::filesystem::file_size(file, ec);
+  const std::filesystem::path path = PathFromUtf8(file);
+  if (!std::filesystem::is_regular_file(path, ec)) return std::string(def);
+  const auto size = std::filesystem::file_size(path, ec);
   if (ec) return std::string(def);
-  std::ifstream in(file, std::ios::binary);
+  std::ifstream in(path, std::ios::binary);
   if (!in) return std::string(def);
   std::string bytes(static_cast<std::size_t>(std::min<std::uintmax_t>(size, kMaxIniFileBytes)), '\0');
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -4,6 +4,7 @@
 #include <set>
 #include <system_error>
 
+#include "model/safe_file.h"
 #include "text/ini_file.h"
 
 namespace rkt {
@@ -42,7 +43,7 @@ std::vector<std::filesystem::path> LanguageFilesIn(const std::filesystem::path& 
   for (; !ec && it != end; it.increment(ec)) {
     std::error_code typeEc;
     if (!it->is_regular_file(typeEc)) continue;
-    if (IsLanguageFileName(it->path().filename().string())) files.push_back(it->path());
+    if (IsLanguageFileName(Utf8FromPath(it->path().filename()))) files.push_back(it->path());
   }
   std::sort(files.begin(), files.end());
   return files;
@@ -71,7 +72,7 @@ void FindLanguages(const std::vector<std::filesystem::path>& folders) {
       auto canonical = std::filesystem::weakly_canonical(file, ec);
       if (ec) canonical = file;
       if (!seen.insert(canonical).second) continue;
-      const std::string path = file.string();
+      const std::string path = Utf8FromPath(file);
       std::string name = ReadIniValue(path, "RKT", "Language", "");
       if (name.empty()) continue;
       std::string help = ReadIniValue(path, "RKT", "Help", kBuiltinHelpFile);

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPaintEvent>
-#include <QSvgRenderer>
 #include <QPainter>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -26,6 +25,7 @@
 #include "model/recent_files.h"
 #include "model/text_encoding.h"
 #include "output/datasheet_print.h"
+#include "output/picture.h"
 #include "rkt_version.h"
 #include "text/messages.h"
 #include "ui/accessibility.h"
@@ -281,7 +281,7 @@ void frmMain::BuildStatusBar() {
     QPixmap logo(QSize(side, side) * ratio);
     logo.fill(Qt::transparent);
     QPainter painter(&logo);
-    QSvgRenderer(LogoResourcePath()).render(&painter);
+    DrawPicture(painter, LogoResourcePath(), QRectF(QPointF(0, 0), QSizeF(logo.size())));
     painter.end();
     logo.setDevicePixelRatio(ratio);
     m_imgLogo->setPixmap(logo);

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QSvgWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <string>
@@ -18,6 +17,7 @@
 #include "model/data_set.h"
 #include "model/panel_rules.h"
 #include "model/value_conversions.h"
+#include "output/picture.h"
 #include "ui/accessibility.h"
 #include "ui/combo_utils.h"
 #include "ui/ui_text.h"
@@ -242,7 +242,7 @@ void ParameterPanel::BuildControls() {
   chkTimefunction1 = Named(new QCheckBox, "chkTimefunction1");
   scrlEinschalt = TimeBar("scrlEinschalt", kTimeMin, kTimeMax);
   lblEinschalt = Named(new QLabel(QStringLiteral("0.0 s")), "lblEinschalt");
-  imgTimefunction1 = Named(new QSvgWidget, "imgTimefunction1");
+  imgTimefunction1 = Named(new PictureView, "imgTimefunction1");
   chkTimefunction2 = Named(new QCheckBox, "chkTimefunction2");
   for (int i = 0; i < 3; ++i) {
     rdTimefunction2[static_cast<std::size_t>(i)] = Named(new QRadioButton, ("rdTimefunction2" + std::to_string(i)).c_str());
@@ -254,8 +254,8 @@ void ParameterPanel::BuildControls() {
   const int labelWidth = lblEinschalt->fontMetrics().horizontalAdvance(QStringLiteral("255 ms  "));
   lblEinschalt->setMinimumWidth(labelWidth);
   lblAusgang->setMinimumWidth(labelWidth);
-  imgTimefunction2 = Named(new QSvgWidget, "imgTimefunction2");
-  for (QSvgWidget* img : {imgTimefunction1, imgTimefunction2}) img->setFixedSize(128, 64);
+  imgTimefunction2 = Named(new PictureView, "imgTimefunction2");
+  for (PictureView* img : {imgTimefunction1, imgTimefunction2}) img->setFixedSize(128, 64);
 
   spnEinschalt = BindSpin(scrlEinschalt, "spnEinschalt", ShowTenths, ParseTenths);
   spnAusgang = BindSpin(scrlAusgang, "spnAusgang", ShowMilliseconds, ParseMilliseconds);
@@ -445,15 +445,15 @@ void ParameterPanel::MarkChanged() {
   if (!m_filling) m_ds.SetValue(ValueId::Changed, true);
 }
 
-void ParameterPanel::SetPicture(QSvgWidget* img, const QString& name) {
-  img->load(PictureFile(name));
+void ParameterPanel::SetPicture(PictureView* img, const QString& name) {
+  img->SetPicture(PictureFile(name));
   img->setProperty("picture", name);
 }
 
 void ParameterPanel::SetPictureSuffix(const QString& suffix) {
   m_suffix = suffix;
   const QSize size = suffix.isEmpty() ? QSize(96, 48) : QSize(128, 64);
-  for (QSvgWidget* img : {imgTimefunction1, imgTimefunction2}) img->setFixedSize(size);
+  for (PictureView* img : {imgTimefunction1, imgTimefunction2}) img->setFixedSize(size);
 }
 
 int ParameterPanel::SelectedTimeFunction2Index() const {

@@ -11,11 +11,11 @@ class QGroupBox;
 class QLabel;
 class QRadioButton;
 class QScrollBar;
-class QSvgWidget;
 
 namespace rkt {
 
 class DataSet;
+class PictureView;
 
 // A spin box beside a bar: it holds the bar's raw value and shows it in the
 // bar's unit ("2.5 s", "120 ms", "50%"), one step being one step of the bar.
@@ -114,13 +114,13 @@ class ParameterPanel : public QWidget {
   QScrollBar* scrlEinschalt;
   UnitSpinBox* spnEinschalt;
   QLabel* lblEinschalt;
-  QSvgWidget* imgTimefunction1;
+  PictureView* imgTimefunction1;
   QCheckBox* chkTimefunction2;
   std::array<QRadioButton*, 3> rdTimefunction2;
   QScrollBar* scrlAusgang;
   UnitSpinBox* spnAusgang;
   QLabel* lblAusgang;
-  QSvgWidget* imgTimefunction2;
+  PictureView* imgTimefunction2;
 
  signals:
   // FillPanel asks for the overview to be rebuilt.
@@ -136,7 +136,7 @@ class ParameterPanel : public QWidget {
   void ConnectEvents();
   void SetTabOrder();
   void MarkChanged();
-  void SetPicture(QSvgWidget* img, const QString& name);
+  void SetPicture(PictureView* img, const QString& name);
   int SelectedTimeFunction2Index() const;
   void UpdateAusgangLabel();
   void OnInputChanged();

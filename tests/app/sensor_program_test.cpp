@@ -138,11 +138,11 @@ TEST_F(ProgramFixture, DetectionFollowsTheSensor) {
             std::tuple(1, 1, false));
   EXPECT_EQ(data.GetBlock(BlockId::Parameter, kWorkingCopy), before);
   link.DetectSensor();
-  EXPECT_EQ(std::tuple(answers.shown.size(), data.Ident(kWorkingCopy, ident::kTypeCode)), std::tuple(1ul, 1)) << "not asked again";
+  EXPECT_EQ(std::tuple(answers.shown.size(), data.Ident(kWorkingCopy, ident::kTypeCode)), std::tuple(std::size_t{1}, 1)) << "not asked again";
   sensor->SetMemory(0, 7, 7);  // yet another family: Yes takes its data
   answers.queue = {msg::kYes};
   link.DetectSensor();
-  EXPECT_EQ(std::tuple(answers.shown.size(), data.Ident(kWorkingCopy, ident::kTypeCode), data.IsChanged()), std::tuple(2ul, 7, false));
+  EXPECT_EQ(std::tuple(answers.shown.size(), data.Ident(kWorkingCopy, ident::kTypeCode), data.IsChanged()), std::tuple(std::size_t{2}, 7, false));
   window.Files().Load(QStringLiteral(RKT_SOURCE_DIR "/resources/samples/sample.RKT"));
   link.DetectSensor();
   EXPECT_TRUE(window.SensorFrame()->title() == QStringLiteral("RKT 410-DL/2") && answers.shown.size() == 2) << "a loaded file stays";

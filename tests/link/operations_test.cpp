@@ -87,7 +87,7 @@ TEST(SensorReadOp, FailureOffersRetryAndCancelOrUnsavedChangesKeepTheData) {
   rig.user.answers = {kAnswerRetry};
   EXPECT_TRUE(rig.sensor->SensorRead());
   EXPECT_EQ(rig.user.messages, (Msgs{{1001, kButtonsRetryCancel, kHelpTransfer}}));
-  EXPECT_EQ(std::pair(rig.user.forms.size(), rig.user.unloads), std::pair(2ul, 2)) << "Retry shows the progress again";
+  EXPECT_EQ(std::pair(rig.user.forms.size(), rig.user.unloads), std::pair(std::size_t{2}, 2)) << "Retry shows the progress again";
   for (const bool cancel : {true, false}) {
     rig.user = test::RecordingUser{};
     const DataSet before = rig.data;
@@ -98,7 +98,7 @@ TEST(SensorReadOp, FailureOffersRetryAndCancelOrUnsavedChangesKeepTheData) {
     EXPECT_FALSE(rig.sensor->SensorRead());
     EXPECT_TRUE(rig.user.messages.empty());
     EXPECT_EQ(std::tuple(rig.user.forms.size(), rig.user.unloads, rig.sensor->OperationRunning()),
-              std::tuple(cancel ? 1ul : 0ul, cancel ? 1 : 0, false));
+              std::tuple(cancel ? std::size_t{1} : std::size_t{0}, cancel ? 1 : 0, false));
     if (!cancel) { EXPECT_EQ(rig.sim->CommandCount(Command::Any), commands) << "unsaved changes: nothing sent"; }
     for (const BlockId b : kAllBlocks)
       for (const Copy c : {kWorkingCopy, kReadCopy}) EXPECT_EQ(rig.data.GetBlock(b, c), before.GetBlock(b, c)) << c;
@@ -201,7 +201,7 @@ TEST(SensorWriteOp, RefusalsFailuresAndCancelsRestoreTheBackupAndOfferTheSetting
   rig.data.SetValue(ValueId::TimeValue1, 40);
   rig.sim->InjectFault({Fault::Silence, Command::LQ, kCommandAttempts, 0, 2});  // the type read fails, then all is well
   EXPECT_FALSE(rig.sensor->SensorWrite());
-  EXPECT_EQ(std::pair(rig.user.MessageNumbers(), rig.sim->StoredWrites().size()), std::pair(std::vector<int>{1001}, 0ul));
+  EXPECT_EQ(std::pair(rig.user.MessageNumbers(), rig.sim->StoredWrites().size()), std::pair(std::vector<int>{1001}, std::size_t{0}));
 }
 
 TEST(SensorWriteOp, LostByteFailsTheCheckAndTheReadCopyShowsTheSensor) {
@@ -257,7 +257,7 @@ TEST(SensorWriteOp, PreviewSeesTheSensorAndNoOrNothingChangedWritesNothing) {
   EXPECT_FALSE(rig.sensor->SensorWrite());
   EXPECT_EQ(shownTime, 12) << "the preview compares with what the sensor holds now";
   EXPECT_EQ(std::tuple(rig.user.messages.size(), rig.sensor->LastWrite().declined, rig.sensor->LastWrite().code),
-            std::tuple(0ul, true, -1));
+            std::tuple(std::size_t{0}, true, -1));
   rig.user = test::RecordingUser{};
   rig.data.SetValue(ValueId::TimeValue1, 12);
   rig.data.SetValue(ValueId::Changed, true);
@@ -345,11 +345,11 @@ TEST(TimedLine, TheNextOperationAfterACancelInsideACommandFindsAnIdleSensor) {
         rig.user.cancelAtInc = static_cast<int>(rig.user.increments.size()) - 1;
     };
     EXPECT_FALSE(c == Command::LP ? rig.sensor->SensorRead() : rig.sensor->SensorWrite());
-    EXPECT_EQ(std::pair(rig.user.messages.size(), rig.sim->CommandCount(c)), std::pair(0ul, 1)) << "Cancel says nothing";
+    EXPECT_EQ(std::pair(rig.user.messages.size(), rig.sim->CommandCount(c)), std::pair(std::size_t{0}, 1)) << "Cancel says nothing";
     rig.user = test::RecordingUser{};
     EXPECT_TRUE(rig.sensor->SensorRead());
     EXPECT_EQ(std::pair(rig.user.MessageNumbers(), rig.data.DataValid()), std::pair(std::vector<int>{}, 1));
-    EXPECT_EQ(std::pair(rig.sim->StoredWrites().size(), rig.sim->Memory(1, 0)), std::pair(0ul, before))
+    EXPECT_EQ(std::pair(rig.sim->StoredWrites().size(), rig.sim->Memory(1, 0)), std::pair(std::size_t{0}, before))
         << "no stray byte was taken as data";
   }
 }
@@ -387,7 +387,7 @@ TEST(LostDevice, TheNextCommandOpensThePortAgain) {
     const int opens = rig.line->OpenCount();
     EXPECT_TRUE(run(rig));
     EXPECT_EQ(std::tuple(rig.line->OpenCount(), rig.ports->IsPortOpen(), failures.size()),
-              std::tuple(opens + 1, true, 1ul));
+              std::tuple(opens + 1, true, std::size_t{1}));
   }
 }
 

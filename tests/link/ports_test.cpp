@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "link/port_list.h"
-#include "link/qt_serial_line.h"
+#include "link/system_serial_line.h"
 #include "link/serial_trace.h"
 #include "support/link_rig.h"
 
@@ -53,6 +53,14 @@ TEST(PortNames, OnlyComNamesAreNumbered) {
   EXPECT_EQ(PortListFrom({}, false), std::vector<std::string>{"/dev/ttyS0"});
   EXPECT_EQ(PortListFrom({""}, true), std::vector<std::string>{"COM1"});
   EXPECT_FALSE(ListSerialPorts().empty());
+  // Windows: the device map as it is, enumerated names added once in upper
+  // case, the spooler only when both gave nothing, "COM1" as the last resort.
+  using List = std::vector<std::string>;
+  EXPECT_EQ(WindowsPortList({"COM1", "COM2"}, {"com2", "COM1"}, {"COM7:"}), (List{"COM1", "COM2"}));
+  EXPECT_EQ(WindowsPortList({"COM4"}, {"com3", "COM3", "LPT1", ""}, {}), (List{"COM4", "COM3"}));
+  EXPECT_EQ(WindowsPortList({}, {}, {"COM1:", "lpt1:", "FILE:", "COM5", "com12:"}), (List{"COM1", "COM12"}));
+  EXPECT_EQ(WindowsPortList({}, {"COM9"}, {"COM1:"}), List{"COM9"});
+  EXPECT_EQ(WindowsPortList({}, {}, {}), List{"COM1"});
   EXPECT_EQ(OrderLinuxPorts({"/dev/serial/by-id/usb-B", "/dev/serial/by-id/usb-A"},
                             {"/dev/ttyS10", "/dev/ttyS2", "/dev/ttyACM0", "/dev/rfcomm0", "/dev/ttyUSB1", "/dev/ttyUSB0"}),
             (std::vector<std::string>{"/dev/serial/by-id/usb-A", "/dev/serial/by-id/usb-B", "/dev/ttyUSB0",
@@ -90,9 +98,14 @@ TEST(PortOpen, FailuresAskAndOnlyRetryOrANewNameOpensAgain) {
   EXPECT_EQ(PermissionHint(OpenFailure{}), "") << "no permission problem, no hint";
   EXPECT_EQ(PortFailureLine(OpenFailure{}), std::string(kTextPortNone));
   // The real line: a device that is not there fails with the device named and the system's reason.
-  QtSerialLine real;
-  const OpenResult missing = real.Open("/dev/rkt-no-such-port");
-  EXPECT_TRUE(!missing.ok && !real.IsOpen() && missing.device == "/dev/rkt-no-such-port" && !missing.error.empty())
+#if defined(_WIN32)
+  const std::string absent = "COM199", absentDevice = "\\\\.\\COM199";
+#else
+  const std::string absent = "/dev/rkt-no-such-port", absentDevice = absent;
+#endif
+  const std::unique_ptr<SerialLine> real = MakeSystemSerialLine();
+  const OpenResult missing = real->Open(absent);
+  EXPECT_TRUE(!missing.ok && !real->IsOpen() && missing.device == absentDevice && !missing.error.empty())
       << missing.device << ": " << missing.error;
 }
 

@@ -4,12 +4,12 @@
 #include <QEvent>
 #include <QIconEngine>
 #include <QPainter>
-#include <QSvgRenderer>
 #include <QToolTip>
 #include <QWidget>
 #include <array>
 #include <cmath>
 
+#include "output/picture.h"
 #include "text/text_keys.h"
 
 // Resources of a static library must be registered by hand, from outside any
@@ -42,9 +42,8 @@ QImage RenderSymbol(const QString& path, QSize size, QRectF area) {
   InitToolbarResources();
   QImage image(size, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
-  QSvgRenderer renderer(path);
   QPainter painter(&image);
-  renderer.render(&painter, area);
+  DrawPicture(painter, path, area);
   return image;
 }
 
