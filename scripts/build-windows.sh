@@ -33,7 +33,8 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS
   -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" -DRKT_SHARED_RUNTIME=ON -DRKT_MODEL_ONLY=OFF \
   -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DRKT_SVG2PNG="$repo/$build_dir/host/rkt410-svg2png" \
-  -DRKT_BUILD_TESTS=$tests -DRKT_BUILD_BENCH=OFF -DRKT_WERROR="${RKT_WERROR:-OFF}" >/dev/null
+  -DRKT_BUILD_TESTS=$tests -DRKT_BUILD_BENCH=OFF -DRKT_WERROR="${RKT_WERROR:-OFF}" \
+  -DRKT_HOST_BUILD="${RKT_HOST_BUILD:-}" >/dev/null
 cmake --build "$build_dir" --parallel
 
 # The runnable folder.

@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
-#include <QTemporaryFile>
+#include <QTemporaryDir>
 #include <cmath>
 #include <cstdlib>
 
@@ -105,17 +105,19 @@ bool SettingsStore::Sync() {
   }
   // Qt writes the INI text into a scratch file beside the target; it is read
   // back and compared before it replaces the store.
-  QTemporaryFile scratch(folder + QStringLiteral("/.settings-XXXXXX.ini"));
-  if (!scratch.open()) {
-    m_lastError = scratch.errorString().toStdString();
+  // The scratch file is new in a folder of its own: Qt on Windows cannot
+  // replace a file that another object (a QTemporaryFile) created.
+  QTemporaryDir scratchDir(folder + QStringLiteral("/.settings-XXXXXX"));
+  if (!scratchDir.isValid()) {
+    m_lastError = scratchDir.errorString().toStdString();
     return false;
   }
-  scratch.close();
+  const QString scratch = scratchDir.filePath(QStringLiteral("settings.ini"));
   std::map<QString, QVariant> expected;
   for (const QString& key : m_settings->allKeys()) expected[key] = m_settings->value(key);
   for (const auto& [key, value] : m_pending) expected[key] = value;
   {
-    QSettings out(scratch.fileName(), QSettings::IniFormat);
+    QSettings out(scratch, QSettings::IniFormat);
     for (const auto& [key, value] : expected) out.setValue(key, value);
     out.sync();
     if (out.status() != QSettings::NoError) {
@@ -124,7 +126,7 @@ bool SettingsStore::Sync() {
     }
   }
   {
-    QSettings check(scratch.fileName(), QSettings::IniFormat);
+    QSettings check(scratch, QSettings::IniFormat);
     if (check.status() != QSettings::NoError || check.allKeys().size() != static_cast<qsizetype>(expected.size())) {
       m_lastError = "the settings could not be written completely";
       return false;
@@ -136,7 +138,7 @@ bool SettingsStore::Sync() {
       }
     }
   }
-  QFile written(scratch.fileName());
+  QFile written(scratch);
   if (!written.open(QIODevice::ReadOnly)) {
     m_lastError = written.errorString().toStdString();
     return false;

@@ -109,10 +109,11 @@ HistoryDb::~HistoryDb() {
 
 QString HistoryDb::DefaultPath() {
   // The window and the command line keep one history, whatever the process
-  // calls itself.
+  // calls itself. It stays on this machine (on Windows %LOCALAPPDATA%, not
+  // the roaming profile): a database is no file to copy at every log-on.
   const QString saved = QCoreApplication::applicationName();
   QCoreApplication::setApplicationName(QStringLiteral("rkt410"));
-  const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
   QCoreApplication::setApplicationName(saved);
   return QDir(dir).filePath(QStringLiteral("history.sqlite"));
 }

@@ -1,14 +1,9 @@
 #include "app/frame.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <sys/resource.h>
-#endif
-
 #include "../ui/ui_test_support.h"
 #include "app/settings_store.h"
 #include "fake_link.h"
+#include "support/cpu_time.h"
 #include "text/language.h"
 #include "text/messages.h"
 #include "ui/frm_main.h"
@@ -213,19 +208,7 @@ TEST(MainLoop, EndsOnTheApplicationsQuitOnceAndSleepsWhenIdle) {
   QTimer::singleShot(20000, &scope, [&] { loop.Quit(9); });
   EXPECT_EQ(loop.Run(), 0) << "quit() was ignored";
   // The main thread's own time: other threads and other programs on the machine do not count.
-  const auto cpu = [] {
-#if defined(_WIN32)
-    FILETIME created, ended, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user);
-    const auto hundredNs = [](FILETIME t) { return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime); };
-    return (hundredNs(kernel) + hundredNs(user)) / 1e7;
-#else
-    rusage u{};
-    getrusage(RUSAGE_THREAD, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-#endif
-  };
+  const auto cpu = [] { return test::ThreadCpuSeconds(); };
   QElapsedTimer wall;
   QTimer::singleShot(1000, &scope, [&] { loop.Quit(4); });
   const double before = cpu();

@@ -6,6 +6,7 @@
 #include "app/frame.h"
 #include "app/settings_store.h"
 #include "history/history_db.h"
+#include "model/safe_file.h"
 
 namespace rkt {
 namespace {
@@ -50,7 +51,7 @@ TEST(ProgramMain, TheSimulatedProgramOpensAFileShowsItsWindowAndEndsCleanly) {
   EXPECT_FALSE(history::HistoryDb(historyPath).UnreportedInterruption()) << "and not again at the next start";
   SettingsStore store(QString::fromStdString(ini));
   EXPECT_EQ(std::tuple(store.ReadRecentFiles(), store.GetString(kSettingsSection, "Tooltips", "")),
-            std::tuple(std::vector<std::string>{sample}, std::string("YES"))) << "the options were saved at the end";
+            std::tuple(std::vector<std::string>{AbsolutePath(sample)}, std::string("YES"))) << "the options were saved at the end";
 }
 
 }  // namespace

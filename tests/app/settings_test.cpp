@@ -20,6 +20,7 @@ class SettingsTest : public ::testing::Test {
   void Store(std::initializer_list<std::pair<const char*, std::string>> values, std::string_view section = kSettingsSection) {
     SettingsStore store(IniPath());
     for (const auto& [name, value] : values) store.SetString(section, name, value);
+    ASSERT_TRUE(store.Sync()) << store.LastError();
   }
   void Load() {
     m_link = FakeLink();

@@ -108,13 +108,20 @@ TEST_F(TextTest, DiscoveryInFolderOrderAndSelectionRules) {
       {m_dir.Path("RKT_LANG."), "Language=Dot"}, {m_dir.Path("RKT-LANG.X"), "Language=Other"},
       {shared.Path("RKT_LANG.ENG"), "Language=English (installed)"}, {shared.Path("RKT_LANG.ITA"), "Language=Italiano"}};
   for (const auto& [path, body] : files) test::WriteText(path, "[RKT]\n" + body + "\n");
+#if defined(_WIN32)
+  // Windows drops a name's trailing dot: that file is RKT_LANG, no language file.
+  const std::string dot;
+#else
+  const std::string dot = "Dot=RKTGER.HLP;";
+#endif
   FindLanguages({m_dir.Dir(), shared.Dir(), m_dir.Dir()});
   std::string names;
   for (const LanguageEntry& e : Languages()) names += e.name + "=" + e.helpFile + ";";
-  EXPECT_EQ(names, "Deutsch=RKTGER.HLP;Dot=RKTGER.HLP;English=RKTENG.HLP;Francais=RKTGER.HLP;"
+  EXPECT_EQ(names, "Deutsch=RKTGER.HLP;" + dot + "English=RKTENG.HLP;Francais=RKTGER.HLP;"
                    "English (installed)=RKTGER.HLP;Italiano=RKTGER.HLP;");
-  EXPECT_EQ(std::pair(LanguageCount(), CurrentLanguageIndex()), std::pair(6, 0));
-  EXPECT_EQ(GetLanguageName(5) + GetLanguageName(6) + GetLanguageName(-1), "Italiano");
+  const int count = dot.empty() ? 5 : 6;
+  EXPECT_EQ(std::pair(LanguageCount(), CurrentLanguageIndex()), std::pair(count, 0));
+  EXPECT_EQ(GetLanguageName(count - 1) + GetLanguageName(count) + GetLanguageName(-1), "Italiano");
   EXPECT_EQ(LanguageFolders("/opt/rkt410/bin"),
             (std::vector<std::filesystem::path>{"/opt/rkt410/bin", "/opt/rkt410/share/rkt410"}));
   test::TempDir own;  // selection rules

@@ -2,6 +2,7 @@
 #include "history/history_db.h"
 #include "model/parameter_file.h"
 #include "model/recent_files.h"
+#include "model/safe_file.h"
 #include "text/language.h"
 #include "text/text_keys.h"
 #include "ui/accessibility.h"
@@ -64,7 +65,7 @@ TEST_F(MainWindowFixture, SaveExportAndPrintWriteTheChosenFileAndFailuresAreRepo
   window.Files().Load(bad);
   EXPECT_EQ(messages.Texts(), std::vector<std::string>{test::MessageRecorder::Numbered({20})[0] + "\n" +
                                                        bad.toStdString() + ": keine Parameterdatei (falscher Dateikopf)"});
-  EXPECT_EQ(ds.FileName(), kSample.toStdString()) << "an invalid file changes nothing";
+  EXPECT_EQ(ds.FileName(), AbsolutePath(kSample.toStdString())) << "an invalid file changes nothing";
   messages.shown.clear();
   test::Choose(window.Panel()->cmbHysteresis, 2);
   const std::string target = Path("job").toStdString();
