@@ -6,6 +6,8 @@
 # what was installed and keeps the user's settings, history and files.
 # Prints every step with its time; exits non-zero at the first failure.
 #
+# The portable zip is compared with the built folder first.
+#
 #   scripts/check-installer.sh    # builds the installer first if it is missing or older than the programs
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -56,7 +58,11 @@ fail() {
 }
 # Ends whatever is left in this prefix only, so that nothing keeps running
 # after a failure.
-cleanup() { if [ -d "$prefix" ]; then timeout 20 "$wineserver" -k 2>/dev/null || true; fi; }
+unzipped=
+cleanup() {
+  if [ -d "$prefix" ]; then timeout 20 "$wineserver" -k 2>/dev/null || true; fi
+  if [ -n "$unzipped" ]; then rm -rf "$unzipped"; fi
+}
 trap 'rc=$?; cleanup; [ $rc -eq 0 ] || [ -n "$reported" ] || echo "FAILED: $step_name (exit $rc)" >&2' EXIT
 
 run() { timeout "$limit" "$wine" "$@"; }
@@ -97,6 +103,17 @@ default_win='C:\Program Files\RKT 410 Parametrierung'
 # and wine would quote an argument with spaces.
 moved_win='C:\Tools\RKT410'
 nfiles=$(find "$folder" -type f | wc -l)
+
+step "portable zip: one folder rkt410-$version/ with the built files"
+zip=$build_dir/rkt410-$version-portable.zip
+[ -f "$zip" ] || fail "no $zip"
+unzipped=$(mktemp -d)
+unzip -q "$zip" -d "$unzipped" || fail "unzip failed"
+tops=$(ls -A "$unzipped")
+[ "$tops" = "rkt410-$version" ] || fail "its top level holds '$tops', expected rkt410-$version only"
+diff -r "$folder" "$unzipped/rkt410-$version" >/dev/null || fail "its files differ from $folder"
+rm -rf "$unzipped"
+ok
 
 step "fresh wine prefix $prefix"
 cleanup

@@ -19,7 +19,7 @@ if [ "${1:-}" = "--with" ]; then
   shift
   for p in "$@"; do
     case "$p" in
-      windows) packages+=(g++-mingw-w64-x86-64 wine64 googletest nsis zip) ;;
+      windows) packages+=(g++-mingw-w64-x86-64 wine64 googletest nsis zip unzip) ;;
       *) packages+=("$p") ;;
     esac
   done

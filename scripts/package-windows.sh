@@ -48,15 +48,14 @@ src_abs=$(realpath "$folder")
 case "$src_abs" in *'"'*) echo "The build folder's path must not contain a double quote" >&2; exit 1 ;; esac
 src_nsis=${src_abs//\$/\$\$}
 {
-  current=
+  current=//  # no folder has that name: the first file sets the folder
   while read -r rel; do
     dir=$(dirname "$rel")
     [ "$dir" = . ] && dir=
-    if [ "$dir" != "$current" ] || [ -z "${started:-}" ]; then
+    if [ "$dir" != "$current" ]; then
       win_dir=${dir//\//\\}
       echo "SetOutPath \"\$INSTDIR${win_dir:+\\$win_dir}\""
       current=$dir
-      started=1
     fi
     echo "File \"$src_nsis/$rel\""
   done < "$work/files.txt"
