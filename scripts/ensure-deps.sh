@@ -13,12 +13,13 @@ packages=(
   fonts-liberation  # Liberation Sans has Arial's metrics: the datasheet's layout
 )
 # --with adds packages, or a named group: "windows" for the cross-build
-# of the model library and its tests under wine (scripts/test-windows.sh).
+# of the programs and their tests under wine (scripts/test-windows.sh) and
+# their installer and zip (scripts/package-windows.sh).
 if [ "${1:-}" = "--with" ]; then
   shift
   for p in "$@"; do
     case "$p" in
-      windows) packages+=(g++-mingw-w64-x86-64 wine64 googletest) ;;
+      windows) packages+=(g++-mingw-w64-x86-64 wine64 googletest nsis zip unzip) ;;
       *) packages+=("$p") ;;
     esac
   done
