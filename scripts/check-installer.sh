@@ -169,7 +169,7 @@ ok
 
 step "installed rkt410-cli.exe history makes the write history"
 out=$(run "$default_win\\rkt410-cli.exe" history 2>&1) || fail "exit $? with: $out"
-history_file=$(env_path APPDATA)/rkt410/history.sqlite
+history_file=$(env_path LOCALAPPDATA)/rkt410/history.sqlite
 [ -s "$history_file" ] || fail "no write history at $history_file"
 echo "   $history_file"
 ok
