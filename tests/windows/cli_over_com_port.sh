@@ -101,6 +101,15 @@ grep -q "Kommunikation ok" <<<"$w" || fail "COM12: $w"
 w=$(win w12 test --port COM13 2>&1) && fail "a missing COM13 was reported as working: $w"
 grep -q 'COM13' <<<"$w" || fail "a missing port is not named: $w"
 
+step "the port list from the registry's serial device map"
+map='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
+for n in 5 12; do
+  "$wine" reg add "$map" /v "\\Device\\RktTest$n" /d "COM$n" /f >/dev/null || fail "reg add failed"
+done
+w=$("$wine" "$prog/rkt410-cli.exe" ports | tr -d '\r')
+for n in 5 12; do "$wine" reg delete "$map" /v "\\Device\\RktTest$n" /f >/dev/null 2>&1 || true; done
+grep -qx COM5 <<<"$w" && grep -qx COM12 <<<"$w" || fail "the port list lacks the device map's COM5 and COM12: $w"
+
 step "print to PDF, a name with umlauts"
 pdf="$work/Prüfprotokoll Süd.pdf"
 "$wine" "$prog/rkt410-cli.exe" print "$sample" -o "Z:${pdf//\//\\}" >/dev/null || fail "print failed"
