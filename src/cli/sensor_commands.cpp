@@ -23,6 +23,7 @@
 #include "link/sensor.h"
 #include "model/data_set.h"
 #include "model/parameter_file.h"
+#include "model/safe_file.h"
 #include "output/value_changes.h"
 #include "sim/simulated_line.h"
 #include "text/messages.h"
@@ -123,7 +124,7 @@ struct LinkOptions {
 // FIFO or a device would block the program or get bytes it does not expect.
 std::string TraceProblem(const std::string& trace, const std::vector<std::string>& ownFiles) {
   namespace fs = std::filesystem;
-  const fs::path path(trace);
+  const fs::path path = PathFromUtf8(trace);
   std::error_code ec;
   const fs::file_status st = fs::status(path, ec);
   if (fs::exists(st)) {
@@ -133,7 +134,7 @@ std::string TraceProblem(const std::string& trace, const std::vector<std::string
     if (!fs::is_regular_file(st)) return "is not a regular file";
     for (const std::string& own : ownFiles) {
       std::error_code same;
-      if (fs::equivalent(path, fs::path(own), same) && !same) return "is also the command's file " + own;
+      if (fs::equivalent(path, PathFromUtf8(own), same) && !same) return "is also the command's file " + own;
     }
   }
 #ifndef _WIN32

@@ -4,6 +4,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include "model/safe_file.h"
+
 namespace rkt::link {
 
 namespace {
@@ -24,10 +26,13 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
 bool SerialTrace::Open(const std::string& path, const std::string& portName) {
   // Only a regular file (or a new one): opening a FIFO would wait for a
   // reader for ever, a device would get bytes it does not expect.
+  // The name is UTF-8; Windows would read a narrow one in its ANSI code page
+  // and miss a folder such as "Prüfstand".
+  const std::filesystem::path file = PathFromUtf8(path);
   std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
+  const auto status = std::filesystem::status(file, ec);
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return false;
-  m_out.open(path, std::ios::out | std::ios::trunc);
+  m_out.open(file, std::ios::out | std::ios::trunc);
   if (!m_out) return false;
   m_start = std::chrono::steady_clock::now();
   const std::time_t now = std::time(nullptr);

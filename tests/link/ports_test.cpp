@@ -1,7 +1,9 @@
 // The port layer and the byte protocol against the simulated sensor.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <ctime>
 #include <fstream>
@@ -287,6 +289,27 @@ TEST(SerialTrace, EveryByteInOrderAndSilenceAsATimeOut) {
     EXPECT_EQ(timeOuts > 0, silent);
   }
   EXPECT_FALSE(SerialTrace().Open(dir.path().toStdString(), "")) << "a folder is no trace file";
+}
+
+// Trace names arrive as UTF-8. Windows reads a narrow name in its ANSI code
+// page, so a folder such as "Prüfstand" was not found there and no trace was
+// written; Qt's own file access is the independent witness.
+TEST(SerialTrace, FolderAndFileNamesBeyondAscii) {
+  QTemporaryDir dir;
+  const QString folder = dir.filePath(QStringLiteral("Prüfstand"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const QString file = folder + QStringLiteral("/Spur \u00c4\u20ac.txt");
+  {
+    SerialTrace trace;
+    ASSERT_TRUE(trace.Open(file.toStdString(), "COM5"));
+    trace.Note("gemessen");
+    EXPECT_TRUE(trace.Good());
+  }
+  QFile written(file);
+  ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << "the trace is where its name says";
+  const QByteArray text = written.readAll();
+  EXPECT_TRUE(text.contains("on COM5") && text.contains("gemessen")) << text.constData();
+  EXPECT_FALSE(SerialTrace().Open(folder.toStdString(), "")) << "the folder itself is no trace file";
 }
 
 }  // namespace
