@@ -206,18 +206,20 @@ void FileCommands::PrintOrExport(bool showDialog, bool toPrinter) {
   if (toPrinter) {
     if (m_ds.Comment().empty() && !GetComment(m_ds)) return;
     QPrinter printer(QPrinter::HighResolution);
-    if (showDialog) {
-      QPrintDialog dialog(&printer, &m_window);
-      dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-      dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-      if (dialog.exec() != QDialog::Accepted) return;
-    } else if (!m_printerInstalled()) {
-      // No printer installed: the datasheet goes to a PDF file instead.
+    if (!m_printerInstalled()) {
+      // No printer installed: the datasheet goes to a PDF file instead, from
+      // the menu too (Windows' print dialog would close at once, as if
+      // cancelled, and say nothing).
       const QString pdf = AskFile(&m_window, "comdlgExport", true, {QStringLiteral("PDF (*.pdf)")},
                                   {QStringLiteral("pdf")}, {}, WrittenPdfName);
       if (pdf.isEmpty()) return;
       printer.setOutputFormat(QPrinter::PdfFormat);
       printer.setOutputFileName(pdf);
+    } else if (showDialog) {
+      QPrintDialog dialog(&printer, &m_window);
+      dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+      dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+      if (dialog.exec() != QDialog::Accepted) return;
     }
     // The sheet shows what the window shows, pending edits and the
     // sensitivity bar included.

@@ -115,6 +115,9 @@ TEST_F(MainWindowFixture, SaveExportAndPrintWriteTheChosenFileAndFailuresAreRepo
   ChooseInNextFileDialog("sheet");
   window.ClickToolbarButton(2);
   EXPECT_TRUE(test::Bytes(Path("sheet.pdf")).startsWith("%PDF")) << "the name gets .pdf";
+  ChooseInNextFileDialog("menu");
+  window.Action("mnPrint")->trigger();
+  EXPECT_TRUE(test::Bytes(Path("menu.pdf")).startsWith("%PDF")) << "the menu's print, too, writes a PDF without a printer";
 }
 
 TEST_F(MainWindowFixture, ToolbarCommandDoesNotStartTwiceAndClosingWithChangesCanBeCancelled) {
