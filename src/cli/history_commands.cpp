@@ -43,13 +43,28 @@ std::vector<ValueChange> ChangesOf(const history::HistoryEntry& e) {
   return ValueChanges(history::SettingOf(e, true), history::SettingOf(e, false));
 }
 
+// After a failed check: the values the sensor did not take, with what it
+// holds instead; none when the record does not know.
+std::vector<ValueChange> NotTaken(const history::HistoryEntry& e) {
+  const std::optional<DataSet> held = history::HeldSettingOf(e);
+  if (!held) return {};
+  std::vector<ValueChange> out;
+  for (ValueChange& c : WriteOutcome(history::SettingOf(e, true), history::SettingOf(e, false), *held))
+    if (c.notTaken) out.push_back(std::move(c));
+  return out;
+}
+
 QJsonObject EntryJson(const history::HistoryEntry& e) {
+  QJsonArray notTaken;
+  for (const ValueChange& c : NotTaken(e))
+    notTaken.append(QJsonObject{{"label", JsonText(c.label)}, {"after", JsonText(c.after)}, {"kept", JsonText(c.held)}});
   return {{"id", static_cast<qint64>(e.id)},  {"time", JsonText(e.time)},
           {"port", JsonText(e.port)},         {"serial", e.serial},
           {"type", e.type},                   {"version", JsonText(e.version)},
-          {"before", JsonText(e.codeBefore)}, {"after", JsonText(e.codeAfter)},
+          {"kind", JsonText(e.kind)},         {"before", JsonText(e.codeBefore)},
+          {"after", JsonText(e.codeAfter)},   {"kept", JsonText(e.codeKept)},
           {"result", JsonText(e.result)},     {"code", e.code},
-          {"changes", ChangesJson(ChangesOf(e))}};
+          {"changes", ChangesJson(ChangesOf(e))}, {"notTaken", notTaken}};
 }
 
 std::string EntryText(const history::HistoryEntry& e) {
@@ -60,6 +75,10 @@ std::string EntryText(const history::HistoryEntry& e) {
   if (e.code != 0) out << " (" << e.code << ")";
   out << "  " << e.codeBefore << " → " << e.codeAfter << "\n";
   for (const ValueChange& c : ChangesOf(e)) out << "    " << c.label << " " << c.before << " → " << c.after << "\n";
+  if (!e.codeKept.empty()) out << "    " << Text("frmHistory", "colHeld") << ": " << e.codeKept << "\n";
+  for (const ValueChange& c : NotTaken(e))
+    out << "    " << Text("frmHistory", "notTaken") << ": " << c.label << " " << c.after << " (" << Text("frmHistory", "colHeld")
+        << ": " << c.held << ")\n";
   return out.str();
 }
 

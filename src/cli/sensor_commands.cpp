@@ -1,6 +1,7 @@
 // Commands that talk to a sensor, on a serial port or on the built-in
 // simulated sensor. They answer no questions: Retry is never chosen, a
-// question is answered No, and Ctrl-C acts as the progress dialog's Cancel.
+// question is answered No, and Ctrl-C (or SIGTERM, SIGHUP, SIGQUIT) acts as
+// the progress dialog's Cancel.
 #include <QCoreApplication>
 #include <cerrno>
 #include <QJsonObject>
@@ -9,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -41,23 +43,47 @@ namespace {
 
 volatile std::sig_atomic_t g_cancelled = 0;
 
-void OnInterrupt(int) {
+void OnInterrupt(int number) {
   g_cancelled = 1;
-  std::signal(SIGINT, SIG_DFL);
+  std::signal(number, SIG_DFL);
 }
 
-// Ctrl-C while a command runs: the first one cancels like the dialog's
-// Cancel button; a second one ends the program at once.
+// The signals that end a command: Ctrl-C, and what a closed terminal
+// (SIGHUP), a service manager's stop or time-out (SIGTERM) and the quit key
+// (SIGQUIT) send. Ended at once, a write would leave the sensor half-written
+// with nobody told and its history record open.
+constexpr int kInterruptSignals[] = {
+    SIGINT, SIGTERM,
+#ifdef SIGHUP
+    SIGHUP,
+#endif
+#ifdef SIGQUIT
+    SIGQUIT,
+#endif
+};
+
+// One of those signals while a command runs: the first one cancels like the
+// dialog's Cancel button, at the next byte boundary, and the command says
+// what state the sensor is in; the same signal again ends the program at once.
 class InterruptScope {
  public:
   InterruptScope() {
     g_cancelled = 0;
-    m_previous = std::signal(SIGINT, OnInterrupt);
+    for (std::size_t i = 0; i < std::size(kInterruptSignals); ++i) {
+      m_previous[i] = std::signal(kInterruptSignals[i], OnInterrupt);
+      // One the caller ignores (nohup, a background job) stays ignored.
+      if (m_previous[i] == SIG_IGN) std::signal(kInterruptSignals[i], SIG_IGN);
+    }
   }
-  ~InterruptScope() { std::signal(SIGINT, m_previous == SIG_ERR ? SIG_DFL : m_previous); }
+  ~InterruptScope() {
+    for (std::size_t i = 0; i < std::size(kInterruptSignals); ++i)
+      std::signal(kInterruptSignals[i], m_previous[i] == SIG_ERR ? SIG_DFL : m_previous[i]);
+  }
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
 
  private:
-  void (*m_previous)(int) = SIG_DFL;
+  void (*m_previous[std::size(kInterruptSignals)])(int) = {};
 };
 
 class CliUser final : public link::QuietSensorUser {
@@ -157,8 +183,9 @@ std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::sp
   std::vector<OptionRule> options = {{{"port"}, true}, {{"simulate"}}, {{"trace"}, true}, {{"noecho"}},
                                      {{"detect-timeout"}, true}, {{"read-timeout"}, true}};
   if (readOptions) options.insert(options.end(), {{{"defaults"}}, {{"o", "output"}, true}});
-  if (readOptions || command == "write") options.push_back({{"json"}});
-  if (command == "write") options.insert(options.end(), {{{"dry-run"}}, {{"history-db"}, true}});
+  if (readOptions || command == "write" || command == "sensitivity") options.push_back({{"json"}});
+  if (command == "write") options.push_back({{"dry-run"}});
+  if (command == "write" || command == "sensitivity") options.push_back({{"history-db"}, true});
   CommandLine line(std::move(options), CommandLine::Arguments::NumbersToo);
   if (!line.Parse(ctx, command, args)) return std::nullopt;
   LinkOptions o;
@@ -306,6 +333,14 @@ int Read(Context& ctx, std::span<const std::string> args) {
   return kExitOk;
 }
 
+// How a write ended, for --json: done, failed, cancelled or verify-failed.
+std::string ResultWord(bool ok, const link::Sensor::WriteOutcome& w) {
+  if (ok) return "done";
+  if (w.code == link::kCodeUserAbort || (g_cancelled && w.code <= 0)) return "cancelled";
+  if (w.code == link::kCodeVerifyFailed) return "verify-failed";
+  return "failed";
+}
+
 // The write with its history record and read-back check; --dry-run stops
 // after reading the sensor and lists what would change.
 int FinishWrite(Context& ctx, Session& s, const LinkOptions& o) {
@@ -320,12 +355,9 @@ int FinishWrite(Context& ctx, Session& s, const LinkOptions& o) {
   if (w.written && !ok && w.recordId != 0)
     ctx.err << "rkt410-cli history --id " << w.recordId << " -o FILE.RKT\n";
   if (o.json) {
-    std::string result = "failed";
+    std::string result = ResultWord(ok, w);
     if (o.dryRun && read) result = "dry-run";
     else if (w.nothingToWrite) result = "unchanged";
-    else if (ok) result = "done";
-    else if (w.code == link::kCodeUserAbort || (g_cancelled && w.code <= 0)) result = "cancelled";
-    else if (w.code == link::kCodeVerifyFailed) result = "verify-failed";
     ctx.out << JsonLine(QJsonDocument(QJsonObject{{"result", JsonText(result)},
                                                   {"code", w.code > 0 ? w.code : 0},
                                                   {"record", static_cast<qint64>(w.recordId)},
@@ -355,6 +387,36 @@ int Write(Context& ctx, std::span<const std::string> args) {
   return FinishWrite(ctx, s, *o);
 }
 
+// The sensitivity write, after the read, with the write's history record
+// and read-back check. --json: the result, the sensitivity before, the one
+// meant and the one the sensor holds (null when that is not known).
+int FinishSensitivityWrite(Context& ctx, Session& s, const LinkOptions& o, int value, bool read) {
+  const int before = s.Data().GetInt(ValueId::Sensitivity, kReadCopy);
+  bool ok = false;
+  if (read) {
+    history::HistoryDb history(QString::fromStdString(HistoryPath(o.historyDb)));
+    s.Sensor().SetJournal(&history);
+    s.User().SetSensitivity(value);
+    ok = s.Sensor().WriteSensitivity();
+    s.Sensor().SetJournal(nullptr);
+  }
+  const link::Sensor::WriteOutcome& w = s.Sensor().LastWrite();
+  // After a failed check the read copy holds what the sensor read back.
+  const bool known = ok || w.code == link::kCodeVerifyFailed;
+  const int now = s.Data().GetInt(ValueId::Sensitivity, ok ? kWorkingCopy : kReadCopy);
+  if (o.json) {
+    ctx.out << JsonLine(QJsonDocument(QJsonObject{{"result", JsonText(ResultWord(ok, w))},
+                                                  {"code", w.code > 0 ? w.code : 0},
+                                                  {"record", static_cast<qint64>(w.recordId)},
+                                                  {"before", read ? QJsonValue(before) : QJsonValue()},
+                                                  {"after", value},
+                                                  {"sensitivity", known ? QJsonValue(now) : QJsonValue()}}));
+  } else if (ok) {
+    ctx.out << "Empfindlichkeit: " << now << "\n";
+  }
+  return s.Finish(ok);
+}
+
 int Sensitivity(Context& ctx, std::span<const std::string> args) {
   const auto o = Parse(ctx, "sensitivity", args, false);
   if (!o) return kExitUsage;
@@ -368,18 +430,18 @@ int Sensitivity(Context& ctx, std::span<const std::string> args) {
     if (ec != std::errc() || ptr != pos[1].data() + pos[1].size() || value < 0 || value > 92)
       return UsageError(ctx, "sensitivity", "VALUE must be a whole number from 0 to 92");
   }
+  if (isRead && o->historyDb) return UsageError(ctx, "sensitivity", "--history-db goes with 'write VALUE'");
   InterruptScope interrupt;
   Session s(ctx, *o);
   if (!s.Open()) return kExitFailure;
   // Both ways start by reading the sensor's two sensitivity bytes, so that a
   // write sends the second one back unchanged.
-  if (const int rc = s.Finish(s.Sensor().ReadSensitivity() && s.Data().SensitivityValid() == 1); rc != kExitOk)
-    return rc;
-  if (isWrite) {
-    s.User().SetSensitivity(value);
-    if (const int rc = s.Finish(s.Sensor().WriteSensitivity()); rc != kExitOk) return rc;
-  }
-  ctx.out << "Empfindlichkeit: " << s.Data().GetInt(ValueId::Sensitivity, kWorkingCopy) << "\n";
+  const bool read = s.Sensor().ReadSensitivity() && s.Data().SensitivityValid() == 1;
+  if (isWrite) return FinishSensitivityWrite(ctx, s, *o, value, read);
+  if (const int rc = s.Finish(read); rc != kExitOk) return rc;
+  const int now = s.Data().GetInt(ValueId::Sensitivity, kWorkingCopy);
+  if (o->json) ctx.out << JsonLine(QJsonDocument(QJsonObject{{"sensitivity", now}}));
+  else ctx.out << "Empfindlichkeit: " << now << "\n";
   return kExitOk;
 }
 
@@ -395,8 +457,10 @@ constexpr Command kSensorCommands[] = {
      "Writes a parameter file to the sensor after checking its lock and type, reads it back to check it, and "
      "keeps the sensor's setting before the write in the history; --dry-run only lists what would change.",
      Write},
-    {"sensitivity", RKT_LINE_OPTIONS " (read | write VALUE)",
-     "Reads the sensor's sensitivity, or writes VALUE (0..92) and leaves the second sensitivity byte as it was.",
+    {"sensitivity", RKT_LINE_OPTIONS " [--json] (read | write VALUE [--history-db FILE])",
+     "Reads the sensor's sensitivity, or writes VALUE (0..92) and leaves the second sensitivity byte as it was; a "
+     "write reads both bytes back (1040 when the sensor did not keep them) and keeps the sensor's setting before it "
+     "in the history, as 'write' does.",
      Sensitivity},
 };
 

@@ -11,6 +11,7 @@
 #include <QVariant>
 #include <atomic>
 
+#include "model/data_code.h"
 #include "rkt_version.h"
 
 namespace rkt::history {
@@ -20,7 +21,9 @@ namespace {
 // Each step takes the schema from version (index) to version (index + 1).
 // Version 2 added the time a write ended and the look-up by serial number;
 // version 3 the sensor's names, what it held after a failed check, and
-// whether the user was told of an interrupted write.
+// whether the user was told of an interrupted write; version 4 the kind of
+// write (the data set or the sensitivity) and what the sensor held as a data
+// code, filled in for the records that have it (see FillKeptCodes).
 const char* const kSteps[][3] = {
     {"CREATE TABLE writes (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, port TEXT NOT NULL,"
      " serial INTEGER NOT NULL, type INTEGER NOT NULL, version TEXT NOT NULL,"
@@ -31,6 +34,8 @@ const char* const kSteps[][3] = {
     {"ALTER TABLE writes ADD COLUMN finished TEXT", "CREATE INDEX writes_serial ON writes (serial, id)", nullptr},
     {"ALTER TABLE writes ADD COLUMN names BLOB", "ALTER TABLE writes ADD COLUMN params_held BLOB",
      "ALTER TABLE writes ADD COLUMN reported INTEGER NOT NULL DEFAULT 0"},
+    {"ALTER TABLE writes ADD COLUMN kind TEXT NOT NULL DEFAULT 'write'", "ALTER TABLE writes ADD COLUMN code_kept TEXT",
+     nullptr},
 };
 static_assert(std::size(kSteps) == HistoryDb::kSchemaVersion);
 
@@ -48,7 +53,7 @@ std::string Now() { return QDateTime::currentDateTimeUtc().toString(Qt::ISODateW
 
 const char* const kColumns =
     "id, time, port, serial, type, version, ident_before, params_before, ident_after, params_after, code_before,"
-    " code_after, program, result, code, names, params_held, reported";
+    " code_after, program, result, code, names, params_held, reported, code_kept, kind";
 
 QByteArray NamesBlob(const std::array<DataSet::Block, 3>& names) {
   QByteArray out;
@@ -77,7 +82,19 @@ HistoryEntry EntryOf(const QSqlQuery& q) {
   for (int i = 0; i < 3; ++i) e.names[static_cast<std::size_t>(i)] = BlockOf(names.mid(i * kBlockSize, kBlockSize));
   if (!q.value(16).isNull()) e.paramsHeld = BlockOf(q.value(16).toByteArray());
   e.reported = q.value(17).toInt() != 0;
+  e.codeKept = q.value(18).toString().toStdString();
+  e.kind = q.value(19).toString().toStdString();
   return e;
+}
+
+// What the sensor held after a failed check as a data code: with its own
+// identification, as the code before the write has it.
+QString KeptCode(const DataSet::Block& identBefore, const DataSet::Block& held) {
+  DataSet ds;
+  ds.SetDataValid(1);
+  ds.GetBlock(BlockId::Identification, kWorkingCopy) = identBefore;
+  ds.GetBlock(BlockId::Parameter, kWorkingCopy) = held;
+  return QString::fromStdString(EncodeDataCode(ds));
 }
 
 }  // namespace
@@ -170,13 +187,35 @@ bool HistoryDb::Upgrade() {
     bool ok = true;
     for (const char* sql : kSteps[v])
       if (sql && ok) ok = q.exec(QString::fromLatin1(sql));
+    QString why;
+    if (ok && v + 1 == 4) ok = FillKeptCodes(why);
     if (ok) ok = q.exec(QStringLiteral("PRAGMA user_version=%1").arg(v + 1));
     if (!ok) {
-      const QString why = q.lastError().text();
+      if (why.isEmpty()) why = q.lastError().text();
       db.rollback();
       return Fail(why);
     }
     if (!db.commit()) return Fail(db.lastError().text());
+  }
+  return true;
+}
+
+bool HistoryDb::FillKeptCodes(QString& why) {
+  QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+  QSqlQuery read(db);
+  if (!read.exec(QStringLiteral("SELECT id, ident_before, params_held FROM writes WHERE params_held IS NOT NULL")))
+    return why = read.lastError().text(), false;
+  std::vector<std::pair<qlonglong, QString>> codes;
+  while (read.next())
+    codes.emplace_back(read.value(0).toLongLong(),
+                       KeptCode(BlockOf(read.value(1).toByteArray()), BlockOf(read.value(2).toByteArray())));
+  read.finish();
+  QSqlQuery write(db);
+  write.prepare(QStringLiteral("UPDATE writes SET code_kept = ? WHERE id = ?"));
+  for (const auto& [id, code] : codes) {
+    write.addBindValue(code);
+    write.addBindValue(id);
+    if (!write.exec()) return why = write.lastError().text(), false;
   }
   return true;
 }
@@ -188,7 +227,7 @@ std::int64_t HistoryDb::Begin(const link::WriteRecord& r) {
   QSqlQuery q(db);
   q.prepare(QStringLiteral(
       "INSERT INTO writes (time, port, serial, type, version, ident_before, params_before, code_before,"
-      " ident_after, params_after, code_after, program, names) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+      " ident_after, params_after, code_after, program, names, kind) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
   const auto& id = r.identBefore;
   q.addBindValue(QString::fromStdString(Now()));
   q.addBindValue(QString::fromStdString(r.port));
@@ -203,6 +242,7 @@ std::int64_t HistoryDb::Begin(const link::WriteRecord& r) {
   q.addBindValue(QString::fromStdString(r.codeAfter));
   q.addBindValue(QStringLiteral("rkt410 " RKT_VERSION_STRING));
   q.addBindValue(NamesBlob(r.names));
+  q.addBindValue(r.kind == link::WriteKind::Sensitivity ? QStringLiteral("sensitivity") : QStringLiteral("write"));
   if (!q.exec()) {
     const QString why = q.lastError().text();
     db.rollback();
@@ -245,8 +285,10 @@ bool HistoryDb::Update(const QString& sql, const QVariantList& values, bool oneR
 }
 
 bool HistoryDb::RecordHeld(std::int64_t id, const DataSet::Block& held) {
-  return Update(QStringLiteral("UPDATE writes SET params_held = ? WHERE id = ?"),
-                {BlobOf(held), static_cast<qlonglong>(id)}, true);
+  const auto entry = Get(id);
+  if (!entry) return false;
+  return Update(QStringLiteral("UPDATE writes SET params_held = ?, code_kept = ? WHERE id = ?"),
+                {BlobOf(held), KeptCode(entry->identBefore, held), static_cast<qlonglong>(id)}, true);
 }
 
 std::optional<HistoryEntry> HistoryDb::UnreportedInterruption() {
@@ -302,6 +344,7 @@ DataSet SettingOf(const HistoryEntry& entry, bool before) {
     ds.GetBlock(BlockId::Name3, c) = entry.names[2];
   }
   ds.SetDataValid(1);
+  if (entry.kind == "sensitivity") ds.SetSensitivityValid(1);
   return ds;
 }
 

@@ -42,6 +42,11 @@ struct HistoryEntry {
   // None when the write did not fail its check or an older program kept
   // only what was meant.
   std::optional<DataSet::Block> paramsHeld;
+  // The same as a data code (of the sensor's identification and what it
+  // held); "" when paramsHeld is none.
+  std::string codeKept;
+  // "write" for a data set, "sensitivity" for the two sensitivity bytes.
+  std::string kind = "write";
   // An interrupted write the user has been told about.
   bool reported = false;
 };
@@ -55,7 +60,7 @@ std::string ResultName(link::WriteResult result);
 
 class HistoryDb final : public link::WriteJournal {
  public:
-  static constexpr int kSchemaVersion = 3;
+  static constexpr int kSchemaVersion = 4;
 
   explicit HistoryDb(QString path);
   ~HistoryDb() override;
@@ -91,6 +96,9 @@ class HistoryDb final : public link::WriteJournal {
  private:
   bool Fail(const QString& what);
   bool Upgrade();
+  // Gives the records that kept what the sensor held its data code; false
+  // with why set when it cannot.
+  bool FillKeptCodes(QString& why);
   // One UPDATE in a transaction of its own; oneRow: exactly one row must
   // change (the last value is then the record's id).
   bool Update(const QString& sql, const QVariantList& values, bool oneRow);
@@ -103,7 +111,8 @@ class HistoryDb final : public link::WriteJournal {
 
 // A data set whose read and working copies hold the record's setting before
 // (or after) the write: identification, parameters and the name blocks the
-// record has; no sensitivity.
+// record has; the sensitivity only for a sensitivity write, the one kind of
+// record that knows it.
 DataSet SettingOf(const HistoryEntry& entry, bool before);
 // The same with the parameters the sensor held after a failed check; none
 // when the record does not have them.

@@ -7,6 +7,7 @@
 
 #include "model/bit.h"
 #include "model/data_code.h"
+#include "model/value_conversions.h"
 #include "text/messages.h"
 #include "text/text_keys.h"
 
@@ -18,6 +19,9 @@ namespace {
 // and parameter blocks 1 each, the type read 5, seven writes 5 each, and the
 // read-back 1.
 constexpr int kWriteSteps = 83;
+// Presence check 30, lock and type reads 5 each, the identification and
+// parameter blocks 1 each, two writes 5 each, and the read-back 1.
+constexpr int kSensitivityWriteSteps = 53;
 
 // The sensor's parameter block in its logical sense: sensors of odd type
 // codes with version 3 (but not type 15) hold the input-logic bit inverted.
@@ -73,6 +77,14 @@ std::string Fill(std::string text, const std::string& one, const std::string& tw
   return text;
 }
 
+// A sensitivity in a message: the value the command line takes (0..92) and
+// the share the window's bar shows.
+std::string SensitivityText(const DataSet::Block& params) {
+  DataSet ds;
+  ds.GetBlock(BlockId::Parameter, kWorkingCopy) = params;
+  const int value = ds.GetInt(ValueId::Sensitivity, kWorkingCopy);
+  return std::to_string(value) + " (" + FormatSensitivity(value) + ")";
+}
 
 }  // namespace
 
@@ -224,27 +236,33 @@ int Sensor::WriteAndRecord(const DataSet::Block& ident, const DataSet::Block& ra
   record.codeBefore = EncodeDataCode(before);
   record.codeAfter = EncodeDataCode(m_data);
   record.names = KnownNames(m_data, ident);
-  m_lastWrite.codeBefore = record.codeBefore;
-
-  // The history never stops a write: a database that cannot be used is
-  // reported once, and the write goes on without it.
-  const auto journalFailed = [this] {
-    if (m_journalWarned) return;
-    m_journalWarned = true;
-    m_user.ShowMessage(msg::kHistoryUnavailable, kButtonsOk, 0);
-  };
-  if (m_journal) {
-    m_lastWrite.recordId = m_journal->Begin(record);
-    if (m_lastWrite.recordId == 0) journalFailed();
-  }
+  BeginRecord(record);
   const int rc = WriteDataSet();
-  // A failed check keeps what the sensor holds beside what was meant.
-  if (m_journal && m_lastWrite.recordId != 0 && rc == kCodeVerifyFailed &&
-      !m_journal->RecordHeld(m_lastWrite.recordId, SettingOfRaw(m_verified, ident)))
-    journalFailed();
-  if (m_journal && m_lastWrite.recordId != 0 && !m_journal->Complete(m_lastWrite.recordId, ResultOf(rc), rc))
-    journalFailed();
+  EndRecord(ident, rc);
   return rc;
+}
+
+// A database that cannot be used is reported once, and the write goes on
+// without it.
+void Sensor::JournalFailed() {
+  if (m_journalWarned) return;
+  m_journalWarned = true;
+  m_user.ShowMessage(msg::kHistoryUnavailable, kButtonsOk, 0);
+}
+
+void Sensor::BeginRecord(const WriteRecord& record) {
+  m_lastWrite.codeBefore = record.codeBefore;
+  if (!m_journal) return;
+  m_lastWrite.recordId = m_journal->Begin(record);
+  if (m_lastWrite.recordId == 0) JournalFailed();
+}
+
+void Sensor::EndRecord(const DataSet::Block& ident, int rc) {
+  if (!m_journal || m_lastWrite.recordId == 0) return;
+  // A failed check keeps what the sensor holds beside what was meant.
+  if (rc == kCodeVerifyFailed && !m_journal->RecordHeld(m_lastWrite.recordId, SettingOfRaw(m_verified, ident)))
+    JournalFailed();
+  if (!m_journal->Complete(m_lastWrite.recordId, ResultOf(rc), rc)) JournalFailed();
 }
 
 bool Sensor::SensorWrite() {
@@ -402,34 +420,94 @@ bool Sensor::WriteSensitivity() {
     if (!m_user.AskWriteSensitivity()) return false;
     m_user.TakeSensitivity();
     bool ok = false;
+    bool retry = false;
     int rc = -1;
     const int saved = m_ports.GetTimeout();
     {
       RunningScope running(*this);
-      m_user.ShowForm(kProgressWriteSensitivity, 50);
+      m_lastWrite = {};
+      m_possiblyWritten = false;
+      m_user.ShowForm(kProgressWriteSensitivity, kSensitivityWriteSteps);
+      DataSet::Block ident{};
+      DataSet::Block raw{};
       if (CheckSensor(CheckMode::InOperation)) {
         rc = CheckWritable(true);
-        if (rc == 0) {
-          m_ports.SetTimeout(m_ports.WriteTimeout());
-          m_ports.WaitTimeout();
-          m_ports.FlushInput();
-          rc = WriteParamByte(kSensitivityAddresses[0], m_data.Param(kWorkingCopy, param::kSensitivity));
-          if (rc == 0) rc = WriteParamByte(kSensitivityAddresses[1], m_data.Param(kWorkingCopy, param::kSensitivity2));
-          ok = rc == 0;
-        }
-        if (ok) {
-          // The sensor holds the new sensitivity now; the overview shows it.
-          for (const int pos : {param::kSensitivity, param::kSensitivity2})
-            m_data.Param(kReadCopy, pos) = m_data.Param(kWorkingCopy, pos);
-          m_user.RefreshOverview();
+        if (rc == 0) rc = ReadSensorState(ident, raw);
+        if (rc == 0) rc = WriteSensitivityAndRecord(ident, raw);
+        ok = rc == 0;
+      }
+      m_lastWrite.code = rc;
+      m_lastWrite.written = m_possiblyWritten;
+      if (ok || rc == kCodeVerifyFailed) {
+        // The overview's copy holds what the sensor holds now: the new bytes,
+        // or after a failed check those read back. The working copy keeps
+        // what was meant.
+        for (const int pos : {param::kSensitivity, param::kSensitivity2})
+          m_data.Param(kReadCopy, pos) = ok ? m_data.Param(kWorkingCopy, pos) : m_verified[static_cast<std::size_t>(pos)];
+        m_user.RefreshOverview();
+      }
+      if (rc > 0) {
+        const int help = rc == kCodeVerifyFailed ? help::kVerifyFailed : kHelpTransfer;
+        // What the sensor holds when the check has shown it, else whether it
+        // may hold a mix; and the sensitivity it had before, and where that
+        // is kept.
+        std::string note;
+        if (rc == kCodeVerifyFailed) note = Fill(Text("Message", "SensHeld"), SensitivityText(m_verified), {});
+        else if (m_possiblyWritten) note = Text("Message", "WriteMixed");
+        if (!note.empty()) {
+          note += "\n";
+          note += Fill(Text("Message", m_lastWrite.recordId != 0 ? "SensBackupStored" : "SensBackup"),
+                       std::to_string(m_lastWrite.recordId), SensitivityText(raw));
+          const int buttons = rc == kCodeUserAbort ? kButtonsOk : kButtonsRetryCancel;
+          retry = m_user.ShowMessageNote(rc, note, buttons, rc == kCodeUserAbort ? 0 : help) == kAnswerRetry;
+        } else if (rc != kCodeUserAbort) {
+          retry = m_user.ShowMessage(rc, kButtonsRetryCancel, help) == kAnswerRetry;
         }
       }
     }
-    const bool retry = rc > 0 && rc != kCodeUserAbort && Ask(rc);
     m_ports.SetTimeout(saved);
     m_user.UnloadForm();
     if (!retry) return ok;
   }
+}
+
+int Sensor::WriteSensitivityAndRecord(const DataSet::Block& ident, const DataSet::Block& raw) {
+  const std::uint8_t first = m_data.Param(kWorkingCopy, param::kSensitivity);
+  const std::uint8_t second = m_data.Param(kWorkingCopy, param::kSensitivity2);
+  // Before and after are the sensor's own setting; they differ in the
+  // sensitivity alone, which the data code does not carry.
+  WriteRecord record;
+  record.kind = WriteKind::Sensitivity;
+  record.port = m_ports.CurrentPortName();
+  record.identBefore = ident;
+  record.identAfter = ident;
+  record.paramsBefore = SettingOfRaw(raw, ident);
+  record.paramsAfter = record.paramsBefore;
+  record.paramsAfter[param::kSensitivity] = first;
+  record.paramsAfter[param::kSensitivity2] = second;
+  DataSet setting;
+  setting.SetDataValid(1);
+  setting.GetBlock(BlockId::Identification, kWorkingCopy) = ident;
+  setting.GetBlock(BlockId::Parameter, kWorkingCopy) = record.paramsBefore;
+  record.codeBefore = EncodeDataCode(setting);
+  record.codeAfter = record.codeBefore;
+  record.names = KnownNames(m_data, ident);
+  BeginRecord(record);
+
+  m_ports.SetTimeout(m_ports.WriteTimeout());
+  m_ports.WaitTimeout();
+  m_ports.FlushInput();
+  int rc = WriteParamByte(kSensitivityAddresses[0], first);
+  if (rc == 0) rc = WriteParamByte(kSensitivityAddresses[1], second);
+  if (rc == 0) {
+    // As with the data set, a confirmed byte is no proof that it stayed.
+    m_verified = {};
+    rc = ReadBlock(true, kBlockParams, m_verified);
+    if (rc == 0 && (m_verified[param::kSensitivity] != first || m_verified[param::kSensitivity2] != second))
+      rc = kCodeVerifyFailed;
+  }
+  EndRecord(ident, rc);
+  return rc;
 }
 
 bool Sensor::CommunicationTest() {

@@ -76,13 +76,14 @@ class Sensor {
   // data set was replaced (a file opened, a code applied) while it ran.
   int ReadDataSetFor(std::uint64_t generation);
   int WriteDataSet();
-  // Block 1 as the last write read it back, as the sensor holds it.
+  // Block 1 as the last write (of the data set or the sensitivity) read it
+  // back, as the sensor holds it.
   const DataSet::Block& VerifiedBlock() const { return m_verified; }
 
   // The history every write is recorded in; nullptr for none.
   void SetJournal(WriteJournal* journal) { m_journal = journal; }
 
-  // How the last SensorWrite ended, for the command line.
+  // How the last SensorWrite or WriteSensitivity ended, for the command line.
   struct WriteOutcome {
     int code = 0;                 // 0, an error code, kCodeUserAbort, kCodeVerifyFailed; -1 refused
     bool written = false;         // at least one byte may have reached the sensor
@@ -147,6 +148,15 @@ class Sensor {
   bool SensorReadImpl(bool defaults);
   int ReadSensorState(DataSet::Block& ident, DataSet::Block& params);
   int WriteAndRecord(const DataSet::Block& ident, const DataSet::Block& params);
+  // The sensitivity bytes to the sensor with the data write's safeguards:
+  // the record before, the read-back check, the record's end.
+  int WriteSensitivityAndRecord(const DataSet::Block& ident, const DataSet::Block& raw);
+  // Stores the record before the first byte goes out. The history never
+  // stops a write: one that cannot be used is reported once.
+  void BeginRecord(const WriteRecord& record);
+  // After a failed check the record keeps what the sensor holds; then it gets its result.
+  void EndRecord(const DataSet::Block& ident, int rc);
+  void JournalFailed();
   std::uint8_t RawParam(int address, int sensorType) const;
   bool ReadDataImpl(bool progress, bool defaults);
   int WorkingTypeCode() const;

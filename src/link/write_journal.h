@@ -13,6 +13,10 @@ namespace rkt::link {
 
 enum class WriteResult { Done, Failed, Cancelled, VerifyFailed };
 
+// What a write sends: the data set's parameter bytes, or only the two
+// sensitivity bytes (then before and after differ in those alone).
+enum class WriteKind { DataSet, Sensitivity };
+
 struct WriteRecord {
   std::string port;
   // What the sensor held (identification as read, parameters in their
@@ -26,6 +30,7 @@ struct WriteRecord {
   // The sensor's name blocks 1 to 3 (its designation) as far as the program
   // knows them; all zero when it does not.
   std::array<DataSet::Block, 3> names{};
+  WriteKind kind = WriteKind::DataSet;
 };
 
 class WriteJournal {

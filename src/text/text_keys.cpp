@@ -185,6 +185,12 @@ std::vector<TextKey> BuildKeys() {
       "dort wiederhergestellt werden.");
   add("Message", "WriteBackupCode",
       "Seine Einstellung vor dem Schreiben hat den Datencode %2; mit ihm lässt sie sich wiederherstellen.");
+  // A sensitivity write that failed: %1 what the sensor holds after the check;
+  // %1 the history record, %2 the sensitivity before the write.
+  add("Message", "SensHeld", "Der Sensor hält jetzt die Empfindlichkeit %1.");
+  add("Message", "SensBackupStored",
+      "Vor dem Schreiben hatte er die Empfindlichkeit %2; sie ist im Verlauf gespeichert (Eintrag %1).");
+  add("Message", "SensBackup", "Vor dem Schreiben hatte er die Empfindlichkeit %2.");
   add("Message", "NoChanges", "keine Änderungen");
   add("Message", "ParameterByte", "Parameteradresse %1:");
   add("frmWritePreview", "frmWritePreview", "Änderungen vor dem Schreiben");
@@ -223,6 +229,7 @@ std::vector<TextKey> BuildKeys() {
   add("frmHistory", "notTaken", "nicht übernommen");
   add("frmHistory", "heldUnknown", "nicht gespeichert");
   add("frmHistory", "lblNotTaken", "Der Sensor hat die markierten Werte nicht übernommen.");
+  add("frmHistory", "lblKept", "Datencode im Sensor nach der Prüfung: %1");
   add("frmHistory", "lblHeldUnknown",
       "Der Sensor hat nicht alle Werte übernommen; welche, ist in diesem Eintrag nicht gespeichert.");
   add("frmHistory", "lblInterrupted",

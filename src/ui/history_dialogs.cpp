@@ -244,8 +244,13 @@ void frmHistory::ShowChanges() {
                      : checkFailed             ? "lblHeldUnknown"
                      : e->result == "interrupted" ? "lblInterrupted"
                                                : nullptr;
-  lblNote->setText(note ? UiText("frmHistory", note) : QString());
-  lblNote->setVisible(note != nullptr);
+  QString text = note ? UiText("frmHistory", note) : QString();
+  // What the sensor kept, as a code that can be typed in to compare or to
+  // carry on from it.
+  if (checkFailed && !e->codeKept.empty())
+    text += QLatin1Char('\n') + UiText("frmHistory", "lblKept").arg(QString::fromStdString(e->codeKept));
+  lblNote->setText(text);
+  lblNote->setVisible(!text.isEmpty());
 }
 
 }  // namespace rkt

@@ -44,7 +44,7 @@ class frmHistory : public QDialog {
   // Beside before and after, what the sensor held when its check failed;
   // the values that did not take are marked.
   QTableWidget* tblChanges;
-  QLabel* lblNote;  // what the chosen record says about the sensor's state
+  QLabel* lblNote;  // what the chosen record says about the sensor's state, and the code it kept
   QLabel* lblError;
   QPushButton *btRestore, *btClose;
 

@@ -2,6 +2,7 @@
 #include "../ui/ui_test_support.h"
 #include "app/main_loop.h"
 #include "app/sensor_link.h"
+#include "history/history_db.h"
 #include "model/parameter_file.h"
 #include "model/recent_files.h"
 #include "output/export.h"
@@ -409,6 +410,32 @@ TEST_F(ProgramFixture, FailedReadKeepsTheCommentWriteKeepsItUnsavedSensitivityLi
   answers.queue = {msg::kYes};
   Trigger("mnSensWrite");
   EXPECT_EQ(std::tuple(sensor->Memory(1, 2), sensitivityLine()), std::tuple(99, QStringList{"Empfindlichkeit: 100%"}));
+}
+
+// In the window too: a sensitivity write the sensor confirms but does not keep fails with 1040, says what the sensor
+// holds, the overview shows the sensor, and the history has the record.
+TEST_F(ProgramFixture, SensitivityWriteThatDidNotTakeFailsWith1040AndIsRecorded) {
+  QTemporaryDir dir;
+  history::HistoryDb db(dir.filePath(QStringLiteral("history.sqlite")));
+  link.SetJournal(&db);
+  Trigger("mnSensorRead");
+  sensor->SetMemory(1, 2, 46 + 7);
+  Trigger("mnSensRead");
+  window.Panel()->scrlSensitivity->setValue(80);
+  sensor->InjectFault({sim::Fault::LostWrite, sim::Command::PQ, 1});
+  answers.shown.clear();
+  answers.queue = {msg::kYes, msg::kCancel};  // "Wollen Sie fortfahren?", then Cancel instead of Retry
+  Trigger("mnSensWrite");
+  link.SetJournal(nullptr);
+  ASSERT_EQ(answers.shown.size(), 2u);
+  const std::string& told = answers.shown[1].text;
+  EXPECT_TRUE(told.starts_with(MessageDisplayText(msg::kVerifyFailed)) && told.find("46 (50%)") != std::string::npos) << told;
+  EXPECT_EQ(std::pair(int{sensor->Memory(1, 2)}, OverviewLines(data, true).filter("Empfindlichkeit")),
+            std::pair(46 + 7, QStringList{"Empfindlichkeit: 50%"})) << "the overview shows the sensor";
+  const auto records = db.List();
+  ASSERT_TRUE(records && records->size() == 1u) << db.Error();
+  EXPECT_EQ(std::tuple((*records)[0].kind, (*records)[0].code, (*records)[0].paramsHeld.has_value()),
+            std::tuple(std::string("sensitivity"), 1040, true));
 }
 
 }  // namespace

@@ -17,11 +17,13 @@
 #include "model/parameter_file.h"
 #include "model/safe_file.h"
 #include "model/text_encoding.h"
+#include "model/value_conversions.h"
 #include "support/cli_run.h"
 #include "support/sim_process.h"
 #include "text/language.h"
 #include "text/reason_texts.h"
 #include "text/messages.h"
+#include "text/text_keys.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -192,6 +194,76 @@ TEST(SensorCommands, WriteChecksKeepsTheSettingBeforeAndRestoresIt) {
   // Time-outs are rounded and capped at 32767 ms (a long one would be waited out in full).
   for (const auto& [read, detect] : {std::pair{"99999", " 250"}, std::pair{"0.6", "0.6"}})
     EXPECT_EQ(CliOk({"test", "--simulate", "--read-timeout", read, "--detect-timeout", detect}), "Kommunikation ok!\n");
+}
+
+// A sensitivity write to a sensor that confirms the byte and keeps the old one fails with 1040, and the history has
+// its record with what the sensor kept.
+TEST(SensorCommands, SensitivityWriteThatDidNotTakeFailsWith1040AndIsRecorded) {
+  QTemporaryDir dir;
+  test::SimProcess sim(RKT_SIM_PATH, {"--faults", "lost-write@1"});
+  ASSERT_TRUE(sim.Running());
+  const std::string db = dir.filePath("history.sqlite").toStdString();
+  const Args port = {"--port", sim.Link()};
+  const auto sensitivity = [&] { return Json(CliOk(With({"sensitivity", "read", "--json"}, port))).value("sensitivity"); };
+  const int before = sensitivity().toInt(-1);
+  ASSERT_TRUE(before >= 0 && before != 80) << before;
+  const CliResult r = Cli(With({"sensitivity", "write", "80", "--json", "--history-db", db}, port));
+  EXPECT_EQ(std::pair(r.code, r.err.rfind(MessageDisplayText(1040), 0)), std::pair(kExitFailure, std::size_t{0})) << r.err;
+  const QJsonObject o = Json(r.out);
+  EXPECT_EQ(std::tuple(o["result"].toString(), o["record"].toInt(), o["before"].toInt(), o["sensitivity"].toInt()),
+            std::tuple(QString("verify-failed"), 1, before, before)) << r.out;
+  EXPECT_EQ(sensitivity().toInt(), before) << "the sensor kept its byte";
+  const QJsonObject record = test::Json(CliOk({"history", "--history-db", db, "--json"}))[0].toObject();
+  EXPECT_EQ(std::tuple(record["kind"].toString(), record["code"].toInt(), record["kept"].toString()),
+            std::tuple(QString("sensitivity"), 1040, record["before"].toString())) << "the code carries no sensitivity";
+  const QString label = "Empfindlichkeit:", wanted = QString::fromStdString(FormatSensitivity(80)),
+                kept = QString::fromStdString(FormatSensitivity(before));
+  EXPECT_EQ(record["notTaken"].toArray(), QJsonArray({QJsonObject{{"label", label}, {"after", wanted}, {"kept", kept}}}));
+  EXPECT_EQ(record["changes"].toArray(), QJsonArray({QJsonObject{{"label", label}, {"before", kept}, {"after", wanted}}}));
+}
+
+// SIGTERM (a service stopped or timed out), SIGHUP (a closed terminal) and SIGQUIT during a write end it as Ctrl-C
+// does: at the next byte, saying what state the sensor is left in, with its record completed.
+TEST(SensorCommands, SignalsDuringAWriteCancelItAndSayWhatTheSensorHolds) {
+  QTemporaryDir dir;
+  const std::string file = dir.filePath("wanted.RKT").toStdString();
+  CliOk({"read", "--simulate", "-o", file});  // rkt410-sim starts as the built-in sensor does
+  DataSet ds;
+  ASSERT_EQ(LoadParameterFile(ds, file), LoadStatus::Ok);
+  ds.SetValue(ValueId::TimeValue1, 40);
+  ASSERT_TRUE(SaveParameterFile(ds, file).ok);
+  static constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGQUIT};
+  for (const int sig : kSignals) {
+    SCOPED_TRACE(strsignal(sig));
+    test::SimProcess sim(RKT_SIM_PATH, {"--baud-timing"});
+    ASSERT_TRUE(sim.Running());
+    const QString db = dir.filePath(QString("history-%1.sqlite").arg(sig));
+    const std::string trace = dir.filePath(QString("trace-%1.txt").arg(sig)).toStdString();
+    const auto sentPq = [&] {  // "PQ" commands sent so far
+      const std::string t = ReadAll(trace);
+      int n = 0;
+      for (std::size_t at = t.find(">  50 51"); at != std::string::npos; at = t.find(">  50 51", at + 1)) ++n;
+      return n;
+    };
+    QProcess cli;
+    cli.setChildProcessModifier([] {  // as a shell starts it, whatever this test program does with the signals
+      for (const int s : kSignals) ::signal(s, SIG_DFL);
+    });
+    cli.start(RKT_CLI_PATH, {"write", "--port", QString::fromStdString(sim.Link()), "--history-db", db, "--trace",
+                             QString::fromStdString(trace), "--json", QString::fromStdString(file)});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sentPq() > 0 || cli.state() == QProcess::NotRunning; }, 60000));
+    ASSERT_EQ(cli.state(), QProcess::Running) << "the write ended before its first byte";
+    ::kill(static_cast<pid_t>(cli.processId()), sig);  // the first byte is on its way
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    const std::string err = cli.readAllStandardError().toStdString();
+    ASSERT_EQ(std::pair(cli.exitStatus(), cli.exitCode()), std::pair(QProcess::NormalExit, kExitFailure)) << err;
+    EXPECT_TRUE(err.starts_with(MessageDisplayText(1030)) && err.find(Text("Message", "WriteMixed")) != std::string::npos &&
+                err.find("history --id 1 -o") != std::string::npos) << err;
+    EXPECT_EQ(Json(cli.readAllStandardOutput().toStdString())["result"].toString(), "cancelled");
+    const auto record = history::HistoryDb(db).Get(1);
+    EXPECT_TRUE(record && record->result == "cancelled" && record->code == 1030) << "the record is completed";
+    EXPECT_LT(sentPq(), 7) << "stopped at a byte boundary, not written to the end";
+  }
 }
 
 // The text of a PDF file as pdftotext reads it, UTF-8.

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "history/history_db.h"
+#include "model/data_code.h"
 
 namespace rkt::history {
 namespace {
@@ -28,6 +29,13 @@ link::WriteRecord Record(int serial, std::uint8_t time1Before, std::uint8_t time
   r.codeAfter = "AFTER-" + std::to_string(serial);
   return r;
 }
+
+// The table as the first version of the program made it.
+const char* const kFirstVersion =
+    "CREATE TABLE writes (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, port TEXT NOT NULL, serial INTEGER "
+    "NOT NULL, type INTEGER NOT NULL, version TEXT NOT NULL, ident_before BLOB NOT NULL, params_before BLOB NOT NULL, "
+    "code_before TEXT NOT NULL, ident_after BLOB NOT NULL, params_after BLOB NOT NULL, code_after TEXT NOT NULL, "
+    "program TEXT NOT NULL, result TEXT, code INTEGER)";
 
 class HistoryDbTest : public ::testing::Test {
  protected:
@@ -123,11 +131,7 @@ TEST_F(HistoryDbTest, NamesHeldValuesAndInterruptionsToldOnce) {
 
 TEST_F(HistoryDbTest, AFirstVersionDatabaseIsUpgradedInPlace) {
   QDir().mkpath(m_dir.filePath("sub"));
-  ASSERT_FALSE(Exec(Path(), {"CREATE TABLE writes (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, port TEXT "
-                              "NOT NULL, serial INTEGER NOT NULL, type INTEGER NOT NULL, version TEXT NOT NULL, "
-                              "ident_before BLOB NOT NULL, params_before BLOB NOT NULL, code_before TEXT NOT NULL, "
-                              "ident_after BLOB NOT NULL, params_after BLOB NOT NULL, code_after TEXT NOT NULL, "
-                              "program TEXT NOT NULL, result TEXT, code INTEGER)",
+  ASSERT_FALSE(Exec(Path(), {kFirstVersion,
                               "INSERT INTO writes VALUES (NULL, '2025-01-02T03:04:05.000Z', 'COM1', 815, 5, '3.0.1', "
                               "x'00', x'00', 'OLD-BEFORE', x'00', x'00', 'OLD-AFTER', 'rkt410 0.9', 'done', 0)",
                               "PRAGMA user_version=1"}).isEmpty());
@@ -141,6 +145,52 @@ TEST_F(HistoryDbTest, AFirstVersionDatabaseIsUpgradedInPlace) {
   ASSERT_GT(id, 0) << db.Error();
   EXPECT_TRUE(db.Complete(id, link::WriteResult::Cancelled, 1030)) << "the column of the new version is there";
   EXPECT_TRUE(db.RecordHeld(id, {}) && db.MarkReported(id)) << "and those of the version after it";
+}
+
+QString Hex(const DataSet::Block& b) {
+  return "x'" + QByteArray(reinterpret_cast<const char*>(b.data() + 1), kBlockSize).toHex() + "'";
+}
+
+// The version before this one, as its program left it: every record stays, and one whose check failed gets what the
+// sensor kept as a data code, the same code a record of this version gets.
+TEST_F(HistoryDbTest, AThirdVersionDatabaseKeepsItsRecordsAndGetsTheCodeOfWhatTheSensorKept) {
+  QDir().mkpath(m_dir.filePath("sub"));
+  const link::WriteRecord r = Record(815, 10, 40);
+  DataSet::Block held = r.paramsAfter;
+  held[param::kTimeValue1] = 10;  // the first time did not take
+  const QString insert = QString("INSERT INTO writes (time, port, serial, type, version, ident_before, params_before, "
+                                 "code_before, ident_after, params_after, code_after, program, result, code, params_held)"
+                                 " VALUES ('2025-01-02T03:04:05.000Z', 'COM1', 815, 2, '4.0.0', %1, %2, 'OLD-BEFORE', "
+                                 "%1, %3, 'OLD-AFTER', 'rkt410 1.0', %4, %5, %6)")
+                             .arg(Hex(r.identBefore), Hex(r.paramsBefore), Hex(r.paramsAfter));
+  ASSERT_FALSE(Exec(Path(), {kFirstVersion, "ALTER TABLE writes ADD COLUMN finished TEXT",
+                             "CREATE INDEX writes_serial ON writes (serial, id)",
+                             "ALTER TABLE writes ADD COLUMN names BLOB", "ALTER TABLE writes ADD COLUMN params_held BLOB",
+                             "ALTER TABLE writes ADD COLUMN reported INTEGER NOT NULL DEFAULT 0",
+                             insert.arg("'verify-failed'", "1040", Hex(held)), insert.arg("NULL", "NULL", "NULL"),
+                             "PRAGMA user_version=3"}).isEmpty());
+  HistoryDb db(Path());
+  const auto all = db.List();
+  ASSERT_TRUE(all && all->size() == 2u) << "every old record is kept: " << db.Error();
+  const HistoryEntry &interrupted = (*all)[0], &failed = (*all)[1];
+  EXPECT_EQ(std::tuple(failed.code, failed.codeBefore, failed.paramsHeld, failed.kind, interrupted.result, interrupted.codeKept),
+            std::tuple(1040, std::string("OLD-BEFORE"), std::optional(held), std::string("write"), std::string("interrupted"),
+                       std::string()));
+  DataSet kept;
+  ASSERT_TRUE(ApplyDataCode(kept, failed.codeKept)) << failed.codeKept;
+  EXPECT_EQ(kept.GetInt(ValueId::TimeValue1, kWorkingCopy), 10) << "the code carries what the sensor held";
+  // A record of this version: the same code for the same bytes, and the kind of write it was.
+  link::WriteRecord sensitivity = r;
+  sensitivity.kind = link::WriteKind::Sensitivity;
+  sensitivity.paramsAfter[param::kSensitivity] = 87;
+  const std::int64_t id = db.Begin(sensitivity);
+  ASSERT_TRUE(db.RecordHeld(id, held)) << db.Error();
+  const auto now = db.Get(id);
+  ASSERT_TRUE(now);
+  EXPECT_EQ(std::tuple(now->kind, now->codeKept, SettingOf(*now, false).GetInt(ValueId::Sensitivity, kWorkingCopy)),
+            std::tuple(std::string("sensitivity"), failed.codeKept, 80));
+  EXPECT_EQ(std::pair(SettingOf(*now, true).SensitivityValid(), SettingOf(failed, true).SensitivityValid()), std::pair(1, 0))
+      << "only a sensitivity write knows the sensitivity";
 }
 
 TEST_F(HistoryDbTest, UnusableDatabasesFailWithAReasonAndChangeNothing) {

@@ -303,6 +303,65 @@ TEST(SensitivityOps, ReadFromScratchWriteBothBytesOnlyWhenAllowed) {
   }
 }
 
+// The sensitivity write has the data write's safeguards: the record before the first byte, the read-back
+// check, what the sensor kept, the note after a partial write, the record's end.
+TEST(SensitivityOps, WriteIsRecordedCheckedAndAPartialOneSaysSo) {
+  const auto filled = [](const char* key, std::string one, std::string two = {}) {
+    std::string text = Text("Message", key);
+    for (auto [mark, value] : {std::pair{"%1", &one}, std::pair{"%2", &two}})
+      if (const auto at = text.find(mark); at != std::string::npos) text.replace(at, 2, *value);
+    return text;
+  };
+  const std::string kept = filled("SensHeld", "50 (54%)"), mixed = Text("Message", "WriteMixed"),
+                    backup = filled("SensBackupStored", "1", "50 (54%)");
+  const struct { const char* name; std::optional<sim::FaultPlan> fault; int cancelAt; Msgs messages;
+                 std::vector<std::string> note; std::pair<WriteResult, int> end; std::vector<int> stored; int inSensor;
+  } rows[] = {
+      {"done", {}, -1, {}, {}, {WriteResult::Done, 0}, {2, 8}, 80},
+      {"first byte confirmed, not kept", sim::FaultPlan{Fault::LostWrite, Command::PQ, 1}, -1,
+       {{kCodeVerifyFailed, kButtonsRetryCancel, help::kVerifyFailed}}, {kept, backup},
+       {WriteResult::VerifyFailed, kCodeVerifyFailed}, {8}, 50},
+      {"second byte refused", sim::FaultPlan{Fault::StatusByte, Command::PQ, sim::kForever, 2, 1}, -1,
+       {{1012, kButtonsRetryCancel, kHelpTransfer}}, {mixed, backup}, {WriteResult::Failed, 1012}, {2}, 80},
+      // IncBar: presence 2, lock and type 2 each, the two blocks 1 each, then 2 per byte.
+      {"cancelled after the first byte", {}, 10, {{kCodeUserAbort, kButtonsOk, 0}}, {mixed, backup},
+       {WriteResult::Cancelled, kCodeUserAbort}, {2}, 80},
+      {"cancelled before it", {}, 8, {}, {}, {WriteResult::Cancelled, kCodeUserAbort}, {}, 50},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    ReadRig rig;
+    rig.sim->SetMemory(1, 2, 50 + 7);
+    rig.sim->SetMemory(1, 8, 140);
+    ASSERT_TRUE(rig.sensor->ReadSensitivity());
+    rig.user = test::RecordingUser{};
+    rig.user.cancelAtInc = r.cancelAt;
+    rig.data.SetValue(ValueId::Sensitivity, 80);
+    if (r.fault) rig.sim->InjectFault(*r.fault);
+    EXPECT_EQ(rig.sensor->WriteSensitivity(), r.end.second == 0);
+    EXPECT_EQ(rig.user.messages, r.messages);
+    for (const std::string& part : r.note) EXPECT_NE(rig.user.notes.at(0).find(part), std::string::npos) << rig.user.notes[0];
+    EXPECT_EQ(std::pair(StoredAddresses(rig), rig.sim->Memory(1, 2) * 256 + rig.sim->Memory(1, 8)),
+              std::pair(r.stored, (r.inSensor + 7) * 256 + 140));
+    EXPECT_EQ(std::pair(rig.sensor->LastWrite().code, rig.sensor->LastWrite().written), std::pair(r.end.second, !r.stored.empty()));
+    ASSERT_EQ(rig.records.size(), 1u);
+    const WriteRecord& record = rig.records[0];
+    EXPECT_EQ(std::tuple(record.kind, rig.pqAtBegin[0], record.paramsBefore[param::kSensitivity],
+                         record.paramsAfter[param::kSensitivity], record.paramsAfter[param::kSensitivity2]),
+              std::tuple(WriteKind::Sensitivity, 0, std::uint8_t{57}, std::uint8_t{87}, std::uint8_t{140}));
+    for (const int a : kWritten) EXPECT_EQ(record.paramsAfter[a + 1], record.paramsBefore[a + 1]) << "only the sensitivity";
+    EXPECT_EQ(rig.ends, Ends{r.end});
+    const bool checkFailed = r.end.first == WriteResult::VerifyFailed;
+    EXPECT_EQ(rig.held.size(), checkFailed ? 1u : 0u);
+    if (checkFailed) {
+      EXPECT_EQ(std::tuple(rig.held[0].second[param::kSensitivity], rig.data.GetInt(ValueId::Sensitivity, kReadCopy),
+                           rig.data.GetInt(ValueId::Sensitivity, kWorkingCopy)), std::tuple(std::uint8_t{57}, 50, 80))
+          << "kept: the record and the overview show the sensor, the panel what was meant";
+    }
+    if (r.end.second == 0) { EXPECT_EQ(std::pair(rig.user.forms.back().second, rig.user.BarTotal()), std::pair(53, 53)); }
+  }
+}
+
 TEST(CommunicationTestOp, ReportsOkOrNoSensorAndABusyLinkSendsNothing) {
   for (const bool there : {true, false}) {
     Rig rig;

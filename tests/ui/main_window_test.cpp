@@ -435,8 +435,13 @@ TEST_F(MainWindowFixture, HistoryMarksValuesNotTakenTellsAnInterruptedWriteOnceA
   EXPECT_EQ(std::tuple(shown[0].id, shown[0].note), std::tuple(interrupted, UiText("frmHistory", "lblInterrupted")))
       << "with the interrupted record chosen";
   const QString hyst = QStringLiteral("Hysterese:"), time2 = QStringLiteral("Ausschaltzeit:");
+  const std::string kept = db.Get(checked)->codeKept;
+  DataSet keptSetting;
+  ASSERT_TRUE(ApplyDataCode(keptSetting, kept)) << kept;
+  EXPECT_EQ(keptSetting.Param(kWorkingCopy, param::kTimeValue2), held[param::kTimeValue2]) << "the code of what it kept";
   EXPECT_EQ(std::tuple(shown[1].heldHidden, shown[1].marked, shown[1].note),
-            std::tuple(false, 1, QStringLiteral("Der Sensor hat die markierten Werte nicht übernommen.")));
+            std::tuple(false, 1, QStringLiteral("Der Sensor hat die markierten Werte nicht übernommen.\n"
+                                                "Datencode im Sensor nach der Prüfung: ") + QString::fromStdString(kept)));
   EXPECT_EQ(shown[1].heldColumn, hyst + QStringLiteral("standard;") + time2 + QStringLiteral("Impulsverlängerung 70 ms;"))
       << "the hysteresis took, the second time did not";
   EXPECT_EQ(std::tuple(shown[2].marked, shown[2].note), std::tuple(0, UiText("frmHistory", "lblHeldUnknown")));

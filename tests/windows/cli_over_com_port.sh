@@ -81,8 +81,8 @@ w=$(win w5 read --port COM5)
 same "read after the write" "$w" "$(lin read --port "$work/linux5")"
 
 step "sensitivity on COM5"
-w=$(win w5 sensitivity --port COM5 write 80) || fail "sensitivity write failed: $w"
-l=$(lin sensitivity --port "$work/linux5" write 80)
+w=$(win w5 sensitivity --port COM5 write 80 --history-db "$whist") || fail "sensitivity write failed: $w"
+l=$(lin sensitivity --port "$work/linux5" write 80 --history-db "$work/linux history.db")
 same "sensitivity write" "$w" "$l"
 w=$(win w5 sensitivity --port COM5 read)
 [ "$w" = "$(lin sensitivity --port "$work/linux5" read)" ] || fail "sensitivity read: $w"
