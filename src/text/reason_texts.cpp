@@ -32,6 +32,7 @@ constexpr std::array kReasons = {
     ReasonKey{"IsNotRegular", "ist keine gewöhnliche Datei", "is not a regular file", 0},
     ReasonKey{"NotRegular", "keine gewöhnliche Datei", "not a regular file", 0},
     ReasonKey{"NoFileName", "kein Dateiname", "no file name", 0},
+    ReasonKey{"ReadOnlyFile", "die Datei ist schreibgeschützt", "the file is read-only", 0},
     ReasonKey{"Empty", "die Datei ist leer", "the file is empty", 0},
     ReasonKey{"TooShort", "die Datei ist zu kurz", "the file is too short", 0},
     ReasonKey{"EndsEarly", "die Datei endet zu früh", "ends early", 0},

@@ -185,6 +185,7 @@ std::vector<TextKey> BuildKeys() {
       "dort wiederhergestellt werden.");
   add("Message", "WriteBackupCode",
       "Seine Einstellung vor dem Schreiben hat den Datencode %2; mit ihm lässt sie sich wiederherstellen.");
+  add("Message", "ReplaceReadOnly", "Die Datei %1 ist schreibgeschützt.\\nWollen Sie sie trotzdem ersetzen?");
   add("Message", "NoChanges", "keine Änderungen");
   add("Message", "ParameterByte", "Parameteradresse %1:");
   add("frmWritePreview", "frmWritePreview", "Änderungen vor dem Schreiben");

@@ -93,6 +93,9 @@ TEST(CliErrors, ExitCodesAndMessages) {
   std::filesystem::create_symlink(job, link);
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string jobBefore = ReadAll(job);
+  const std::string readOnly = dir.filePath("kept.RKT").toStdString();
+  std::filesystem::copy_file(kSample, readOnly);
+  ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
   const std::string range = "VALUE must be a whole number from 0 to 92", invalid = "Ungültige Datendatei!";
   const struct { std::vector<std::string> args; int code; std::string err; } rows[] = {
       {{}, kExitUsage, usage},                                {{"frobnicate"}, kExitUsage, "unknown command"},
@@ -126,7 +129,10 @@ TEST(CliErrors, ExitCodesAndMessages) {
       {{"read", "--simulate", "-o", job, "--trace", job}, kExitUsage, own},
       {{"test", "--simulate", "--trace", fifo}, kExitUsage, "is a FIFO"},
       {{"test", "--simulate", "--trace", "/dev/null"}, kExitUsage, "is a device"},
-      {{"test", "--simulate", "--trace", dir.path().toStdString()}, kExitUsage, "is a folder"}};
+      {{"test", "--simulate", "--trace", dir.path().toStdString()}, kExitUsage, "is a folder"},
+      // Saves that would replace a read-only file, or make a new file beside a device.
+      {{"decode", "0000-0000-0000-0000-00C", "-o", readOnly}, kExitFailure, readOnly + ": the file is read-only"},
+      {{"decode", "0000-0000-0000-0000-00C", "-o", "/dev/null"}, kExitFailure, "/dev/null: is a device, not a file"}};
   for (const auto& row : rows) {
     const CliResult r = Cli(row.args);
     const std::string what = Joined(row.args) + "\n" + r.err;
@@ -138,6 +144,10 @@ TEST(CliErrors, ExitCodesAndMessages) {
     EXPECT_EQ(r.out, "") << "failures print nothing on standard output";
     EXPECT_EQ(ReadAll(job), jobBefore) << what;
   }
+  EXPECT_EQ(ReadAll(readOnly), ReadAll(kSample)) << "the read-only file is kept";
+  const bool besideDevice = std::filesystem::exists("/dev/null.RKT");
+  if (besideDevice) std::filesystem::remove("/dev/null.RKT");
+  EXPECT_FALSE(besideDevice) << "no file beside the device";
   const CliResult help = Cli({"--help"});
   EXPECT_EQ(help.code, kExitOk);
   for (const char* cmd : {"show", "code", "decode"}) EXPECT_NE(help.out.find(cmd), std::string::npos) << cmd;
