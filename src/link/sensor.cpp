@@ -226,15 +226,20 @@ int Sensor::WriteAndRecord(const DataSet::Block& ident, const DataSet::Block& ra
   record.names = KnownNames(m_data, ident);
   m_lastWrite.codeBefore = record.codeBefore;
 
-  // The history never stops a write: a database that cannot be used is
-  // reported once, and the write goes on without it.
+  // Unless it is required, the history never stops a write: a database
+  // that cannot be used is reported once, with the reason, and the write
+  // goes on without it.
   const auto journalFailed = [this] {
     if (m_journalWarned) return;
     m_journalWarned = true;
-    m_user.ShowMessage(msg::kHistoryUnavailable, kButtonsOk, 0);
+    m_user.ShowMessageNote(msg::kHistoryUnavailable, m_journal->Problem(), kButtonsOk, 0);
   };
   if (m_journal) {
     m_lastWrite.recordId = m_journal->Begin(record);
+    if (m_lastWrite.recordId == 0 && m_journalRequired) {
+      m_user.ShowMessageNote(msg::kHistoryRequired, m_journal->Problem(), kButtonsOk, 0);
+      return -1;
+    }
     if (m_lastWrite.recordId == 0) journalFailed();
   }
   const int rc = WriteDataSet();

@@ -79,8 +79,13 @@ class Sensor {
   // Block 1 as the last write read it back, as the sensor holds it.
   const DataSet::Block& VerifiedBlock() const { return m_verified; }
 
-  // The history every write is recorded in; nullptr for none.
-  void SetJournal(WriteJournal* journal) { m_journal = journal; }
+  // The history every write is recorded in; nullptr for none. A required
+  // history refuses a write whose record cannot be stored, before anything
+  // is written; otherwise the write goes on without it.
+  void SetJournal(WriteJournal* journal, bool required = false) {
+    m_journal = journal;
+    m_journalRequired = journal != nullptr && required;
+  }
 
   // How the last SensorWrite ended, for the command line.
   struct WriteOutcome {
@@ -160,6 +165,7 @@ class Sensor {
   int m_lastPresenceAttempt = 0;
   WriteJournal* m_journal = nullptr;
   bool m_journalWarned = false;
+  bool m_journalRequired = false;
   bool m_possiblyWritten = false;
   DataSet::Block m_verified{};
   WriteOutcome m_lastWrite;

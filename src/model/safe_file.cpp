@@ -176,6 +176,18 @@ std::string AbsolutePath(const std::string& utf8) {
   return ec ? utf8 : Utf8FromPath(full.lexically_normal());
 }
 
+bool SameFile(const fs::path& a, const fs::path& b) {
+  std::error_code ea, eb;
+  const bool aExists = fs::exists(a, ea), bExists = fs::exists(b, eb);
+  if (aExists != bExists) return false;
+  if (aExists) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec) && !ec;
+  }
+  const fs::path ca = fs::weakly_canonical(fs::absolute(a, ea), ea), cb = fs::weakly_canonical(fs::absolute(b, eb), eb);
+  return !ea && !eb && ca == cb;
+}
+
 std::string TemporaryNamePrefix(const fs::path& target) {
   // The target's name is shortened (at a character's start) where the whole
   // temporary name would pass the limit of a name.

@@ -21,6 +21,11 @@ std::string Utf8FromPath(const std::filesystem::path& p);
 // absolute path comes back as it is.
 std::string AbsolutePath(const std::string& utf8);
 
+// Whether a and b name one file: by the file's identity where both exist
+// (so through links and other spellings of the path), else by their
+// absolute, normalised paths (a file not created yet).
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // Writes bytes to path (UTF-8). The temporary file gets a fresh random name
 // (within the limit of a name's length), is created exclusively (never
 // through a link someone left at that name) and takes the permissions of the

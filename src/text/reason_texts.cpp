@@ -46,6 +46,13 @@ constexpr std::array kReasons = {
               "the comment is longer than %1 characters", 0},
     ReasonKey{"PdfStart", "das PDF lässt sich nicht beginnen", "cannot start the PDF", 0},
     ReasonKey{"PdfEnd", "das PDF lässt sich nicht abschließen", "the PDF could not be finished", 0},
+    ReasonKey{"DbLocked", "die Datenbank ist von einem anderen Programm gesperrt",
+              "the database is locked by another program", 0},
+    ReasonKey{"DbReadOnly", "die Datenbank ist schreibgeschützt", "the database is read-only", 0},
+    ReasonKey{"DbDamaged", "die Datenbank ist beschädigt", "the database is damaged", 0},
+    ReasonKey{"DbCannotOpen", "die Datenbank lässt sich nicht öffnen", "the database cannot be opened", 0},
+    ReasonKey{"DbNewer", "die Datenbank stammt von einer neueren Programmversion (Schema %1)",
+              "written by a newer program (schema %1)", 0},
 };
 
 // The number a pattern's "%1" stands for, when text matches the pattern; the
