@@ -266,21 +266,26 @@ int Main(int argc, char** argv) {
                                                 ? std::make_unique<SettingsStore>(parser.value(settingsOption))
                                                 : std::make_unique<SettingsStore>();
   SensorLink link(parser.isSet(simulateOption));
+  history::HistoryDb historyDb(parser.isSet(historyOption) ? parser.value(historyOption)
+                                                           : history::HistoryDb::DefaultPath());
   if (parser.isSet(traceOption)) {
-    // The trace replaces its file: never the parameter file to be opened.
+    // The trace replaces its file: never one of the program's own files
+    // (the file to be opened, the settings, the history and its journals),
+    // however the path names it.
     const std::string trace = parser.value(traceOption).toStdString();
-    bool ownFile = false;
-    for (const QString& file : parser.positionalArguments()) {
-      std::error_code ec;
-      ownFile = ownFile || std::filesystem::equivalent(PathFromUtf8(trace), PathFromUtf8(file.toStdString()), ec);
-    }
+    std::vector<std::pair<std::string, const char*>> own;
+    for (const QString& file : parser.positionalArguments()) own.emplace_back(file.toStdString(), "the file to open");
+    own.emplace_back(settings->Location().toStdString(), "the settings file");
+    for (const std::string& file : history::HistoryDbFiles(historyDb.Path().toStdString()))
+      own.emplace_back(file, "the history database");
+    const char* ownFile = nullptr;
+    for (const auto& [file, what] : own)
+      if (!ownFile && SameFile(PathFromUtf8(trace), PathFromUtf8(file))) ownFile = what;
     if (ownFile)
-      qWarning("rkt410: the trace file %s is the file to open; no trace", trace.c_str());
+      qWarning("rkt410: the trace file %s is %s; it is left as it is, and no trace is written", trace.c_str(), ownFile);
     else if (!link.StartTrace(trace))
       qWarning("rkt410: the trace file %s cannot be written", trace.c_str());
   }
-  history::HistoryDb historyDb(parser.isSet(historyOption) ? parser.value(historyOption)
-                                                           : history::HistoryDb::DefaultPath());
   link.SetJournal(&historyDb);
   Frame frame(*settings, link, programDir);
 

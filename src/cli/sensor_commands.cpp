@@ -93,7 +93,7 @@ class CliUser final : public link::QuietSensorUser {
   bool IncBar(int) override { return g_cancelled == 0; }
   int ShowMessageNote(int number, const std::string& note, int buttons, int help) override {
     const int answer = ShowMessage(number, buttons, help);
-    m_ctx.err << ConvertLineBreaks(note) << "\n";
+    if (!note.empty()) m_ctx.err << ConvertLineBreaks(note) << "\n";
     return answer;
   }
   bool ConfirmWrite(const DataSet& sensorNow, const DataSet& toWrite) override {
@@ -140,17 +140,23 @@ struct LinkOptions {
   std::optional<std::string> output;
   std::optional<std::string> trace;
   std::vector<std::string> positional;
-  // write: show the changes only; the history database to use.
+  // write: show the changes only; the history database to use; no write
+  // whose record cannot be stored.
   bool dryRun = false;
   std::optional<std::string> historyDb;
+  bool requireHistory = false;
 };
 
 // Why the trace file cannot take the trace, or "" when it can. The trace
-// replaces its file, so it must never be one of the command's own files; a
-// FIFO or a device would block the program or get bytes it does not expect.
-std::string TraceProblem(const std::string& trace, const std::vector<std::string>& ownFiles) {
+// replaces its file, so it must never be one of the command's own files or
+// the history database (with its journal files); a FIFO or a device would
+// block the program or get bytes it does not expect.
+std::string TraceProblem(const std::string& trace, const std::vector<std::string>& ownFiles,
+                         const std::string& historyDb) {
   namespace fs = std::filesystem;
   const fs::path path = PathFromUtf8(trace);
+  for (const std::string& file : history::HistoryDbFiles(historyDb))
+    if (SameFile(path, PathFromUtf8(file))) return "is the history database " + historyDb;
   std::error_code ec;
   const fs::file_status st = fs::status(path, ec);
   if (fs::exists(st)) {
@@ -158,10 +164,8 @@ std::string TraceProblem(const std::string& trace, const std::vector<std::string
     if (fs::is_fifo(st)) return "is a FIFO";
     if (fs::is_character_file(st) || fs::is_block_file(st)) return "is a device";
     if (!fs::is_regular_file(st)) return "is not a regular file";
-    for (const std::string& own : ownFiles) {
-      std::error_code same;
-      if (fs::equivalent(path, PathFromUtf8(own), same) && !same) return "is also the command's file " + own;
-    }
+    for (const std::string& own : ownFiles)
+      if (SameFile(path, PathFromUtf8(own))) return "is also the command's file " + own;
   }
 #ifndef _WIN32
   // Non-blocking and without truncating: only whether it can be written.
@@ -184,7 +188,7 @@ std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::sp
                                      {{"detect-timeout"}, true}, {{"read-timeout"}, true}};
   if (readOptions) options.insert(options.end(), {{{"defaults"}}, {{"o", "output"}, true}});
   if (readOptions || command == "write" || command == "sensitivity") options.push_back({{"json"}});
-  if (command == "write") options.push_back({{"dry-run"}});
+  if (command == "write") options.insert(options.end(), {{{"dry-run"}}, {{"require-history"}}});
   if (command == "write" || command == "sensitivity") options.push_back({{"history-db"}, true});
   CommandLine line(std::move(options), CommandLine::Arguments::NumbersToo);
   if (!line.Parse(ctx, command, args)) return std::nullopt;
@@ -211,6 +215,7 @@ std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::sp
   o.output = line.Value("output");
   o.dryRun = line.IsSet("dry-run");
   o.historyDb = line.Value("history-db");
+  o.requireHistory = line.IsSet("require-history");
   o.positional = line.Positional();
   if (o.simulate == o.port.has_value()) {
     UsageError(ctx, command, "give either --port PORT or --simulate");
@@ -219,7 +224,8 @@ std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::sp
   if (o.trace) {
     std::vector<std::string> ownFiles = o.positional;
     if (o.output) ownFiles.push_back(*o.output);
-    if (const std::string problem = TraceProblem(*o.trace, ownFiles); !problem.empty()) {
+    EnsureCoreApplication();  // for the history's default place
+    if (const std::string problem = TraceProblem(*o.trace, ownFiles, HistoryPath(o.historyDb)); !problem.empty()) {
       UsageError(ctx, command, "cannot use the trace file " + *o.trace + ": " + problem);
       return std::nullopt;
     }
@@ -343,10 +349,8 @@ std::string ResultWord(bool ok, const link::Sensor::WriteOutcome& w) {
 
 // The write with its history record and read-back check; --dry-run stops
 // after reading the sensor and lists what would change.
-int FinishWrite(Context& ctx, Session& s, const LinkOptions& o) {
-  EnsureCoreApplication();
-  history::HistoryDb history(QString::fromStdString(HistoryPath(o.historyDb)));
-  s.Sensor().SetJournal(&history);
+int FinishWrite(Context& ctx, Session& s, history::HistoryDb& history, const LinkOptions& o) {
+  s.Sensor().SetJournal(&history, o.requireHistory);
   s.User().dryRun = o.dryRun;
   const bool ok = s.Sensor().SensorWrite();
   s.Sensor().SetJournal(nullptr);
@@ -381,10 +385,19 @@ int Write(Context& ctx, std::span<const std::string> args) {
     ctx.err << MessageDisplayText(msg::kInvalidFile) << "\n" << path << ": " << ReasonText(loaded.reason) << "\n";
     return kExitFailure;
   }
+  EnsureCoreApplication();
+  history::HistoryDb history(QString::fromStdString(HistoryPath(o->historyDb)));
+  // A required history is checked before the port is opened: a database
+  // that cannot take the record now stops the job before the sensor hears
+  // anything. (The write checks again when it stores the record.)
+  if (o->requireHistory && !o->dryRun && !history.CheckWritable()) {
+    ctx.err << MessageDisplayText(msg::kHistoryRequired) << "\n" << history.Problem() << "\n";
+    return kExitFailure;
+  }
   InterruptScope interrupt;
   Session s(ctx, *o, &file);
   if (!s.Open()) return kExitFailure;
-  return FinishWrite(ctx, s, *o);
+  return FinishWrite(ctx, s, history, *o);
 }
 
 // The sensitivity write, after the read, with the write's history record
@@ -453,9 +466,10 @@ constexpr Command kSensorCommands[] = {
     {"test", RKT_LINE_OPTIONS, "Tests the communication with the sensor.", Test},
     {"read", RKT_LINE_OPTIONS " [--defaults] [-o FILE.RKT] [--json]",
      "Reads the sensor (its factory settings with --defaults), shows it like 'show' and with -o saves it.", Read},
-    {"write", RKT_LINE_OPTIONS " [--dry-run] [--json] [--history-db FILE] FILE.RKT",
+    {"write", RKT_LINE_OPTIONS " [--dry-run] [--json] [--history-db FILE] [--require-history] FILE.RKT",
      "Writes a parameter file to the sensor after checking its lock and type, reads it back to check it, and "
-     "keeps the sensor's setting before the write in the history; --dry-run only lists what would change.",
+     "keeps the sensor's setting before the write in the history; --dry-run only lists what would change; "
+     "--require-history fails (status 1) before anything is written when the history cannot store the record.",
      Write},
     {"sensitivity", RKT_LINE_OPTIONS " [--json] (read | write VALUE [--history-db FILE])",
      "Reads the sensor's sensitivity, or writes VALUE (0..92) and leaves the second sensitivity byte as it was; a "

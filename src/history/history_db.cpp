@@ -2,17 +2,20 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QThread>
 #include <QVariant>
 #include <atomic>
 
 #include "model/data_code.h"
 #include "rkt_version.h"
+#include "text/reason_texts.h"
 
 namespace rkt::history {
 
@@ -48,6 +51,12 @@ DataSet::Block BlockOf(const QByteArray& blob) {
   for (int i = 0; i < kBlockSize && i < blob.size(); ++i) b[static_cast<std::size_t>(i + 1)] = static_cast<std::uint8_t>(blob[i]);
   return b;
 }
+
+// The program's own reasons (section "Reasons" translates them).
+constexpr const char* kReasonLocked = "the database is locked by another program";
+constexpr const char* kReasonReadOnly = "the database is read-only";
+constexpr const char* kReasonDamaged = "the database is damaged";
+constexpr const char* kReasonCannotOpen = "the database cannot be opened";
 
 std::string Now() { return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString(); }
 
@@ -99,6 +108,10 @@ QString KeptCode(const DataSet::Block& identBefore, const DataSet::Block& held) 
 
 }  // namespace
 
+std::vector<std::string> HistoryDbFiles(const std::string& path) {
+  return {path, path + "-wal", path + "-shm", path + "-journal"};
+}
+
 std::string ResultName(link::WriteResult result) {
   switch (result) {
     case link::WriteResult::Done: return "done";
@@ -136,8 +149,42 @@ QString HistoryDb::DefaultPath() {
 }
 
 bool HistoryDb::Fail(const QString& what) {
+  m_locked = false;
+  m_reason = what.toStdString();
   m_error = (m_path + ": " + what).toStdString();
   return false;
+}
+
+bool HistoryDb::Fail(const QSqlError& error) {
+  // SQLite's primary result codes (the low byte of an extended one).
+  bool number = false;
+  const int code = error.nativeErrorCode().toInt(&number) & 0xff;
+  const QString text = error.text().trimmed().isEmpty() ? QStringLiteral("unknown error") : error.text().trimmed();
+  Fail(text);
+  const char* reason = nullptr;
+  switch (number ? code : -1) {
+    case 5:   // SQLITE_BUSY
+    case 6:   // SQLITE_LOCKED
+      m_locked = true;
+      reason = kReasonLocked;
+      break;
+    case 8: reason = kReasonReadOnly; break;  // SQLITE_READONLY
+    case 11:                                  // SQLITE_CORRUPT
+    case 26: reason = kReasonDamaged; break;  // SQLITE_NOTADB
+    case 13: reason = "No space left on device"; break;  // SQLITE_FULL
+    case 10: reason = "Input/output error"; break;       // SQLITE_IOERR
+    case 3:                                              // SQLITE_PERM
+    case 23: reason = "Permission denied"; break;        // SQLITE_AUTH
+    case 14: reason = kReasonCannotOpen; break;          // SQLITE_CANTOPEN
+    default: break;
+  }
+  if (reason) m_reason = reason;
+  return false;
+}
+
+std::string HistoryDb::Problem() const {
+  if (m_reason.empty()) return {};
+  return m_path.toStdString() + ": " + ReasonText(m_reason);
 }
 
 bool HistoryDb::Open() {
@@ -151,53 +198,115 @@ bool HistoryDb::Open() {
   db.setDatabaseName(m_path);
   // A database another program holds is waited for briefly, never for long:
   // the write must not hang on it.
-  db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
-  if (!db.open()) return Fail(db.lastError().text());
-  QSqlQuery q(db);
-  // WAL: a write in progress never leaves a half-changed file, and a commit
-  // with synchronous=FULL is on disk when it returns.
-  if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() ||
-      q.value(0).toString().compare(QStringLiteral("wal"), Qt::CaseInsensitive) != 0) {
-    const QString why = q.lastError().text();
+  db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+  if (!db.open()) return Fail(db.lastError());
+  // The version first: a database of a newer program is refused before
+  // anything in it or about it (its journal mode) is changed.
+  int version = 0;
+  if (!ReadVersion(version)) {
     db.close();
-    return Fail(why.isEmpty() ? QStringLiteral("WAL journal not available") : why);
+    return false;
   }
-  q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
-  if (!Upgrade()) {
+  if (version > kSchemaVersion) {
+    db.close();
+    return FailNewer(version);
+  }
+  // WAL: a write in progress never leaves a half-changed file, and a commit
+  // with synchronous=FULL is on disk when it returns. The switch takes the
+  // file whole for a moment and waits for no one, so while another program
+  // reads it, it is tried again.
+  const QDeadlineTimer deadline(kUpdateWaitMs);
+  for (;;) {
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && q.next()) {
+      if (q.value(0).toString().compare(QStringLiteral("wal"), Qt::CaseInsensitive) == 0) break;
+      q.finish();
+      db.close();
+      return Fail(QStringLiteral("WAL journal not available"));
+    }
+    Fail(q.lastError());
+    if (!m_locked || deadline.hasExpired()) {
+      q.finish();
+      db.close();
+      return false;
+    }
+    QThread::msleep(20);
+  }
+  QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous=FULL"));
+  if (version < kSchemaVersion && !Upgrade()) {
     db.close();
     return false;
   }
   m_open = true;
   m_error.clear();
+  m_reason.clear();
   return true;
+}
+
+bool HistoryDb::CheckWritable() {
+  if (!Open() || !BeginWrite()) return false;
+  EndWrite(false);
+  return true;
+}
+
+bool HistoryDb::ReadVersion(int& version) {
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) return Fail(q.lastError());
+  version = q.value(0).toInt();
+  return true;
+}
+
+bool HistoryDb::FailNewer(int version) {
+  m_reason = "written by a newer program (schema " + std::to_string(version) + ")";
+  m_error = (m_path + ": ").toStdString() + m_reason;
+  return false;
+}
+
+bool HistoryDb::BeginWrite() {
+  // IMMEDIATE: the write lock is taken (or waited for) at once, so that what
+  // the transaction reads first is still true when it writes.
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) return Fail(q.lastError());
+  return true;
+}
+
+bool HistoryDb::EndWrite(bool commit) {
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  if (commit && q.exec(QStringLiteral("COMMIT"))) return true;
+  const QSqlError why = q.lastError();
+  QSqlQuery(QSqlDatabase::database(m_connection, false)).exec(QStringLiteral("ROLLBACK"));
+  return commit ? Fail(why) : false;
 }
 
 bool HistoryDb::Upgrade() {
   QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-  QSqlQuery q(db);
-  if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) return Fail(q.lastError().text());
-  const int version = q.value(0).toInt();
-  q.finish();
-  if (version > kSchemaVersion)
-    return Fail(QStringLiteral("written by a newer program (schema %1, this one knows %2)").arg(version).arg(kSchemaVersion));
-  for (int v = version; v < kSchemaVersion; ++v) {
-    // Each step and its version number in one transaction: an upgrade is
-    // either done or not begun.
-    if (!db.transaction()) return Fail(db.lastError().text());
+  for (;;) {
+    // The version is read under the write lock: of two programs creating or
+    // upgrading one database at once, the second finds the first one's work
+    // done instead of doing it again. Each step and its version number in
+    // one transaction: an upgrade is either done or not begun.
+    if (!BeginWrite()) return false;
+    int version = 0;
+    if (!ReadVersion(version)) return EndWrite(false);
+    if (version >= kSchemaVersion) {
+      EndWrite(false);
+      return version == kSchemaVersion || FailNewer(version);
+    }
+    QSqlQuery q(db);
     bool ok = true;
-    for (const char* sql : kSteps[v])
+    for (const char* sql : kSteps[version])
       if (sql && ok) ok = q.exec(QString::fromLatin1(sql));
-    QString why;
-    if (ok && v + 1 == 4) ok = FillKeptCodes(why);
-    if (ok) ok = q.exec(QStringLiteral("PRAGMA user_version=%1").arg(v + 1));
+    QString keptWhy;
+    if (ok && version + 1 == 4) ok = FillKeptCodes(keptWhy);
+    if (ok) ok = q.exec(QStringLiteral("PRAGMA user_version=%1").arg(version + 1));
     if (!ok) {
-      if (why.isEmpty()) why = q.lastError().text();
-      db.rollback();
+      const QSqlError why = q.lastError();
+      EndWrite(false);
+      if (!keptWhy.isEmpty()) return Fail(keptWhy);
       return Fail(why);
     }
-    if (!db.commit()) return Fail(db.lastError().text());
+    if (!EndWrite(true)) return false;
   }
-  return true;
 }
 
 bool HistoryDb::FillKeptCodes(QString& why) {
@@ -223,7 +332,7 @@ bool HistoryDb::FillKeptCodes(QString& why) {
 std::int64_t HistoryDb::Begin(const link::WriteRecord& r) {
   if (!Open()) return 0;
   QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-  if (!db.transaction()) return Fail(db.lastError().text()), 0;
+  if (!BeginWrite()) return 0;
   QSqlQuery q(db);
   q.prepare(QStringLiteral(
       "INSERT INTO writes (time, port, serial, type, version, ident_before, params_before, code_before,"
@@ -244,16 +353,13 @@ std::int64_t HistoryDb::Begin(const link::WriteRecord& r) {
   q.addBindValue(NamesBlob(r.names));
   q.addBindValue(r.kind == link::WriteKind::Sensitivity ? QStringLiteral("sensitivity") : QStringLiteral("write"));
   if (!q.exec()) {
-    const QString why = q.lastError().text();
-    db.rollback();
+    const QSqlError why = q.lastError();
+    EndWrite(false);
     return Fail(why), 0;
   }
   const std::int64_t rowId = q.lastInsertId().toLongLong();
-  if (!db.commit()) {
-    const QString why = db.lastError().text();
-    db.rollback();
-    return Fail(why), 0;
-  }
+  q.finish();
+  if (!EndWrite(true)) return 0;
   return rowId;
 }
 
@@ -265,23 +371,31 @@ bool HistoryDb::Complete(std::int64_t id, link::WriteResult result, int code) {
 }
 
 bool HistoryDb::Update(const QString& sql, const QVariantList& values, bool oneRow) {
+  // A record already stored must not stay without its result because
+  // another program held the database a moment longer than the busy
+  // timeout: a lock is waited out a while, though never for long.
+  const QDeadlineTimer deadline(kUpdateWaitMs);
+  for (;;) {
+    if (UpdateOnce(sql, values, oneRow)) return true;
+    if (!m_locked || deadline.hasExpired()) return false;
+    QThread::msleep(50);
+  }
+}
+
+bool HistoryDb::UpdateOnce(const QString& sql, const QVariantList& values, bool oneRow) {
   if (!Open()) return false;
-  QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-  if (!db.transaction()) return Fail(db.lastError().text());
-  QSqlQuery q(db);
+  if (!BeginWrite()) return false;
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
   q.prepare(sql);
   for (const QVariant& v : values) q.addBindValue(v);
   if (!q.exec() || (oneRow && q.numRowsAffected() != 1)) {
-    const QString why = q.lastError().text();
-    db.rollback();
-    return Fail(why.isEmpty() ? QStringLiteral("record %1 not found").arg(values.back().toLongLong()) : why);
+    const QSqlError why = q.lastError();
+    q.finish();
+    EndWrite(false);
+    return why.isValid() ? Fail(why) : Fail(QStringLiteral("record %1 not found").arg(values.back().toLongLong()));
   }
-  if (!db.commit()) {
-    const QString why = db.lastError().text();
-    db.rollback();
-    return Fail(why);
-  }
-  return true;
+  q.finish();
+  return EndWrite(true);
 }
 
 bool HistoryDb::RecordHeld(std::int64_t id, const DataSet::Block& held) {
@@ -296,7 +410,7 @@ std::optional<HistoryEntry> HistoryDb::UnreportedInterruption() {
   QSqlQuery q(QSqlDatabase::database(m_connection, false));
   q.prepare(QStringLiteral("SELECT %1 FROM writes WHERE result IS NULL AND reported = 0 ORDER BY id DESC LIMIT 1")
                 .arg(QString::fromLatin1(kColumns)));
-  if (!q.exec()) return Fail(q.lastError().text()), std::nullopt;
+  if (!q.exec()) return Fail(q.lastError()), std::nullopt;
   if (!q.next()) return std::nullopt;
   return EntryOf(q);
 }
@@ -314,10 +428,10 @@ std::optional<std::vector<HistoryEntry>> HistoryDb::List(std::optional<int> seri
   sql += QStringLiteral(" ORDER BY id DESC");
   q.prepare(sql);
   if (serial) q.addBindValue(*serial);
-  if (!q.exec()) return Fail(q.lastError().text()), std::nullopt;
+  if (!q.exec()) return Fail(q.lastError()), std::nullopt;
   std::vector<HistoryEntry> out;
   while (q.next()) out.push_back(EntryOf(q));
-  if (q.lastError().isValid()) return Fail(q.lastError().text()), std::nullopt;
+  if (q.lastError().isValid()) return Fail(q.lastError()), std::nullopt;
   return out;
 }
 
@@ -326,7 +440,7 @@ std::optional<HistoryEntry> HistoryDb::Get(std::int64_t id) {
   QSqlQuery q(QSqlDatabase::database(m_connection, false));
   q.prepare(QStringLiteral("SELECT %1 FROM writes WHERE id = ?").arg(QString::fromLatin1(kColumns)));
   q.addBindValue(static_cast<qlonglong>(id));
-  if (!q.exec()) return Fail(q.lastError().text()), std::nullopt;
+  if (!q.exec()) return Fail(q.lastError()), std::nullopt;
   if (!q.next()) {
     m_error = "record " + std::to_string(id) + " not found";
     return std::nullopt;

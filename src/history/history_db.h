@@ -11,6 +11,8 @@
 #include "link/write_journal.h"
 #include "model/data_set.h"
 
+class QSqlError;
+
 // The history of sensor writes, one record per write: what the sensor held
 // before the first byte went out, what was written, and how it ended. An
 // SQLite database (Qt SQL, WAL journal), one transaction per change, so that
@@ -55,12 +57,20 @@ struct HistoryEntry {
 // record has none.
 std::string Designation(const HistoryEntry& entry);
 
+// The database file and the journal files SQLite keeps beside it: the
+// program's own files, which nothing else may overwrite.
+std::vector<std::string> HistoryDbFiles(const std::string& path);
+
 // The result words of the records.
 std::string ResultName(link::WriteResult result);
 
 class HistoryDb final : public link::WriteJournal {
  public:
   static constexpr int kSchemaVersion = 4;
+  // How long a lock of another program is waited for: by each statement,
+  // and in all by a change to a record already stored (its result).
+  static constexpr int kBusyTimeoutMs = 1000;
+  static constexpr int kUpdateWaitMs = 10000;
 
   explicit HistoryDb(QString path);
   ~HistoryDb() override;
@@ -76,6 +86,13 @@ class HistoryDb final : public link::WriteJournal {
   bool Open();
   const QString& Path() const { return m_path; }
   const std::string& Error() const { return m_error; }
+  // Why the last call failed, in words the user can act on (read-only,
+  // damaged, locked, full …): "PATH: REASON" in the user's language; "" when
+  // nothing failed.
+  std::string Problem() const override;
+  // Opens the database and takes its write lock for a moment: false (with
+  // Error() and Problem() set) when no record could be stored now.
+  bool CheckWritable();
 
   std::int64_t Begin(const link::WriteRecord& record) override;
   bool Complete(std::int64_t id, link::WriteResult result, int code) override;
@@ -95,18 +112,28 @@ class HistoryDb final : public link::WriteJournal {
 
  private:
   bool Fail(const QString& what);
+  bool Fail(const QSqlError& error);
+  bool FailNewer(int version);
+  bool ReadVersion(int& version);
   bool Upgrade();
   // Gives the records that kept what the sensor held its data code; false
   // with why set when it cannot.
   bool FillKeptCodes(QString& why);
-  // One UPDATE in a transaction of its own; oneRow: exactly one row must
-  // change (the last value is then the record's id).
+  // BEGIN IMMEDIATE; COMMIT (or ROLLBACK when !commit, returning false).
+  bool BeginWrite();
+  bool EndWrite(bool commit);
+  // One UPDATE in a transaction of its own, tried again while another
+  // program holds the database (up to kUpdateWaitMs); oneRow: exactly one
+  // row must change (the last value is then the record's id).
   bool Update(const QString& sql, const QVariantList& values, bool oneRow);
+  bool UpdateOnce(const QString& sql, const QVariantList& values, bool oneRow);
 
   QString m_path;
   QString m_connection;
   bool m_open = false;
   std::string m_error;
+  std::string m_reason;   // untranslated, as ReasonText takes it
+  bool m_locked = false;  // the last failure was another program's lock
 };
 
 // A data set whose read and working copies hold the record's setting before

@@ -236,25 +236,31 @@ int Sensor::WriteAndRecord(const DataSet::Block& ident, const DataSet::Block& ra
   record.codeBefore = EncodeDataCode(before);
   record.codeAfter = EncodeDataCode(m_data);
   record.names = KnownNames(m_data, ident);
-  BeginRecord(record);
+  if (!BeginRecord(record)) return -1;
   const int rc = WriteDataSet();
   EndRecord(ident, rc);
   return rc;
 }
 
-// A database that cannot be used is reported once, and the write goes on
+// Unless it is required, the history never stops a write: a database that
+// cannot be used is reported once, with the reason, and the write goes on
 // without it.
 void Sensor::JournalFailed() {
   if (m_journalWarned) return;
   m_journalWarned = true;
-  m_user.ShowMessage(msg::kHistoryUnavailable, kButtonsOk, 0);
+  m_user.ShowMessageNote(msg::kHistoryUnavailable, m_journal->Problem(), kButtonsOk, 0);
 }
 
-void Sensor::BeginRecord(const WriteRecord& record) {
+bool Sensor::BeginRecord(const WriteRecord& record) {
   m_lastWrite.codeBefore = record.codeBefore;
-  if (!m_journal) return;
+  if (!m_journal) return true;
   m_lastWrite.recordId = m_journal->Begin(record);
+  if (m_lastWrite.recordId == 0 && m_journalRequired) {
+    m_user.ShowMessageNote(msg::kHistoryRequired, m_journal->Problem(), kButtonsOk, 0);
+    return false;
+  }
   if (m_lastWrite.recordId == 0) JournalFailed();
+  return true;
 }
 
 void Sensor::EndRecord(const DataSet::Block& ident, int rc) {
@@ -492,7 +498,7 @@ int Sensor::WriteSensitivityAndRecord(const DataSet::Block& ident, const DataSet
   record.codeBefore = EncodeDataCode(setting);
   record.codeAfter = record.codeBefore;
   record.names = KnownNames(m_data, ident);
-  BeginRecord(record);
+  if (!BeginRecord(record)) return -1;
 
   m_ports.SetTimeout(m_ports.WriteTimeout());
   m_ports.WaitTimeout();

@@ -80,8 +80,13 @@ class Sensor {
   // back, as the sensor holds it.
   const DataSet::Block& VerifiedBlock() const { return m_verified; }
 
-  // The history every write is recorded in; nullptr for none.
-  void SetJournal(WriteJournal* journal) { m_journal = journal; }
+  // The history every write is recorded in; nullptr for none. A required
+  // history refuses a write whose record cannot be stored, before anything
+  // is written; otherwise the write goes on without it.
+  void SetJournal(WriteJournal* journal, bool required = false) {
+    m_journal = journal;
+    m_journalRequired = journal != nullptr && required;
+  }
 
   // How the last SensorWrite or WriteSensitivity ended, for the command line.
   struct WriteOutcome {
@@ -151,9 +156,11 @@ class Sensor {
   // The sensitivity bytes to the sensor with the data write's safeguards:
   // the record before, the read-back check, the record's end.
   int WriteSensitivityAndRecord(const DataSet::Block& ident, const DataSet::Block& raw);
-  // Stores the record before the first byte goes out. The history never
-  // stops a write: one that cannot be used is reported once.
-  void BeginRecord(const WriteRecord& record);
+  // Stores the record before the first byte goes out. Unless it is
+  // required, the history never stops a write: one that cannot be used is
+  // reported once. False when it is required and cannot store the record:
+  // then nothing may be written.
+  bool BeginRecord(const WriteRecord& record);
   // After a failed check the record keeps what the sensor holds; then it gets its result.
   void EndRecord(const DataSet::Block& ident, int rc);
   void JournalFailed();
@@ -170,6 +177,7 @@ class Sensor {
   int m_lastPresenceAttempt = 0;
   WriteJournal* m_journal = nullptr;
   bool m_journalWarned = false;
+  bool m_journalRequired = false;
   bool m_possiblyWritten = false;
   DataSet::Block m_verified{};
   WriteOutcome m_lastWrite;

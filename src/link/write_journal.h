@@ -49,6 +49,8 @@ class WriteJournal {
     (void)held;
     return true;
   }
+  // Why the last call failed, for the user ("" when not known).
+  virtual std::string Problem() const { return {}; }
 };
 
 }  // namespace rkt::link

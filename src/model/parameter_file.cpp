@@ -186,9 +186,17 @@ std::vector<std::uint8_t> EncodeParameterFile(const DataSet& ds) {
   return out;
 }
 
-SaveResult SaveParameterFile(DataSet& ds, std::string path) {
+std::string ParameterFileName(std::string typed) {
+  if (HasExtension(typed)) return typed;
+  std::error_code ec;
+  const fs::file_status st = fs::status(PathFromUtf8(typed), ec);
+  if (!typed.empty() && fs::exists(st) && !fs::is_regular_file(st) && !fs::is_directory(st)) return typed;
+  return typed + "." + std::string(kDefaultExtension);
+}
+
+SaveResult SaveParameterFile(DataSet& ds, std::string path, bool replaceReadOnly) {
   SaveResult result;
-  if (!HasExtension(path)) path += "." + std::string(kDefaultExtension);
+  path = ParameterFileName(std::move(path));
   result.path = path;
 
   // A file the loader would refuse is not written at all.
@@ -197,7 +205,8 @@ SaveResult SaveParameterFile(DataSet& ds, std::string path) {
     return result;
   }
   const std::vector<std::uint8_t> bytes = EncodeParameterFile(ds);
-  result.error = WriteFileAtomically(path, bytes);
+  result.error = WriteFileAtomically(path, bytes, replaceReadOnly);
+  result.readOnly = result.error == kReadOnlyFileReason;
   if (!result.error.empty()) return result;
 
   ds.SetValue(ValueId::FileName, path);

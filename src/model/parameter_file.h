@@ -29,14 +29,23 @@ struct SaveResult {
   bool ok = false;
   std::string path;   // the name actually written (".RKT" appended when needed)
   std::string error;  // why it failed, for the message
+  bool readOnly = false;  // refused because the file there is read-only
 };
 
-// Writes the working copy to path (".RKT" appended when it has no extension)
-// through a fresh temporary file renamed over the target (WriteFileAtomically),
-// so a failure leaves any previous file intact and keeps its permissions. On success the file name becomes path, the working
-// copy becomes the read copy, the changed flags are cleared and the data
-// counts as offline data. On failure nothing in the data set changes.
-SaveResult SaveParameterFile(DataSet& ds, std::string path);
+// The name a save writes for a typed name: ".RKT" appended when it has no
+// extension, except to the name of an existing device, FIFO or socket,
+// which is refused as it is rather than turned into a new file beside it.
+std::string ParameterFileName(std::string typed);
+
+// Writes the working copy to ParameterFileName(path) through a fresh
+// temporary file renamed over the target (WriteFileAtomically), so a
+// failure leaves any previous file intact and keeps its permissions. A
+// read-only file is replaced only with replaceReadOnly (the user confirmed
+// it); else the save fails with readOnly set. On success the file name
+// becomes path, the working copy becomes the read copy, the changed flags
+// are cleared and the data counts as offline data. On failure nothing in
+// the data set changes.
+SaveResult SaveParameterFile(DataSet& ds, std::string path, bool replaceReadOnly = false);
 
 enum class LoadStatus {
   Ok,

@@ -20,6 +20,7 @@
 #include "model/safe_file.h"
 #include "model/text_encoding.h"
 #include "output/datasheet_content.h"
+#include "output/line_wrap.h"
 #include "output/picture.h"
 #include "text/language.h"
 #include "text/text_keys.h"
@@ -185,37 +186,10 @@ class PrintedSheet final : public OutputTarget {
   // Cuts text into lines no wider than widthMm: after each space, and
   // inside a word only when the word alone is wider than a line.
   std::vector<std::string> Wrap(const std::string& text, double widthMm) const {
-    const QString all = Q(text);
-    std::vector<QString> words;
-    QString word;
-    for (const QChar c : all) {
-      word += c;
-      if (c == u' ') {
-        words.push_back(word);
-        word.clear();
-      }
-    }
-    if (!word.isEmpty()) words.push_back(word);
-
     const QFontMetricsF metrics(m_painter.font(), &m_device);
-    const double limit = X(widthMm);
     std::vector<std::string> lines;
-    QString line;
-    for (QString w : words) {
-      // A trailing space may hang over the margin.
-      if (!line.isEmpty() && metrics.horizontalAdvance(line + w.trimmed()) > limit) {
-        lines.push_back(line.toStdString());
-        line.clear();
-      }
-      while (line.isEmpty() && metrics.horizontalAdvance(w.trimmed()) > limit && w.size() > 1) {
-        int fit = 1;
-        while (fit < w.size() && metrics.horizontalAdvance(w.left(fit + 1)) <= limit) ++fit;
-        lines.push_back(w.left(fit).toStdString());
-        w = w.mid(fit);
-      }
-      line += w;
-    }
-    if (!line.isEmpty() || lines.empty()) lines.push_back(line.toStdString());
+    for (const QString& line : WrapText(Q(text), X(widthMm), [&](const QString& s) { return metrics.horizontalAdvance(s); }))
+      lines.push_back(line.toStdString());
     return lines;
   }
 

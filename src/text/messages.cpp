@@ -11,7 +11,7 @@ namespace rkt {
 namespace {
 
 constexpr std::array kMessageNumbers = {1,    2,    3,    4,    20,   21,   30,   31,   32,   33,  34,
-                                        35,   37,   38,   1001, 1002, 1005, 1010, 1011, 1012, 1021, 1030, 1040};
+                                        35,   37,   38,   39,   1001, 1002, 1005, 1010, 1011, 1012, 1021, 1030, 1040};
 constexpr std::array kHelpContexts = {help::kContents,    help::kOptions,   help::kDataChanged, help::kDataCode,
                                       help::kPrintComment, help::kProgramLock, help::kNoSensor,  help::kPortInit,
                                       help::kTypeChanged, help::kSensorError, help::kVerifyFailed};
@@ -64,9 +64,12 @@ std::string BuiltinMessageText(int number) {
     case 1021: return "Fehler beim Schreiben der Sensordaten! (1021)";
     case 1030: return "Benutzer Abbruch";
     case 37:
-      return "Der Verlauf der Schreibvorgänge kann nicht gespeichert werden (Datenbank beschädigt oder "
-             "gesperrt).\\nDas Schreiben geht ohne Sicherung weiter.";
+      return "Der Verlauf der Schreibvorgänge kann nicht gespeichert werden.\\nDas Schreiben geht ohne Sicherung "
+             "weiter.";
     case 38: return "Der Sensor enthält bereits diese Werte.\\nEs wird nichts geschrieben.";
+    case 39:
+      return "Der Verlauf der Schreibvorgänge kann nicht gespeichert werden.\\nOhne Sicherung wird nicht "
+             "geschrieben.";
     case 1040: return "Fehler beim Prüfen der Sensordaten! Der Sensor hat nicht alle Werte übernommen. (1040)";
     default: return {};
   }

@@ -25,8 +25,10 @@ inline constexpr int kSensorLocked = 32;
 inline constexpr int kProgramLockWarning = 33;
 inline constexpr int kInvalidDataCode = 34;
 inline constexpr int kCommentNotStored = 35;
-// The write history cannot be kept (damaged or locked database); the write goes on.
+// The write history cannot be kept (damaged, locked, read-only, full); the write goes on.
 inline constexpr int kHistoryUnavailable = 37;
+// The same where the history is required: nothing is written.
+inline constexpr int kHistoryRequired = 39;
 // The sensor already holds every value to be written; nothing is written.
 inline constexpr int kNothingToWrite = 38;
 // The sensor confirmed every byte but holds other values when read back.

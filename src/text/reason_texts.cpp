@@ -32,6 +32,7 @@ constexpr std::array kReasons = {
     ReasonKey{"IsNotRegular", "ist keine gewöhnliche Datei", "is not a regular file", 0},
     ReasonKey{"NotRegular", "keine gewöhnliche Datei", "not a regular file", 0},
     ReasonKey{"NoFileName", "kein Dateiname", "no file name", 0},
+    ReasonKey{"ReadOnlyFile", "die Datei ist schreibgeschützt", "the file is read-only", 0},
     ReasonKey{"Empty", "die Datei ist leer", "the file is empty", 0},
     ReasonKey{"TooShort", "die Datei ist zu kurz", "the file is too short", 0},
     ReasonKey{"EndsEarly", "die Datei endet zu früh", "ends early", 0},
@@ -45,6 +46,13 @@ constexpr std::array kReasons = {
               "the comment is longer than %1 characters", 0},
     ReasonKey{"PdfStart", "das PDF lässt sich nicht beginnen", "cannot start the PDF", 0},
     ReasonKey{"PdfEnd", "das PDF lässt sich nicht abschließen", "the PDF could not be finished", 0},
+    ReasonKey{"DbLocked", "die Datenbank ist von einem anderen Programm gesperrt",
+              "the database is locked by another program", 0},
+    ReasonKey{"DbReadOnly", "die Datenbank ist schreibgeschützt", "the database is read-only", 0},
+    ReasonKey{"DbDamaged", "die Datenbank ist beschädigt", "the database is damaged", 0},
+    ReasonKey{"DbCannotOpen", "die Datenbank lässt sich nicht öffnen", "the database cannot be opened", 0},
+    ReasonKey{"DbNewer", "die Datenbank stammt von einer neueren Programmversion (Schema %1)",
+              "written by a newer program (schema %1)", 0},
 };
 
 // The number a pattern's "%1" stands for, when text matches the pattern; the

@@ -191,6 +191,7 @@ std::vector<TextKey> BuildKeys() {
   add("Message", "SensBackupStored",
       "Vor dem Schreiben hatte er die Empfindlichkeit %2; sie ist im Verlauf gespeichert (Eintrag %1).");
   add("Message", "SensBackup", "Vor dem Schreiben hatte er die Empfindlichkeit %2.");
+  add("Message", "ReplaceReadOnly", "Die Datei %1 ist schreibgeschützt.\\nWollen Sie sie trotzdem ersetzen?");
   add("Message", "NoChanges", "keine Änderungen");
   add("Message", "ParameterByte", "Parameteradresse %1:");
   add("frmWritePreview", "frmWritePreview", "Änderungen vor dem Schreiben");

@@ -41,9 +41,10 @@ QString FilterEntry(const QString& text, const QString& pattern) {
 }
 
 // The name a save really writes for a typed name: the default suffix is
-// added unless the name ends in one of its own (three letters at most).
+// added unless the name ends in one of its own (three letters at most) or
+// names a device or FIFO.
 QString WrittenParameterName(const QString& typed) {
-  return HasExtension(typed.toStdString()) ? typed : typed + QStringLiteral(".RKT");
+  return QString::fromStdString(ParameterFileName(typed.toStdString()));
 }
 
 QString WrittenPdfName(const QString& typed) {
@@ -84,6 +85,18 @@ QString AskFile(QWidget* parent, const char* name, bool save, const QStringList&
       return target;
     preset = chosen;
   }
+}
+
+// Whether a read-only file is to be replaced all the same; No by default.
+bool AskReplaceReadOnly(const std::string& path) {
+  MessageBoxRequest request;
+  request.title = Text("frmMessage", "frmMessage");
+  request.text = QString::fromStdString(ConvertLineBreaks(Text("Message", "ReplaceReadOnly")))
+                     .arg(QString::fromStdString(path))
+                     .toStdString();
+  request.buttons = msg::kYesNo;
+  request.style = msg::kYesNo + msg::kQuestionIcon;
+  return ShowMessageBox(request) == msg::kYes;
 }
 
 // The file an open means: the name as typed, else with the default suffix.
@@ -133,13 +146,17 @@ bool FileCommands::Save(bool askName) {
   const bool wasChanged = m_ds.IsChanged();
   m_window.ReadPanel();
   m_window.TakeSensitivity();
-  const SaveResult saved = SaveParameterFile(m_ds, name.toStdString());
+  SaveResult saved = SaveParameterFile(m_ds, name.toStdString());
+  // A read-only file is replaced only when the user says so, as an editor
+  // asks; it stays read-only. No leaves it, and the data, as they were.
+  const bool declined = !saved.ok && saved.readOnly && !AskReplaceReadOnly(saved.path);
+  if (!saved.ok && saved.readOnly && !declined) saved = SaveParameterFile(m_ds, name.toStdString(), true);
   if (!saved.ok) {
     // The data stays as it was in the window, and so does its changed flag:
     // nothing on disk changed.
     m_ds.RestoreBackup();
     m_ds.SetValue(ValueId::Changed, wasChanged);
-    ShowFileMessage(msg::kSaveFailed, saved.path, saved.error);
+    if (!declined) ShowFileMessage(msg::kSaveFailed, saved.path, saved.error);
     return false;
   }
   m_window.FillPanel();

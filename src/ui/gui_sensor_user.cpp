@@ -38,7 +38,7 @@ int GuiSensorUser::ShowMessageNote(int number, const std::string& note, int butt
   std::optional<int> help;
   if (helpContext > 0) help = helpContext;
   MessageBoxRequest request = BuildMessage(number, buttons, help);
-  request.text += "\n\n" + ConvertLineBreaks(note);
+  if (!note.empty()) request.text += "\n\n" + ConvertLineBreaks(note);
   return ShowMessageBox(request);
 }
 

@@ -8,6 +8,8 @@
 #include "history/history_db.h"
 #include "model/safe_file.h"
 
+#include <filesystem>
+
 namespace rkt {
 namespace {
 
@@ -39,8 +41,15 @@ TEST(ProgramMain, TheSimulatedProgramOpensAFileShowsItsWindowAndEndsCleanly) {
     history::HistoryDb history(historyPath);
     ASSERT_GT(history.Begin({}), 0) << history.Error();
   }
+  // A trace file that is the history database under another name is refused: the history stays as it was.
+#if defined(_WIN32)
+  const std::string trace = dir.filePath("sub/../history.sqlite").toStdString();
+#else
+  const std::string trace = dir.filePath("trace.txt").toStdString();
+  std::filesystem::create_symlink(historyPath.toStdString(), trace);
+#endif
   std::vector<std::string> args{"rkt410", "--simulate", "--no-start-picture", "--settings", ini, "--history-db",
-                                 historyPath.toStdString(), sample};
+                                 historyPath.toStdString(), "--trace", trace, sample};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -49,6 +58,8 @@ TEST(ProgramMain, TheSimulatedProgramOpensAFileShowsItsWindowAndEndsCleanly) {
   EXPECT_EQ(Main(argc, argv.data()), 0);
   EXPECT_EQ(unexpected, QStringList{"frmMessage"}) << "the interrupted write is told at start, once the window is up";
   EXPECT_FALSE(history::HistoryDb(historyPath).UnreportedInterruption()) << "and not again at the next start";
+  const auto kept = history::HistoryDb(historyPath).List();
+  EXPECT_TRUE(kept && kept->size() == 1u) << "the history was not overwritten by the trace";
   SettingsStore store(QString::fromStdString(ini));
   EXPECT_EQ(std::tuple(store.ReadRecentFiles(), store.GetString(kSettingsSection, "Tooltips", "")),
             std::tuple(std::vector<std::string>{AbsolutePath(sample)}, std::string("YES"))) << "the options were saved at the end";

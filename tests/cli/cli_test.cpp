@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
@@ -95,6 +97,16 @@ TEST(CliErrors, ExitCodesAndMessages) {
   std::filesystem::create_symlink(job, link);
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string jobBefore = ReadAll(job);
+  // The history database, named directly, through a link, or by its journal file.
+  const std::string db = dir.filePath("history.sqlite").toStdString(), dbLink = dir.filePath("db-link").toStdString(),
+                    isDb = "is the history database";
+  ASSERT_GT(history::HistoryDb(QString::fromStdString(db)).Begin({}), 0);
+  std::filesystem::create_symlink(db, dbLink);
+  const std::string dbBefore = ReadAll(db);
+  ASSERT_GT(dbBefore.size(), 0u);
+  const std::string readOnly = dir.filePath("kept.RKT").toStdString();
+  std::filesystem::copy_file(kSample, readOnly);
+  ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
   const std::string range = "VALUE must be a whole number from 0 to 92", invalid = "Ungültige Datendatei!";
   const struct { std::vector<std::string> args; int code; std::string err; } rows[] = {
       {{}, kExitUsage, usage},                                {{"frobnicate"}, kExitUsage, "unknown command"},
@@ -128,7 +140,14 @@ TEST(CliErrors, ExitCodesAndMessages) {
       {{"read", "--simulate", "-o", job, "--trace", job}, kExitUsage, own},
       {{"test", "--simulate", "--trace", fifo}, kExitUsage, "is a FIFO"},
       {{"test", "--simulate", "--trace", "/dev/null"}, kExitUsage, "is a device"},
-      {{"test", "--simulate", "--trace", dir.path().toStdString()}, kExitUsage, "is a folder"}};
+      {{"test", "--simulate", "--trace", dir.path().toStdString()}, kExitUsage, "is a folder"},
+      {{"write", "--simulate", "--history-db", db, "--trace", db, job}, kExitUsage, isDb},
+      {{"write", "--simulate", "--history-db", db, "--trace", dbLink, job}, kExitUsage, isDb},
+      {{"write", "--simulate", "--history-db", db, "--trace", db + "-wal", job}, kExitUsage, isDb},
+      {{"write", "--simulate", "--history-db", dbLink, "--trace", db, job}, kExitUsage, isDb},
+      // Saves that would replace a read-only file, or make a new file beside a device.
+      {{"decode", "0000-0000-0000-0000-00C", "-o", readOnly}, kExitFailure, readOnly + ": the file is read-only"},
+      {{"decode", "0000-0000-0000-0000-00C", "-o", "/dev/null"}, kExitFailure, "/dev/null: is a device, not a file"}};
   for (const auto& row : rows) {
     const CliResult r = Cli(row.args);
     const std::string what = Joined(row.args) + "\n" + r.err;
@@ -139,7 +158,12 @@ TEST(CliErrors, ExitCodesAndMessages) {
     }
     EXPECT_EQ(r.out, "") << "failures print nothing on standard output";
     EXPECT_EQ(ReadAll(job), jobBefore) << what;
+    EXPECT_EQ(ReadAll(db), dbBefore) << what;
   }
+  EXPECT_EQ(ReadAll(readOnly), ReadAll(kSample)) << "the read-only file is kept";
+  const bool besideDevice = std::filesystem::exists("/dev/null.RKT");
+  if (besideDevice) std::filesystem::remove("/dev/null.RKT");
+  EXPECT_FALSE(besideDevice) << "no file beside the device";
   const CliResult help = Cli({"--help"});
   EXPECT_EQ(help.code, kExitOk);
   for (const char* cmd : {"show", "code", "decode"}) EXPECT_NE(help.out.find(cmd), std::string::npos) << cmd;
@@ -264,6 +288,62 @@ TEST(SensorCommands, SignalsDuringAWriteCancelItAndSayWhatTheSensorHolds) {
     EXPECT_TRUE(record && record->result == "cancelled" && record->code == 1030) << "the record is completed";
     EXPECT_LT(sentPq(), 7) << "stopped at a byte boundary, not written to the end";
   }
+}
+
+// --require-history: a history that cannot take the record ends the write with status 1 before the port is
+// opened (no trace begun); without it the write goes on and says why there is no record.
+TEST(SensorCommands, ARequiredHistoryThatCannotKeepTheRecordStopsTheWriteFirst) {
+  QTemporaryDir dir;
+  const auto path = [&](const char* name) { return dir.filePath(name).toStdString(); };
+  const std::string job = path("job.RKT"), trace = path("trace.txt");
+  CliOk({"read", "--simulate", "-o", job});
+  DataSet ds;
+  ASSERT_EQ(LoadParameterFile(ds, job), LoadStatus::Ok);
+  ds.SetValue(ValueId::TimeValue1, 40);  // differs from the simulated sensor's
+  ASSERT_TRUE(SaveParameterFile(ds, job).ok);
+  std::ofstream(path("damaged.sqlite")) << std::string(4096, 'x');
+  {
+    history::HistoryDb newer(QString::fromStdString(path("newer.sqlite")));
+    ASSERT_TRUE(newer.Open()) << newer.Error();
+  }
+  {
+    QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", "newer");
+    raw.setDatabaseName(QString::fromStdString(path("newer.sqlite")));
+    ASSERT_TRUE(raw.open() && QSqlQuery(raw).exec("PRAGMA user_version=99"));
+  }
+  QSqlDatabase::removeDatabase("newer");
+  ASSERT_TRUE(history::HistoryDb(QString::fromStdString(path("locked.sqlite"))).Open());
+  QSqlDatabase holder = QSqlDatabase::addDatabase("QSQLITE", "holder");
+  holder.setDatabaseName(QString::fromStdString(path("locked.sqlite")));
+  ASSERT_TRUE(holder.open());
+  QSqlQuery lock(holder);
+  ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE")) << "another program is writing";
+  const struct { const char* db; const char* reason; } rows[] = {
+      {"damaged.sqlite", "die Datenbank ist beschädigt"},
+      {"newer.sqlite", "die Datenbank stammt von einer neueren Programmversion (Schema 99)"},
+      {"locked.sqlite", "die Datenbank ist von einem anderen Programm gesperrt"}};
+  for (const auto& row : rows) {
+    const std::string db = path(row.db), before = ReadAll(db);
+    const CliResult r = Cli({"write", "--simulate", "--trace", trace, "--history-db", db, "--require-history", job});
+    EXPECT_EQ(r.code, kExitFailure) << row.db << "\n" << r.err;
+    EXPECT_EQ(r.err, MessageDisplayText(msg::kHistoryRequired) + "\n" + db + ": " + row.reason + "\n") << row.db;
+    EXPECT_EQ(ReadAll(trace), "") << row.db << ": the sensor heard nothing";
+    EXPECT_EQ(ReadAll(db), before) << row.db;
+  }
+  // Without the option, the same databases do not stop the write; the reason is told.
+  const CliResult anyway = Cli({"write", "--simulate", "--trace", trace, "--history-db", path("damaged.sqlite"), job});
+  EXPECT_EQ(anyway.code, kExitOk) << anyway.err;
+  EXPECT_EQ(anyway.err, MessageDisplayText(msg::kHistoryUnavailable) + "\n" + path("damaged.sqlite") +
+                            ": die Datenbank ist beschädigt\n");
+  EXPECT_GT(ReadAll(trace).size(), 100u) << "written";
+  lock.exec("ROLLBACK");
+  const QJsonObject stored = Json(CliOk({"write", "--simulate", "--history-db", path("locked.sqlite"),
+                                        "--require-history", "--json", job}));
+  EXPECT_EQ(std::pair(stored["result"].toString(), stored["record"].toInt()), std::pair(QString("done"), 1));
+  lock = QSqlQuery();
+  holder.close();
+  holder = QSqlDatabase();
+  QSqlDatabase::removeDatabase("holder");
 }
 
 // The text of a PDF file as pdftotext reads it, UTF-8.

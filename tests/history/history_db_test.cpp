@@ -6,6 +6,10 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
+#include <latch>
+#include <thread>
 
 #include "history/history_db.h"
 #include "model/data_code.h"
@@ -36,6 +40,11 @@ const char* const kFirstVersion =
     "NOT NULL, type INTEGER NOT NULL, version TEXT NOT NULL, ident_before BLOB NOT NULL, params_before BLOB NOT NULL, "
     "code_before TEXT NOT NULL, ident_after BLOB NOT NULL, params_after BLOB NOT NULL, code_after TEXT NOT NULL, "
     "program TEXT NOT NULL, result TEXT, code INTEGER)";
+
+QByteArray FileBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 class HistoryDbTest : public ::testing::Test {
  protected:
@@ -201,11 +210,56 @@ TEST_F(HistoryDbTest, UnusableDatabasesFailWithAReasonAndChangeNothing) {
   HistoryDb damaged(Path());
   EXPECT_EQ(damaged.Begin(Record(1, 1, 2)), 0);
   EXPECT_NE(damaged.Error(), "");
-  EXPECT_TRUE(f.open(QIODevice::ReadOnly) && f.readAll() == QByteArray(4096, 'x')) << "left for the user";
+  EXPECT_EQ(damaged.Problem(), Path().toStdString() + ": die Datenbank ist beschädigt") << damaged.Error();
+  EXPECT_EQ(FileBytes(Path()), QByteArray(4096, 'x')) << "left for the user";
+  // A newer program's database, in the journal mode it chose: refused, not a byte of it changed, no WAL begun.
   const QString newer = m_dir.filePath("sub/newer.sqlite");
-  ASSERT_FALSE(Exec(newer, {"PRAGMA user_version=99"}).isEmpty());
+  ASSERT_EQ(Exec(newer, {"CREATE TABLE future (x)", "INSERT INTO future VALUES (1)", "PRAGMA user_version=99",
+                         "PRAGMA journal_mode"}), "delete");
+  const QByteArray newerBytes = FileBytes(newer);
   HistoryDb future(newer);
   EXPECT_TRUE(!future.Open() && future.Error().find("newer") != std::string::npos) << future.Error();
+  EXPECT_EQ(future.Problem(), newer.toStdString() + ": die Datenbank stammt von einer neueren Programmversion (Schema 99)");
+  EXPECT_FALSE(future.CheckWritable() || future.Begin(Record(1, 1, 2)) != 0);
+  EXPECT_EQ(FileBytes(newer), newerBytes) << "the newer database is exactly as it was";
+  EXPECT_FALSE(QFile::exists(newer + "-wal")) << "not switched to WAL";
+  EXPECT_EQ(Exec(newer, {"PRAGMA journal_mode"}), "delete");
+}
+
+// Several programs opening one new (or first-version) database at the same moment: each creates or upgrades it,
+// or finds it done, and every one's record is stored and completed.
+TEST_F(HistoryDbTest, ProgramsOpeningOneNewDatabaseAtOnceAllKeepTheirRecords) {
+  constexpr int kPrograms = 4, kRounds = 12;
+  for (const bool firstVersion : {false, true}) {
+    int failed = 0;
+    for (int round = 0; round < kRounds; ++round) {
+      const QString path = m_dir.filePath(QStringLiteral("race/%1-%2.sqlite").arg(firstVersion).arg(round));
+      QDir().mkpath(m_dir.filePath("race"));
+      if (firstVersion) {
+        ASSERT_EQ(Exec(path, {kFirstVersion, "PRAGMA user_version=1"}), "ok");
+      }
+      std::latch start(kPrograms);
+      std::vector<std::string> errors(kPrograms);
+      std::vector<std::thread> programs;
+      for (int i = 0; i < kPrograms; ++i)
+        programs.emplace_back([&, i] {
+          HistoryDb db(path);  // a connection of its own, as another program has
+          start.arrive_and_wait();
+          const std::int64_t id = db.Begin(Record(100 + i, 1, 2));
+          if (id == 0 || !db.Complete(id, link::WriteResult::Done, 0)) errors[static_cast<std::size_t>(i)] = db.Error();
+        });
+      for (std::thread& t : programs) t.join();
+      for (const std::string& e : errors) {
+        failed += !e.empty();
+        EXPECT_EQ(e, "") << (firstVersion ? "upgrade" : "new") << " round " << round;
+      }
+      const auto all = HistoryDb(path).List();
+      ASSERT_TRUE(all) << path.toStdString();
+      EXPECT_EQ(all->size(), static_cast<std::size_t>(kPrograms)) << "round " << round;
+      for (const HistoryEntry& e : *all) EXPECT_EQ(e.result, "done") << "record " << e.id;
+    }
+    EXPECT_EQ(failed, 0) << (firstVersion ? "upgrade" : "new") << ": writes without a record";
+  }
 }
 
 // Another program's write lock is waited out for the busy timeout (a second) and no longer: the write is not
@@ -232,6 +286,52 @@ TEST_F(HistoryDbTest, ALockedDatabaseGivesUpInsteadOfHanging) {
   const auto all = db.List();
   ASSERT_TRUE(all && all->size() == 1u) << "nothing of the refused write is kept";
   EXPECT_EQ(std::pair((*all)[0].id, (*all)[0].serial), std::pair(id, 2));
+}
+
+// A lock another program takes between the record and its result, and holds past the busy timeout: the result
+// is stored once it lets go, rather than the record staying "interrupted".
+TEST_F(HistoryDbTest, TheResultWaitsOutALockTakenAfterTheRecord) {
+  HistoryDb db(Path());
+  const std::int64_t id = db.Begin(Record(5, 1, 2));
+  ASSERT_GT(id, 0) << db.Error();
+  std::latch locked(2);
+  std::atomic<bool> released{false};
+  std::thread other([&] {
+    {
+      QSqlDatabase c = QSqlDatabase::addDatabase("QSQLITE", "holder");
+      c.setDatabaseName(Path());
+      const bool opened = c.open();
+      QSqlQuery q(c);
+      const bool ok = opened && q.exec("BEGIN EXCLUSIVE");
+      locked.arrive_and_wait();
+      if (ok) QThread::msleep(2 * HistoryDb::kBusyTimeoutMs);  // the other program's long transaction
+      released = true;
+      q.exec("ROLLBACK");
+    }
+    QSqlDatabase::removeDatabase("holder");
+  });
+  locked.arrive_and_wait();
+  const bool completed = db.Complete(id, link::WriteResult::Done, 0);
+  const bool waited = released;
+  other.join();
+  EXPECT_TRUE(completed) << db.Error();
+  EXPECT_TRUE(waited) << "the lock was still held";
+  const auto entry = db.Get(id);
+  EXPECT_TRUE(entry && entry->result == "done");
+  // Taken before the record, the same lock still gives up after the busy timeout, with its reason.
+  {
+    QSqlDatabase c = QSqlDatabase::addDatabase("QSQLITE", "holder2");
+    c.setDatabaseName(Path());
+    ASSERT_TRUE(c.open());
+    QSqlQuery q(c);
+    ASSERT_TRUE(q.exec("BEGIN EXCLUSIVE"));
+    EXPECT_EQ(db.Begin(Record(6, 1, 2)), 0);
+    EXPECT_EQ(db.Problem(), Path().toStdString() + ": die Datenbank ist von einem anderen Programm gesperrt");
+    EXPECT_FALSE(db.CheckWritable());
+    q.exec("ROLLBACK");
+  }
+  QSqlDatabase::removeDatabase("holder2");
+  EXPECT_TRUE(db.CheckWritable()) << db.Error();
 }
 
 }  // namespace

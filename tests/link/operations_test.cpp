@@ -47,6 +47,7 @@ struct ReadRig : Rig, WriteJournal {
   bool RecordHeld(std::int64_t id, const DataSet::Block& block) override {
     return held.emplace_back(id, block), !broken;
   }
+  std::string Problem() const override { return broken ? "history.sqlite: the disk is full" : ""; }
   bool broken = false;
   std::vector<WriteRecord> records;
   std::vector<std::pair<std::int64_t, DataSet::Block>> held;
@@ -237,6 +238,7 @@ TEST(SensorWriteOp, AnUnusableHistoryIsReportedOnceAndRetryRepeatsTheCommentNoti
     EXPECT_EQ(rig.sim->Memory(1, 4), value);
   }
   EXPECT_EQ(rig.user.MessageNumbers(), std::vector<int>{msg::kHistoryUnavailable});
+  EXPECT_EQ(rig.user.notes, std::vector<std::string>{"history.sqlite: the disk is full"}) << "with its reason";
   rig.user = test::RecordingUser{};
   rig.data.SetValue(ValueId::CommentChanged, true);
   rig.data.SetValue(ValueId::TimeValue1, 77);
@@ -244,6 +246,29 @@ TEST(SensorWriteOp, AnUnusableHistoryIsReportedOnceAndRetryRepeatsTheCommentNoti
   rig.user.answers = {kAnswerRetry};
   EXPECT_TRUE(rig.sensor->SensorWrite());
   EXPECT_EQ(rig.user.MessageNumbers(), (std::vector<int>{35, 1021, 35})) << "Retry repeats the comment notice";
+}
+
+// Where the history is required, a record that cannot be stored ends the write before its first byte, every
+// time, with the reason; the data set stays as it was.
+TEST(SensorWriteOp, ARequiredHistoryThatCannotStoreTheRecordStopsTheWrite) {
+  ReadRig rig;
+  rig.broken = true;
+  rig.sensor->SetJournal(&rig, true);
+  const std::uint8_t before = rig.sim->Memory(1, 4);
+  for (const int value : {50, 60}) {
+    rig.data.SetValue(ValueId::TimeValue1, value);
+    EXPECT_FALSE(rig.sensor->SensorWrite()) << value;
+    EXPECT_EQ(std::tuple(rig.sim->Memory(1, 4), rig.sim->CommandCount(Command::PQ), rig.sensor->LastWrite().code,
+                         rig.sensor->LastWrite().written),
+              std::tuple(before, 0, -1, false));
+    EXPECT_EQ(rig.data.GetInt(ValueId::TimeValue1, kWorkingCopy), value) << "the working copy keeps the edit";
+  }
+  EXPECT_EQ(rig.user.MessageNumbers(), (std::vector<int>{msg::kHistoryRequired, msg::kHistoryRequired}));
+  EXPECT_EQ(rig.user.notes.at(0), "history.sqlite: the disk is full");
+  EXPECT_TRUE(rig.ends.empty()) << "nothing to complete";
+  rig.broken = false;
+  EXPECT_TRUE(rig.sensor->SensorWrite()) << "written once the record can be stored";
+  EXPECT_EQ(std::pair(rig.sim->Memory(1, 4), rig.ends), std::pair(std::uint8_t{60}, Ends{{WriteResult::Done, 0}}));
 }
 
 TEST(SensorWriteOp, PreviewSeesTheSensorAndNoOrNothingChangedWritesNothing) {

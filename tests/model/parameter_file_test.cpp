@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
+
+#include <chrono>
 
 #include <cerrno>
 #include <cstring>
@@ -229,6 +234,8 @@ TEST(ParameterFile, OddFilesAreRefusedAndSavesKeepLinksAndPermissions) {
   const std::string leftover = dir.Path(TemporaryNamePrefix(fs::path(target)) + "0123456789");
   const std::string other = dir.Path(TemporaryNamePrefix(fs::path(target)) + "012345678");
   for (const std::string& path : {leftover, other}) WriteBytes(path, {'x'});
+  for (const std::string& path : {leftover, other})
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1));
   ds.SetValue(ValueId::Comment, std::string("second"));
   ASSERT_TRUE(SaveParameterFile(ds, target).ok);
   struct stat st {};
@@ -238,8 +245,144 @@ TEST(ParameterFile, OddFilesAreRefusedAndSavesKeepLinksAndPermissions) {
   EXPECT_TRUE(fs::is_symlink(target + ".tmp~") && fs::is_symlink(pattern) && fs::exists(other) && !fs::exists(leftover));
   EXPECT_EQ(dir.Entries().size(), 4u + 5u) << "no temporary file beside the odd files";
   const std::pair<std::string, std::string> refused[] = {
-      {dir.Dir(), std::strerror(EISDIR)}, {"", std::strerror(ENOENT)}, {"/dev/null", "not a regular file"}};
+      {dir.Dir(), std::strerror(EISDIR)}, {"", std::strerror(ENOENT)}, {"/dev/null", "is a device, not a file"},
+      {dir.Path("fifo.RKT"), "is a FIFO, not a file"}};
   for (const auto& [path, why] : refused) EXPECT_EQ(WriteFileAtomically(path, std::string("x")), why) << path;
+}
+#endif
+
+#ifndef _WIN32  // a Windows path stops at 260 characters before one of its names reaches that limit
+// A save creates a temporary file beside the target: names up to the limit of a name (255 bytes) are saved all
+// the same, the temporary name cut short at a character's start.
+TEST(ParameterFile, NamesUpToTheLengthLimitAreSaved) {
+  test::TempDir dir;
+  std::string umlauts = "ab";
+  for (int i = 0; i < 124; ++i) umlauts += "\xc3\xa4";
+  const std::string names[] = {std::string(100, 'n') + ".RKT", std::string(235, 'n') + ".RKT",
+                               std::string(236, 'n') + ".RKT", std::string(246, 'n') + ".RKT",
+                               std::string(251, 'n') + ".RKT", umlauts + ".RKT"};
+  for (const std::string& name : names) {
+    DataSet ds;
+    ds.SetValue(ValueId::Comment, name.substr(0, 20));
+    const SaveResult saved = SaveParameterFile(ds, dir.Path(name));
+    EXPECT_TRUE(saved.ok) << name.size() << " bytes: " << saved.error;
+    DataSet back;
+    EXPECT_EQ(LoadParameterFile(back, dir.Path(name)), LoadStatus::Ok) << name.size();
+    EXPECT_EQ(back.Comment(), name.substr(0, 20));
+    EXPECT_LE(TemporaryNamePrefix(PathFromUtf8(name)).size() + 10, 255u) << name.size();
+  }
+  EXPECT_EQ(TemporaryNamePrefix(PathFromUtf8(umlauts + ".RKT")), "." + umlauts.substr(0, 238) + ".tmp-")
+      << "not inside the two bytes of a character";
+  EXPECT_EQ(dir.Entries().size(), std::size(names)) << "no temporary file left";
+}
+#endif
+
+// A read-only file is refused as an editor refuses it, and left as it is; replaced only when the user says so,
+// it stays read-only.
+TEST(ParameterFile, AReadOnlyFileIsReplacedOnlyWhenConfirmed) {
+  test::TempDir dir;
+  const std::string target = dir.Path("kept.RKT");
+  DataSet ds;
+  ds.SetValue(ValueId::Comment, std::string("first"));
+  ASSERT_TRUE(SaveParameterFile(ds, target).ok);
+  const Bytes first = ReadBytes(target);
+  const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+  fs::permissions(PathFromUtf8(target), readOnly);
+  ds.SetValue(ValueId::Comment, std::string("second"));
+  ds.SetValue(ValueId::Changed, true);
+  const SaveResult refused = SaveParameterFile(ds, target);
+  EXPECT_EQ(std::tuple(refused.ok, refused.readOnly, refused.error, refused.path),
+            std::tuple(false, true, std::string(kReadOnlyFileReason), target));
+  EXPECT_EQ(ReadBytes(target), first);
+  EXPECT_TRUE(ds.IsChanged()) << "nothing saved";
+  EXPECT_EQ(WriteFileAtomically(target, std::string("x")), kReadOnlyFileReason) << "every save refuses it";
+  const SaveResult confirmed = SaveParameterFile(ds, target, true);
+  EXPECT_TRUE(confirmed.ok && !confirmed.readOnly) << confirmed.error;
+  DataSet back;
+  ASSERT_EQ(LoadParameterFile(back, target), LoadStatus::Ok);
+  EXPECT_EQ(back.Comment(), "second");
+  EXPECT_EQ(fs::status(PathFromUtf8(target)).permissions() & fs::perms::all, readOnly) << "still read-only";
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"kept.RKT"});
+  fs::permissions(PathFromUtf8(target), fs::perms::owner_all);
+}
+
+#ifndef _WIN32  // devices, FIFOs and locks on files are POSIX
+// A name without extension that names a device or FIFO is not turned into a new file beside it: it is refused
+// as it is. A folder's name still gets the extension, as before.
+TEST(ParameterFile, SpecialFilesAreRefusedNotSavedBeside) {
+  test::TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.Path("pipe").c_str(), 0600), 0);
+  fs::create_directory(dir.Path("folder"));
+  const struct { std::string typed, path, error; } rows[] = {
+      {"/dev/null", "/dev/null", "is a device, not a file"},
+      {dir.Path("pipe"), dir.Path("pipe"), "is a FIFO, not a file"},
+      {dir.Path("folder"), dir.Path("folder.RKT"), ""},
+      {dir.Path("plain"), dir.Path("plain.RKT"), ""}};
+  for (const auto& row : rows) {
+    DataSet ds;
+    const SaveResult r = SaveParameterFile(ds, row.typed);
+    EXPECT_EQ(std::tuple(r.ok, r.path, r.error), std::tuple(row.error.empty(), row.path, row.error)) << row.typed;
+    EXPECT_EQ(ParameterFileName(row.typed), row.path);
+  }
+  const bool besideDevice = fs::exists("/dev/null.RKT");
+  if (besideDevice) fs::remove("/dev/null.RKT");
+  EXPECT_FALSE(besideDevice) << "a file was made beside the device";
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"folder", "folder.RKT", "pipe", "plain.RKT"}));
+}
+
+// A save running at the same moment keeps its temporary file: only one that is old and whose writer no longer
+// holds its lock was left by a killed run, and goes.
+TEST(ParameterFile, ASaveRemovesOnlyAbandonedTemporaryFiles) {
+  test::TempDir dir;
+  const std::string target = dir.Path("shared.RKT");
+  const struct { const char* suffix; int minutesOld; bool locked; bool kept; } rows[] = {
+      {"fresh00000", 0, false, true},   // just created; its writer is about to lock it
+      {"fresh11111", 0, true, true},    // being written
+      {"stuck22222", 60, true, true},   // its writer is slow, but alive
+      {"gone333333", 60, false, false}, // left by a killed run
+  };
+  std::vector<int> locks;
+  for (const auto& row : rows) {
+    const std::string path = dir.Path(TemporaryNamePrefix(PathFromUtf8(target)) + row.suffix);
+    WriteBytes(path, {'x'});
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(row.minutesOld));
+    if (row.locked) {
+      locks.push_back(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+      ASSERT_EQ(::flock(locks.back(), LOCK_EX | LOCK_NB), 0);
+    }
+  }
+  DataSet ds;
+  ASSERT_TRUE(SaveParameterFile(ds, target).ok);
+  for (const auto& row : rows)
+    EXPECT_EQ(fs::exists(dir.Path(TemporaryNamePrefix(PathFromUtf8(target)) + row.suffix)), row.kept) << row.suffix;
+  for (const int fd : locks) ::close(fd);
+  // Several programs saving one file at once: every save succeeds.
+  constexpr int kPrograms = 4, kSaves = 50;
+  std::vector<pid_t> children;
+  for (int p = 0; p < kPrograms; ++p) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int failed = 0;
+      for (int i = 0; i < kSaves; ++i) {
+        DataSet ds;
+        ds.SetValue(ValueId::Comment, "program " + std::to_string(p));
+        failed += !SaveParameterFile(ds, target).ok;
+      }
+      ::_exit(std::min(failed, 100));
+    }
+    children.push_back(pid);
+  }
+  int failed = 0;
+  for (const pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    failed += WIFEXITED(status) ? WEXITSTATUS(status) : 1000;
+  }
+  EXPECT_EQ(failed, 0) << "of " << kPrograms * kSaves << " saves";
+  DataSet back;
+  EXPECT_EQ(LoadParameterFile(back, target), LoadStatus::Ok);
+  EXPECT_EQ(back.Comment().rfind("program ", 0), 0u);
 }
 #endif
 

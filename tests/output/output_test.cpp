@@ -10,12 +10,14 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 
 #include "model/data_code.h"
 #include "model/text_encoding.h"
 #include "output/datasheet_content.h"
 #include "output/datasheet_print.h"
 #include "output/export.h"
+#include "output/line_wrap.h"
 #include "output/value_changes.h"
 #include "text/language.h"
 #include "text/text_keys.h"
@@ -389,6 +391,97 @@ TEST(PrintDatasheet, PagesCommentsPrinterResultsAndAtomicPdf) {
   EXPECT_EQ(fake.engine.pages, 0);
   fake.engine.state = QPrinter::Error;
   EXPECT_EQ(PrintDatasheet(SensorB(), fake).error, "Fehler beim Drucken!\nLager 2");
+}
+
+// Widths of a proportional font in miniature: 'W' is 3 wide, 'i' 1, every other character 2. Counts the
+// characters measured.
+struct MiniFont {
+  long long measured = 0;
+  std::function<double(const QString&)> Width() {
+    return [this](const QString& s) {
+      measured += s.size();
+      double w = 0;
+      for (const QChar c : s) w += c == u'W' ? 3 : c == u'i' ? 1 : 2;
+      return w;
+    };
+  }
+};
+
+// Breaking as the printout has always broken lines, measuring each whole word: the lines the breaking must keep.
+std::vector<QString> WholeWordWrap(const QString& all, double limit, const std::function<double(const QString&)>& width) {
+  std::vector<QString> words;
+  QString word;
+  for (const QChar c : all) {
+    word += c;
+    if (c == u' ') {
+      words.push_back(word);
+      word.clear();
+    }
+  }
+  if (!word.isEmpty()) words.push_back(word);
+  std::vector<QString> lines;
+  QString line;
+  for (QString w : words) {
+    if (!line.isEmpty() && width(line + w.trimmed()) > limit) {
+      lines.push_back(line);
+      line.clear();
+    }
+    while (line.isEmpty() && width(w.trimmed()) > limit && w.size() > 1) {
+      int fit = 1;
+      while (fit < w.size() && width(w.left(fit + 1)) <= limit) ++fit;
+      lines.push_back(w.left(fit));
+      w = w.mid(fit);
+    }
+    line += w;
+  }
+  if (!line.isEmpty() || lines.empty()) lines.push_back(line);
+  return lines;
+}
+
+TEST(LineWrap, BreaksAfterSpacesAndCutsOnlyAWordWiderThanALine) {
+  const struct { const char* text; std::vector<QString> lines; } rows[] = {
+      {"", {""}},
+      {"ab cd ef", {"ab cd ", "ef"}},
+      {"aaaaa bb", {"aaaaa ", "bb"}},  // the space may hang over the margin
+      {"a   b", {"a   b"}},
+      {"aaaaaaaaaaaa", {"aaaaa", "aaaaa", "aa"}},
+      {"WWWW", {"WWW", "W"}},
+      {"iiiiiiiiiiiii", {"iiiiiiiiii", "iii"}},
+      {"ab aaaaaaaaaaaa cd", {"ab ", "aaaaa", "aaaaa", "aa cd"}},
+      {"aaaaa\taaaaaaa", {"aaaaa", "\taaaa", "aaa"}},  // a piece may begin with a tab
+      {"a aaaaaaaaaa", {"a ", "aaaaa", "aaaaa"}},
+  };
+  for (const auto& row : rows) {
+    MiniFont font;
+    EXPECT_EQ(WrapText(QString::fromUtf8(row.text), 10, font.Width()), row.lines) << row.text;
+  }
+}
+
+// Random paragraphs of short and overlong words, spaces and tabs in a row, narrow and wide lines: the same lines as
+// measuring whole words. A word of 100 000 characters is measured in pieces of about a line: the characters
+// measured grow with its length, not with its square.
+TEST(LineWrap, SameLinesAsMeasuringWholeWordsInLinearWork) {
+  std::mt19937 random(410);
+  const QString letters = QStringLiteral("aaaaWi  \t");
+  for (int round = 0; round < 400; ++round) {
+    QString text;
+    const int words = static_cast<int>(random() % 12);
+    for (int w = 0; w < words; ++w) {
+      const int length = static_cast<int>(random() % (random() % 4 == 0 ? 60 : 8)) + 1;
+      for (int i = 0; i < length; ++i) text += letters[static_cast<qsizetype>(random() % letters.size())];
+      text += u' ';
+    }
+    const double limit = 4 + static_cast<double>(random() % 40);
+    MiniFont font;
+    EXPECT_EQ(WrapText(text, limit, font.Width()), WholeWordWrap(text, limit, font.Width()))
+        << "limit " << limit << ": [" << text.toStdString() << "]";
+  }
+  for (const qsizetype n : {qsizetype(10'000), qsizetype(100'000)}) {
+    MiniFont font;
+    const std::vector<QString> lines = WrapText(QString(n, u'a'), 200, font.Width());
+    EXPECT_EQ(lines.size(), static_cast<std::size_t>(n / 100));
+    EXPECT_LT(font.measured, 10 * n) << n << " characters";
+  }
 }
 
 }  // namespace

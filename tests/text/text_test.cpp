@@ -156,7 +156,7 @@ TEST_F(TextTest, TextsLineBreaksLanguageOverridesAndHelp) {
       {-1, "Programmfehler! Fehlernummer-1"}};
   for (const auto& [number, shown] : builtin) EXPECT_EQ(MessageDisplayText(number), shown) << number;
   for (const int n : MessageNumbers()) EXPECT_NE(BuiltinMessageText(n), "") << n;
-  EXPECT_EQ(std::pair(MessageNumbers().size(), HelpContexts().size()), std::pair(std::size_t{23}, std::size_t{11}));
+  EXPECT_EQ(std::pair(MessageNumbers().size(), HelpContexts().size()), std::pair(std::size_t{24}, std::size_t{11}));
   const std::pair<const char*, const char*> breaks[] = {{"A\\nB", "A\nB"}, {"A\\\\nB", "A\\\nB"}, {"A\\N", "A\\N"},
                                                         {"A\\", "A\\"},     {"\\n\\n", "\n\n"},   {"n\\", "n\\"}};
   for (const auto& [in, out] : breaks) EXPECT_EQ(ConvertLineBreaks(in), out) << in;

@@ -57,6 +57,36 @@ TEST_F(MainWindowFixture, StartOffersOnlyWhatNeedsNoDataAndAFileEnablesTheRest) 
   EXPECT_EQ(window.Action("mnFiles1")->text() + window.Action("mnFiles2")->text(), QStringLiteral("&1 b&&c.RKT&2 job.RKT"));
 }
 
+// Saving over a read-only file asks first: No keeps the file and the data marked changed, Yes replaces it and
+// it stays read-only.
+TEST_F(MainWindowFixture, SavingOverAReadOnlyFileAsksFirst) {
+  test::MessageRecorder messages;
+  window.Files().Load(kSample);
+  const QString target = Path("kept.RKT");
+  ds.SetValue(ValueId::FileName, target.toStdString());
+  ASSERT_TRUE(window.Files().Save(false));
+  const QByteArray before = test::Bytes(target);
+  const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+  ASSERT_TRUE(QFile::setPermissions(target, readOnly));
+  test::Choose(window.Panel()->cmbHysteresis, 2);
+  const std::string question = "Die Datei " + target.toStdString() + " ist schreibgeschützt.\nWollen Sie sie trotzdem ersetzen?";
+  messages.queue = {msg::kNo};
+  EXPECT_FALSE(window.Files().Save(false));
+  EXPECT_EQ(messages.Texts(), std::vector<std::string>{question});
+  EXPECT_EQ(messages.shown.at(0).buttons, msg::kYesNo);
+  EXPECT_EQ(test::Bytes(target), before);
+  EXPECT_TRUE(ds.IsChanged());
+  messages.shown.clear();
+  messages.queue = {msg::kYes};
+  EXPECT_TRUE(window.Files().Save(false));
+  EXPECT_EQ(messages.Texts(), std::vector<std::string>{question});
+  DataSet reread;
+  ASSERT_EQ(LoadParameterFile(reread, target.toStdString()), LoadStatus::Ok);
+  EXPECT_EQ(reread.GetInt(ValueId::Hysteresis, kWorkingCopy), 2);
+  EXPECT_EQ(QFile::permissions(target) & (readOnly | QFileDevice::WriteOwner), readOnly) << "still read-only";
+  EXPECT_FALSE(ds.IsChanged());
+}
+
 TEST_F(MainWindowFixture, SaveExportAndPrintWriteTheChosenFileAndFailuresAreReported) {
   test::MessageRecorder messages;
   const QString bad = Path("bad.RKT");
