@@ -37,8 +37,12 @@ export WINEPREFIX=${WINEPREFIX:-$repo/$build_dir/wineprefix} WINEDEBUG=-all WINE
 # The tests find Qt's and the MinGW runtime's DLLs on wine's path; the
 # program folder has its own copies.
 export WINEPATH="$qt/bin;$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)");/usr/x86_64-w64-mingw32/lib"
-# The prefix is made once, before tests start side by side.
+# The prefix is made once, before tests start side by side. A program that
+# crashes ends at once instead of waiting in wine's debugger, which would
+# hold the test (and a window beside it) until its time-out.
 "$wine" wineboot -i >/dev/null 2>&1 || true
+"$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f >/dev/null 2>&1 || true
+"$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
 "$wineserver" -w
 scripts/ensure-deps.sh xvfb xauth
 xvfb-run -a ctest --test-dir "$build_dir" --output-on-failure --timeout 600 -j2
