@@ -185,6 +185,9 @@ std::vector<TextKey> BuildKeys() {
       "dort wiederhergestellt werden.");
   add("Message", "WriteBackupCode",
       "Seine Einstellung vor dem Schreiben hat den Datencode %2; mit ihm lässt sie sich wiederherstellen.");
+  add("Message", "WriteLockedUnasked",
+      "Achtung! Der Sensor hat jetzt die Parametriersperre eingeschaltet, obwohl die Daten sie nicht verlangen. "
+      "Sie lässt sich nur durch einen Sensor-Reset wieder ausschalten.");
   add("Message", "NoChanges", "keine Änderungen");
   add("Message", "ParameterByte", "Parameteradresse %1:");
   add("frmWritePreview", "frmWritePreview", "Änderungen vor dem Schreiben");
