@@ -185,8 +185,10 @@ class Sensor {
   WriteJournal* m_journal = nullptr;
   bool m_journalWarned = false;
   bool m_possiblyWritten = false;
-  // The current "PQ" may have left the sensor inside the command.
+  // The current "PQ" may have left the sensor inside the command; the last
+  // one got no answer at all.
   bool m_writeMayBeOpen = false;
+  bool m_writeUnanswered = false;
   // The port session in which the sensor did not answer "LP" on block 1.
   std::optional<std::uint64_t> m_noParamLp;
   DataSet::Block m_verified{};

@@ -172,6 +172,7 @@ int Sensor::WriteParamByteOnce(int address, std::uint8_t value) {
   std::uint8_t b = 0;
   m_ports.SendText("PQ", 2);
   int st = m_ports.ReceiveByte(b);
+  m_writeUnanswered = st == kNoAnswer && m_ports.InputCount() == 0;
   if (st == kReceiveOk && b != kWriteReady) st = status::kWriteAcknowledge;
   if (st != kReceiveOk) return FinishWriteCommand(kStepAddress, address, value, st);
   m_ports.SendByte(static_cast<std::uint8_t>(address));
@@ -215,6 +216,7 @@ int Sensor::FinishWriteCommand(int from, int address, std::uint8_t value, int fa
       m_writeMayBeOpen = true;
       return failure;
     }
+    m_writeUnanswered = false;
   }
   if (from <= kStepData) {
     m_ports.SendByte(value);
@@ -337,7 +339,9 @@ int Sensor::WriteDataSet() {
 // refused and the write seems to have failed. And a byte taken wrongly may
 // have switched the lock on unasked. Reading the sensor back tells.
 int Sensor::CheckFailedWrite(int rc, int sensorType, bool lockAsked) {
-  if (rc == kCodeUserAbort || !m_ports.IsPortOpen()) return rc;
+  // A sensor that answered nothing to the last attempt has gone away or
+  // does not hear: a read would only wait out its attempts.
+  if (rc == kCodeUserAbort || !m_ports.IsPortOpen() || m_writeUnanswered) return rc;
   std::uint8_t lock = 0;
   if (ReadParamByte(true, kBlockParams, kAddrLock, lock) != 0) return rc;
   if (GetBit(lock, kLockBit) == 0 && !lockAsked) {

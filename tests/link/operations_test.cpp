@@ -222,12 +222,17 @@ TEST(SensorWriteOp, RefusalsFailuresAndCancelsRestoreTheBackupAndOfferTheSetting
 TEST(SensorWriteOp, AFailedWriteReadsTheSensorBackForALockAndForAWriteThatEnded) {
   const sim::FaultPlan lastAnswerSpoilt{Fault::WrongConfirmation, Command::PQ, 1, 0, 6};
   const sim::FaultPlan refusedFromThird{Fault::StatusByte, Command::PQ, sim::kForever, 2, 2};
-  const struct { const char* why; bool lock; std::optional<sim::FaultPlan> fault; bool lockedAtThird; Msgs messages;
-                 bool lockedUnasked; } rows[] = {
-      {"the lock byte's answer spoilt", true, lastAnswerSpoilt, false, {}, false},
-      {"a stray byte locked it", false, std::nullopt, true, {{1011, kButtonsRetryCancel, kHelpTransfer}}, true},
-      {"the lock it was asked for", true, std::nullopt, true, {{1011, kButtonsRetryCancel, kHelpTransfer}}, false},
-      {"refused, unlocked", false, refusedFromThird, false, {{1012, kButtonsRetryCancel, kHelpTransfer}}, false}};
+  // Before the third "PQ" the sensor locks ('L', as a stray 0x50 at address
+  // 1 does) or stops answering ('S'); lqs: the "LQ" after the first "PQ".
+  const Msgs failed1011{{1011, kButtonsRetryCancel, kHelpTransfer}};
+  const struct { const char* why; bool lock; std::optional<sim::FaultPlan> fault; char atThird; Msgs messages;
+                 bool lockedUnasked; int lqs; } rows[] = {
+      {"the lock byte's answer spoilt", true, lastAnswerSpoilt, 0, {}, false, 1},
+      {"a stray byte locked it", false, std::nullopt, 'L', failed1011, true, 1},
+      {"the lock it was asked for", true, std::nullopt, 'L', failed1011, false, 1},
+      {"refused, unlocked", false, refusedFromThird, 0, {{1012, kButtonsRetryCancel, kHelpTransfer}}, false, 1},
+      {"no more answers: nothing to read back", false, std::nullopt, 'S', {{1001, kButtonsRetryCancel, kHelpTransfer}},
+       false, 0}};
   for (const auto& r : rows) {
     SCOPED_TRACE(r.why);
     ReadRig rig;
@@ -235,13 +240,17 @@ TEST(SensorWriteOp, AFailedWriteReadsTheSensorBackForALockAndForAWriteThatEnded)
     rig.data.SetValue(ValueId::TimeValue1, 66);
     rig.data.SetValue(ValueId::ProgramLock, r.lock ? 1 : 0);
     const int pqs = rig.sim->CommandCount(Command::PQ);
-    rig.user.onIncBar = [&] {  // before the third "PQ", the sensor locks, as a stray 0x50 at address 1 does
-      if (r.lockedAtThird && rig.sim->CommandCount(Command::PQ) == pqs + 2)
-        rig.sim->SetMemory(1, kAddrLock, rig.sim->Memory(1, kAddrLock) & ~(1 << kLockBit));
+    std::optional<int> lqsBefore;
+    rig.user.onIncBar = [&] {
+      if (rig.sim->CommandCount(Command::PQ) > pqs && !lqsBefore) lqsBefore = rig.sim->CommandCount(Command::LQ);
+      if (rig.sim->CommandCount(Command::PQ) != pqs + 2) return;
+      if (r.atThird == 'L') rig.sim->SetMemory(1, kAddrLock, rig.sim->Memory(1, kAddrLock) & ~(1 << kLockBit));
+      if (r.atThird == 'S') rig.sim->InjectFault({Fault::Silence});
     };
     EXPECT_EQ(rig.sensor->SensorWrite(), r.messages.empty());
     EXPECT_EQ(rig.user.messages, r.messages);
     EXPECT_EQ(rig.sensor->LastWrite().lockedUnasked, r.lockedUnasked);
+    EXPECT_EQ(rig.sim->CommandCount(Command::LQ) - lqsBefore.value_or(-1), r.lqs) << "address 1 read back";
     if (r.messages.empty()) {
       EXPECT_TRUE(rig.sim->Locked());
       EXPECT_EQ(rig.ends, (Ends{{WriteResult::Done, 0}}));
