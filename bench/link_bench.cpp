@@ -3,6 +3,10 @@
 // check alone, against the simulated sensor on a line with the real 1200-baud
 // timing, and compares them with the floor: the bytes on the line (11 bits
 // each, echo included) plus the prescribed waits.
+//
+// The "no LP 1" runs are against a sensor that does not answer "LP" on its
+// parameter block: the write's two reads of it go byte by byte, and the first
+// write on the port also waits out the one "LP" that gets no answer.
 #include <sys/resource.h>
 
 #include <QCoreApplication>
@@ -83,14 +87,17 @@ int main(int argc, char** argv) {
     bool echo;
     bool trace;
     const char* name;
-  } modes[] = {{true, false, "echo"}, {false, false, "noecho"}, {true, true, "echo+trace"}};
+    bool noLp = false;
+  } modes[] = {{true, false, "echo"}, {false, false, "noecho"}, {true, true, "echo+trace"}, {true, false, "no LP 1", true}};
   for (const auto& mode : modes) {
     const bool echo = mode.echo;
     QTemporaryDir dir;
     sim::SimConfig config;
     config.baudTiming = true;
     config.echo = echo;
-    auto owned = std::make_unique<sim::SimulatedLine>(std::make_shared<sim::SensorSimulator>(config));
+    auto simulator = std::make_shared<sim::SensorSimulator>(config);
+    if (mode.noLp) simulator->InjectFault({sim::Fault::NoLp, sim::Command::LP, sim::kForever, link::kBlockParams});
+    auto owned = std::make_unique<sim::SimulatedLine>(simulator);
     sim::SimulatedLine& line = *owned;
     link::Ports ports(std::move(owned));
     link::PortSettings settings;
@@ -114,17 +121,21 @@ int main(int argc, char** argv) {
     std::vector<Figures> checks;
     for (int i = 0; i < runs; ++i) {
       reads.push_back(Measure(line, ports, [&] { return sensor.SensorRead(); }));
-      data.SetValue(ValueId::TimeValue1, 10 + i);
+      // Another value each time (the simulated sensor starts with 10), so every write writes.
+      data.SetValue(ValueId::TimeValue1, 20 + i);
       writes.push_back(Measure(line, ports, [&] { return sensor.SensorWrite(); }));
-      // What the read-back check after every write costs: one "LP" of the
-      // parameter block, as the write sends it.
+      // What the read-back check after every write costs: the parameter
+      // block, read as the write reads it.
       DataSet::Block block{};
-      checks.push_back(Measure(line, ports, [&] { return sensor.ReadBlock(true, link::kBlockParams, block) == 0; }));
+      checks.push_back(Measure(line, ports, [&] { return sensor.ReadParamBlock(block) == 0; }));
     }
     for (const auto* set : {&reads, &writes, &checks})
       for (const Figures& f : *set)
         if (f.measuredMs < 0) ++failures;
     Print("read", mode.name, reads);
+    // The first write on the port is the one that finds out about "LP".
+    if (mode.noLp) Print("write1", mode.name, {writes.front()});
+    if (mode.noLp && writes.size() > 1) writes.erase(writes.begin());
     Print("write", mode.name, writes);
     Print("check", mode.name, checks);
     ports.ClosePort();

@@ -260,6 +260,9 @@ int main(int argc, char** argv) {
   settings.detectTimeout = timeout;
   settings.readTimeout = timeout;
   settings.writeTimeout = timeout;
+  // Its sensor drops a command within half a period: no need to wait the
+  // second a slow sensor may take.
+  settings.sensorReset = timeout;
   if (detectionMode) settings = link::PortSettings{};
   ports.InitPorts(settings);
   ports.OpenPort("soak");

@@ -83,6 +83,7 @@ void Ports::InitPorts(const PortSettings& settings) {
   m_echo = settings.echo;
   m_quietGap = settings.quietGap > 0 ? settings.quietGap : kDefaultQuietGap;
   m_sensorIdle = settings.sensorIdle >= 0 ? settings.sensorIdle : kDefaultSensorIdle;
+  m_sensorReset = settings.sensorReset >= 0 ? settings.sensorReset : kDefaultSensorReset;
   ClosePort();
   m_portName.clear();
   m_timeout = m_detectTimeout;
@@ -115,6 +116,7 @@ bool Ports::OpenCurrent(bool ask) {
     if (r.ok) {
       m_portOpen = true;
       m_lost = false;
+      ++m_session;
       if (onPortShown) onPortShown(m_portName, true);
       return true;
     }
@@ -149,10 +151,11 @@ void Ports::LineLost() {
   if (onPortShown) onPortShown(m_portName, false);
 }
 
-void Ports::EndExchange(bool completed, bool midCommand) {
+void Ports::EndExchange(bool completed, bool midCommand, bool midWrite) {
   if (completed) return;
   m_unsettled = true;
   m_midCommand = m_midCommand || midCommand;
+  m_midWrite = m_midWrite || midWrite;
 }
 
 void Ports::NoteArrivals(int before) {
@@ -164,20 +167,22 @@ void Ports::Settle() {
   if (!m_unsettled || m_abandoned) return;
   m_unsettled = false;
   const bool midCommand = std::exchange(m_midCommand, false);
+  const bool midWrite = std::exchange(m_midWrite, false);
   if (!m_portOpen) return;
   ++m_settles;
   const auto started = Clock::now();
   const auto gap = std::chrono::milliseconds(std::min(m_quietGap, m_timeout));
+  const int inside = midWrite ? std::max(m_sensorIdle, m_sensorReset) : m_sensorIdle;
   // A line that never falls silent must not hold the program for long.
   const QDeadlineTimer limit(
-      std::max({2LL * m_timeout, static_cast<long long>(m_sensorIdle) + m_quietGap, static_cast<long long>(kSettleLimit)}),
+      std::max({2LL * m_timeout, static_cast<long long>(inside) + m_quietGap, static_cast<long long>(kSettleLimit)}),
       Qt::PreciseTimer);
   int seen = m_line->BytesAvailable();
   // Bytes already waiting came in after the last look at the line.
   if (seen > 0) m_lastArrival = started;
   for (;;) {
     auto ready = m_lastArrival + gap;
-    if (midCommand) ready = std::max(ready, m_lastSent + std::chrono::milliseconds(m_sensorIdle));
+    if (midCommand || midWrite) ready = std::max(ready, m_lastSent + std::chrono::milliseconds(inside));
     const auto now = Clock::now();
     if (now >= ready || limit.hasExpired()) break;
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(ready - now).count();

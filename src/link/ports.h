@@ -29,6 +29,11 @@ inline constexpr int kSettleLimit = 1000;
 // A sensor left inside a command drops back to idle after about 150 ms
 // without a byte; waiting a little longer makes sure it has.
 inline constexpr int kDefaultSensorIdle = 160;
+// Some sensors stay inside a command far longer (half a second and more);
+// one left inside a write would store the next byte it hears. Where the PC
+// cannot tell whether such a command has ended, it waits this long after its
+// last byte before the next command.
+inline constexpr int kDefaultSensorReset = 1000;
 
 // Receive status values.
 inline constexpr int kReceiveOk = 1;
@@ -53,6 +58,8 @@ struct PortSettings {
   // up a command left unfinished.
   int quietGap = kDefaultQuietGap;
   int sensorIdle = kDefaultSensorIdle;
+  // How long a sensor left inside a write command may take to drop it.
+  int sensorReset = kDefaultSensorReset;
 };
 
 // What the open failure handler gets to tell the user.
@@ -99,6 +106,10 @@ class Ports {
   // or an earlier open failed), asking through the open-failure handler as
   // OpenPort does. True when the port is open.
   bool Reopen();
+  // Counts the opens: a new number each time the port is opened (again),
+  // so that what was learnt about the sensor on it can be kept until it is
+  // closed.
+  std::uint64_t Session() const { return m_session; }
   // Whether the line itself is still open; false after the device vanished.
   bool LineOpen() const { return m_line && m_line->IsOpen(); }
   // While on, the exchange in progress gives way: nothing more is sent and
@@ -109,18 +120,22 @@ class Ports {
   // One exchange with the sensor ("V", "LQ", "LP" or "PQ"). An exchange that
   // follows one that failed or gave way starts on a quiet line: Settle runs
   // first. End tells how it went; midCommand when the sensor may still be
-  // waiting for the rest of a command it had begun.
+  // waiting for the rest of a command it had begun, midWrite when that may be
+  // a write, which would take the next byte as data.
   void BeginExchange() { Settle(); }
-  void EndExchange(bool completed, bool midCommand);
+  void EndExchange(bool completed, bool midCommand, bool midWrite = false);
   // Brings the line to a known quiet state after an exchange that failed,
   // was abandoned or cancelled: waits until no byte has come for the quiet
   // gap (and, when the sensor may be inside a command, until its idle
-  // time-out has passed since the last byte sent), then discards the input.
+  // time-out, or inside a write its reset time, has passed since the last
+  // byte sent), then discards the input.
   // Does nothing when the last exchange ended cleanly.
   void Settle();
   bool Unsettled() const { return m_unsettled; }
 
   void FlushInput();
+  // Received bytes not yet taken; 0 while the port is closed.
+  int InputCount() { return m_portOpen ? m_line->BytesAvailable() : 0; }
   // Transmits the first count bytes of text; with echo on, then takes the
   // interface's echo of them out of the input.
   void SendText(std::string_view text, int count);
@@ -177,9 +192,12 @@ class Ports {
   bool m_receivingEcho = false;
   int m_quietGap = kDefaultQuietGap;
   int m_sensorIdle = kDefaultSensorIdle;
+  int m_sensorReset = kDefaultSensorReset;
+  std::uint64_t m_session = 0;
   bool m_lost = false;
   bool m_unsettled = false;
   bool m_midCommand = false;
+  bool m_midWrite = false;
   Clock::time_point m_lastSent{};
   Clock::time_point m_lastArrival{};
   int m_settles = 0;

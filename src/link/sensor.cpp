@@ -195,7 +195,7 @@ int Sensor::ReadSensorState(DataSet::Block& ident, DataSet::Block& params) {
   ident = {};
   params = {};
   int rc = ReadBlock(true, kBlockIdent, ident);
-  if (rc == 0) rc = ReadBlock(true, kBlockParams, params);
+  if (rc == 0) rc = ReadParamBlock(params);
   return rc;
 }
 
@@ -315,8 +315,9 @@ bool Sensor::SensorWrite() {
         const int help = rc == kCodeVerifyFailed ? help::kVerifyFailed : kHelpTransfer;
         if (m_possiblyWritten) {
           // Part of the new setting may be in the sensor: say so, and where
-          // the one it had before is kept.
-          std::string note = Text("Message", "WriteMixed");
+          // the one it had before is kept; first of all a lock nobody asked for.
+          std::string note = m_lastWrite.lockedUnasked ? Text("Message", "WriteLockedUnasked") + "\n" : std::string();
+          note += Text("Message", "WriteMixed");
           note += "\n";
           note += Fill(Text("Message", m_lastWrite.recordId != 0 ? "WriteBackupStored" : "WriteBackupCode"),
                        std::to_string(m_lastWrite.recordId), m_lastWrite.codeBefore);

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "link/ports.h"
@@ -64,13 +65,24 @@ class Sensor {
   int CheckSensor(CheckMode mode);
   int ReadParamByte(bool progress, int block, int address, std::uint8_t& value);
   int ReadBlock(bool progress, int block, DataSet::Block& target);
+  // A "PQ" that breaks off is finished with the bytes it meant to send, so
+  // that the sensor never takes a later command byte as data: the sensor
+  // then holds the old value or the meant one.
   int WriteParamByte(int address, std::uint8_t value);
+  // The parameter block (block 1), with progress: by one "LP" where the
+  // sensor answers it, else byte by byte with "LQ" (the addresses the read
+  // sequence knows; the other positions stay 0). A sensor that does not
+  // answer "LP" on it is read byte by byte until the port is closed.
+  int ReadParamBlock(DataSet::Block& target);
 
   // Transfer sequences: the data set from block 1 (or the factory settings
   // from block 2) into the read copy; the working copy's parameter bytes to
   // the sensor, then block 1 read back and compared with what was sent
   // (kCodeVerifyFailed on a difference; what the sensor holds is then in
-  // VerifiedBlock()). The data set is not changed.
+  // VerifiedBlock()). A write whose commands failed reads the block back
+  // too: what the sensor holds tells a write that did end (its last byte
+  // taken, the answer lost) from one that did not, and a programming lock
+  // switched on that the data did not ask for. The data set is not changed.
   int ReadDataSet(bool defaults, bool progress);
   // The same, but it commits nothing and returns kCodeDataReplaced when the
   // data set was replaced (a file opened, a code applied) while it ran.
@@ -94,6 +106,7 @@ class Sensor {
     bool written = false;         // at least one byte may have reached the sensor
     bool nothingToWrite = false;  // the sensor held every value already
     bool declined = false;        // the user said No to the changes
+    bool lockedUnasked = false;   // a failed write left the programming lock on, which the data did not ask for
     std::int64_t recordId = 0;    // the history record, 0 when none was stored
     std::string codeBefore;       // the sensor's data code before the write
   };
@@ -143,11 +156,22 @@ class Sensor {
   int ReadBlockOnce(int block, DataSet::Block& target);
   int WriteParamByteOnce(int address, std::uint8_t value);
   bool Ask(int code);  // reports an error code with Retry/Cancel; true for Retry
-  bool PrepareRetry(int attempt, bool progress);
-  // One command, tried up to five times with progress (once without), each
-  // attempt an exchange of its own; with fullSteps the bar advances by all
-  // five steps however many attempts it took. 0 or an error code.
-  int RunAttempts(bool progress, bool fullSteps, const std::function<int()>& once);
+  // How a command's attempts move the progress bar.
+  enum class Bar {
+    None,  // no dialog: no step, no Cancel
+    Step,  // one step before each attempt
+    Five,  // one step before each attempt, topped up to five
+    Still, // no step, but Cancel is honoured before each attempt
+  };
+  bool PrepareRetry(int attempt, Bar bar);
+  // One command, tried up to `attempts` times, each attempt an exchange of
+  // its own. 0 or an error code.
+  int RunAttempts(int attempts, Bar bar, const std::function<int()>& once);
+  // The rest of a "PQ" that broke off before `from` (1 address, 2 data,
+  // 3 confirmation), sent as meant; returns `failure`.
+  int FinishWriteCommand(int from, int address, std::uint8_t value, int failure);
+  // After the writes failed with rc: the block read back decides.
+  int CheckFailedWrite(int rc, int sensorType, bool lockAsked);
 
   int ReadDataSetImpl(bool defaults, bool progress, const std::uint64_t* generation);
   bool SensorReadImpl(bool defaults);
@@ -179,6 +203,12 @@ class Sensor {
   bool m_journalWarned = false;
   bool m_journalRequired = false;
   bool m_possiblyWritten = false;
+  // The current "PQ" may have left the sensor inside the command; the last
+  // one got no answer at all.
+  bool m_writeMayBeOpen = false;
+  bool m_writeUnanswered = false;
+  // The port session in which the sensor did not answer "LP" on block 1.
+  std::optional<std::uint64_t> m_noParamLp;
   DataSet::Block m_verified{};
   WriteOutcome m_lastWrite;
 };

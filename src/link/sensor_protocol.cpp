@@ -16,6 +16,8 @@ constexpr std::uint8_t kPresenceAnswer = 0x11;
 constexpr std::uint8_t kWriteReady = 0x01;
 constexpr std::uint8_t kConfirmAccept = 0x06;
 constexpr std::uint8_t kConfirmReject = 0x15;
+// The parameter block byte by byte: the addresses the read sequence knows.
+constexpr std::array<int, 9> kParamBlockBytes = {0, 1, 2, 3, 4, 5, 6, 8, 11};
 
 int StatusOfWriteRefusal(std::uint8_t b) {
   if (b == 1) return status::kWriteStatus1;
@@ -92,8 +94,8 @@ int Sensor::CheckSensor(CheckMode mode) {
   return m_connected ? 1 : 0;
 }
 
-bool Sensor::PrepareRetry(int attempt, bool progress) {
-  if (progress && !m_user.IncBar(1)) return false;
+bool Sensor::PrepareRetry(int attempt, Bar bar) {
+  if (bar != Bar::None && !m_user.IncBar(bar == Bar::Still ? 0 : 1)) return false;
   if (attempt > 1) {
     // A failed attempt can leave the sensor inside the command, where it
     // would take the next "L" or "P" as data. One quiet period lets it drop
@@ -120,7 +122,8 @@ int Sensor::ReadParamByteOnce(int block, int address, std::uint8_t& value) {
 
 // Every read advances the bar by five steps, however many attempts it took.
 int Sensor::ReadParamByte(bool progress, int block, int address, std::uint8_t& value) {
-  return RunAttempts(progress, true, [&] { return ReadParamByteOnce(block, address, value); });
+  return RunAttempts(progress ? kCommandAttempts : 1, progress ? Bar::Five : Bar::None,
+                     [&] { return ReadParamByteOnce(block, address, value); });
 }
 
 int Sensor::ReadBlockOnce(int block, DataSet::Block& target) {
@@ -137,52 +140,115 @@ int Sensor::ReadBlockOnce(int block, DataSet::Block& target) {
 }
 
 int Sensor::ReadBlock(bool progress, int block, DataSet::Block& target) {
-  return RunAttempts(progress, false, [&] { return ReadBlockOnce(block, target); });
+  return RunAttempts(progress ? kCommandAttempts : 1, progress ? Bar::Step : Bar::None,
+                     [&] { return ReadBlockOnce(block, target); });
 }
+
+int Sensor::ReadParamBlock(DataSet::Block& target) {
+  target = {};
+  if (m_noParamLp != m_ports.Session()) {
+    // One attempt: a sensor that refuses "LP" here would refuse every retry.
+    const int rc = RunAttempts(1, Bar::Step, [&] { return ReadBlockOnce(kBlockParams, target); });
+    if (rc == 0 || rc == kCodeUserAbort || !m_ports.IsPortOpen()) return rc;
+    m_noParamLp = m_ports.Session();
+    target = {};
+  } else if (!m_user.IncBar(1)) {  // the step the "LP" would have taken
+    return kCodeUserAbort;
+  }
+  // The bar stays where the "LP" would have left it.
+  for (const int a : kParamBlockBytes) {
+    std::uint8_t v = 0;
+    const int rc = RunAttempts(kCommandAttempts, Bar::Still, [&] { return ReadParamByteOnce(kBlockParams, a, v); });
+    if (rc != 0) return rc;
+    target[static_cast<std::size_t>(a + 1)] = v;
+  }
+  return 0;
+}
+
+// The steps of a "PQ" after "PQ" itself, where FinishWriteCommand goes on.
+enum WriteStep : int { kStepAddress = 1, kStepData = 2, kStepConfirm = 3 };
 
 int Sensor::WriteParamByteOnce(int address, std::uint8_t value) {
   std::uint8_t b = 0;
   m_ports.SendText("PQ", 2);
-  if (const int st = m_ports.ReceiveByte(b); st != kReceiveOk) return st;
-  if (b != kWriteReady) return status::kWriteAcknowledge;
+  int st = m_ports.ReceiveByte(b);
+  m_writeUnanswered = st == kNoAnswer && m_ports.InputCount() == 0;
+  if (st == kReceiveOk && b != kWriteReady) st = status::kWriteAcknowledge;
+  if (st != kReceiveOk) return FinishWriteCommand(kStepAddress, address, value, st);
   m_ports.SendByte(static_cast<std::uint8_t>(address));
-  if (const int st = m_ports.ReceiveByte(b); st != kReceiveOk) return st;
-  if (b != address) return status::kWriteAcknowledge;
+  st = m_ports.ReceiveByte(b);
+  if (st == kReceiveOk && b != address) st = status::kWriteAcknowledge;
+  if (st != kReceiveOk) return FinishWriteCommand(kStepData, address, value, st);
   m_ports.SendByte(value);
   // From here the sensor may have stored the byte, unless it refuses it.
-  if (const int st = m_ports.ReceiveByte(b); st != kReceiveOk) {
-    m_possiblyWritten = true;
-    return st;
-  }
-  if (b != 0) return StatusOfWriteRefusal(b);
+  st = m_ports.ReceiveByte(b);
+  if (st == kReceiveOk && b != 0) return StatusOfWriteRefusal(b);  // refused: the sensor is back at idle
   m_possiblyWritten = true;
   std::uint8_t held = 0;
-  if (const int st = m_ports.ReceiveByte(held); st != kReceiveOk) return st;
+  if (st == kReceiveOk) st = m_ports.ReceiveByte(held);
+  if (st != kReceiveOk) return FinishWriteCommand(kStepConfirm, address, value, st);
   const std::uint8_t confirm = held == value ? kConfirmAccept : kConfirmReject;
   m_ports.SendByte(confirm);
-  if (const int st = m_ports.ReceiveByte(b); st != kReceiveOk) return st;
+  st = m_ports.ReceiveByte(b);
+  // Without an answer the confirmation may not have reached it.
+  if (st == kNoAnswer && m_ports.InputCount() == 0) m_writeMayBeOpen = true;
+  if (st != kReceiveOk) return st;
   if (b != confirm) return status::kConfirmation;
   return confirm == kConfirmReject ? status::kRefused : status::kOk;
 }
 
-// Writes run only with the progress dialog open.
-int Sensor::WriteParamByte(int address, std::uint8_t value) {
-  return RunAttempts(true, true, [&] { return WriteParamByteOnce(address, value); });
+// A sensor whose answer was spoilt has gone on inside the command, and one
+// that never drops a command by itself would take the retry's "P" as the
+// next address or, worse, as data ("P" at address 1 switches the
+// programming lock on). So the command is finished first, with the bytes it
+// meant to send: they can only store the meant value at the meant address.
+// A sensor that never had the command ignores them: an address is no
+// command, and the confirmation ends whatever a data byte began. Where the
+// sensor stops answering, it may still be inside; the next command then
+// waits for its reset time (Ports::Settle).
+int Sensor::FinishWriteCommand(int from, int address, std::uint8_t value, int failure) {
+  std::uint8_t b = 0;
+  // Whether the sensor answered at all (a spoilt answer, or part of one).
+  const auto answered = [&](int st) { return st != kNoAnswer || m_ports.InputCount() > 0; };
+  if (from <= kStepAddress) {
+    m_ports.SendByte(static_cast<std::uint8_t>(address));
+    if (!answered(m_ports.ReceiveByte(b))) {
+      m_writeMayBeOpen = true;
+      return failure;
+    }
+    m_writeUnanswered = false;
+  }
+  if (from <= kStepData) {
+    m_ports.SendByte(value);
+    m_possiblyWritten = true;
+    const int st = m_ports.ReceiveByte(b);
+    if (st == kReceiveOk && b != 0) return failure;  // refused: back at idle
+    if (answered(st)) m_ports.ReceiveByte(b);         // the value it holds now
+  }
+  // Not confirmed: nothing in this attempt was seen to be right.
+  m_ports.SendByte(kConfirmReject);
+  if (!answered(m_ports.ReceiveByte(b))) m_writeMayBeOpen = true;
+  return failure;
 }
 
-int Sensor::RunAttempts(bool progress, bool fullSteps, const std::function<int()>& once) {
-  const int attempts = progress ? kCommandAttempts : 1;
+// Writes run only with the progress dialog open.
+int Sensor::WriteParamByte(int address, std::uint8_t value) {
+  return RunAttempts(kCommandAttempts, Bar::Five, [&] { return WriteParamByteOnce(address, value); });
+}
+
+int Sensor::RunAttempts(int attempts, Bar bar, const std::function<int()>& once) {
   int st = status::kOk;
   int used = 0;
   for (int attempt = 1; attempt <= attempts; ++attempt) {
-    if (!PrepareRetry(attempt, progress)) return CodeOf(status::kUserAbort);
+    if (!PrepareRetry(attempt, bar)) return CodeOf(status::kUserAbort);
     used = attempt;
     m_ports.BeginExchange();
+    m_writeMayBeOpen = false;
     st = once();
-    m_ports.EndExchange(st == status::kOk, true);
+    m_ports.EndExchange(st == status::kOk, true, m_writeMayBeOpen);
     if (st == status::kOk) break;
   }
-  if (progress && fullSteps && used < kCommandAttempts) m_user.IncBar(kCommandAttempts - used);
+  if (bar == Bar::Five && used < kCommandAttempts) m_user.IncBar(kCommandAttempts - used);
   return CodeOf(st);
 }
 
@@ -256,15 +322,38 @@ int Sensor::WriteDataSet() {
   const std::array<int, 7> order =
       locks ? std::array<int, 7>{0, 3, 4, 5, 6, 11, 1} : std::array<int, 7>{0, 1, 3, 4, 5, 6, 11};
   for (const int a : order) {
-    if (const int rc = WriteParamByte(a, RawParam(a, type)); rc != 0) return rc;
+    if (const int rc = WriteParamByte(a, RawParam(a, type)); rc != 0) return CheckFailedWrite(rc, type, locks);
   }
 
   // A confirmed byte is not proof: a failing memory cell confirms the byte
   // and keeps its old value. Only reading the block back shows what stayed.
   m_verified = {};
-  if (const int rc = ReadBlock(true, kBlockParams, m_verified); rc != 0) return rc;
+  if (const int rc = ReadParamBlock(m_verified); rc != 0) return rc;
   for (const int a : kParamAddresses)
     if (m_verified[a + 1] != RawParam(a, type)) return kCodeVerifyFailed;
+  return 0;
+}
+
+// A write whose last byte the sensor took, but whose answer was spoilt, has
+// ended; yet when that byte switched the programming lock on, every retry is
+// refused and the write seems to have failed. And a byte taken wrongly may
+// have switched the lock on unasked. Reading the sensor back tells.
+int Sensor::CheckFailedWrite(int rc, int sensorType, bool lockAsked) {
+  // A sensor that answered nothing to the last attempt has gone away or
+  // does not hear: a read would only wait out its attempts.
+  if (rc == kCodeUserAbort || !m_ports.IsPortOpen() || m_writeUnanswered) return rc;
+  std::uint8_t lock = 0;
+  if (ReadParamByte(true, kBlockParams, kAddrLock, lock) != 0) return rc;
+  if (GetBit(lock, kLockBit) == 0 && !lockAsked) {
+    m_lastWrite.lockedUnasked = true;
+    m_possiblyWritten = true;
+    return rc;
+  }
+  DataSet::Block held{};
+  if (ReadParamBlock(held) != 0) return rc;
+  for (const int a : kParamAddresses)
+    if (held[static_cast<std::size_t>(a + 1)] != RawParam(a, sensorType)) return rc;
+  m_verified = held;
   return 0;
 }
 

@@ -5,6 +5,8 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <charconv>
+#include <climits>
+#include <string_view>
 
 namespace rkt::sim {
 
@@ -15,7 +17,9 @@ void PutText(std::array<std::uint8_t, 16>& block, const std::string& text) {
   std::copy_n(text.begin(), std::min<std::size_t>(text.size(), 16), block.begin());
 }
 
-bool Fits(Fault f, Command c) {
+}  // namespace
+
+bool FaultFits(Fault f, Command c) {
   switch (f) {
     case Fault::WrongComplement:
     case Fault::Silence: return true;
@@ -26,11 +30,10 @@ bool Fits(Fault f, Command c) {
     case Fault::ReadBackDiffers:
     case Fault::StatusByte:
     case Fault::LostWrite: return c == Command::PQ;
+    case Fault::NoLp: return c == Command::LP;
   }
   return false;
 }
-
-}  // namespace
 
 SensorSimulator::SensorSimulator(const SimConfig& config) : m_config(config) {
   auto& ident = m_memory[0];
@@ -70,10 +73,8 @@ void SensorSimulator::InjectFault(const FaultPlan& plan) { m_faults.push_back(pl
 
 int SensorSimulator::CommandCount(Command c) const { return m_commandCount[static_cast<int>(c)]; }
 
-bool SensorSimulator::Has(Fault f) const { return std::find(m_hit.begin(), m_hit.end(), f) != m_hit.end(); }
-
-const FaultPlan* SensorSimulator::Active(Fault f) const {
-  for (const FaultPlan& p : m_faults)
+const FaultPlan* SensorSimulator::Hit(Fault f) const {
+  for (const FaultPlan& p : m_hit)
     if (p.fault == f) return &p;
   return nullptr;
 }
@@ -85,12 +86,12 @@ void SensorSimulator::StartCommand(Command c) {
   m_firstAnswer = true;
   m_hit.clear();
   for (FaultPlan& p : m_faults) {
-    if (p.times == 0 || (p.command != Command::Any && p.command != c) || !Fits(p.fault, c)) continue;
+    if (p.times == 0 || (p.command != Command::Any && p.command != c) || !FaultFits(p.fault, c)) continue;
     if (p.skip > 0) {
       --p.skip;
       continue;
     }
-    m_hit.push_back(p.fault);
+    m_hit.push_back(p);
     if (p.times > 0) --p.times;
   }
 }
@@ -127,7 +128,9 @@ std::vector<TimedByte> SensorSimulator::Write(std::span<const std::uint8_t> byte
 }
 
 void SensorSimulator::Process(std::uint8_t byte, Clock::time_point at, std::vector<std::uint8_t>& out) {
-  if (m_state != State::Idle && m_lastByte && at - *m_lastByte > m_config.idleTimeout) m_state = State::Idle;
+  const bool resets = m_config.idleTimeout > std::chrono::milliseconds::zero();
+  if (m_state != State::Idle && resets && m_lastByte && at - *m_lastByte > m_config.idleTimeout)
+    m_state = State::Idle;
   m_lastByte = at;
   switch (m_state) {
     case State::Deaf: return;
@@ -137,7 +140,9 @@ void SensorSimulator::Process(std::uint8_t byte, Clock::time_point at, std::vect
         const Command c = m_state == State::GotP ? Command::PQ : byte == 'Q' ? Command::LQ : Command::LP;
         StartCommand(c);
         if (Has(Fault::Silence)) {
-          m_state = State::Deaf;
+          // Deaf until it drops back to idle; a sensor that never does has
+          // simply not taken the command.
+          m_state = resets ? State::Deaf : State::Idle;
         } else if (c == Command::PQ) {
           Answer(Has(Fault::WrongAcknowledge) ? 0x02 : 0x01, out);
           m_state = State::PqAddress;
@@ -161,6 +166,12 @@ void SensorSimulator::Process(std::uint8_t byte, Clock::time_point at, std::vect
     case State::LqBlock:
     case State::LpBlock:
       m_block = byte;
+      if (m_state == State::LpBlock) {
+        if (const FaultPlan* p = Hit(Fault::NoLp); p && p->value == byte) {
+          m_state = State::Idle;
+          return;
+        }
+      }
       Answer(static_cast<std::uint8_t>(Has(Fault::WrongBlock) ? byte + 1 : byte), out);
       if (m_state == State::LpBlock) {
         for (int a = 0; a < 16; ++a) Answer(Memory(m_block, a), out);
@@ -181,7 +192,7 @@ void SensorSimulator::Process(std::uint8_t byte, Clock::time_point at, std::vect
       return;
     case State::PqData: {
       std::uint8_t st = Locked() ? 1 : 0;
-      if (Has(Fault::StatusByte)) st = static_cast<std::uint8_t>(Active(Fault::StatusByte)->value);
+      if (const FaultPlan* p = Hit(Fault::StatusByte)) st = static_cast<std::uint8_t>(p->value);
       Answer(st, out);
       if (st != 0 || m_address < 0 || m_address >= 16) {
         m_state = State::Idle;
@@ -241,24 +252,45 @@ bool SensorSimulator::LoadState(const std::string& json) {
 }
 
 std::optional<FaultPlan> ParseFaultPlan(const std::string& text) {
-  static const std::pair<const char*, Fault> kNames[] = {
+  // Name, whether it takes a value, and the value when none is given.
+  static const struct {
+    const char* name;
+    Fault fault;
+    bool valued = false;
+    int value = 0;
+  } kNames[] = {
       {"wrong-complement", Fault::WrongComplement}, {"silence", Fault::Silence},
       {"wrong-block", Fault::WrongBlock},           {"wrong-address", Fault::WrongAddress},
       {"wrong-acknowledge", Fault::WrongAcknowledge}, {"wrong-confirmation", Fault::WrongConfirmation},
       {"read-back-differs", Fault::ReadBackDiffers}, {"lost-write", Fault::LostWrite},
+      {"no-lp", Fault::NoLp, true, 1},
   };
-  const std::size_t at = text.find('@');
-  const std::string name = text.substr(0, at);
-  for (const auto& [n, fault] : kNames) {
-    if (name != n) continue;
-    FaultPlan plan{fault};
-    if (at == std::string::npos) return plan;
-    int nth = 0;
-    const char* first = text.data() + at + 1;
-    const char* last = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(first, last, nth);
-    if (ec != std::errc() || ptr != last || first == last || nth < 1) return std::nullopt;
-    plan.skip = nth - 1;
+  // The whole text as a number within lo..hi.
+  const auto number = [](std::string_view digits, int lo, int hi) -> std::optional<int> {
+    int v = 0;
+    const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+    if (ec != std::errc() || ptr != digits.data() + digits.size() || digits.empty() || v < lo || v > hi)
+      return std::nullopt;
+    return v;
+  };
+  const std::string_view all(text);
+  const std::size_t at = all.find('@');
+  const std::string_view head = all.substr(0, at);
+  const std::size_t eq = head.find('=');
+  const std::string_view name = head.substr(0, eq);
+  for (const auto& n : kNames) {
+    if (name != n.name) continue;
+    FaultPlan plan{n.fault};
+    plan.value = n.value;
+    if (eq != std::string_view::npos) {
+      const auto v = n.valued ? number(head.substr(eq + 1), 0, 255) : std::nullopt;
+      if (!v) return std::nullopt;
+      plan.value = *v;
+    }
+    if (at == std::string_view::npos) return plan;
+    const auto nth = number(all.substr(at + 1), 1, INT_MAX);
+    if (!nth) return std::nullopt;
+    plan.skip = *nth - 1;
     plan.times = 1;
     return plan;
   }

@@ -30,8 +30,9 @@ struct SimConfig {
   bool baudTiming = false;
   // With baudTiming: the time of one byte; shorter makes a faster line.
   std::chrono::nanoseconds byteTime{11'000'000'000LL / 1200};
-  // A sensor left inside a command drops back to idle after this long
-  // without a byte.
+  // The sensor's reset time: left inside a command, it drops back to idle
+  // after this long without a byte. 0: it never leaves a command by itself,
+  // and only the bytes that complete the command bring it back.
   std::chrono::milliseconds idleTimeout{150};
 };
 
@@ -40,7 +41,9 @@ inline constexpr std::chrono::nanoseconds kByteTime{11'000'000'000LL / 1200};
 
 enum class Fault {
   WrongComplement,  // the first answer byte of the command has a wrong complement
-  Silence,          // the sensor ignores the command (the interface still echoes)
+  Silence,          // the sensor ignores the command (the interface still echoes) and hears
+                    // nothing until it drops back to idle; with reset time 0 it only loses
+                    // the command itself
   WrongBlock,       // "LQ"/"LP" repeat a wrong block number
   WrongAddress,     // "LQ"/"PQ" repeat a wrong address
   WrongAcknowledge, // "PQ" is acknowledged with 0x02 instead of 0x01
@@ -48,6 +51,8 @@ enum class Fault {
   ReadBackDiffers,  // "PQ": the sensor reports a value other than the one sent, and keeps its old one
   StatusByte,       // "PQ": the status byte is `value` and nothing is stored
   LostWrite,        // "PQ": the byte is reported and confirmed as taken, but the old one is kept
+  NoLp,             // "LP" to block `value` gets no answer: the sensor takes the block byte and
+                    // goes back to idle, as one that reads that block only byte by byte
 };
 
 enum class Command { Any, V, LQ, LP, PQ };
@@ -58,14 +63,19 @@ struct FaultPlan {
   Fault fault;
   Command command = Command::Any;  // which commands it hits
   int times = kForever;            // how many commands it hits, then the sensor recovers
-  int value = 0;                   // StatusByte: the status byte
+  int value = 0;                   // StatusByte: the status byte; NoLp: the block
   int skip = 0;                    // commands it fits that pass unharmed before it hits
 };
 
 // A fault plan from its command-line name, "NAME" (every fitting command) or
-// "NAME@N" (only the N-th, counting from 1), e.g. "lost-write@3"; nullopt
-// for anything else.
+// "NAME@N" (only the N-th, counting from 1), e.g. "lost-write@3"; a fault
+// with a value takes it as "NAME=V" ("no-lp=1", the block; 1 when not
+// given). nullopt for anything else.
 std::optional<FaultPlan> ParseFaultPlan(const std::string& text);
+
+// Whether a fault can hit a command of this kind (the commands its skip and
+// times count).
+bool FaultFits(Fault f, Command c);
 
 class SensorSimulator {
  public:
@@ -116,8 +126,9 @@ class SensorSimulator {
   void Process(std::uint8_t byte, Clock::time_point at, std::vector<std::uint8_t>& out);
   void Answer(std::uint8_t byte, std::vector<std::uint8_t>& out);
   void StartCommand(Command c);
-  bool Has(Fault f) const;
-  const FaultPlan* Active(Fault f) const;
+  // The plan of fault f that hit the current command, or nullptr.
+  const FaultPlan* Hit(Fault f) const;
+  bool Has(Fault f) const { return Hit(f) != nullptr; }
   static int SlotOf(int block);
 
   SimConfig m_config;
@@ -131,7 +142,7 @@ class SensorSimulator {
   std::uint8_t m_reported = 0;
   bool m_firstAnswer = true;
   std::vector<FaultPlan> m_faults;
-  std::vector<Fault> m_hit;  // faults that hit the current command
+  std::vector<FaultPlan> m_hit;  // the plans that hit the current command
   std::array<int, 5> m_commandCount{};
   std::vector<std::pair<int, std::uint8_t>> m_stored;
 };

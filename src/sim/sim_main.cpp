@@ -33,7 +33,7 @@ void OnSignal(int) {
 int Usage(const char* problem) {
   if (problem) std::cerr << "rkt410-sim: " << problem << "\n";
   std::cerr << "Usage: rkt410-sim --link PATH [--noecho] [--baud-timing] [--state FILE.json] [--type N] [--locked]\n"
-               "                  [--idle-timeout MS] [--faults LIST]\n"
+               "                  [--reset-ms MS] [--faults LIST]\n"
                "  Creates a pseudo-terminal with a simulated RKT 410 sensor, makes PATH a symbolic\n"
                "  link to it, prints the device name and serves until SIGINT or SIGTERM; then\n"
                "  writes the sensor's memory to --state when given (read from it at start when\n"
@@ -42,11 +42,14 @@ int Usage(const char* problem) {
                "  --baud-timing   bytes take their time on a 1200-baud line (11 bits each)\n"
                "  --type N        type code (default 1)\n"
                "  --locked        programming lock on\n"
-               "  --idle-timeout  a command left unfinished is dropped after MS without a byte (150)\n"
+               "  --reset-ms MS   the sensor's reset time: a command left unfinished is dropped after\n"
+               "                  MS without a byte (150); 0: never, only its remaining bytes end it\n"
+               "                  (--idle-timeout MS is the older name)\n"
                "  --faults LIST   comma-separated faults, each NAME (every command it fits) or NAME@N\n"
                "                  (only the N-th): lost-write (a \"PQ\" byte is confirmed but not kept),\n"
                "                  read-back-differs, silence, wrong-complement, wrong-block, wrong-address,\n"
-               "                  wrong-acknowledge, wrong-confirmation\n";
+               "                  wrong-acknowledge, wrong-confirmation, no-lp=B (\"LP\" to block B gets\n"
+               "                  no answer; no-lp alone: block 1)\n";
   return 2;
 }
 
@@ -86,9 +89,9 @@ int RunSimulator(int argc, char** argv) {
     } else if (a == "--type") {
       if (!next(v) || !ParseInt(v, 0, 255, config.typeCode)) return Usage("--type needs a number 0..255");
       typeGiven = true;
-    } else if (a == "--idle-timeout") {
+    } else if (a == "--reset-ms" || a == "--idle-timeout") {
       int ms = 0;
-      if (!next(v) || !ParseInt(v, 1, 60000, ms)) return Usage("--idle-timeout needs milliseconds");
+      if (!next(v) || !ParseInt(v, 0, 60000, ms)) return Usage((a + " needs milliseconds 0..60000").c_str());
       config.idleTimeout = std::chrono::milliseconds(ms);
     } else if (a == "--faults") {
       if (!next(v)) return Usage("--faults needs a list");

@@ -192,6 +192,9 @@ std::vector<TextKey> BuildKeys() {
       "Vor dem Schreiben hatte er die Empfindlichkeit %2; sie ist im Verlauf gespeichert (Eintrag %1).");
   add("Message", "SensBackup", "Vor dem Schreiben hatte er die Empfindlichkeit %2.");
   add("Message", "ReplaceReadOnly", "Die Datei %1 ist schreibgeschützt.\\nWollen Sie sie trotzdem ersetzen?");
+  add("Message", "WriteLockedUnasked",
+      "Achtung! Der Sensor hat jetzt die Parametriersperre eingeschaltet, obwohl die Daten sie nicht verlangen. "
+      "Sie lässt sich nur durch einen Sensor-Reset wieder ausschalten.");
   add("Message", "NoChanges", "keine Änderungen");
   add("Message", "ParameterByte", "Parameteradresse %1:");
   add("frmWritePreview", "frmWritePreview", "Änderungen vor dem Schreiben");

@@ -46,6 +46,7 @@ QJsonObject Json(const std::string& text) { return test::Json(text).object(); }
 std::string Joined(const Args& args) {
   return std::accumulate(args.begin(), args.end(), std::string(), [](auto s, auto& a) { return s + a + " "; });
 }
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -344,6 +345,41 @@ TEST(SensorCommands, ARequiredHistoryThatCannotKeepTheRecordStopsTheWriteFirst) 
   holder.close();
   holder = QSqlDatabase();
   QSqlDatabase::removeDatabase("holder");
+}
+
+// A sensor that never leaves a command by itself, whose answer to the
+// address of the "PQ" to address 1 is spoilt: a retry's "P" taken as that
+// byte's data would lock it ("(1011)"). Once with a sensor that does not
+// answer "LP" on its parameter block, which the write reads byte by byte.
+TEST(SensorCommands, WriteToASensorThatNeverLeavesACommandIsDoneCheckedAndKept) {
+  QTemporaryDir dir;
+  const std::string original = dir.filePath("original.RKT").toStdString(), wanted = dir.filePath("wanted.RKT").toStdString();
+  CliOk({"read", "--simulate", "-o", original});  // the same sensor, in the process
+  DataSet ds;
+  ASSERT_EQ(LoadParameterFile(ds, original), LoadStatus::Ok);
+  ds.SetValue(ValueId::TimeFunction1, 1);
+  ds.SetValue(ValueId::TimeValue1, 40);
+  ASSERT_TRUE(SaveParameterFile(ds, wanted).ok);
+  // Its answers by command: presence, lock and type, the parameter block
+  // (nine "LQ" without "LP"), the type again, then "PQ" to 0 and to 1.
+  for (const char* faults : {"wrong-address@6", "no-lp=1,wrong-address@15"}) {
+    SCOPED_TRACE(faults);
+    test::SimProcess sim(RKT_SIM_PATH, {"--reset-ms", "0", "--faults", faults, "--noecho"});
+    ASSERT_TRUE(sim.Running());
+    const std::string db = dir.filePath(QString("%1.sqlite").arg(faults)).toStdString();
+    const Args line = {"--port", sim.Link(), "--noecho"};
+    const CliResult r = Cli(With({"write", "--json", "--history-db", db, wanted}, line));
+    EXPECT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.err, "");
+    const QJsonObject written = Json(r.out);
+    EXPECT_EQ(std::pair(written["result"].toString(), written["record"].toInt()), std::pair(QString("done"), 1)) << r.out;
+    const std::string after = dir.filePath("after.RKT").toStdString();
+    CliOk(With({"read", "-o", after}, line));
+    EXPECT_EQ(CliOk({"code", after}), CliOk({"code", wanted})) << "the sensor holds the file, unlocked";
+    const QJsonObject record = test::Json(CliOk({"history", "--history-db", db, "--json"}))[0].toObject();
+    EXPECT_EQ(std::pair(record["before"].toString().toStdString(), record["result"].toString()),
+              std::pair(FirstLine(CliOk({"code", original})), QString("done")));
+  }
 }
 
 // The text of a PDF file as pdftotext reads it, UTF-8.

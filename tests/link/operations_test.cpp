@@ -1,6 +1,8 @@
 // The user-level sensor operations against the simulated sensor.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <map>
 #include <ranges>
 
 #include "model/bit.h"
@@ -29,9 +31,19 @@ std::vector<int> StoredAddresses(const Rig& rig) {
   return {addresses.begin(), addresses.end()};
 }
 
+// The bytes a write of the working copy leaves in the sensor (odd types hold
+// the input bit of address 1 inverted).
+std::vector<std::uint8_t> Meant(const Rig& rig) {
+  std::vector<std::uint8_t> bytes;
+  for (const int a : kWritten)
+    bytes.push_back(static_cast<std::uint8_t>(rig.data.Param(kWorkingCopy, a + 1) ^
+                                              (a == kAddrLock && rig.sim->Memory(0, kAddrTypeCode) % 2 == 1)));
+  return bytes;
+}
+
 // A rig whose working copy a read has filled, with a history recording what the link gives it.
 struct ReadRig : Rig, WriteJournal {
-  explicit ReadRig(sim::SimConfig c = FastSim(), bool read = true) : Rig(c) {
+  explicit ReadRig(sim::SimConfig c = FastSim(), bool read = true, PortSettings p = test::FastPorts()) : Rig(c, p) {
     if (read) { EXPECT_TRUE(sensor->SensorRead()); }
     user = test::RecordingUser{};
     sensor->SetJournal(this);
@@ -205,6 +217,52 @@ TEST(SensorWriteOp, RefusalsFailuresAndCancelsRestoreTheBackupAndOfferTheSetting
   EXPECT_EQ(std::pair(rig.user.MessageNumbers(), rig.sim->StoredWrites().size()), std::pair(std::vector<int>{1001}, std::size_t{0}));
 }
 
+// After its commands failed, a write reads the sensor back: a write that did
+// end (the lock byte taken, its answer spoilt, every retry refused by the
+// lock) is done; a programming lock the data did not ask for is told.
+TEST(SensorWriteOp, AFailedWriteReadsTheSensorBackForALockAndForAWriteThatEnded) {
+  const sim::FaultPlan lastAnswerSpoilt{Fault::WrongConfirmation, Command::PQ, 1, 0, 6};
+  const sim::FaultPlan refusedFromThird{Fault::StatusByte, Command::PQ, sim::kForever, 2, 2};
+  // Before the third "PQ" the sensor locks ('L', as a stray 0x50 at address
+  // 1 does) or stops answering ('S'); lqs: the "LQ" after the first "PQ".
+  const Msgs failed1011{{1011, kButtonsRetryCancel, kHelpTransfer}};
+  const struct { const char* why; bool lock; std::optional<sim::FaultPlan> fault; char atThird; Msgs messages;
+                 bool lockedUnasked; int lqs; } rows[] = {
+      {"the lock byte's answer spoilt", true, lastAnswerSpoilt, 0, {}, false, 1},
+      {"a stray byte locked it", false, std::nullopt, 'L', failed1011, true, 1},
+      {"the lock it was asked for", true, std::nullopt, 'L', failed1011, false, 1},
+      {"refused, unlocked", false, refusedFromThird, 0, {{1012, kButtonsRetryCancel, kHelpTransfer}}, false, 1},
+      {"no more answers: nothing to read back", false, std::nullopt, 'S', {{1001, kButtonsRetryCancel, kHelpTransfer}},
+       false, 0}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.why);
+    ReadRig rig;
+    if (r.fault) rig.sim->InjectFault(*r.fault);
+    rig.data.SetValue(ValueId::TimeValue1, 66);
+    rig.data.SetValue(ValueId::ProgramLock, r.lock ? 1 : 0);
+    const int pqs = rig.sim->CommandCount(Command::PQ);
+    std::optional<int> lqsBefore;
+    rig.user.onIncBar = [&] {
+      if (rig.sim->CommandCount(Command::PQ) > pqs && !lqsBefore) lqsBefore = rig.sim->CommandCount(Command::LQ);
+      if (rig.sim->CommandCount(Command::PQ) != pqs + 2) return;
+      if (r.atThird == 'L') rig.sim->SetMemory(1, kAddrLock, rig.sim->Memory(1, kAddrLock) & ~(1 << kLockBit));
+      if (r.atThird == 'S') rig.sim->InjectFault({Fault::Silence});
+    };
+    EXPECT_EQ(rig.sensor->SensorWrite(), r.messages.empty());
+    EXPECT_EQ(rig.user.messages, r.messages);
+    EXPECT_EQ(rig.sensor->LastWrite().lockedUnasked, r.lockedUnasked);
+    EXPECT_EQ(rig.sim->CommandCount(Command::LQ) - lqsBefore.value_or(-1), r.lqs) << "address 1 read back";
+    if (r.messages.empty()) {
+      EXPECT_TRUE(rig.sim->Locked());
+      EXPECT_EQ(rig.ends, (Ends{{WriteResult::Done, 0}}));
+      continue;
+    }
+    const std::string& note = rig.user.notes.at(0);
+    EXPECT_EQ(note.rfind(Text("Message", "WriteLockedUnasked"), 0) == 0, r.lockedUnasked) << note;
+    EXPECT_NE(note.find(Text("Message", "WriteMixed")), std::string::npos) << note;
+  }
+}
+
 TEST(SensorWriteOp, LostByteFailsTheCheckAndTheReadCopyShowsTheSensor) {
   ReadRig rig;
   const std::uint8_t held = rig.sim->Memory(1, 4);
@@ -227,6 +285,46 @@ TEST(SensorWriteOp, LostByteFailsTheCheckAndTheReadCopyShowsTheSensor) {
             std::tuple(held, std::uint8_t{33}, std::uint8_t{40}));
   EXPECT_EQ(record.names[0], rig.data.GetBlock(BlockId::Name1, kReadCopy));
   EXPECT_NE(TypeDesignation(rig.data, kReadCopy), "") << "the simulated sensor has a designation";
+}
+
+// Block 1 is read with "LQ", byte by byte, in the read sequence; a sensor
+// may refuse "LP" on it (here: no answer) or answer it wrongly. The preview,
+// the history and the check after the write then read it byte by byte, and
+// keep doing so until the port is closed.
+TEST(SensorWriteOp, ASensorThatRefusesLpOnTheParameterBlockIsWrittenCheckedAndRecorded) {
+  // "LP" commands of each of three writes: the first, one more on the same
+  // port, one after the port was closed and opened again.
+  const struct { const char* why; sim::FaultPlan fault; std::array<int, 3> lps; } rows[] = {
+      {"no LP on block 1", *sim::ParseFaultPlan("no-lp=1"), {2, 1, 2}},
+      {"a wrong answer to the first LP of block 1", {Fault::WrongBlock, Command::LP, 1, 0, 1}, {2, 1, 3}},
+      {"a sensor that answers LP", {Fault::NoLp, Command::LP, 0}, {3, 3, 3}}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.why);
+    ReadRig rig;
+    DataSet::Block sensorBefore{};  // in the sense of the working copy: type 1 holds the input bit inverted
+    for (int a = 0; a < kBlockSize; ++a) sensorBefore[a + 1] = rig.sim->Memory(1, a) ^ (a == kAddrLock);
+    rig.sim->InjectFault(r.fault);
+    rig.data.SetValue(ValueId::SwitchingFrequency, 5);
+    for (int write = 0; write < 3; ++write) {
+      SCOPED_TRACE(write);
+      if (write == 2) {
+        rig.ports->ClosePort();
+        ASSERT_TRUE(rig.ports->Reopen());
+      }
+      rig.user = test::RecordingUser{};
+      rig.data.SetValue(ValueId::TimeValue1, 55 + write);
+      const int lps = rig.sim->CommandCount(Command::LP);
+      ASSERT_TRUE(rig.sensor->SensorWrite()) << testing::PrintToString(rig.user.MessageNumbers());
+      EXPECT_EQ(rig.sim->CommandCount(Command::LP) - lps, r.lps[write]) << "ident, parameters before and after";
+      EXPECT_EQ(SensorParams(rig), Meant(rig));
+      EXPECT_EQ(rig.user.BarTotal(), 83) << "the bar ends full, not beyond";
+      for (const int a : kWritten) EXPECT_EQ(rig.sensor->VerifiedBlock()[a + 1], rig.sim->Memory(1, a)) << a;
+    }
+    ASSERT_EQ(rig.records.size(), 3u);
+    for (const int a : {0, 1, 2, 3, 4, 5, 6, 8, 11})
+      EXPECT_EQ(rig.records[0].paramsBefore[a + 1], sensorBefore[a + 1]) << "the history's setting before, address " << a;
+    EXPECT_EQ(rig.ends, Ends(3, {WriteResult::Done, 0}));
+  }
 }
 
 TEST(SensorWriteOp, AnUnusableHistoryIsReportedOnceAndRetryRepeatsTheCommentNotice) {
@@ -290,6 +388,76 @@ TEST(SensorWriteOp, PreviewSeesTheSensorAndNoOrNothingChangedWritesNothing) {
   EXPECT_EQ(std::tuple(rig.user.nothingToWrite, rig.data.IsChanged(), rig.sim->CommandCount(Command::PQ)),
             std::tuple(1, false, 0)) << "the sensor holds the working copy";
   EXPECT_TRUE(rig.records.empty()) << "no write, no record";
+}
+
+// Each single fault at each command it can hit, during a write to a sensor
+// that never leaves a command by itself. Before, a retry's "P" could land as
+// the data byte of the broken "PQ" (0x50 at address 1 switches the
+// programming lock on), and a write whose last byte the sensor took, with
+// its answer spoilt, was reported as failed. Both the sensor that answers
+// "LP" on block 1 and one that does not; writes with and without the lock.
+TEST(SensorWriteOp, NoSingleFaultLocksTheSensorUnaskedOrReportsAFinishedWriteAsFailed) {
+  sim::SimConfig never = FastSim();
+  never.idleTimeout = std::chrono::milliseconds(0);
+  // The in-process sensor answers at once: a few milliseconds are time-out
+  // enough, and keep the hundreds of writes, many waiting out silences, short.
+  const PortSettings ports{.detectTimeout = 3, .readTimeout = 3, .writeTimeout = 3, .quietGap = 1, .sensorIdle = 2,
+                           .sensorReset = 4};
+  const sim::FaultPlan faults[] = {{Fault::WrongComplement}, {Fault::Silence},         {Fault::WrongBlock},
+                                   {Fault::WrongAddress},    {Fault::WrongAcknowledge}, {Fault::WrongConfirmation},
+                                   {Fault::ReadBackDiffers}, {Fault::StatusByte, Command::Any, 1, 1},
+                                   {Fault::StatusByte, Command::Any, 1, 2}, {Fault::LostWrite}};
+  constexpr Command kCommands[] = {Command::V, Command::LQ, Command::LP, Command::PQ};
+  int runs = 0, retried = 0, failed = 0;
+  for (const bool noLp : {false, true}) {
+    for (const bool lock : {false, true}) {
+      ReadRig clean(never, true, ports);
+      const DataSet read = clean.data;
+      const auto prepare = [&](ReadRig& rig) {
+        rig.data = read;
+        if (noLp) rig.sim->InjectFault({Fault::NoLp, Command::LP, sim::kForever, kBlockParams});
+        rig.data.SetValue(ValueId::TimeValue1, 99);
+        rig.data.SetValue(ValueId::TimeValue2, 42);
+        rig.data.SetValue(ValueId::ProgramLock, lock ? 1 : 0);
+      };
+      // The commands a write takes without a fault, by kind.
+      prepare(clean);
+      std::map<Command, int> commands;
+      for (const Command c : kCommands) commands[c] = -clean.sim->CommandCount(c);
+      ASSERT_TRUE(clean.sensor->SensorWrite());
+      for (const Command c : kCommands) commands[c] += clean.sim->CommandCount(c);
+      for (sim::FaultPlan plan : faults) {
+        int positions = 0;
+        for (const Command c : kCommands) positions += sim::FaultFits(plan.fault, c) ? commands[c] : 0;
+        for (int at = 0; at < positions; ++at) {
+          SCOPED_TRACE(testing::Message() << (noLp ? "no LP 1, " : "") << (lock ? "lock, " : "") << "fault "
+                                          << int(plan.fault) << " value " << plan.value << " at " << at);
+          ReadRig rig(never, false, ports);
+          prepare(rig);
+          const std::vector<std::uint8_t> meant = Meant(rig);
+          plan.times = 1;
+          plan.skip = at;
+          rig.sim->InjectFault(plan);
+          const bool ok = rig.sensor->SensorWrite();
+          ++runs;
+          failed += ok ? 0 : 1;
+          retried += rig.sim->CommandCount(Command::PQ) > commands[Command::PQ];
+          if (!lock) { EXPECT_FALSE(rig.sim->Locked()) << "the programming lock switched on unasked"; }
+          EXPECT_FALSE(rig.sensor->LastWrite().lockedUnasked);
+          EXPECT_EQ(ok, SensorParams(rig) == meant) << (ok ? "reported done, but the sensor holds other values"
+                                                           : "reported failed, but the sensor holds every value");
+          if (ok) {
+            EXPECT_EQ(std::pair(rig.user.MessageNumbers(), rig.ends.back().first),
+                      std::pair(std::vector<int>{}, WriteResult::Done));
+          }
+        }
+      }
+    }
+  }
+  // What the sweep covered, in the test's output.
+  std::printf("[   SWEEP  ] %d writes with one fault each: %d failed (the fault kept them from the sensor), %d "
+              "retried a write command\n", runs, failed, retried);
+  EXPECT_GT(retried, 0);
 }
 
 TEST(SensitivityOps, ReadFromScratchWriteBothBytesOnlyWhenAllowed) {
@@ -412,7 +580,7 @@ TEST(CommunicationTestOp, ReportsOkOrNoSensorAndABusyLinkSendsNothing) {
 constexpr sim::SimConfig kTimedSim{
     .baudTiming = true, .byteTime = sim::kByteTime / 3, .idleTimeout = std::chrono::milliseconds(50)};
 constexpr PortSettings kTimedPorts{kDefaultDetectTimeout / 3, kDefaultReadTimeout / 3, kDefaultWriteTimeout / 3, true,
-                                   kDefaultQuietGap / 3, kDefaultSensorIdle / 3};
+                                   kDefaultQuietGap / 3, kDefaultSensorIdle / 3, kDefaultSensorReset / 3};
 
 TEST(TimedLine, TheNextOperationAfterACancelInsideACommandFindsAnIdleSensor) {
   for (const Command c : {Command::LP, Command::PQ}) {
@@ -429,12 +597,18 @@ TEST(TimedLine, TheNextOperationAfterACancelInsideACommandFindsAnIdleSensor) {
         rig.user.cancelAtInc = static_cast<int>(rig.user.increments.size()) - 1;
     };
     EXPECT_FALSE(c == Command::LP ? rig.sensor->SensorRead() : rig.sensor->SensorWrite());
-    EXPECT_EQ(std::pair(rig.user.messages.size(), rig.sim->CommandCount(c)), std::pair(std::size_t{0}, 1)) << "Cancel says nothing";
+    // The broken "PQ" was finished with its own data byte; a cancel after a
+    // byte went in says so, any other cancel says nothing.
+    const bool wrote = c == Command::PQ;
+    const auto meant = static_cast<std::uint8_t>(before ^ 0x40);
+    EXPECT_EQ(std::pair(rig.user.MessageNumbers(), rig.sim->CommandCount(c)),
+              std::pair(wrote ? std::vector<int>{kCodeUserAbort} : std::vector<int>{}, 1));
     rig.user = test::RecordingUser{};
     EXPECT_TRUE(rig.sensor->SensorRead());
     EXPECT_EQ(std::pair(rig.user.MessageNumbers(), rig.data.DataValid()), std::pair(std::vector<int>{}, 1));
-    EXPECT_EQ(std::pair(rig.sim->StoredWrites().size(), rig.sim->Memory(1, 0)), std::pair(std::size_t{0}, before))
+    EXPECT_EQ(rig.sim->StoredWrites(), (std::vector<std::pair<int, std::uint8_t>>(wrote ? 1 : 0, {0, meant})))
         << "no stray byte was taken as data";
+    EXPECT_EQ(rig.sim->Memory(1, 0), wrote ? meant : before);
   }
 }
 

@@ -218,8 +218,13 @@ TEST(Protocol, FaultsGiveTheirCodeAfterFiveAttemptsOrPassOnARetry) {
     EXPECT_EQ(rig.sim->CommandCount(r.command), r.failures == kAll ? kCommandAttempts : std::min(r.failures + 1, 5));
     EXPECT_EQ(rig.user.increments, r.increments);
     if (r.command != Command::PQ || r.fault == Fault::WrongConfirmation) continue;
-    if (r.code == 0) { EXPECT_EQ(rig.sim->StoredWrites(), (std::vector<std::pair<int, std::uint8_t>>{{3, 41}})); }
-    if (r.code != 0) { EXPECT_EQ(rig.sim->Memory(1, 3), before); }
+    // A "PQ" whose answer went wrong after the sensor took it is finished
+    // with the meant bytes: each such attempt stores 41 at address 3, and
+    // nothing else is ever stored.
+    const bool finished = r.fault == F::WrongComplement || r.fault == F::WrongAcknowledge || r.fault == F::WrongAddress;
+    const int stores = finished ? rig.sim->CommandCount(C::PQ) : r.code == 0 ? 1 : 0;
+    EXPECT_EQ(rig.sim->StoredWrites(), (std::vector<std::pair<int, std::uint8_t>>(stores, {3, 41})));
+    EXPECT_EQ(rig.sim->Memory(1, 3), stores > 0 ? 41 : before);
   }
   Rig rig;
   rig.sim->InjectFault({Fault::WrongComplement, Command::LQ});
@@ -230,6 +235,27 @@ TEST(Protocol, FaultsGiveTheirCodeAfterFiveAttemptsOrPassOnARetry) {
   rig.user.cancelAtInc = 2;  // the third IncBar, before the third attempt
   EXPECT_EQ(rig.sensor->ReadParamByte(true, kBlockParams, 3, v), kCodeUserAbort);
   EXPECT_EQ(rig.sim->CommandCount(Command::LQ), 3);
+}
+
+// A sensor deaf to a "PQ" hears nothing until it drops back to idle, and
+// every byte it ignores starts that time anew. Where no answer shows that
+// the command has ended, the retry waits the sensor's reset time after the
+// last byte sent; without that wait every retry is lost in the deafness.
+TEST(Protocol, AWriteWithoutAnAnswerIsRetriedAfterTheSensorsResetTime) {
+  // commands: the "PQ" commands the sensor heard.
+  const struct { int sensorReset, commands, code; } rows[] = {{600, 2, 0}, {0, 1, 1001}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.sensorReset);
+    sim::SimConfig slow = FastSim();
+    slow.idleTimeout = std::chrono::milliseconds(400);
+    PortSettings settings = FastPorts();
+    settings.sensorReset = r.sensorReset;
+    Rig rig(slow, settings);
+    rig.sim->InjectFault({Fault::Silence, Command::PQ, 1});
+    EXPECT_EQ(rig.sensor->WriteParamByte(3, 41), r.code);
+    EXPECT_EQ(rig.sim->CommandCount(Command::PQ), r.commands);
+    EXPECT_EQ(rig.sim->StoredWrites().size(), r.code == 0 ? 1u : 0u);
+  }
 }
 
 TEST(Presence, ThirtyStepsAndMessagesByMode) {

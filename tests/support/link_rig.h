@@ -71,7 +71,8 @@ class RecordingUser : public link::QuietSensorUser {
 
 // Short periods keep failures fast; the sensor drops a half-received command sooner, as the real one does.
 inline link::PortSettings FastPorts(bool echo = true) {
-  return {.detectTimeout = 10, .readTimeout = 25, .writeTimeout = 25, .echo = echo, .quietGap = 5, .sensorIdle = 15};
+  return {.detectTimeout = 10, .readTimeout = 25, .writeTimeout = 25, .echo = echo, .quietGap = 5, .sensorIdle = 15,
+          .sensorReset = 30};
 }
 
 inline sim::SimConfig FastSim(bool echo = true, int type = 1, bool locked = false) {
