@@ -44,7 +44,7 @@ export WINEPATH="$qt/bin;$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-n
 "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f >/dev/null 2>&1 || true
 "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
 "$wineserver" -w
-scripts/ensure-deps.sh xvfb xauth
+scripts/ensure-deps.sh --with xvfb xauth
 xvfb-run -a ctest --test-dir "$build_dir" --output-on-failure --timeout 600 -j2
 step "Windows tests under wine"
 if [ -x scripts/check-installer.sh ]; then
