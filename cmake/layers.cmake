@@ -1,5 +1,5 @@
-# The layers: model ← text ← link/output ← history/sim/ui ← app/cli (the
-# windows show the write history, so ui sees it). Each library
+# The layers: model ← text ← link/output ← history/sim ← station ← ui ← app/cli
+# (the windows show the write history and run the station, so ui sees both). Each library
 # sees only the headers of its own and the lower layers: its include root is
 # a folder in the build tree that links just those folders of src/, so an
 # include of a higher layer fails to build.
@@ -9,9 +9,10 @@ set(rkt_layers_link model text link)
 set(rkt_layers_output model text output)
 set(rkt_layers_history model text link history)
 set(rkt_layers_sim model text link output sim)
-set(rkt_layers_ui model text link output history ui)
-set(rkt_layers_app model text link output history sim ui app)
-set(rkt_layers_cli model text link output history sim cli)
+set(rkt_layers_station model text link station)
+set(rkt_layers_ui model text link output history station ui)
+set(rkt_layers_app model text link output history station sim ui app)
+set(rkt_layers_cli model text link output history station sim cli)
 
 function(rkt_layer_includes target layer)
   set(root ${CMAKE_BINARY_DIR}/layers/${layer})

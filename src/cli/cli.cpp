@@ -11,7 +11,7 @@ namespace rkt::cli {
 
 namespace {
 
-std::vector<std::span<const Command>> AllAreas() { return {FileCommands(), SensorCommands(), HistoryCommands(), OutputCommands()}; }
+std::vector<std::span<const Command>> AllAreas() { return {FileCommands(), SensorCommands(), StationCommands(), HistoryCommands(), OutputCommands()}; }
 
 const Command* Find(std::string_view name) {
   for (const auto area : AllAreas())

@@ -36,6 +36,7 @@ std::span<const Command> FileCommands();
 std::span<const Command> SensorCommands();
 std::span<const Command> OutputCommands();
 std::span<const Command> HistoryCommands();
+std::span<const Command> StationCommands();
 
 // The folder the program runs from; language files are looked for there
 // (and in share/rkt410 beside it).

@@ -304,6 +304,7 @@ bool Sensor::SensorWrite() {
       }
       m_lastWrite.code = rc;
       m_lastWrite.written = m_possiblyWritten;
+      m_lastWrite.ident = ident;
       if (rc == kCodeVerifyFailed) {
         // The read copy takes what the sensor really holds, and the overview,
         // which shows the read copy, shows it; the working copy keeps what

@@ -109,6 +109,7 @@ class Sensor {
     bool lockedUnasked = false;   // a failed write left the programming lock on, which the data did not ask for
     std::int64_t recordId = 0;    // the history record, 0 when none was stored
     std::string codeBefore;       // the sensor's data code before the write
+    DataSet::Block ident{};       // the sensor's identification as read; all zero when it was not
   };
   const WriteOutcome& LastWrite() const { return m_lastWrite; }
 
@@ -123,6 +124,14 @@ class Sensor {
   // Refuses (false, nothing sent) until the sensitivity has been read.
   bool WriteSensitivity();
   bool CommunicationTest();
+  // One look at the socket, for a station that waits for a sensor to be
+  // plugged in or pulled out: one "V" and, when it is answered, the serial
+  // number by two "LQ", each tried once. No message, no retry.
+  struct Probe {
+    bool present = false;
+    std::optional<int> serial;  // none when the answer to "V" was all it gave
+  };
+  Probe ProbeSocket();
 
   bool OperationRunning() const { return m_running > 0; }
 

@@ -42,6 +42,19 @@ bool Sensor::PresenceTest(bool progress) {
   return found;
 }
 
+Sensor::Probe Sensor::ProbeSocket() {
+  Probe probe;
+  BusyScope busy(*this);
+  if (!busy.Entered() || !m_ports.IsPortOpen() || !PresenceTest(false)) return probe;
+  probe.present = true;
+  std::uint8_t high = 0;
+  std::uint8_t low = 0;
+  if (ReadParamByte(false, kBlockIdent, ident::kSerialHigh - 1, high) == 0 &&
+      ReadParamByte(false, kBlockIdent, ident::kSerialLow - 1, low) == 0)
+    probe.serial = MakeWord(high, low);
+  return probe;
+}
+
 int Sensor::CheckSensor(CheckMode mode) {
   const bool progress = mode != CheckMode::Silent;
   const auto showConnected = [this](bool connected) {
