@@ -302,6 +302,8 @@ int Main(int argc, char** argv) {
 
   frame.Start(!parser.isSet(noSplashOption));
   frame.MainWindow()->SetHistory(&historyDb);
+  frame.MainWindow()->SetStationSetup(
+      [&link, path = historyDb.Path().toStdString()] { return link.StationSetupFor(path); });
   if (!parser.positionalArguments().isEmpty()) frame.OpenStartFile(parser.positionalArguments().front().toStdString());
   // A write the last run did not finish is told once the window is up.
   frame.MainWindow()->Files().ReportInterruptedWrite();

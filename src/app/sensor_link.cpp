@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 
 #include "app/main_loop.h"
+#include "history/history_db.h"
 #include "link/port_list.h"
 #include "link/system_serial_line.h"
 #include "sim/sensor_simulator.h"
@@ -87,6 +88,36 @@ bool SensorLink::SetTrace(bool on) {
 std::vector<std::string> SensorLink::PortList() const {
   if (m_simulate) return {kSimulatorPort};
   return link::ListSerialPorts();
+}
+
+StationSetup SensorLink::StationSetupFor(const std::string& historyPath) {
+  StationSetup setup;
+  setup.settings.detectTimeout = m_ports->DetectTimeout();
+  setup.settings.readTimeout = m_ports->ReadTimeout();
+  setup.settings.echo = m_ports->Echo();
+  const int mode = m_mode;
+  SetDetection(0);
+  const std::string port = m_ports->CurrentPortName();
+  if (!m_simulate) m_ports->ClosePort();
+  setup.done = [this, mode, port] {
+    if (!m_simulate && !port.empty()) m_ports->OpenPort(port);
+    SetDetection(mode);
+  };
+  if (m_simulate) {
+    setup.ports = {"SIM1", "SIM2", "SIM3", "SIM4"};
+    setup.makeLine = [](const std::string&) -> std::unique_ptr<link::SerialLine> {
+      sim::SimConfig config;
+      config.baudTiming = true;
+      return std::make_unique<sim::SimulatedLine>(std::make_shared<sim::SensorSimulator>(config));
+    };
+  } else {
+    setup.ports = link::ListSerialPorts();
+    setup.makeLine = [](const std::string&) { return link::MakeSystemSerialLine(); };
+  }
+  setup.makeJournal = [historyPath](const std::string&) -> std::unique_ptr<link::WriteJournal> {
+    return std::make_unique<history::HistoryDb>(QString::fromStdString(historyPath));
+  };
+  return setup;
 }
 
 std::string SensorLink::DefaultPort() const {

@@ -7,6 +7,7 @@
 #include "link/detection.h"
 #include "link/ports.h"
 #include "link/sensor.h"
+#include "ui/station_window.h"
 
 namespace rkt {
 
@@ -44,6 +45,12 @@ class SensorLink final : public LinkServices {
   // A command chosen while a detection run waits for the sensor makes that
   // run give way at its next wait; the command runs right after it.
   void RunCommand(SensorCommand command) override;
+  // What the station window works with: every port the machine offers (in
+  // the demo four simulated sockets whose sensors come and go), and a
+  // history connection per port to the database at historyPath. The main
+  // window's own port is closed and its detection paused until the
+  // station's `done` runs.
+  StationSetup StationSetupFor(const std::string& historyPath);
   std::vector<std::string> PortList() const override;
   std::string DefaultPort() const override;
   // Records every byte on the line in path; false when it cannot be written.

@@ -210,6 +210,8 @@ bool Station::PortRun::WriteOne(link::Sensor& sensor, DataSet& data, StationUser
   report.code = w.code > 0 ? w.code : 0;
   report.record = w.recordId;
   if (!ok) report.message = user.Message();
+  // The single write says nothing of a cancel before any byte went out.
+  if (!ok && report.message.empty()) report.message = MessageDisplayText(w.code > 0 ? w.code : msg::kNoSensor);
   m_view.serial = report.serial;
   m_view.outcome = report.outcome;
   m_view.message = report.message;

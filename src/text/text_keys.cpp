@@ -249,6 +249,33 @@ std::vector<TextKey> BuildKeys() {
   add(m, "StatusRestored", "Wiederhergestellt: Einstellung vor dem Schreiben vom %1, %2, Seriennummer %3");
   // ---- end of the safe write ----
 
+  // The production station: one setting into sensor after sensor on many ports.
+  add(m, "mnStation", "Se&rienbetrieb ...");
+  add("frmStation", "frmStation", "Serienbetrieb");
+  add("frmStation", "lblSetting", "Daten zum Schreiben (Datencode): %1");
+  add("frmStation", "lblPorts", "Schnitt&stellen:");
+  add("frmStation", "chkLock", "Parametrier&sperre einschalten");
+  add("frmStation", "btStart", "S&tarten");
+  add("frmStation", "btStop", "&Anhalten");
+  add("frmStation", "btCancel", "&Abbrechen");
+  add("frmStation", "btClose", "S&chließen");
+  add("frmStation", "lblCounts", "Gut: %1   Fehler: %2");
+  add("frmStation", "lblTileCounts", "%1 gut, %2 Fehler");
+  add("frmStation", "lblSerial", "Seriennummer %1");
+  add("frmStation", "stReady", "bereit");
+  add("frmStation", "stWaiting", "wartet auf Sensor");
+  add("frmStation", "stWriting", "schreibt ...");
+  add("frmStation", "stPass", "GUT");
+  add("frmStation", "stFail", "FEHLER");
+  add("frmStation", "stNoPort", "Schnittstelle fehlt");
+  add("frmStation", "stStopped", "angehalten");
+  add("frmStation", "NoPorts", "Keine Schnittstelle angegeben.");
+  add("frmStation", "NoMatch", "Keine Schnittstelle passt zu %1.");
+  add("frmStation", "lblFinishing",
+      "Laufende Schreibvorgänge werden zu Ende geführt, danach hält der Serienbetrieb an. Abbrechen bricht sie ab.");
+  add("frmStation", "lblCancelling", "Laufende Schreibvorgänge werden abgebrochen ...");
+  add("frmStation", "lblStopped", "Der Serienbetrieb ist angehalten.");
+
   // The program's help window.
   add("frmHelp", "frmHelp", "RKT410 Hilfe");
 

@@ -32,6 +32,7 @@
 #include "ui/dialogs.h"
 #include "ui/overview.h"
 #include "ui/parameter_panel.h"
+#include "ui/station_window.h"
 #include "ui/toolbar/toolbar_icons.h"
 #include "text/window_placement.h"
 #include "ui/ui_services.h"
@@ -57,7 +58,7 @@ constexpr bool kEnabledAtStart[11] = {true, false, false, true, false, true, fal
 // Buttons and menu items that need a data set.
 constexpr int kDataButtons[] = {1, 2, 4, 6, 7, 10};
 constexpr const char* kDataItems[] = {"mnSensorWrite", "mnSensorInfo", "mnSave",          "mnSaveas",
-                                      "mnExtraInfo",   "mnSensorDefault", "mnPrint", "mnExport"};
+                                      "mnExtraInfo",   "mnSensorDefault", "mnPrint", "mnExport", "mnStation"};
 
 // How long a success note stays in the status bar.
 constexpr int kStatusMessageMs = 5000;
@@ -179,6 +180,7 @@ void frmMain::BuildMenus() {
   item(s, "mnSensWrite", sensor(SensorCommand::WriteSensitivity));
   s->addSeparator();
   item(s, "mnHistory", [this] { m_files.ShowHistory(); });
+  item(s, "mnStation", [this] { ShowStation(); });
 
   QMenu* h = menu("mnHelp");
   item(h, "mnContents", [] { ShowHelp(0); }, QKeySequence::HelpContents);
@@ -350,6 +352,17 @@ void frmMain::FillPanel(bool refreshOverview) {
 void frmMain::ReadPanel() { m_panel->ReadPanel(); }
 void frmMain::ShowSensitivity() { m_panel->ShowSensitivity(); }
 void frmMain::TakeSensitivity() { m_panel->TakeSensitivity(); }
+
+void frmMain::SetStationSetup(std::function<StationSetup()> setup) {
+  m_stationSetup = std::move(setup);
+}
+
+void frmMain::ShowStation() {
+  if (!m_stationSetup) return;
+  ReadPanel();
+  frmStation dialog(m_stationSetup(), m_ds, this);
+  dialog.exec();
+}
 
 void frmMain::SetDataAvailable(bool available) {
   if (!available) SetSensitivityAvailable(false);

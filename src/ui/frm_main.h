@@ -47,6 +47,8 @@ enum class SensorCommand { Read, Defaults, Write, ReadSensitivity, WriteSensitiv
 // overview above the parameter panel, and the status bar. Sensor commands
 // and output are carried out elsewhere; the window raises them as signals
 // and offers the refresh operations they need.
+struct StationSetup;
+
 class frmMain : public QMainWindow {
   Q_OBJECT
 
@@ -95,6 +97,11 @@ class frmMain : public QMainWindow {
   FileCommands& Files() { return m_files; }
   // The write history Sensor → Verlauf shows (none: the command says so).
   void SetHistory(history::HistoryDb* db) { m_files.SetHistory(db); }
+  // Where Sensor → Serienbetrieb gets its ports, lines and history; the
+  // entry stays off without it.
+  void SetStationSetup(std::function<StationSetup()> setup);
+  // Opens the station window with the working copy as its setting (modal).
+  void ShowStation();
   // Whether a sensor write first shows what it changes.
   void SetWritePreview(bool on) { m_writePreview = on; }
   bool WritePreview() const { return m_writePreview; }
@@ -151,6 +158,7 @@ class frmMain : public QMainWindow {
   DataSet& m_ds;
   RecentFiles& m_recent;
   FileCommands m_files;
+  std::function<StationSetup()> m_stationSetup;
   ParameterPanel* m_panel = nullptr;
   OverviewBlock* m_overview = nullptr;
   QGroupBox* m_frameSensor = nullptr;
