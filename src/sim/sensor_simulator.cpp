@@ -206,6 +206,7 @@ void SensorSimulator::Answer(std::uint8_t byte, std::vector<std::uint8_t>& out) 
 }
 
 std::vector<TimedByte> SensorSimulator::Write(std::span<const std::uint8_t> bytes, Clock::time_point now) {
+  Advance(now);
   std::vector<TimedByte> result;
   std::vector<std::uint8_t> out;
   for (const std::uint8_t byte : bytes) {
