@@ -56,7 +56,8 @@ struct SimConfig {
   // after this long without a byte. 0: it never leaves a command by itself,
   // and only the bytes that complete the command bring it back.
   std::chrono::milliseconds idleTimeout{150};
-  // The first sensor's serial number, 0..65535 (identification bytes 1-2).
+  // The first sensor's serial number, 0..65535 (identification addresses 0
+  // and 1, high byte first).
   int serial = kDefaultSerial;
   std::optional<SwapPlan> swap = std::nullopt;
 };
@@ -129,13 +130,15 @@ class SensorSimulator {
   std::vector<TimedByte> Write(std::span<const std::uint8_t> bytes, Clock::time_point now);
 
   // The socket. An empty one answers nothing (the interface still echoes);
-  // a command in progress is lost with its sensor, and bytes that reached
-  // the sensor after `at` are undone (the last few dozen stores are kept
-  // for that). A plugged sensor is a new one: factory memory, this serial
-  // number (taken modulo 65536), the configured type and lock. Plugging into
-  // a full socket pulls the old sensor first. Both also move the swap plan:
-  // the next event counts from `at`. Moments go forward only; a moment
-  // before one already given counts as that one.
+  // a command in progress is lost with its sensor. Unplug may name a moment
+  // before bytes already given (pulled while they were on their way): what
+  // reached the sensor after `at` is undone (its last few dozen stores are
+  // kept for that) and its answers from `at` on never arrive. A plugged
+  // sensor is a new one: factory memory, this serial number (modulo 65536),
+  // the configured type and lock; plugging into a full socket pulls the old
+  // sensor first, and a moment before one already given counts as that one.
+  // Both move the swap plan: its next event counts from then. Like all of the
+  // simulator, only for the thread that owns its line.
   void Unplug(Clock::time_point at);
   void PlugIn(int serial, Clock::time_point at);
   bool Plugged() const { return m_plugged; }
