@@ -36,10 +36,23 @@ bool FaultFits(Fault f, Command c) {
 }
 
 SensorSimulator::SensorSimulator(const SimConfig& config) : m_config(config) {
+  int serial = config.serial;
+  if (config.swap) {
+    m_random.seed(config.swap->seed);
+    if (config.swap->firstSerial != kSerialFromConfig) serial = config.swap->firstSerial;
+  }
+  Factory(serial);
+  m_seen.push_back({.serial = Serial()});
+}
+
+void SensorSimulator::Factory(int serial) {
+  serial = ((serial % 65536) + 65536) % 65536;
+  m_memory = {};
   auto& ident = m_memory[0];
-  ident = {0x30, 0x39, 48, 25, 3, 2, 1, 0};  // serial 12345, made 48/25, version 3.2.1
-  ident[7] = static_cast<std::uint8_t>(config.typeCode);
-  PutText(m_memory[5], "RKT 410-" + std::to_string(config.typeCode));
+  // Made 48/25, version 3.2.1.
+  ident = {static_cast<std::uint8_t>(serial >> 8), static_cast<std::uint8_t>(serial & 0xFF), 48, 25, 3, 2, 1, 0};
+  ident[7] = static_cast<std::uint8_t>(m_config.typeCode);
+  PutText(m_memory[5], "RKT 410-" + std::to_string(m_config.typeCode));
   m_memory[6].fill(' ');
   m_memory[6][0] = 255;  // no second name part
   PutText(m_memory[7], "Simulator");
@@ -48,7 +61,95 @@ SensorSimulator::SensorSimulator(const SimConfig& config) : m_config(config) {
   m_memory[1] = {0x10, 0x04, 57, 9, 10, 20, 0, 0, 128, 0, 0, 0x20, 0, 0, 0, 0};
   // Factory settings.
   m_memory[2] = {0x10, 0x04, 47, 3, 1, 1, 0, 0, 128, 0, 0, 0x20, 0, 0, 0, 0};
-  if (config.locked) m_memory[1][1] &= static_cast<std::uint8_t>(~0x04);
+  if (m_config.locked) m_memory[1][1] &= static_cast<std::uint8_t>(~0x04);
+}
+
+int SensorSimulator::Serial() const { return Memory(0, 0) * 256 + Memory(0, 1); }
+
+std::chrono::milliseconds SensorSimulator::PresentTime() {
+  const SwapPlan& plan = *m_config.swap;
+  const auto jitter = std::max<long long>(plan.presentJitter.count(), 0);
+  return plan.present + std::chrono::milliseconds(std::uniform_int_distribution<long long>(0, jitter)(m_random));
+}
+
+std::optional<Clock::time_point> SensorSimulator::ScheduledUnplug() const {
+  if (Swapping() && m_plugged) return m_nextSwap;
+  return std::nullopt;
+}
+
+void SensorSimulator::Advance(Clock::time_point now) {
+  if (!m_now) {
+    m_seen.front().pluggedAt = now;
+    if (Swapping()) m_nextSwap = now + PresentTime();
+  }
+  m_now = std::max(now, m_now.value_or(now));
+  while (Swapping() && m_nextSwap && *m_nextSwap <= *m_now) {
+    if (m_plugged) {
+      Pull(*m_nextSwap);
+    } else {
+      Insert(m_seen.back().serial + m_config.swap->step, *m_nextSwap);
+    }
+  }
+}
+
+void SensorSimulator::Unplug(Clock::time_point at) {
+  Advance(at);
+  // Not before it went in: its whole life is undone at most.
+  if (m_plugged) Pull(std::max(at, m_seen.back().pluggedAt));
+}
+
+void SensorSimulator::PlugIn(int serial, Clock::time_point at) {
+  Advance(at);
+  if (m_plugged) Pull(*m_now);
+  Insert(serial, *m_now);
+}
+
+void SensorSimulator::Pull(Clock::time_point at) {
+  // What reached it after `at` never did.
+  SeenSensor& seen = m_seen.back();
+  while (!m_journal.empty() && m_journal.back().at > at) {
+    SetMemory(1, m_journal.back().address, m_journal.back().old);
+    m_journal.pop_back();
+    if (!m_stored.empty()) m_stored.pop_back();
+    --seen.writes;
+  }
+  m_journal.clear();
+  seen.serial = Serial();
+  seen.params = m_memory[1];
+  seen.locked = Locked();
+  seen.unpluggedAt = at;
+  m_plugged = false;
+  m_state = State::Idle;
+  m_lastByte.reset();
+  if (Swapping()) m_nextSwap = at + m_config.swap->absent;
+}
+
+void SensorSimulator::Insert(int serial, Clock::time_point at) {
+  Factory(serial);
+  m_plugged = true;
+  m_state = State::Idle;
+  m_lastByte.reset();
+  m_journal.clear();
+  m_seen.push_back({.serial = Serial(), .pluggedAt = at});
+  if (Swapping()) m_nextSwap = at + PresentTime();
+}
+
+bool SensorSimulator::Arrives(const TimedByte& b) const {
+  if (b.sensor <= 0 || b.sensor > static_cast<int>(m_seen.size())) return true;
+  const SeenSensor& s = m_seen[static_cast<std::size_t>(b.sensor - 1)];
+  if (s.unpluggedAt) return b.at <= *s.unpluggedAt;
+  const auto unplug = ScheduledUnplug();
+  return !unplug || b.at <= *unplug;
+}
+
+std::vector<SeenSensor> SensorSimulator::SensorsSeen() const {
+  std::vector<SeenSensor> seen = m_seen;
+  if (m_plugged) {
+    seen.back().serial = Serial();
+    seen.back().params = m_memory[1];
+    seen.back().locked = Locked();
+  }
+  return seen;
 }
 
 int SensorSimulator::SlotOf(int block) {
@@ -105,23 +206,30 @@ void SensorSimulator::Answer(std::uint8_t byte, std::vector<std::uint8_t>& out) 
 }
 
 std::vector<TimedByte> SensorSimulator::Write(std::span<const std::uint8_t> bytes, Clock::time_point now) {
+  Advance(now);
   std::vector<TimedByte> result;
+  std::vector<std::uint8_t> out;
   for (const std::uint8_t byte : bytes) {
     Clock::time_point in = now;
     if (m_config.baudTiming) {
       in = std::max(now, m_wireFree) + m_config.byteTime;
       m_wireFree = in;
     }
-    std::vector<std::uint8_t> out;
+    Advance(in);
+    out.clear();
+    // The echo comes from the interface, which stays when the sensor goes.
     if (m_config.echo) out.push_back(byte);
-    Process(byte, in, out);
-    for (const std::uint8_t b : out) {
-      Clock::time_point at = in;
-      if (m_config.baudTiming) {
-        at = std::max(in, m_wireFree) + m_config.byteTime;
-        m_wireFree = at;
-      }
-      result.push_back({b, at});
+    const std::size_t echoed = out.size();
+    if (m_plugged) Process(byte, in, out);
+    const auto unplug = ScheduledUnplug();
+    const int sensor = static_cast<int>(m_seen.size());
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      TimedByte b{out[i], in, i < echoed ? 0 : sensor};
+      if (m_config.baudTiming) b.at = std::max(in, m_wireFree) + m_config.byteTime;
+      // A sensor pulled before the byte is out sends no more of its answer.
+      if (b.sensor != 0 && unplug && b.at > *unplug) continue;
+      if (m_config.baudTiming) m_wireFree = b.at;
+      result.push_back(b);
     }
   }
   return result;
@@ -204,6 +312,9 @@ void SensorSimulator::Process(std::uint8_t byte, Clock::time_point at, std::vect
         // A failing cell: the sensor says it took the byte, keeps the old one.
         m_reported = byte;
       } else {
+        m_journal.push_back({at, m_address, Memory(1, m_address)});
+        if (m_journal.size() > 64) m_journal.pop_front();
+        ++m_seen.back().writes;
         SetMemory(1, m_address, byte);
         m_stored.emplace_back(m_address, byte);
         m_reported = byte;

@@ -3,7 +3,9 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <optional>
+#include <random>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,6 +22,26 @@ using Clock = std::chrono::steady_clock;
 struct TimedByte {
   std::uint8_t value;
   Clock::time_point at;
+  // Who sent it: 0 the interface (its echo), n the n-th sensor plugged in
+  // (SensorsSeen()[n - 1]).
+  int sensor = 0;
+};
+
+inline constexpr int kDefaultSerial = 12345;
+// SwapPlan::firstSerial: the first sensor has SimConfig::serial.
+inline constexpr int kSerialFromConfig = -1;
+
+// A worker at a production station: each sensor stays in the socket for
+// `present` plus a random 0..presentJitter (so that it is pulled at any
+// moment, in the middle of a write too), then the socket stays empty for
+// `absent`, then the next sensor (serial + step) goes in. The schedule starts
+// at the first moment the simulator is given; present 0: no swapping.
+struct SwapPlan {
+  std::chrono::milliseconds present{0}, absent{500};
+  std::chrono::milliseconds presentJitter{0};
+  std::uint32_t seed = 1;
+  int firstSerial = kSerialFromConfig;
+  int step = 1;
 };
 
 struct SimConfig {
@@ -34,6 +56,21 @@ struct SimConfig {
   // after this long without a byte. 0: it never leaves a command by itself,
   // and only the bytes that complete the command bring it back.
   std::chrono::milliseconds idleTimeout{150};
+  // The first sensor's serial number, 0..65535 (identification addresses 0
+  // and 1, high byte first).
+  int serial = kDefaultSerial;
+  std::optional<SwapPlan> swap = std::nullopt;
+};
+
+// A sensor that was in the socket, with its memory as it was when pulled
+// (or now, for the one still there).
+struct SeenSensor {
+  int serial = 0;
+  std::array<std::uint8_t, 16> params{};  // block 1
+  bool locked = false;
+  int writes = 0;  // "PQ" bytes it stored
+  Clock::time_point pluggedAt{};
+  std::optional<Clock::time_point> unpluggedAt = std::nullopt;  // nullopt: still plugged
 };
 
 // One byte on a 1200-baud line: start, 8 data, parity, stop.
@@ -88,9 +125,34 @@ class SensorSimulator {
   const SimConfig& Config() const { return m_config; }
   void SetEcho(bool echo) { m_config.echo = echo; }
 
-  // The PC wrote bytes at `now`.
+  // The PC wrote bytes at `now`. Answer bytes due after their sensor is
+  // pulled by the swap plan are not among them.
   std::vector<TimedByte> Write(std::span<const std::uint8_t> bytes, Clock::time_point now);
 
+  // The socket. An empty one answers nothing (the interface still echoes);
+  // a command in progress is lost with its sensor. Unplug may name a moment
+  // before bytes already given (pulled while they were on their way): what
+  // reached the sensor after `at` is undone (its last few dozen stores are
+  // kept for that) and its answers from `at` on never arrive. A plugged
+  // sensor is a new one: factory memory, this serial number (modulo 65536),
+  // the configured type and lock; plugging into a full socket pulls the old
+  // sensor first, and a moment before one already given counts as that one.
+  // Both move the swap plan: its next event counts from then. Like all of the
+  // simulator, only for the thread that owns its line.
+  void Unplug(Clock::time_point at);
+  void PlugIn(int serial, Clock::time_point at);
+  bool Plugged() const { return m_plugged; }
+  // The serial number of the sensor in the socket, or of the last one there.
+  int Serial() const;
+  // Lets the swap plan run up to `now` (Write does so for its bytes).
+  void Advance(Clock::time_point now);
+  // Whether a byte Write returned reaches the PC: false for an answer still
+  // on its way when its sensor was pulled.
+  bool Arrives(const TimedByte& b) const;
+  // Every sensor plugged so far, the first one included, in order.
+  std::vector<SeenSensor> SensorsSeen() const;
+
+  // The memory of the sensor in the socket, or of the last one there.
   std::uint8_t Memory(int block, int address) const;
   void SetMemory(int block, int address, std::uint8_t value);
   bool Locked() const;
@@ -124,6 +186,13 @@ class SensorSimulator {
   };
 
   void Process(std::uint8_t byte, Clock::time_point at, std::vector<std::uint8_t>& out);
+  void Factory(int serial);
+  bool Swapping() const { return m_config.swap && m_config.swap->present > std::chrono::milliseconds::zero(); }
+  void Pull(Clock::time_point at);
+  void Insert(int serial, Clock::time_point at);
+  std::chrono::milliseconds PresentTime();
+  // When the sensor in the socket will be pulled by the swap plan.
+  std::optional<Clock::time_point> ScheduledUnplug() const;
   void Answer(std::uint8_t byte, std::vector<std::uint8_t>& out);
   void StartCommand(Command c);
   // The plan of fault f that hit the current command, or nullptr.
@@ -145,6 +214,18 @@ class SensorSimulator {
   std::vector<FaultPlan> m_hit;  // the plans that hit the current command
   std::array<int, 5> m_commandCount{};
   std::vector<std::pair<int, std::uint8_t>> m_stored;
+
+  bool m_plugged = true;
+  std::vector<SeenSensor> m_seen;          // the last entry is the sensor in (or last in) the socket
+  std::optional<Clock::time_point> m_now;  // the latest moment given
+  std::optional<Clock::time_point> m_nextSwap;
+  std::mt19937 m_random;
+  struct Store {
+    Clock::time_point at;
+    int address;
+    std::uint8_t old;
+  };
+  std::deque<Store> m_journal;  // the current sensor's last stores, to undo a late unplug
 };
 
 }  // namespace rkt::sim

@@ -111,13 +111,20 @@ void SimulatedLine::SetNoise(double rate, std::chrono::milliseconds maxDelay, st
   m_random.seed(seed);
 }
 
+void SimulatedLine::DropUnsent() {
+  // Answers of a sensor pulled while they were on their way never come.
+  std::erase_if(m_pending, [&](const TimedByte& b) { return !m_sim->Arrives(b); });
+}
+
 int SimulatedLine::BytesAvailable() {
+  DropUnsent();
   const auto now = Clock::now();
   return static_cast<int>(
       std::count_if(m_pending.begin(), m_pending.end(), [&](const TimedByte& b) { return b.at <= now; }));
 }
 
 std::vector<std::uint8_t> SimulatedLine::Read(int count) {
+  DropUnsent();
   std::vector<std::uint8_t> out;
   const auto now = Clock::now();
   while (count-- > 0 && !m_pending.empty() && m_pending.front().at <= now) {
@@ -134,7 +141,8 @@ bool SimulatedLine::WaitForBytes(int count, QDeadlineTimer deadline) {
     qint64 left = deadline.remainingTime();
     if (left == 0 || m_interrupted || !m_open) return false;
     if (left < 0) left = 24LL * 3600 * 1000;
-    // Wake when the count-th byte is due, if it is on its way at all.
+    // Wake when the count-th byte is due, if it is on its way at all
+    // (BytesAvailable has dropped what will not come).
     if (count <= static_cast<int>(m_pending.size())) {
       const auto due = m_pending[static_cast<std::size_t>(count - 1)].at - Clock::now();
       const auto ms = std::chrono::ceil<std::chrono::milliseconds>(due).count();

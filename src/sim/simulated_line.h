@@ -17,7 +17,8 @@ namespace rkt::sim {
 // moment the simulator says they are complete. With the simulator's
 // baudTiming every byte takes its 9.17 ms: echoes, answers and complements
 // are still on their way while the program does something else, and
-// discarding the input drops only what has arrived.
+// discarding the input drops only what has arrived. The simulator's socket
+// may be emptied at any moment: what its sensor still had on the way stops.
 class SimulatedLine final : public link::SerialLine {
  public:
   explicit SimulatedLine(std::shared_ptr<SensorSimulator> sim);
@@ -68,6 +69,8 @@ class SimulatedLine final : public link::SerialLine {
   const std::vector<Exchange>& Exchanges() const { return m_exchanges; }
 
  private:
+  void DropUnsent();
+
   std::shared_ptr<SensorSimulator> m_sim;
   std::deque<TimedByte> m_pending;
   QTimer m_timer;
