@@ -105,9 +105,20 @@ StationSetup SensorLink::StationSetupFor(const std::string& historyPath) {
   };
   if (m_simulate) {
     setup.ports = {"SIM1", "SIM2", "SIM3", "SIM4"};
-    setup.makeLine = [](const std::string&) -> std::unique_ptr<link::SerialLine> {
+    // A worker at each socket: a sensor stays 6 to 10 s, then the socket
+    // is empty for 2 s; the serial numbers of the four never meet.
+    setup.makeLine = [](const std::string& port) -> std::unique_ptr<link::SerialLine> {
+      const int n = port.back() - '0';
       sim::SimConfig config;
       config.baudTiming = true;
+      config.serial = 20000 + n;
+      sim::SwapPlan plan;
+      plan.present = std::chrono::milliseconds(6000);
+      plan.presentJitter = std::chrono::milliseconds(4000);
+      plan.absent = std::chrono::milliseconds(2000);
+      plan.seed = static_cast<std::uint32_t>(n);
+      plan.step = 4;
+      config.swap = plan;
       return std::make_unique<sim::SimulatedLine>(std::make_shared<sim::SensorSimulator>(config));
     };
   } else {

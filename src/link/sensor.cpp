@@ -237,7 +237,10 @@ int Sensor::WriteAndRecord(const DataSet::Block& ident, const DataSet::Block& ra
   record.codeAfter = EncodeDataCode(m_data);
   record.names = KnownNames(m_data, ident);
   if (!BeginRecord(record)) return -1;
+  m_sensorReplaced = false;
+  if (m_checkSameSensor) m_sensorSerial = MakeWord(ident[ident::kSerialHigh], ident[ident::kSerialLow]);
   const int rc = WriteDataSet();
+  m_sensorSerial.reset();
   EndRecord(ident, rc);
   return rc;
 }

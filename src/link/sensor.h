@@ -133,6 +133,12 @@ class Sensor {
   };
   Probe ProbeSocket();
 
+  // At a production station a sensor may be pulled and the next one plugged
+  // in while a write retries: with this on, a data-set write checks the
+  // serial number before each retry and after its read-back, and gives up
+  // (on the sensor it began with) when another one answers.
+  void SetSameSensorCheck(bool on) { m_checkSameSensor = on; }
+
   bool OperationRunning() const { return m_running > 0; }
 
   // Keeps every other exchange off the wire while it lives; Entered() is
@@ -179,6 +185,9 @@ class Sensor {
   // The rest of a "PQ" that broke off before `from` (1 address, 2 data,
   // 3 confirmation), sent as meant; returns `failure`.
   int FinishWriteCommand(int from, int address, std::uint8_t value, int failure);
+  // False when the sensor answers with a serial number other than the one
+  // the write began with; true when it is the same or did not answer.
+  bool StillTheSameSensor();
   // After the writes failed with rc: the block read back decides.
   int CheckFailedWrite(int rc, int sensorType, bool lockAsked);
 
@@ -218,6 +227,9 @@ class Sensor {
   bool m_writeUnanswered = false;
   // The port session in which the sensor did not answer "LP" on block 1.
   std::optional<std::uint64_t> m_noParamLp;
+  bool m_checkSameSensor = false;
+  std::optional<int> m_sensorSerial;  // while a checked write runs
+  bool m_sensorReplaced = false;
   DataSet::Block m_verified{};
   WriteOutcome m_lastWrite;
 };

@@ -254,6 +254,8 @@ int Sensor::RunAttempts(int attempts, Bar bar, const std::function<int()>& once)
   int used = 0;
   for (int attempt = 1; attempt <= attempts; ++attempt) {
     if (!PrepareRetry(attempt, bar)) return CodeOf(status::kUserAbort);
+    // A retry would go to whatever sensor is in the socket now.
+    if (attempt > 1 && m_sensorSerial && !StillTheSameSensor()) break;
     used = attempt;
     m_ports.BeginExchange();
     m_writeMayBeOpen = false;
@@ -342,6 +344,8 @@ int Sensor::WriteDataSet() {
   // and keeps its old value. Only reading the block back shows what stayed.
   m_verified = {};
   if (const int rc = ReadParamBlock(m_verified); rc != 0) return rc;
+  // What was read back must come from the sensor that was written.
+  if (m_sensorSerial && !StillTheSameSensor()) return CodeOf(status::kNoAnswer);
   for (const int a : kParamAddresses)
     if (m_verified[a + 1] != RawParam(a, type)) return kCodeVerifyFailed;
   return 0;
@@ -351,10 +355,23 @@ int Sensor::WriteDataSet() {
 // ended; yet when that byte switched the programming lock on, every retry is
 // refused and the write seems to have failed. And a byte taken wrongly may
 // have switched the lock on unasked. Reading the sensor back tells.
+bool Sensor::StillTheSameSensor() {
+  const std::optional<int> expected = std::exchange(m_sensorSerial, std::nullopt);
+  std::uint8_t high = 0;
+  std::uint8_t low = 0;
+  const bool read = ReadParamByte(false, kBlockIdent, ident::kSerialHigh - 1, high) == 0 &&
+                    ReadParamByte(false, kBlockIdent, ident::kSerialLow - 1, low) == 0;
+  m_sensorSerial = expected;
+  if (read && expected && MakeWord(high, low) != *expected) m_sensorReplaced = true;
+  return !m_sensorReplaced;
+}
+
 int Sensor::CheckFailedWrite(int rc, int sensorType, bool lockAsked) {
   // A sensor that answered nothing to the last attempt has gone away or
-  // does not hear: a read would only wait out its attempts.
-  if (rc == kCodeUserAbort || !m_ports.IsPortOpen() || m_writeUnanswered) return rc;
+  // does not hear: a read would only wait out its attempts. Another sensor
+  // in the socket says nothing about this one.
+  if (rc == kCodeUserAbort || !m_ports.IsPortOpen() || m_writeUnanswered || m_sensorReplaced) return rc;
+  if (m_sensorSerial && !StillTheSameSensor()) return rc;
   std::uint8_t lock = 0;
   if (ReadParamByte(true, kBlockParams, kAddrLock, lock) != 0) return rc;
   if (GetBit(lock, kLockBit) == 0 && !lockAsked) {

@@ -151,6 +151,7 @@ void Station::PortRun::Run() {
   // thread that opened it.
   std::unique_ptr<link::WriteJournal> journal = config.makeJournal ? config.makeJournal(m_view.port) : nullptr;
   sensor.SetJournal(journal.get(), config.requireHistory);
+  sensor.SetSameSensorCheck(true);
 
   bool first = true;
   while (!Stopping() && !m_station.CountReached()) {

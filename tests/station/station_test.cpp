@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <map>
+#include <set>
 
 #include "history/history_db.h"
 #include "link/sensor.h"
@@ -58,7 +59,7 @@ struct Bench {
     for (int i = 1; i <= n; ++i) {
       config.ports.push_back("P" + std::to_string(i));
       auto s = make(i);
-      if (s) {
+      if (s && !s->Config().swap) {
         s->SetMemory(0, 0, static_cast<std::uint8_t>((1000 + i) >> 8));
         s->SetMemory(0, 1, static_cast<std::uint8_t>((1000 + i) & 0xff));
       }
@@ -215,4 +216,71 @@ TEST(Station, PortPatternsFindDevicesOnceAndNameWhatMatchesNothing) {
   const auto ports = station::ExpandPorts(d + "/by-id-*, " + d + "/tty*," + d + "/none*,COM3", unmatched);
   EXPECT_EQ(ports, (std::vector<std::string>{d + "/by-id-A", d + "/ttyB", "COM3"}));
   EXPECT_EQ(unmatched, std::vector<std::string>{d + "/none*"});
+}
+
+// A worker pulls sensors at random moments: every report tells the truth
+// about the sensor it names, a sensor pulled mid-write is reported as
+// interrupted with its record, and the next one in the socket is written.
+TEST(Station, ASensorPulledMidWriteIsReportedInterruptedAndTheNextOneIsWritten) {
+  Bench bench(1, [](int) {
+    sim::SimConfig c = SensorOfType5(2ms);
+    c.serial = 500;
+    sim::SwapPlan plan;
+    plan.present = 150ms;
+    plan.presentJitter = 1500ms;
+    plan.absent = 100ms;
+    plan.seed = 11;
+    plan.firstSerial = 500;
+    c.swap = plan;
+    return std::make_shared<sim::SensorSimulator>(c);
+  });
+  const auto expected = WrittenBySingleWrite(bench.config.setting);
+  station::Station st(bench.config);
+  st.Start();
+  std::vector<station::SensorReport> reports;
+  std::set<std::string> outcomes;
+  for (int i = 0; i < 1500 && reports.size() < 40 && !(outcomes.count("interrupted") && outcomes.count("done")); ++i) {
+    for (auto& r : st.TakeReports()) {
+      outcomes.insert(r.outcome);
+      reports.push_back(r);
+    }
+    QThread::msleep(20);
+  }
+  st.Stop(station::StopMode::Finish);
+  ASSERT_TRUE(st.WaitFinished(10000));
+  std::string all;
+  for (const auto& r : reports) all += r.outcome + "/" + std::to_string(r.durationMs) + "ms/" + r.message.substr(0, 40) + "; ";
+  EXPECT_TRUE(outcomes.count("interrupted") && outcomes.count("done")) << reports.size() << " sensors: " << all;
+
+  std::map<int, sim::SeenSensor> seen;
+  for (const sim::SeenSensor& s : bench.sims.at("P1")->SensorsSeen()) seen[s.serial] = s;
+  history::HistoryDb db(bench.dir.filePath(QStringLiteral("history.sqlite")));
+  std::set<int> serials;
+  for (const station::SensorReport& r : reports) {
+    ASSERT_TRUE(r.serial) << r.outcome;
+    EXPECT_TRUE(serials.insert(*r.serial).second) << "sensor " << *r.serial << " reported twice";
+    const sim::SeenSensor& sensor = seen.at(*r.serial);
+    bool holds = true;
+    for (const int a : link::kParamAddresses)
+      holds = holds && sensor.params[static_cast<std::size_t>(a)] == expected[static_cast<std::size_t>(a)];
+    if (r.pass) {
+      std::string got, want;
+      for (const int a : link::kParamAddresses) {
+        got += std::to_string(sensor.params[static_cast<std::size_t>(a)]) + " ";
+        want += std::to_string(expected[static_cast<std::size_t>(a)]) + " ";
+      }
+      EXPECT_TRUE(holds) << *r.serial << " got " << got << " want " << want << " writes " << sensor.writes << " " << r.outcome << " " << r.time;
+    }
+    if (r.outcome == "interrupted") {
+      EXPECT_GT(sensor.writes, 0);
+      EXPECT_NE(r.message.find(Text("Message", "WriteMixed")), std::string::npos) << r.message;
+      const auto record = db.Get(r.record);
+      ASSERT_TRUE(record) << r.record;
+      EXPECT_EQ(record->serial, *r.serial);
+      EXPECT_EQ(record->result, "failed");
+    }
+    if (!r.pass) {
+      EXPECT_FALSE(r.message.empty());
+    }
+  }
 }
