@@ -461,7 +461,7 @@ frmOptions::frmOptions(OptionsBackend& backend, QWidget* parent) : QDialog(paren
   lblTraceFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
   lblTraceFile->setTextFormat(Qt::PlainText);
   lblTraceFile->setIndent(20);
-  frameSprache = Named(new QGroupBox(QStringLiteral("Sprache/Language")), QStringLiteral("frameSprache"));
+  frameSprache = Named(new QGroupBox, QStringLiteral("frameSprache"));
   cmbLanguage = Named(new QComboBox, QStringLiteral("cmbLanguage"));
   btOK = Button("btOK");
   btHelp = Button("btHelp");
@@ -516,6 +516,7 @@ void frmOptions::SetLanguage() {
   chkOverview->setText(UiText("frmOptions", "chkOverview"));
   chkTrace->setText(UiText("frmOptions", "chkTrace"));
   chkPreview->setText(UiText("frmOptions", "chkPreview"));
+  frameSprache->setTitle(UiText("frmOptions", "frameSprache"));
   btOK->setText(UiText("frmOptions", "btOK"));
   btHelp->setText(UiText("frmOptions", "btHelp"));
   btCancel->setText(UiText("frmOptions", "btCancel"));

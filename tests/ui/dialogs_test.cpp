@@ -171,11 +171,18 @@ TEST(Help, UsableWhileADialogOrAMessageBoxIsModal) {
   SetMainWindow(nullptr);
 }
 
-// In each shipped language: the about box names the rights once, and the options help describes every switch.
-TEST(ShippedTexts, AboutNamesTheRightsOnceAndTheOptionsHelpEverySwitch) {
+// In each shipped language: the about box names the rights once, the options help describes every switch, and
+// Qt's own dialogs speak the language (its Locale has Qt's translations).
+TEST(ShippedTexts, AboutNamesTheRightsOnceTheOptionsHelpEverySwitchAndQtSpeaksTheLanguage) {
   FindLanguages({std::filesystem::path(RKT_SOURCE_DIR) / "resources"});
-  for (const char* language : {"Deutsch", "English"}) {
-    ASSERT_TRUE(SelectLanguageByName(language));
+  EXPECT_EQ(LanguageCount(), 7);
+  std::set<QString> qtCancel;
+  for (int index = 0; index < LanguageCount(); ++index) {
+    const std::string name = GetLanguageName(index);
+    const char* language = name.c_str();
+    SelectLanguage(index);
+    EXPECT_TRUE(LoadQtTranslations()) << language << ": Qt's translations for " << LanguageLocale();
+    qtCancel.insert(QCoreApplication::translate("QPlatformTheme", "Cancel"));
     frmAbout about(false);
     QString shown;
     for (const QLabel* label : about.findChildren<QLabel*>()) shown += label->text() + QLatin1Char('\n');
@@ -190,8 +197,11 @@ TEST(ShippedTexts, AboutNamesTheRightsOnceAndTheOptionsHelpEverySwitch) {
     EXPECT_GE(switches.size(), 5);
     for (const QCheckBox* box : switches)
       EXPECT_TRUE(help.contains(QString(box->text()).remove(QLatin1Char('&')))) << language << ": " << box->text().toStdString();
+    EXPECT_TRUE(help.contains(options.frameSprache->title())) << language;
   }
+  EXPECT_EQ(qtCancel.size(), 7u) << "Qt's Cancel in seven languages";
   FindLanguages({});
+  LoadQtTranslations();
 }
 
 }  // namespace
