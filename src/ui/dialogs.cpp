@@ -200,6 +200,12 @@ frmSensorInfo::frmSensorInfo(const DataSet& ds, QWidget* parent) : QDialog(paren
                       .arg(ds.GetInt(ValueId::ManufacturePart2, kWorkingCopy)));
   lbVersion->setText(QString::fromStdString(ds.GetString(ValueId::VersionText, kWorkingCopy)));
   lbCode->setText(QString::fromStdString(EncodeDataCode(ds)));
+  // The values take the keyboard (to copy them); a screen reader says each
+  // with its caption, as "12345" alone says nothing.
+  const std::pair<QLabel*, QLabel*> captioned[] = {{lbTyp, lblTyp},       {lbTyp1, lblTyp},         {lbNr, lblSerial},
+                                                   {lbJahr, lblYear},     {lbVersion, lblVersion}, {lbCode, lblCode}};
+  for (const auto& [value, caption] : captioned)
+    value->setAccessibleName(AccessibleText(caption->text()) + QLatin1Char(' ') + value->text());
   connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
 }
 

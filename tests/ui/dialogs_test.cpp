@@ -219,8 +219,11 @@ TEST(DialogKeyboard, TabFollowsTheReadingOrder) {
   db.Complete(db.Begin(write), link::WriteResult::Done, 0);  // a row in each table
   DataSet ds;
   test::FakeOptions options;
-  const struct { std::function<QDialog*()> make; const char* order; } rows[] = {
+  const struct { std::function<QWidget*()> make; const char* order; } rows[] = {
       {[&] { return new frmDataCode(ds); }, "txtCode btOK btCancel btHelp"},
+      {[&] { return new frmPrintComment(ds); }, "txtComment btOK btCancel btHelp"},
+      {[&] { return new frmChanged(true); }, "btYes btCancel btHelp"},
+      {[&] { return new HelpWindow; }, "btContents txtHelp"},  // back and forward wait for a page to go to
       {[&] { return new frmOptions(options); },
        "cmbPorts chkSensor chkTooltips chkOverview chkTrace chkPreview cmbLanguage btOK btCancel btHelp"},
       {[&] { return new frmHistory(db); }, "cmbSerial tblRecords tblChanges btRestore btClose"},
@@ -228,7 +231,7 @@ TEST(DialogKeyboard, TabFollowsTheReadingOrder) {
        "tblChanges btYes btNo"},
   };
   for (const auto& row : rows) {
-    std::unique_ptr<QDialog> dialog(row.make());
+    std::unique_ptr<QWidget> dialog(row.make());
     SCOPED_TRACE(dialog->objectName().toStdString());
     dialog->show();
     dialog->activateWindow();
