@@ -27,6 +27,19 @@ if(missing)
   message(FATAL_ERROR "not installed: ${missing}")
 endif()
 
+# The installed language files are UTF-8 with the byte-order mark, as Debian
+# wants its text; the letters survive the conversion from Windows-1252.
+foreach(l ENG FRA ITA ESP NLD POL)
+  file(READ "${PREFIX}/share/rkt410/RKT_LANG.${l}" head LIMIT 3 HEX)
+  if(NOT head STREQUAL "efbbbf")
+    message(FATAL_ERROR "share/rkt410/RKT_LANG.${l} is not UTF-8 with its byte-order mark")
+  endif()
+endforeach()
+file(STRINGS "${PREFIX}/share/rkt410/RKT_LANG.FRA" name REGEX "^Language=" ENCODING UTF-8)
+if(NOT name STREQUAL "Language=Français")
+  message(FATAL_ERROR "RKT_LANG.FRA names its language '${name}' once installed")
+endif()
+
 # The desktop entry must name the installed program and icon.
 file(STRINGS "${PREFIX}/share/applications/rkt410.desktop" exec REGEX "^Exec=")
 file(STRINGS "${PREFIX}/share/applications/rkt410.desktop" icon REGEX "^Icon=")
