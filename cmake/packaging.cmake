@@ -11,6 +11,22 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/rkt410.svg
 # reading without it.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/help/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/help)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/samples/sample.RKT DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+# The language files. Debian wants the text it installs in UTF-8, so the
+# installed copies are UTF-8 with the byte-order mark, which the reader takes
+# as well as Windows-1252; the Windows folder keeps the Windows-1252 originals.
+set(rkt_utf8_languages)
+foreach(src ${rkt_language_files})
+  get_filename_component(name ${src} NAME)
+  set(out ${CMAKE_BINARY_DIR}/languages/${name})
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/languages
+    COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/language_to_utf8.sh ${src} ${out}
+    DEPENDS ${src} ${PROJECT_SOURCE_DIR}/cmake/language_to_utf8.sh VERBATIM)
+  list(APPEND rkt_utf8_languages ${out})
+endforeach()
+add_custom_target(rkt_utf8_languages ALL DEPENDS ${rkt_utf8_languages})
+install(FILES ${rkt_utf8_languages} DESTINATION ${CMAKE_INSTALL_DATADIR}/rkt410)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/resources/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

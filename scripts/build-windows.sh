@@ -2,8 +2,8 @@
 # Builds rkt410.exe and rkt410-cli.exe for 64-bit Windows against the Qt that
 # scripts/build-qt-windows.sh put in its cache, and gathers everything they
 # need into build-windows/rkt410/, a folder that runs as it is: the programs,
-# Qt's DLLs and plug-ins, the MinGW runtime DLLs and the language file (the
-# help is compiled in).
+# Qt's DLLs and plug-ins, the MinGW runtime DLLs, the language files and Qt's
+# own translations (the help is compiled in).
 #
 #   scripts/build-windows.sh            # the programs and the folder
 #   scripts/build-windows.sh --tests    # the tests too (run by test-windows.sh)
@@ -41,7 +41,14 @@ cmake --build "$build_dir" --parallel
 out=$build_dir/rkt410
 rm -rf "$out"
 mkdir -p "$out"/{platforms,styles,sqldrivers,imageformats}
-cp "$build_dir"/src/app/rkt410.exe "$build_dir"/src/cli/rkt410-cli.exe resources/RKT_LANG.ENG "$out"/
+cp "$build_dir"/src/app/rkt410.exe "$build_dir"/src/cli/rkt410-cli.exe resources/RKT_LANG.{ENG,FRA,ITA,ESP,NLD,POL} "$out"/
+# Qt's own texts (file, print and overwrite dialogs) for each shipped language;
+# the program looks for them in translations/ beside it. The .qm files are the
+# same on every platform, so Debian's qt6-translations-l10n serves.
+mkdir -p "$out"/translations
+for l in de en fr it es nl pl; do
+  cp /usr/share/qt6/translations/qtbase_$l.qm "$out"/translations/
+done
 cp "$qt"/plugins/platforms/{qwindows,qoffscreen,qminimal}.dll "$out"/platforms/
 cp "$qt"/plugins/styles/*.dll "$out"/styles/
 cp "$qt"/plugins/sqldrivers/qsqlite.dll "$out"/sqldrivers/

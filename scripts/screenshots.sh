@@ -2,8 +2,9 @@
 # The README's window pictures, made under a virtual X server:
 #   scripts/screenshots.sh [OUTPUT_FOLDER]   (default: docs)
 # Builds the picture program in build/ and writes main_variant1..6.png,
-# first_start.png, main_window_de.png, main_window_en.png and
-# options_with_help.png. Needs xvfb-run (package xvfb).
+# first_start.png, main_window_de.png, main_window_<locale>.png for each
+# shipped language (en, es, fr, it, nl, pl) and options_with_help.png.
+# Needs xvfb-run (package xvfb).
 set -eu
 cd "$(dirname "$0")/.."
 out=$(realpath -m "${1:-docs}")

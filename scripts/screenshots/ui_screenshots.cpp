@@ -1,5 +1,5 @@
 // Makes the README's window pictures: the main window per sensor variant,
-// the first start, the main window in German and English, and the options
+// the first start, the main window in each shipped language, and the options
 // with the help in front. Run by scripts/screenshots.sh; not a test.
 #include <QApplication>
 #include <QPushButton>
@@ -12,6 +12,7 @@
 #include "model/recent_files.h"
 #include "text/help_window.h"
 #include "text/language.h"
+#include "text/text_keys.h"
 #include "ui/frm_main.h"
 #include "ui/ui_text.h"
 #include "ui_test_support.h"
@@ -86,10 +87,14 @@ void DailyHandlingPictures(const QString& out) {
     });
     window.Action("mnOptions")->trigger();
 
-    SelectLanguage(1);
-    window.LoadMainTexts();
-    Settle();
-    Save(window.grab(), out + "/main_window_en.png");
+    // Each shipped language, named by its locale: main_window_en.png, main_window_fr.png, ...
+    for (int index = 1; index < LanguageCount(); ++index) {
+      SelectLanguage(index);
+      window.LoadMainTexts();
+      window.adjustSize();
+      Settle();
+      Save(window.grab(), out + "/main_window_" + QString::fromStdString(LanguageLocale()) + ".png");
+    }
   }
   SetHelpViewer(nullptr);
 }

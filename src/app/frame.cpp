@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 #include <QCommandLineParser>
+#include <QLocale>
 #include <QSessionManager>
 #include <QSplashScreen>
 
@@ -32,6 +33,7 @@ Frame::Frame(SettingsStore& settings, LinkServices& link, std::filesystem::path 
     : m_settings(settings),
       m_link(link),
       m_programDir(std::move(programDir)),
+      m_systemLocale(QLocale::system().uiLanguages().value(0, QLocale::system().name()).toStdString()),
       m_loop(m_request, [this] { m_link.DetectSensor(); }) {
   m_data.SetRecentFiles(&m_recent);
 }
@@ -132,7 +134,7 @@ void Frame::Start(bool showStartPicture) {
   m_link.InitDetection(m_request);
   // 9. Options: selects the stored language, then opens the stored port (a
   // failure is reported over the start picture, in that language).
-  LoadOptions(m_settings, m_link, m_view, m_recent);
+  LoadOptions(m_settings, m_link, m_view, m_recent, m_systemLocale);
   m_mainWindow->SetTooltips(m_view.tooltips);
   m_mainWindow->SetDebugDisplay(m_view.debug);
   m_mainWindow->SetWritePreview(m_view.writePreview);

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "app/main_loop.h"
 #include "app/options.h"
@@ -50,11 +51,14 @@ class Frame {
   MainLoop& Loop() { return m_loop; }
   frmMain* MainWindow() const { return m_mainWindow.get(); }
   bool Ended() const { return m_ended; }
+  // The locale a first start takes its language from; the system's unless set before Start.
+  void SetSystemLocale(std::string name) { m_systemLocale = std::move(name); }
 
  private:
   SettingsStore& m_settings;
   LinkServices& m_link;
   std::filesystem::path m_programDir;
+  std::string m_systemLocale;
   DataSet m_data;
   RecentFiles m_recent;
   ViewOptions m_view;

@@ -9,7 +9,8 @@
 
 namespace rkt {
 
-void LoadOptions(const SettingsStore& store, LinkServices& link, ViewOptions& view, RecentFiles& recent) {
+void LoadOptions(const SettingsStore& store, LinkServices& link, ViewOptions& view, RecentFiles& recent,
+                 std::string_view systemLocale) {
   const auto get = [&store](const char* name, const char* def) { return store.GetString(kSettingsSection, name, def); };
 
   view.debug = QString::fromStdString(get("QDDebug", "no")).toLower() == QStringLiteral("yes");
@@ -17,7 +18,9 @@ void LoadOptions(const SettingsStore& store, LinkServices& link, ViewOptions& vi
   view.tooltips = get("Tooltips", "YES") == "YES";
   // The language comes before the port, so that a port that cannot be
   // opened is reported in the user's language.
-  SelectLanguageByName(get("Language", "GER"));
+  // The first start speaks the system's language when a file has it.
+  if (const std::string stored = get("Language", ""); stored.empty()) SelectLanguage(LanguageForLocale(systemLocale));
+  else SelectLanguageByName(stored);
   // Without a stored port the first one the machine offers is taken; a
   // stored one is kept as it is, present or not. With no port at all the
   // program starts quietly, the port shown as absent.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 // Loading the options at start and saving them at the orderly end.
 namespace rkt {
 
@@ -22,7 +24,10 @@ struct ViewOptions {
 // display name), Port (opened here), BlockDiagram (exactly "Show"), then
 // the recent files, FILE1 first. WritePreview ("NO" switches it off) is
 // read as well.
-void LoadOptions(const SettingsStore& store, LinkServices& link, ViewOptions& view, RecentFiles& recent);
+// Without a stored language (the first start) the language file whose locale
+// fits systemLocale is taken (LanguageForLocale).
+void LoadOptions(const SettingsStore& store, LinkServices& link, ViewOptions& view, RecentFiles& recent,
+                 std::string_view systemLocale = {});
 
 // Writes SensDetection, Tooltips, Port, BlockDiagram, Language, WritePreview
 // and the recent files.

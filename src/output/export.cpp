@@ -130,7 +130,12 @@ std::string ExportText(const DataSet& ds, ExportFormat format) {
 }
 
 OutputResult ExportDatasheet(const DataSet& ds, const std::string& path) {
-  const std::string bytes = Utf8ToCp1252(ExportText(ds, ExportFormatFor(path)));
+  const std::string text = ExportText(ds, ExportFormatFor(path));
+  // Windows-1252 where it holds every character; a language it lacks (Polish)
+  // would lose its letters to '?', so such a file is UTF-8 with a byte-order
+  // mark, which spreadsheets and editors recognise.
+  const std::string cp1252 = Utf8ToCp1252(text);
+  const std::string bytes = Cp1252ToUtf8(cp1252) == text ? cp1252 : "\xEF\xBB\xBF" + text;
   if (const std::string why = WriteFileAtomically(path, bytes); !why.empty())
     return {false, MessageDisplayText(msg::kSaveFailed) + "\n" + path + ": " + ReasonText(why)};
   return {true, {}};

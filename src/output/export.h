@@ -71,7 +71,8 @@ struct OutputResult {
 };
 
 // Writes the export of the working copy to path in the format its name asks
-// for, through a temporary file renamed over the target (WriteFileAtomically):
+// for, in Windows-1252 (UTF-8 with a byte-order mark when the language's
+// texts hold characters Windows-1252 lacks), through a temporary file renamed over the target (WriteFileAtomically):
 // a failure leaves any previous file as it was and no partial file behind.
 OutputResult ExportDatasheet(const DataSet& ds, const std::string& path);
 

@@ -49,19 +49,20 @@ QUrl HelpPageUrl(const std::string& helpFile, int context, const std::vector<std
 
 HelpWindow::HelpWindow() : m_browser(new QTextBrowser(this)) {
   setObjectName("frmHelp");
-  setWindowTitle(QString::fromStdString(Text("frmHelp", "frmHelp")));
   resize(640, 520);
+  m_browser->setObjectName("txtHelp");
   m_browser->setOpenExternalLinks(true);
 
-  auto* contents = new QPushButton(QStringLiteral("⌂"), this);
-  auto* back = new QPushButton(QStringLiteral("◀"), this);
-  auto* forward = new QPushButton(QStringLiteral("▶"), this);
-  contents->setToolTip(QStringLiteral("Inhalt / Contents (Alt+Home)"));
-  back->setToolTip(QStringLiteral("Zurück / Back (Alt+Left)"));
-  forward->setToolTip(QStringLiteral("Vor / Forward (Alt+Right)"));
+  auto* contents = m_contentsButton = new QPushButton(QStringLiteral("⌂"), this);
+  auto* back = m_backButton = new QPushButton(QStringLiteral("◀"), this);
+  auto* forward = m_forwardButton = new QPushButton(QStringLiteral("▶"), this);
+  contents->setObjectName("btContents");
+  back->setObjectName("btBack");
+  forward->setObjectName("btForward");
   for (QPushButton* b : {contents, back, forward}) b->setFixedWidth(40);
   back->setEnabled(false);
   forward->setEnabled(false);
+  SetLanguage();
   connect(m_browser, &QTextBrowser::backwardAvailable, back, &QWidget::setEnabled);
   connect(m_browser, &QTextBrowser::forwardAvailable, forward, &QWidget::setEnabled);
   connect(back, &QPushButton::clicked, m_browser, &QTextBrowser::backward);
@@ -85,8 +86,24 @@ HelpWindow::HelpWindow() : m_browser(new QTextBrowser(this)) {
   layout->addWidget(m_browser);
 }
 
+void HelpWindow::SetLanguage() {
+  const QString title = QString::fromStdString(Text("frmHelp", "frmHelp"));
+  setWindowTitle(title);
+  m_browser->setAccessibleName(title);
+  // The buttons show pictures; their names say what the pictures mean.
+  const std::pair<QPushButton*, const char*> buttons[] = {
+      {m_contentsButton, "btContents"}, {m_backButton, "btBack"}, {m_forwardButton, "btForward"}};
+  const QString keys[] = {QStringLiteral("Alt+Home"), QKeySequence(QKeySequence::Back).toString(QKeySequence::NativeText),
+                          QKeySequence(QKeySequence::Forward).toString(QKeySequence::NativeText)};
+  for (std::size_t i = 0; i < std::size(buttons); ++i) {
+    const QString name = QString::fromStdString(Text("frmHelp", buttons[i].second));
+    buttons[i].first->setAccessibleName(name);
+    buttons[i].first->setToolTip(QStringLiteral("%1 (%2)").arg(name, keys[i]));
+  }
+}
+
 void HelpWindow::ShowPage(const QUrl& url, const std::string& helpFile) {
-  setWindowTitle(QString::fromStdString(Text("frmHelp", "frmHelp")));
+  SetLanguage();
   if (url.isEmpty()) {
     m_contents = QUrl();
     m_browser->clearHistory();

@@ -9,6 +9,7 @@
 
 #include "text/messages.h"
 
+class QPushButton;
 class QTextBrowser;
 
 // The help: HTML pages, one folder per help file and one page per context
@@ -38,7 +39,13 @@ class HelpWindow : public QWidget {
   QTextBrowser* Browser() const { return m_browser; }
 
  private:
+  // Title, button names and tooltips in the current language.
+  void SetLanguage();
+
   QTextBrowser* m_browser;
+  QPushButton* m_contentsButton;
+  QPushButton* m_backButton;
+  QPushButton* m_forwardButton;
   QUrl m_contents;
 };
 

@@ -11,7 +11,19 @@ namespace rkt {
 
 namespace {
 
-LanguageEntry BuiltinGerman() { return {std::string(kBuiltinLanguageName), {}, std::string(kBuiltinHelpFile)}; }
+LanguageEntry BuiltinGerman() { return {std::string(kBuiltinLanguageName), {}, std::string(kBuiltinHelpFile), "de"}; }
+
+// "fr_FR.UTF-8", "fr-FR@euro" and "FR_fr" all become "fr_fr"; the codeset and modifier say nothing of the language.
+std::string LocaleKey(std::string_view name) {
+  std::string key;
+  for (const char c : name.substr(0, name.find_first_of(".@"))) {
+    if (c == '-') key += '_';
+    else key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return key;
+}
+
+std::string_view LanguagePart(std::string_view key) { return key.substr(0, key.find('_')); }
 
 struct LanguageState {
   std::vector<LanguageEntry> list{BuiltinGerman()};
@@ -78,7 +90,7 @@ void FindLanguages(const std::vector<std::filesystem::path>& folders) {
       std::string help = ReadIniValue(path, "RKT", "Help", kBuiltinHelpFile);
       // An empty Help value names no file at all; the German help is better than none.
       if (help.empty()) help = kBuiltinHelpFile;
-      s.list.push_back({std::move(name), path, std::move(help)});
+      s.list.push_back({std::move(name), path, std::move(help), ReadIniValue(path, "RKT", "Locale", "")});
     }
   }
   s.current = 0;
@@ -109,6 +121,17 @@ bool SelectLanguageByName(std::string_view name) {
     }
   }
   return false;
+}
+
+int LanguageForLocale(std::string_view systemLocale) {
+  const std::string wanted = LocaleKey(systemLocale);
+  const LanguageState& s = State();
+  if (LanguagePart(wanted).empty()) return 0;
+  for (std::size_t i = 0; i < s.list.size(); ++i)
+    if (LocaleKey(s.list[i].locale) == wanted) return static_cast<int>(i);
+  for (std::size_t i = 0; i < s.list.size(); ++i)
+    if (LanguagePart(LocaleKey(s.list[i].locale)) == LanguagePart(wanted)) return static_cast<int>(i);
+  return 0;
 }
 
 std::string CurrentLanguageName() { return GetLanguageName(State().current); }

@@ -27,6 +27,7 @@ struct LanguageEntry {
   std::string name;      // display name, also stored in the settings
   std::string path;      // the language file; empty for the built-in German
   std::string helpFile;  // help file name, e.g. "RKTGER.HLP"
+  std::string locale;    // key Locale of section RKT ("de" for the built-in German)
 };
 
 // Where language files are looked for: the program's folder, then the
@@ -48,6 +49,10 @@ std::string GetLanguageName(int index);
 // returns false (and changes nothing) when there is none.
 bool SelectLanguageByName(std::string_view name);
 std::string CurrentLanguageName();
+// The language for a first start: the first whose locale has the language and
+// territory of systemLocale ("fr_FR.UTF-8", "fr-FR", "fr"), else the first
+// with its language alone, else the built-in German (0).
+int LanguageForLocale(std::string_view systemLocale);
 // The help file name of the current language.
 std::string CurrentHelpFile();
 const std::vector<LanguageEntry>& Languages();

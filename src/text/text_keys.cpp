@@ -170,6 +170,8 @@ std::vector<TextKey> BuildKeys() {
   add("frmOptions", "chkOverview", "Übersicht anzeigen");
   // Support asks for a record of the line; where it goes is shown beside it.
   add("frmOptions", "chkTrace", "Schnittstellenprotokoll aufzeichnen");
+  // Stays findable in English for someone lost in a language they cannot read.
+  add("frmOptions", "frameSprache", "Sprache/Language");
 
   add("frmDataCode", "frmDataCode", "Sensor Datencode");
   add("frmDataCode", "btOk", "&OK");
@@ -278,6 +280,10 @@ std::vector<TextKey> BuildKeys() {
 
   // The program's help window.
   add("frmHelp", "frmHelp", "RKT410 Hilfe");
+  // The help window's picture buttons, named for their tooltips and a screen reader.
+  add("frmHelp", "btContents", "Inhalt");
+  add("frmHelp", "btBack", "Zurück");
+  add("frmHelp", "btForward", "Vor");
 
   // Daily handling: Qt's own texts, the first start, success notes, about box.
   // The locale whose Qt translations (qtbase_*.qm) go with the language.

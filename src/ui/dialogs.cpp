@@ -200,6 +200,12 @@ frmSensorInfo::frmSensorInfo(const DataSet& ds, QWidget* parent) : QDialog(paren
                       .arg(ds.GetInt(ValueId::ManufacturePart2, kWorkingCopy)));
   lbVersion->setText(QString::fromStdString(ds.GetString(ValueId::VersionText, kWorkingCopy)));
   lbCode->setText(QString::fromStdString(EncodeDataCode(ds)));
+  // The values take the keyboard (to copy them); a screen reader says each
+  // with its caption, as "12345" alone says nothing.
+  const std::pair<QLabel*, QLabel*> captioned[] = {{lbTyp, lblTyp},       {lbTyp1, lblTyp},         {lbNr, lblSerial},
+                                                   {lbJahr, lblYear},     {lbVersion, lblVersion}, {lbCode, lblCode}};
+  for (const auto& [value, caption] : captioned)
+    value->setAccessibleName(AccessibleText(caption->text()) + QLatin1Char(' ') + value->text());
   connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -461,7 +467,7 @@ frmOptions::frmOptions(OptionsBackend& backend, QWidget* parent) : QDialog(paren
   lblTraceFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
   lblTraceFile->setTextFormat(Qt::PlainText);
   lblTraceFile->setIndent(20);
-  frameSprache = Named(new QGroupBox(QStringLiteral("Sprache/Language")), QStringLiteral("frameSprache"));
+  frameSprache = Named(new QGroupBox, QStringLiteral("frameSprache"));
   cmbLanguage = Named(new QComboBox, QStringLiteral("cmbLanguage"));
   btOK = Button("btOK");
   btHelp = Button("btHelp");
@@ -516,6 +522,7 @@ void frmOptions::SetLanguage() {
   chkOverview->setText(UiText("frmOptions", "chkOverview"));
   chkTrace->setText(UiText("frmOptions", "chkTrace"));
   chkPreview->setText(UiText("frmOptions", "chkPreview"));
+  frameSprache->setTitle(UiText("frmOptions", "frameSprache"));
   btOK->setText(UiText("frmOptions", "btOK"));
   btHelp->setText(UiText("frmOptions", "btHelp"));
   btCancel->setText(UiText("frmOptions", "btCancel"));

@@ -29,8 +29,13 @@ bool LoadQtTranslations() {
   installedLocale = locale;
   if (locale.isEmpty() || QCoreApplication::instance() == nullptr) return false;
   auto* translator = new QTranslator(QCoreApplication::instance());
-  if (!translator->load(QLocale(locale), QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+  // A Windows folder carries its own beside the program; elsewhere Qt's installed ones serve.
+  const QString folders[] = {QCoreApplication::applicationDirPath() + QStringLiteral("/translations"),
+                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
+  const auto loaded = [&](const QString& folder) {
+    return translator->load(QLocale(locale), QStringLiteral("qtbase"), QStringLiteral("_"), folder);
+  };
+  if (!loaded(folders[0]) && !loaded(folders[1])) {
     delete translator;
     return false;
   }

@@ -31,7 +31,11 @@ class FrameTest : public ::testing::Test {
   }
   void TearDown() override { FindLanguages({}); }
   QString Ini() const { return m_settingsDir.filePath("RKT410.ini"); }
-  std::unique_ptr<App> Make() { return std::make_unique<App>(Ini(), m_programDir.path()); }
+  std::unique_ptr<App> Make(const char* systemLocale = "C") {
+    auto app = std::make_unique<App>(Ini(), m_programDir.path());
+    app->frame.SetSystemLocale(systemLocale);  // the tests' language is not the machine's
+    return app;
+  }
   std::vector<std::string> Stored(std::initializer_list<const char*> names) {
     std::vector<std::string> out;
     for (const char* name : names) out.push_back(SettingsStore(Ini()).GetString(kSettingsSection, name, ""));
@@ -102,6 +106,24 @@ TEST_F(FrameTest, ProgramExitStoresTheOptionsTheLastFileAndTheLanguage) {
   a->frame.MainWindow()->LoadMainTexts();
   EXPECT_EQ(a->MenuTitle(), "&Datei") << "back to German restores the built-in texts";
   a->CloseAndRun();
+}
+
+// A first start on a French system comes up in French, Qt's own texts included, and keeps that choice.
+TEST_F(FrameTest, FirstStartOnAFrenchSystemSpeaksFrench) {
+  ASSERT_TRUE(QFile::copy(QStringLiteral(RKT_SOURCE_DIR "/resources/RKT_LANG.FRA"), m_programDir.filePath("RKT_LANG.FRA")));
+  auto a = Make("fr_FR.UTF-8");
+  a->frame.Start(false);
+  EXPECT_EQ(a->MenuTitle(), "&Fichier");
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Annuler");
+  a->CloseAndRun();
+  a.reset();
+  EXPECT_EQ(Stored({"Language"}), std::vector<std::string>{"Français"});
+  a = Make("en_GB");  // the stored choice wins over the system's
+  a->frame.Start(false);
+  EXPECT_EQ(a->MenuTitle(), "&Fichier");
+  a->CloseAndRun();
+  SelectLanguage(0);
+  LoadQtTranslations();
 }
 
 // The options dialog shows the link and the view; its changes reach them, the window and the settings.

@@ -81,6 +81,30 @@ TEST_F(SettingsTest, PortDefaultsAndComparisonRules) {
     }
 }
 
+// A first start (no language stored) speaks the system's language when a file has it: the same language and
+// territory first, then the language alone, else German; a stored language, even one that is gone, wins.
+TEST_F(SettingsTest, FirstStartTakesTheLanguageOfTheSystemsLocale) {
+  test::TempDir own;
+  test::WriteText(own.Path("RKT_LANG.PT"), "[RKT]\nLanguage=Portugues\nLocale=pt\n");
+  test::WriteText(own.Path("RKT_LANG.PTB"), "[RKT]\nLanguage=Portugues (Brasil)\nLocale=pt-BR\n");
+  test::WriteText(own.Path("RKT_LANG.X"), "[RKT]\nLanguage=No locale\n");
+  FindLanguages({std::filesystem::path(RKT_SOURCE_DIR) / "resources", own.Dir()});
+  const struct { const char* stored; const char* system; const char* chosen; } rows[] = {  // nullptr: nothing stored
+      {nullptr, "fr_FR.UTF-8", "Français"}, {nullptr, "fr-CA", "Français"}, {nullptr, "it_CH@euro", "Italiano"},
+      {nullptr, "es_ES", "Español"},        {nullptr, "nl_BE", "Nederlands"}, {nullptr, "PL_pl", "Polski"},
+      {nullptr, "en_US", "English"},        {nullptr, "de_AT", "Deutsch"},    {nullptr, "pt_BR.UTF-8", "Portugues (Brasil)"},
+      {nullptr, "pt_PT", "Portugues"},      {nullptr, "sv_SE", "Deutsch"},    {nullptr, "C", "Deutsch"},
+      {nullptr, "", "Deutsch"},             {"", "fr_FR", "Français"},        {"Deutsch", "fr_FR", "Deutsch"},
+      {"English", "fr_FR", "English"},      {"GER", "fr_FR", "Deutsch"},      {"Klingon", "pl_PL", "Deutsch"}};
+  for (const auto& r : rows) {
+    Reset();
+    if (r.stored) Store({{"Language", r.stored}});
+    SelectLanguage(0);
+    LoadOptions(SettingsStore(IniPath()), m_link, m_view, m_recent, r.system);
+    EXPECT_EQ(CurrentLanguageName(), r.chosen) << (r.stored ? r.stored : "(none)") << " / " << r.system;
+  }
+}
+
 TEST_F(SettingsTest, ServiceValues) {
   const struct { const char *name, *value; int detect, read; bool echo; } cases[] = {
       {"InterfaceTransformer", "noecho", 100, 200, false}, {"InterfaceTransformer", "NOECHO", 100, 200, false},

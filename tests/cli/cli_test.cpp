@@ -401,8 +401,14 @@ TEST(CliOutput, ExportAndPrintWriteTheirFilesOrKeepTheOldOne) {
       {{"print", kSample, "-o", path("a.pdf")}, "a.pdf", "%PDF-", label},
       // Last: in this process the language stays chosen.
       {{"export", kSample, "-o", path("en.txt"), "--lang", "English"}, "en.txt", "RKT 410 - Parameter settings\r\n",
-       "Serial number:"}};
-  SetProgramDir(std::string(RKT_SOURCE_DIR) + "/resources");  // where the English language file is
+       "Serial number:"},
+      {{"export", kSample, "-o", path("fr.txt"), "--lang", "Fran\xc3\xa7" "ais"}, "fr.txt",
+       "RKT 410 - R\xe9glage des param\xe8tres\r\n", "Temporisation \xe0 l'enclenchement:"},
+      // Polish letters are not in Windows-1252: UTF-8 with its mark, no letter lost to '?'.
+      {{"export", kSample, "-o", path("pl.csv"), "--lang", "Polski"}, "pl.csv", "\xef\xbb\xbfPlik;Oznaczenie typu;",
+       "Cz\xc4\x99stotliwo\xc5\x9b\xc4\x87 impuls\xc3\xb3w 2"},
+      {{"print", kSample, "-o", path("pl.pdf"), "--lang", "Polski"}, "pl.pdf", "%PDF-", "Wyj\xc5\x9b" "cie ostrzegawcze"}};
+  SetProgramDir(std::string(RKT_SOURCE_DIR) + "/resources");  // where the language files are
   for (const auto& row : rows) {
     const std::string target = path(row.file.c_str()), what = Joined(row.args);
     const CliResult r = Cli(row.args);
@@ -421,7 +427,7 @@ TEST(CliOutput, ExportAndPrintWriteTheirFilesOrKeepTheOldOne) {
   }
   SetProgramDir(std::filesystem::current_path());
   FindLanguages({});
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 4) << "no temporary file left";
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 7) << "no temporary file left";
   // With DejaVu Sans alone (a fresh Debian), whose "fi" is a ligature, the labels still come out letter by letter.
   const std::string dejavu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
   if (!std::filesystem::exists(dejavu)) GTEST_SKIP() << "needs DejaVu Sans";

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 
 #include "support/recording_presenter.h"
@@ -202,22 +204,24 @@ TEST_F(TextTest, BoxesPassThePresenterAndReturnItsAnswer) {
   for (const auto& [buttons, answer] : safe) EXPECT_EQ(ShowMessage(msg::kNoSensor, buttons), answer) << buttons;
 }
 
-// What is wrong with a shipped language file: a byte-order mark (the file is
-// Windows-1252), bytes Windows-1252 does not define, and keys the program
-// never looks up (a misspelt key is silently ignored and leaves German behind).
+// What is wrong with a shipped language file: bytes Windows-1252 does not
+// define (or, in a file that starts with the byte-order mark, bytes that are
+// no UTF-8), and keys the program never looks up (a misspelt key is silently
+// ignored and leaves German behind).
 std::vector<std::string> LanguageFileFaults(const std::string& bytes,
                                             const std::set<std::pair<std::string, std::string>>& known) {
   std::vector<std::string> faults;
-  const bool bom = bytes.starts_with("\xEF\xBB\xBF");
-  if (bom) faults.push_back("byte-order mark");
+  const bool utf8 = bytes.starts_with("\xEF\xBB\xBF");
   std::string section;
-  std::size_t start = bom ? 3 : 0;
+  std::size_t start = utf8 ? 3 : 0;
   for (int n = 1; start < bytes.size(); ++n) {
     const std::size_t end = std::min(bytes.find('\n', start), bytes.size());
     std::string line = bytes.substr(start, end - start);
     start = end + 1;
-    for (const unsigned char c : line)
-      if (c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D) faults.push_back("line " + std::to_string(n) + ": byte");
+    // Bytes that are no UTF-8 come back from the round trip as replacement characters.
+    bool bad = utf8 && QString::fromUtf8(line).toStdString() != line;
+    for (const unsigned char c : line) bad |= !utf8 && (c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D);
+    if (bad) faults.push_back("line " + std::to_string(n) + ": byte");
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') section = line.substr(1, line.find(']') - 1);
@@ -227,24 +231,75 @@ std::vector<std::string> LanguageFileFaults(const std::string& bytes,
   return faults;
 }
 
-TEST(TextKeys, EnglishFileHasEveryKeyBuiltinTextsAndListItems) {
-  const std::string file = std::string(RKT_SOURCE_DIR) + "/resources/RKT_LANG.ENG";
+// What a translation must keep of the German text: its placeholders, line
+// breaks, access key and message numbers. "" when it keeps them all.
+std::string LostMarks(const std::string& german, const std::string& translated) {
+  static const QRegularExpression kMarks(QStringLiteral("%\\d|\\\\n|&(?!&)|\\(\\d{4}\\)"));
+  const auto marks = [](const std::string& text) {
+    QStringList found;
+    for (auto it = kMarks.globalMatch(QString::fromStdString(text).replace(QStringLiteral("&&"), QString())); it.hasNext();)
+      found << it.next().captured();
+    found.sort();
+    return found.join(QLatin1Char(' ')).toStdString();
+  };
+  return marks(german) == marks(translated) ? std::string() : marks(german) + " became " + marks(translated);
+}
+
+// Every shipped translation, named after its extension: every key of the
+// built-in German texts present and filled, nothing the program never reads,
+// and the marks the program relies on kept. A key added to the German texts
+// shows up here as missing, per language.
+TEST(TextKeys, ShippedFilesHaveEveryKeyBuiltinTextsAndListItems) {
   std::set<std::pair<std::string, std::string>> known;
-  for (const TextKey& k : AllTextKeys()) {
+  for (const TextKey& k : AllTextKeys())
     EXPECT_TRUE(known.emplace(k.section, k.key).second) << "twice: " << k.section << " " << k.key;
-    const std::string value = ReadIniValue(file, k.section, k.key, "\x01missing");
-    EXPECT_TRUE(value != "\x01missing" && !value.empty()) << "[" << k.section << "] " << k.key;
+  std::map<std::string, std::string> shipped;  // extension -> path
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(RKT_SOURCE_DIR) / "resources"))
+    if (entry.path().stem() == "RKT_LANG") shipped[entry.path().extension().string().substr(1)] = entry.path().string();
+  std::set<std::string> extensions;
+  for (const auto& [ext, path] : shipped) extensions.insert(ext);
+  EXPECT_EQ(extensions, (std::set<std::string>{"ENG", "FRA", "ITA", "ESP", "NLD", "POL"}));
+  std::set<std::string> names, locales, helpFiles;
+  for (const auto& [ext, file] : shipped) {
+    std::string missing, lost;
+    for (const TextKey& k : AllTextKeys()) {
+      const std::string value = ReadIniValue(file, k.section, k.key, "\x01missing");
+      if (value == "\x01missing" || value.empty()) missing += " [" + k.section + "] " + k.key;
+      else if (k.section != "RKT")
+        if (const std::string how = LostMarks(k.germanText, value); !how.empty())
+          lost += "\n  [" + k.section + "] " + k.key + ": " + how;
+    }
+    EXPECT_EQ(missing, "") << ext << " lacks these keys";
+    EXPECT_EQ(lost, "") << ext << " lost marks";
+    EXPECT_EQ(LanguageFileFaults(test::ReadText(file), known), std::vector<std::string>{}) << ext;
+    const std::string help = ReadIniValue(file, "RKT", "Help", "");
+    for (const int context : HelpContexts()) {  // each topic its own page, built in
+      const QUrl url = HelpPageUrl(help, context, {});
+      EXPECT_TRUE(url.scheme() == "qrc" && url.path().endsWith(context == 0 ? "index.html" : QString::number(context) + ".html"))
+          << ext << ": " << help << " " << context << " " << url.toString().toStdString();
+    }
+    names.insert(ReadIniValue(file, "RKT", "Language", ""));
+    locales.insert(ReadIniValue(file, "RKT", "Locale", ""));
+    helpFiles.insert(ReadIniValue(file, "RKT", "Help", ""));
   }
-  EXPECT_EQ(ReadIniValue(file, "RKT", "Language", ""), "English");
+  EXPECT_TRUE(names.size() == shipped.size() && locales.size() == shipped.size() && helpFiles.size() == shipped.size())
+      << "each language has its own name, locale and help";
+  EXPECT_TRUE(names.count("English") && names.count("Français") && names.count("Polski"));
   using Faults = std::vector<std::string>;
   const std::tuple<const char*, std::string, Faults> scans[] = {
       {"clean", "; note\r\n[frmMain]\r\nmnFile=&File\r\n\r\n[RKT]\nLanguage=\xC4\n", {}},
-      {"byte-order mark", "\xEF\xBB\xBF[RKT]\nLanguage=x\n", {"byte-order mark"}},
+      {"UTF-8 with its mark", "\xEF\xBB\xBF[RKT]\nLanguage=Polski \xC5\x82\n", {}},
+      {"no UTF-8 behind the mark", "\xEF\xBB\xBF[RKT]\nLanguage=\xC4\n", {"line 2: byte"}},
       {"undefined byte", "[RKT]\nLanguage=x\x81\n", {"line 2: byte"}},
       {"misspelt key", "[frmMain]\nmnFiel=&File\n", {"[frmMain] mnFiel"}},
-      {"key in the wrong section", "[frmOptions]\nmnFile=&File\n", {"[frmOptions] mnFile"}},
-      {"shipped file", test::ReadText(file), {}}};
+      {"key in the wrong section", "[frmOptions]\nmnFile=&File\n", {"[frmOptions] mnFile"}}};
   for (const auto& [context, bytes, faults] : scans) EXPECT_EQ(LanguageFileFaults(bytes, known), faults) << context;
+  const std::pair<const char*, const char*> marks[] = {{"%1 von %2", "%2 of %1"}, {"a\\nb", "a\\nb"},
+      {"&Datei", "Fi&le"}, {"x (1003)", "y (1003)"}, {"Tom && Jerry", "Tom and Jerry"}};
+  for (const auto& [german, translated] : marks) EXPECT_EQ(LostMarks(german, translated), "") << german;
+  const std::pair<const char*, const char*> lostMarks[] = {{"%1 von %2", "%1 of"}, {"a\\nb", "a b"},
+      {"&Datei", "File"}, {"x (1003)", "y (1005)"}, {"&Datei", "&Fi&le"}};
+  for (const auto& [german, translated] : lostMarks) EXPECT_NE(LostMarks(german, translated), "") << german;
   // List items are keyed by control and position; the switching frequencies have no keys.
   const std::tuple<const char*, const char*, std::string> texts[] = {{"frmMain", "cmbInput9", "D-Flipflop"},
       {"frmMain", "rdTimefunction22", "Wischerfunktion"}, {"frmMain", "cmbSchaltfrequenz0", ""},

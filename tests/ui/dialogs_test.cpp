@@ -171,11 +171,18 @@ TEST(Help, UsableWhileADialogOrAMessageBoxIsModal) {
   SetMainWindow(nullptr);
 }
 
-// In each shipped language: the about box names the rights once, and the options help describes every switch.
-TEST(ShippedTexts, AboutNamesTheRightsOnceAndTheOptionsHelpEverySwitch) {
+// In each shipped language: the about box names the rights once, the options help describes every switch, and
+// Qt's own dialogs speak the language (its Locale has Qt's translations).
+TEST(ShippedTexts, AboutNamesTheRightsOnceTheOptionsHelpEverySwitchAndQtSpeaksTheLanguage) {
   FindLanguages({std::filesystem::path(RKT_SOURCE_DIR) / "resources"});
-  for (const char* language : {"Deutsch", "English"}) {
-    ASSERT_TRUE(SelectLanguageByName(language));
+  EXPECT_EQ(LanguageCount(), 7);
+  std::set<QString> qtCancel;
+  for (int index = 0; index < LanguageCount(); ++index) {
+    const std::string name = GetLanguageName(index);
+    const char* language = name.c_str();
+    SelectLanguage(index);
+    EXPECT_TRUE(LoadQtTranslations()) << language << ": Qt's translations for " << LanguageLocale();
+    qtCancel.insert(QCoreApplication::translate("QPlatformTheme", "Cancel"));
     frmAbout about(false);
     QString shown;
     for (const QLabel* label : about.findChildren<QLabel*>()) shown += label->text() + QLatin1Char('\n');
@@ -190,8 +197,11 @@ TEST(ShippedTexts, AboutNamesTheRightsOnceAndTheOptionsHelpEverySwitch) {
     EXPECT_GE(switches.size(), 5);
     for (const QCheckBox* box : switches)
       EXPECT_TRUE(help.contains(QString(box->text()).remove(QLatin1Char('&')))) << language << ": " << box->text().toStdString();
+    EXPECT_TRUE(help.contains(options.frameSprache->title())) << language;
   }
+  EXPECT_EQ(qtCancel.size(), 7u) << "Qt's Cancel in seven languages";
   FindLanguages({});
+  LoadQtTranslations();
 }
 
 }  // namespace
@@ -209,8 +219,11 @@ TEST(DialogKeyboard, TabFollowsTheReadingOrder) {
   db.Complete(db.Begin(write), link::WriteResult::Done, 0);  // a row in each table
   DataSet ds;
   test::FakeOptions options;
-  const struct { std::function<QDialog*()> make; const char* order; } rows[] = {
+  const struct { std::function<QWidget*()> make; const char* order; } rows[] = {
       {[&] { return new frmDataCode(ds); }, "txtCode btOK btCancel btHelp"},
+      {[&] { return new frmPrintComment(ds); }, "txtComment btOK btCancel btHelp"},
+      {[&] { return new frmChanged(true); }, "btYes btCancel btHelp"},
+      {[&] { return new HelpWindow; }, "btContents txtHelp"},  // back and forward wait for a page to go to
       {[&] { return new frmOptions(options); },
        "cmbPorts chkSensor chkTooltips chkOverview chkTrace chkPreview cmbLanguage btOK btCancel btHelp"},
       {[&] { return new frmHistory(db); }, "cmbSerial tblRecords tblChanges btRestore btClose"},
@@ -218,7 +231,7 @@ TEST(DialogKeyboard, TabFollowsTheReadingOrder) {
        "tblChanges btYes btNo"},
   };
   for (const auto& row : rows) {
-    std::unique_ptr<QDialog> dialog(row.make());
+    std::unique_ptr<QWidget> dialog(row.make());
     SCOPED_TRACE(dialog->objectName().toStdString());
     dialog->show();
     dialog->activateWindow();

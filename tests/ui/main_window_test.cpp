@@ -3,7 +3,10 @@
 #include "model/parameter_file.h"
 #include "model/recent_files.h"
 #include "model/safe_file.h"
+#include "text/help_window.h"
+#include "text/ini_file.h"
 #include "text/language.h"
+#include "text/message_box.h"
 #include "text/text_keys.h"
 #include "ui/accessibility.h"
 #include "ui/frm_main.h"
@@ -254,25 +257,33 @@ void AddTexts(QWidget* root, QStringList& out) {
   }
 }
 
-// The German texts the current language translates, as a screen reader would get them: a control named by one of
-// them has kept its German name.
-std::set<QString> UntranslatedGerman() {
-  std::set<QString> out;
+// The texts of every other language (German's built in, the others' files) that the current language does not use
+// itself, as a screen reader would get them: a control named by one of them speaks another language.
+std::set<QString> ForeignTexts() {
+  std::set<QString> own, other;
+  const auto& languages = Languages();
   for (const TextKey& k : AllTextKeys()) {
-    const QString german = AccessibleText(QString::fromStdString(std::string(k.germanText)));
-    if (german != AccessibleText(QString::fromStdString(Text(k.section, k.key)))) out.insert(german);
+    own.insert(AccessibleText(UiText(k.section, k.key)));
+    for (std::size_t i = 0; i < languages.size(); ++i) {
+      if (static_cast<int>(i) == CurrentLanguageIndex()) continue;
+      const std::string text = languages[i].path.empty() ? std::string(k.germanText)
+                                                          : ReadIniValue(languages[i].path, k.section, k.key, k.germanText);
+      other.insert(AccessibleText(QString::fromStdString(text)));
+    }
   }
-  return out;
+  for (const QString& text : own) other.erase(text);
+  other.erase(QString());
+  return other;
 }
 
 std::string AccessibleName(QWidget* control) {
   return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).toStdString();
 }
 
-// Every focusable control and every button of the window as the accessibility tree reaches it: a name, not its
-// objectName, and not a German text the language translates. Table cells and list items are data, not controls.
+// Every focusable control and every button of the window as the accessibility tree reaches it: a name with words,
+// not its objectName, and not a text of another language. Table cells and list items are data, not controls.
 // A control with a label (its buddy) is named by the label; a button carries its own text.
-void ExpectNamedControls(QWidget* window, const std::string& where, const std::set<QString>& untranslated) {
+void ExpectNamedControls(QWidget* window, const std::string& where, const std::set<QString>& foreign) {
   for (QLabel* label : window->findChildren<QLabel*>()) {
     if (QWidget* buddy = label->buddy(); buddy && buddy->isVisibleTo(window) && !qobject_cast<QAbstractButton*>(buddy)) {
       EXPECT_EQ(AccessibleName(buddy), AccessibleText(label->text()).toStdString())
@@ -287,7 +298,8 @@ void ExpectNamedControls(QWidget* window, const std::string& where, const std::s
     const QAccessible::Role role = control->role();
     if (control->state().focusable || role == QAccessible::Button || role == QAccessible::CheckBox ||
         role == QAccessible::RadioButton) {
-      EXPECT_FALSE(name.isEmpty() || name == id || untranslated.count(name))
+      static const QRegularExpression kLetter(QStringLiteral("\\p{L}"));  // a picture's symbol says nothing
+      EXPECT_FALSE(!name.contains(kLetter) || name == id || foreign.count(name))
           << where << ": " << (widget ? widget->metaObject()->className() : "?") << " \"" << id.toStdString()
           << "\" is named \"" << name.toStdString() << "\"";
     }
@@ -301,10 +313,10 @@ void ExpectNamedControls(QWidget* window, const std::string& where, const std::s
 // control named for a screen reader in that language.
 void ExpectLanguageShown(frmMain& window, DataSet& ds, history::HistoryDb& db, const std::string& language) {
   test::FakeOptions options;
-  const std::set<QString> untranslated = CurrentLanguageIndex() == 0 ? std::set<QString>() : UntranslatedGerman();
+  const std::set<QString> foreign = ForeignTexts();
   std::map<QString, QStringList> groups;
   AddTexts(&window, groups["frmMain"]);
-  ExpectNamedControls(&window, language + ", frmMain", untranslated);
+  ExpectNamedControls(&window, language + ", frmMain", foreign);
   for (QAction* top : window.menuBar()->actions()) {
     groups["menubar"] << top->text();
     for (QAction* a : top->menu() ? top->menu()->actions() : QList<QAction*>())
@@ -319,8 +331,35 @@ void ExpectLanguageShown(frmMain& window, DataSet& ds, history::HistoryDb& db, c
       std::make_unique<frmWritePreview>(std::vector<ValueChange>{{"Hysterese:", "standard", "groß", {}}}, &window)};
   for (const auto& d : dialogs) {
     AddTexts(d.get(), groups[d->objectName() + QString::number(&d - dialogs)]);
-    ExpectNamedControls(d.get(), language + ", " + d->objectName().toStdString(), untranslated);
+    ExpectNamedControls(d.get(), language + ", " + d->objectName().toStdString(), foreign);
   }
+  HelpWindow help;
+  help.ShowPage(HelpPageUrl(CurrentHelpFile(), 0, {}), CurrentHelpFile());
+  ExpectNamedControls(&help, language + ", frmHelp", foreign);
+  // The message boxes with every button they may carry; Escape closes each.
+  QtMessagePresenter boxes;
+  for (const int buttons : {msg::kYesNoCancel, msg::kRetryCancel}) {
+    bool seen = false;
+    test::OnNext<QMessageBox>([&](QMessageBox* box) {
+      seen = true;
+      for (QAbstractButton* b : box->buttons()) groups["frmMessage" + QString::number(buttons)] << b->text();
+      ExpectNamedControls(box, language + ", frmMessage", foreign);
+      QTest::keyClick(box, Qt::Key_Escape);
+    });
+    boxes.Present(BuildMessage(msg::kTypeChanged, buttons, help::kTypeChanged));
+    EXPECT_TRUE(seen) << language;
+  }
+  // The overview is read as text: each row a static text named by what it shows, label and value in the language.
+  int rows = 0;
+  for (QLabel* row : window.Overview()->lblBL) {
+    if (!row->isVisibleTo(&window) || row->text().isEmpty()) continue;
+    ++rows;
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(row);
+    EXPECT_EQ(std::pair(a->role(), a->text(QAccessible::Name)), std::pair(QAccessible::StaticText, row->text()));
+    for (const QString& part : row->text().split(QStringLiteral(": ")))
+      EXPECT_FALSE(foreign.count(part.trimmed())) << language << ", overview: " << row->text().toStdString();
+  }
+  EXPECT_GE(rows, 5) << language;
   static const QRegularExpression kKey(QStringLiteral("&([^&])"));
   for (const auto& [group, texts] : groups) {
     std::map<QString, QString> seen;
@@ -352,10 +391,10 @@ void ExpectLanguageShown(frmMain& window, DataSet& ds, history::HistoryDb& db, c
 }
 
 // One window through German, each shipped language and back: the texts it shows and the names a screen reader
-// gets follow every switch.
+// gets follow every switch; the dialogs, the help window and the message boxes in each language too.
 TEST(ShippedLanguages, AccessKeysAreUniqueAndEveryControlIsNamedInTheLanguage) {
   FindLanguages({std::filesystem::path(RKT_SOURCE_DIR) / "resources"});
-  ASSERT_GE(LanguageCount(), 2) << "German and English are shipped";
+  ASSERT_EQ(LanguageCount(), 7) << "German and six files are shipped";
   QTemporaryDir dir;
   history::HistoryDb db(dir.filePath(QStringLiteral("history.sqlite")));
   DataSet ds;
