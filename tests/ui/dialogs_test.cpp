@@ -227,6 +227,7 @@ TEST(DialogKeyboard, TabFollowsTheReadingOrder) {
       {[&] { return new frmOptions(options); },
        "cmbPorts chkSensor chkTooltips chkOverview chkTrace chkPreview cmbLanguage btOK btCancel btHelp"},
       {[&] { return new frmHistory(db); }, "cmbSerial tblRecords tblChanges btRestore btClose"},
+      {[&] { return new frmStation(test::IdleStation(), ds); }, "txtPorts chkLock btStart btClose"},
       {[&] { return new frmWritePreview({{"Hysterese:", "standard", "groß", {}}, {"Störfilterung:", "1 kHz", "50 Hz", {}}}); },
        "tblChanges btYes btNo"},
   };

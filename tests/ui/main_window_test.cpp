@@ -328,6 +328,7 @@ void ExpectLanguageShown(frmMain& window, DataSet& ds, history::HistoryDb& db, c
       std::make_unique<frmChanged>(false, &window),   std::make_unique<frmChanged>(true, &window),
       std::make_unique<frmAbout>(true, &window),      std::make_unique<frmRWState>(&window),
       std::make_unique<frmHistory>(db, &window),
+      std::make_unique<frmStation>(test::IdleStation(), ds, &window),
       std::make_unique<frmWritePreview>(std::vector<ValueChange>{{"Hysterese:", "standard", "groß", {}}}, &window)};
   for (const auto& d : dialogs) {
     AddTexts(d.get(), groups[d->objectName() + QString::number(&d - dialogs)]);

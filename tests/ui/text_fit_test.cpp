@@ -112,6 +112,7 @@ TEST(TextFit, EveryTextFitsItsWidgetInEveryLanguage) {
         std::make_unique<frmChanged>(false, &window),   std::make_unique<frmChanged>(true, &window),
         std::make_unique<frmAbout>(true, &window),      std::make_unique<frmRWState>(&window),
         std::make_unique<frmHistory>(db, &window),      std::make_unique<HelpWindow>(),
+        std::make_unique<frmStation>(test::IdleStation(), ds, &window),
         std::make_unique<frmWritePreview>(std::vector<ValueChange>{{"Hysterese:", "standard", "groß", {}}}, &window)};
     for (const auto& w : windows) ExpectTextsFit(w.get(), language + ", " + w->objectName().toStdString());
   }

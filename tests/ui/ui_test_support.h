@@ -19,11 +19,19 @@
 #include "ui/dialogs.h"
 #include "ui/overview.h"
 #include "ui/parameter_panel.h"
+#include "ui/station_window.h"
 #include "ui/ui_text.h"
 
 namespace rkt::test {
 
 inline const QString kSample = QStringLiteral(RKT_SOURCE_DIR "/resources/samples/sample.RKT");
+
+// A station window's setup for windows that are only looked at, not started.
+inline StationSetup IdleStation() {
+  StationSetup setup;
+  setup.ports = {"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyUSB2", "/dev/ttyUSB3"};
+  return setup;
+}
 
 inline std::vector<int> ItemData(const QComboBox* combo) {
   std::vector<int> out;
