@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <numeric>
+#include <set>
 
 #include "cli/describe.h"
 #include "history/history_db.h"
@@ -520,6 +521,118 @@ TEST(CliJson, ControlCharactersQuotesAndHighBytesGiveValidJson) {
       {listed[0]["port"], QString::fromUtf8("/dev/tty\xEF\xBF\xBD\x01\"\\")}};
   for (const auto& [got, want] : rows) EXPECT_EQ(got.toString(), want) << want.toStdString();
   EXPECT_TRUE(text(comment).contains(QChar(0x20AC)) && text(comment).contains(QChar(0x1F))) << "the table tests what it says";
+}
+
+}  // namespace
+}  // namespace rkt::cli
+
+namespace rkt::cli {
+namespace {
+
+// rkt410-sim serving `count` sensors at link1..linkN in dir, serial numbers from 100.
+class MultiSim {
+ public:
+  MultiSim(const QTemporaryDir& dir, int count, QStringList extra = {}) : m_dir(dir.path()) {
+    m_process.start(RKT_SIM_PATH, QStringList{"--link", m_dir + "/link%d", "--count", QString::number(count),
+                                              "--serial", "100", "--type", "5"} + extra);
+    // Ready once every device is named.
+    for (int lines = 0; lines < count && m_process.state() != QProcess::NotRunning;) {
+      if (m_process.canReadLine()) lines += m_process.readLine().isEmpty() ? 0 : 1;
+      else m_process.waitForReadyRead(5000);
+    }
+  }
+  ~MultiSim() {
+    m_process.terminate();
+    m_process.waitForFinished(5000);
+  }
+  QString Link(int n) const { return m_dir + "/link" + QString::number(n); }
+
+ private:
+  QString m_dir;
+  QProcess m_process;
+};
+
+std::vector<QJsonObject> JsonLines(const QByteArray& out) {
+  std::vector<QJsonObject> lines;
+  for (const QByteArray& line : out.split('\n'))
+    if (!line.trimmed().isEmpty()) lines.push_back(Json(line.toStdString()));
+  return lines;
+}
+
+// Three sensors on three ports of one simulator process, through the pipe:
+// one JSON line each, all passed, each with its own serial number and record;
+// a locked one on a fourth port fails, and the exit status says so.
+TEST(StationCommand, WritesEveryPortsSensorAndReportsEachAsAJsonLine) {
+  QTemporaryDir dir;
+  MultiSim sims(dir, 3);
+  QTemporaryDir lockedDir;
+  MultiSim locked(lockedDir, 1, {"--locked", "--serial", "900"});
+  const QString db = dir.filePath("history.sqlite");
+  const QString ports = sims.Link(1) + "," + sims.Link(2) + "," + sims.Link(3) + "," + locked.Link(1);
+  QProcess cli;
+  cli.start(RKT_CLI_PATH, {"station", QString::fromStdString(kSample), "--ports", ports, "--count", "4",
+                           "--history-db", db});
+  ASSERT_TRUE(cli.waitForFinished(60000));
+  const std::string err = cli.readAllStandardError().toStdString();
+  EXPECT_EQ(cli.exitCode(), kExitFailure) << err;
+  auto lines = JsonLines(cli.readAllStandardOutput());
+  ASSERT_EQ(lines.size(), 4u) << err;
+  const auto refused = std::find_if(lines.begin(), lines.end(), [](auto& o) { return o["result"] == "fail"; });
+  ASSERT_NE(refused, lines.end());
+  EXPECT_EQ(std::tuple((*refused)["port"].toString(), (*refused)["serial"].toInt(), (*refused)["message"].toString()),
+            std::tuple(locked.Link(1), 900, QString::fromStdString(MessageDisplayText(msg::kSensorLocked))));
+  lines.erase(refused);
+  std::set<int> serials;
+  for (const QJsonObject& o : lines) {
+    EXPECT_EQ(o["result"].toString(), "pass");
+    EXPECT_EQ(o["after"].toString().toStdString(), FirstLine(CliOk({"code", kSample})));
+    EXPECT_EQ(o["type"].toInt(), 5);
+    serials.insert(o["serial"].toInt());
+    const auto record = history::HistoryDb(db).Get(o["record"].toInt());
+    ASSERT_TRUE(record);
+    EXPECT_EQ(QString::fromStdString(record->port), o["port"].toString());
+    EXPECT_EQ(record->serial, o["serial"].toInt());
+  }
+  EXPECT_EQ(serials, (std::set<int>{100, 101, 102}));
+  EXPECT_NE(err.find("passed 3, failed 1"), std::string::npos) << err;
+}
+
+// The first Ctrl-C lets the running writes end (and they pass); two cancel
+// them, each port saying so, and the status is then 1.
+TEST(StationCommand, OneCtrlCFinishesTheRunningWritesTwoCancelThem) {
+  for (const int presses : {1, 2}) {
+    SCOPED_TRACE(presses);
+    QTemporaryDir dir;
+    MultiSim sims(dir, 2, {"--baud-timing"});
+    const QString db = dir.filePath("history.sqlite");
+    QProcess cli;
+    cli.setChildProcessModifier([] { ::signal(SIGINT, SIG_DFL); });
+    cli.start(RKT_CLI_PATH, {"station", QString::fromStdString(kSample), "--ports", sims.Link(1) + "," + sims.Link(2),
+                             "--history-db", db});
+    // Both writes have begun once both records are stored (before the first byte).
+    const auto begun = [&] {
+      const auto records = history::HistoryDb(db).List();
+      return records && records->size() == 2;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(begun, 30000));
+    for (int i = 0; i < presses; ++i) {
+      ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+      QTest::qWait(100);
+    }
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    const std::string err = cli.readAllStandardError().toStdString();
+    const auto lines = JsonLines(cli.readAllStandardOutput());
+    ASSERT_EQ(lines.size(), 2u) << err;
+    for (const QJsonObject& o : lines) {
+      EXPECT_EQ(o["result"].toString(), presses == 1 ? "pass" : "fail") << err;
+      if (presses == 2) {
+        EXPECT_EQ(o["outcome"].toString(), "cancelled");
+      }
+    }
+    EXPECT_EQ(cli.exitCode(), presses == 1 ? kExitOk : kExitFailure) << err;
+    EXPECT_NE(err.find(presses == 1 ? "finishing the running writes" : "cancelling the running writes"),
+              std::string::npos) << err;
+  }
 }
 
 }  // namespace
