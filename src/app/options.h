@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // Loading the options at start and saving them at the orderly end.
 namespace rkt {
 
@@ -15,17 +17,20 @@ struct ViewOptions {
   bool tooltips = true;
   bool overviewShown = true;
   bool writePreview = true;  // a write first shows what it changes
+  // Where the history of writes is kept: a file, a server's address
+  // (postgresql://…), or "" for the user's own file.
+  std::string historyDb;
 };
 
 // In this order: QDDebug ("yes" in any case), SensDetection (exactly "Auto"
 // switches detection on), Tooltips (exactly "YES"), Language (selected by
 // display name), Port (opened here), BlockDiagram (exactly "Show"), then
 // the recent files, FILE1 first. WritePreview ("NO" switches it off) is
-// read as well.
+// read as well, and HistoryDb.
 void LoadOptions(const SettingsStore& store, LinkServices& link, ViewOptions& view, RecentFiles& recent);
 
-// Writes SensDetection, Tooltips, Port, BlockDiagram, Language, WritePreview
-// and the recent files.
+// Writes SensDetection, Tooltips, Port, BlockDiagram, Language, WritePreview,
+// HistoryDb and the recent files.
 void SaveOptions(SettingsStore& store, const LinkServices& link, const ViewOptions& view, const RecentFiles& recent);
 
 }  // namespace rkt
