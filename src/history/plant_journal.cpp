@@ -7,6 +7,9 @@ namespace rkt::history {
 PlantJournal::PlantJournal(QString server, QString localPath, ServerNoticeFn onNotice)
     : m_server(std::move(server)), m_localPath(std::move(localPath)), m_local(m_localPath), m_onNotice(std::move(onNotice)) {
   m_local.SetOutbox(true);
+  // Records an earlier run could not send: their sending is told.
+  const auto waiting = m_local.Outbox(1);
+  m_keeping = waiting && !waiting->empty();
   m_thread = std::thread([this] { Run(); });
 }
 

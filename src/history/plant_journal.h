@@ -92,7 +92,7 @@ class PlantJournal final : public Journal {
   // The sending thread's own: the user has been told the server is away, or
   // records were waiting at the start; how many have been sent since.
   bool m_told = false;
-  bool m_keeping = true;
+  bool m_keeping = false;
   int m_sent = 0;
 
   std::thread m_thread;
