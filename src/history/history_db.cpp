@@ -167,11 +167,9 @@ bool HistoryDb::Fail(const QSqlError& error) {
   bool locked = false;
   if (const char* reason = m_dialect.Reason(error, locked)) m_reason = reason;
   m_locked = locked;
-  // A server's connection that failed is opened anew by the next call.
-  if (m_dialect.Server() && m_open) {
-    m_open = false;
-    QSqlDatabase::database(m_connection, false).close();
-  }
+  // A server's connection that failed is opened anew by the next call
+  // (QPSQL's open closes it first, once no query of it is left).
+  if (m_dialect.Server()) m_open = false;
   return false;
 }
 
