@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev qt6-svg-dev libgl-dev  # libgl-dev: Qt's Gui package asks for OpenGL
   libqt6sql6-sqlite  # the write history's database driver (Qt SQL's QSQLITE plug-in)
+  libqt6sql6-psql  # the plant's shared history on a PostgreSQL server (QPSQL plug-in)
+  postgresql  # the tests and the benchmark start their own server (initdb, pg_ctl)
   libgtest-dev
   poppler-utils  # pdftotext checks the printed datasheet in the tests
   qt6-translations-l10n  # Qt's own dialogs (files, printing) in the user's language

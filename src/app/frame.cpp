@@ -5,6 +5,7 @@
 #include <string_view>
 #include <QCommandLineParser>
 #include <QLocale>
+#include <QPointer>
 #include <QSessionManager>
 #include <QSplashScreen>
 
@@ -13,6 +14,7 @@
 #include "app/settings_store.h"
 #include "app/start_picture.h"
 #include "history/history_db.h"
+#include "history/plant_journal.h"
 #include "rkt_version.h"
 #include "text/help_window.h"
 #include "text/language.h"
@@ -25,6 +27,7 @@
 #include "ui/dialogs.h"
 #include "ui/frm_main.h"
 #include "ui/overview.h"
+#include "ui/ui_text.h"
 #include "ui/ui_services.h"
 
 namespace rkt {
@@ -44,7 +47,9 @@ namespace {
 // the window's tooltips and overview, the language.
 class FrameOptions final : public OptionsBackend {
  public:
-  FrameOptions(LinkServices& link, ViewOptions& view, frmMain& window) : m_link(link), m_view(view), m_window(window) {}
+  FrameOptions(LinkServices& link, ViewOptions& view, frmMain& window,
+               const std::function<void(const std::string&)>& historyChanged)
+      : m_link(link), m_view(view), m_window(window), m_historyChanged(historyChanged) {}
   int Detection() const override { return m_link.DetectionMode(); }
   void SetDetection(int mode) override { m_link.SetDetection(mode); }
   bool Tooltips() const override { return m_view.tooltips; }
@@ -89,11 +94,19 @@ class FrameOptions final : public OptionsBackend {
     m_view.writePreview = on;
     m_window.SetWritePreview(on);
   }
+  QString HistoryDb() const override { return QString::fromStdString(m_view.historyDb); }
+  QString DefaultHistoryDb() const override { return history::HistoryDb::DefaultPath(); }
+  void SetHistoryDb(const QString& where) override {
+    if (where.toStdString() == m_view.historyDb) return;
+    m_view.historyDb = where.toStdString();
+    if (m_historyChanged) m_historyChanged(m_view.historyDb);
+  }
 
  private:
   LinkServices& m_link;
   ViewOptions& m_view;
   frmMain& m_window;
+  const std::function<void(const std::string&)>& m_historyChanged;
 };
 
 }  // namespace
@@ -119,7 +132,7 @@ void Frame::Start(bool showStartPicture) {
   m_mainWindow->SetLanguageIndexSource([] { return CurrentLanguageIndex(); });
   m_mainWindow->SetEchoSource([this] { return m_link.Echo(); });
   m_mainWindow->SetShutdown([this] { ProgramExit(); });
-  m_options = std::make_unique<FrameOptions>(m_link, m_view, *m_mainWindow);
+  m_options = std::make_unique<FrameOptions>(m_link, m_view, *m_mainWindow, m_historyChanged);
   m_mainWindow->SetOptionsBackend(m_options.get());
   QObject::connect(m_mainWindow.get(), &frmMain::SensorCommandRequested,
                    [this](SensorCommand command) { m_link.RunCommand(command); });
@@ -253,7 +266,9 @@ int Main(int argc, char** argv) {
   parser.addOption(traceOption);
   const QCommandLineOption historyOption(
       QStringLiteral("history-db"),
-      QStringLiteral("Keep the history of sensor writes in the database <file> instead of the user's data folder."),
+      QStringLiteral("Keep the history of sensor writes in the database <file> instead of the user's data folder, "
+                     "or on the PostgreSQL server postgresql://user@host:port/database (the records wait in the "
+                     "user's own file until the server has them)."),
       QStringLiteral("file"));
   parser.addOption(historyOption);
   parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A parameter file (.RKT) to open at start."),
@@ -268,8 +283,27 @@ int Main(int argc, char** argv) {
                                                 ? std::make_unique<SettingsStore>(parser.value(settingsOption))
                                                 : std::make_unique<SettingsStore>();
   SensorLink link(parser.isSet(simulateOption));
-  history::HistoryDb historyDb(parser.isSet(historyOption) ? parser.value(historyOption)
-                                                           : history::HistoryDb::DefaultPath());
+  // The history: the command line's, else the options' (changed there, it
+  // is taken at once). What a server's journal tells goes to the status bar.
+  std::unique_ptr<history::Journal> journal;
+  QPointer<frmMain> window;
+  std::string historyWhere;
+  const auto openHistory = [&](const std::string& where) {
+    historyWhere = where;
+    link.SetJournal(nullptr);
+    journal.reset();
+    journal = history::OpenJournal(where, {}, [&window](const history::ServerNotice& n) {
+      const QString text = n.reachable ? UiText("frmMain", "StatusHistoryBack").arg(n.sent)
+                                       : UiText("frmMain", "StatusHistoryAway").arg(QString::fromStdString(n.problem));
+      QMetaObject::invokeMethod(qApp, [&window, text] {
+        if (window) window->ShowStatusMessage(text);
+      }, Qt::QueuedConnection);
+    });
+    link.SetJournal(journal.get());
+    if (window) window->SetHistory(&journal->LocalHistory());
+  };
+  openHistory(parser.isSet(historyOption) ? parser.value(historyOption).toStdString()
+                                          : settings->GetString(kSettingsSection, "HistoryDb", ""));
   if (parser.isSet(traceOption)) {
     // The trace replaces its file: never one of the program's own files
     // (the file to be opened, the settings, the history and its journals),
@@ -278,7 +312,7 @@ int Main(int argc, char** argv) {
     std::vector<std::pair<std::string, const char*>> own;
     for (const QString& file : parser.positionalArguments()) own.emplace_back(file.toStdString(), "the file to open");
     own.emplace_back(settings->Location().toStdString(), "the settings file");
-    for (const std::string& file : history::HistoryDbFiles(historyDb.Path().toStdString()))
+    for (const std::string& file : history::HistoryDbFiles(journal->LocalHistory().Path().toStdString()))
       own.emplace_back(file, "the history database");
     const char* ownFile = nullptr;
     for (const auto& [file, what] : own)
@@ -288,8 +322,8 @@ int Main(int argc, char** argv) {
     else if (!link.StartTrace(trace))
       qWarning("rkt410: the trace file %s cannot be written", trace.c_str());
   }
-  link.SetJournal(&historyDb);
   Frame frame(*settings, link, programDir);
+  frame.OnHistoryChanged(openHistory);
 
   QtMessagePresenter presenter;
   QtHelpViewer helpViewer(HelpFolders(programDir));
@@ -303,14 +337,17 @@ int Main(int argc, char** argv) {
   });
 
   frame.Start(!parser.isSet(noSplashOption));
-  frame.MainWindow()->SetHistory(&historyDb);
-  frame.MainWindow()->SetStationSetup(
-      [&link, path = historyDb.Path().toStdString()] { return link.StationSetupFor(path); });
+  window = frame.MainWindow();
+  window->SetHistory(&journal->LocalHistory());
+  window->SetStationSetup([&link, &historyWhere] { return link.StationSetupFor(historyWhere); });
   if (!parser.positionalArguments().isEmpty()) frame.OpenStartFile(parser.positionalArguments().front().toStdString());
   // A write the last run did not finish is told once the window is up.
   frame.MainWindow()->Files().ReportInterruptedWrite();
   if (parser.isSet(helpTopicOption)) ShowHelp(parser.value(helpTopicOption).toInt());
   const int code = frame.Run();
+  window = nullptr;
+  link.SetJournal(nullptr);
+  journal.reset();
 
   SetMessagePresenter(nullptr);
   SetHelpViewer(nullptr);

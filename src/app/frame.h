@@ -50,6 +50,8 @@ class Frame {
   DetectionRequest& Request() { return m_request; }
   MainLoop& Loop() { return m_loop; }
   frmMain* MainWindow() const { return m_mainWindow.get(); }
+  // Takes the history the options name ("" for the user's own file).
+  void OnHistoryChanged(std::function<void(const std::string&)> change) { m_historyChanged = std::move(change); }
   bool Ended() const { return m_ended; }
   // The locale a first start takes its language from; the system's unless set before Start.
   void SetSystemLocale(std::string name) { m_systemLocale = std::move(name); }
@@ -67,6 +69,7 @@ class Frame {
   std::unique_ptr<frmMain> m_mainWindow;
   std::unique_ptr<OptionsBackend> m_options;
   bool m_ended = false;
+  std::function<void(const std::string&)> m_historyChanged;
 };
 
 // The process entry point of the rkt410 program.

@@ -30,6 +30,7 @@ void LoadOptions(const SettingsStore& store, LinkServices& link, ViewOptions& vi
   view.overviewShown = get("BlockDiagram", "Show") == "Show";
   recent.RestoreRecentFiles(store.ReadRecentFiles());
   view.writePreview = get("WritePreview", "YES") != "NO";
+  view.historyDb = get("HistoryDb", "");
 }
 
 void SaveOptions(SettingsStore& store, const LinkServices& link, const ViewOptions& view, const RecentFiles& recent) {
@@ -41,6 +42,7 @@ void SaveOptions(SettingsStore& store, const LinkServices& link, const ViewOptio
   set("BlockDiagram", view.overviewShown ? "Show" : "Hide");
   set("Language", CurrentLanguageName());
   set("WritePreview", view.writePreview ? "YES" : "NO");
+  set("HistoryDb", view.historyDb);
   store.WriteRecentFiles(recent.Entries());
 }
 

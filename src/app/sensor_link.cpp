@@ -5,7 +5,7 @@
 #include <QStandardPaths>
 
 #include "app/main_loop.h"
-#include "history/history_db.h"
+#include "history/plant_journal.h"
 #include "link/port_list.h"
 #include "link/system_serial_line.h"
 #include "sim/sensor_simulator.h"
@@ -126,7 +126,7 @@ StationSetup SensorLink::StationSetupFor(const std::string& historyPath) {
     setup.makeLine = [](const std::string&) { return link::MakeSystemSerialLine(); };
   }
   setup.makeJournal = [historyPath](const std::string&) -> std::unique_ptr<link::WriteJournal> {
-    return std::make_unique<history::HistoryDb>(QString::fromStdString(historyPath));
+    return history::OpenJournal(historyPath);
   };
   return setup;
 }

@@ -47,7 +47,8 @@ class SensorLink final : public LinkServices {
   void RunCommand(SensorCommand command) override;
   // What the station window works with: every port the machine offers (in
   // the demo four simulated sockets whose sensors come and go), and a
-  // history connection per port to the database at historyPath. The main
+  // history connection per port to the history historyPath names (a file,
+  // or a server's address; "" for the user's own file). The main
   // window's own port is closed and its detection paused until the
   // station's `done` runs.
   StationSetup StationSetupFor(const std::string& historyPath);

@@ -13,6 +13,7 @@
 #include "cli/cli.h"
 #include "cli/describe.h"
 #include "history/history_db.h"
+#include "history/plant_journal.h"
 #include "model/parameter_file.h"
 #include "text/messages.h"
 #include "text/text_keys.h"
@@ -21,6 +22,31 @@ namespace rkt::cli {
 
 std::string HistoryPath(const std::optional<std::string>& option) {
   return option ? *option : history::HistoryDb::DefaultPath().toStdString();
+}
+
+std::string LocalHistoryPath(const std::optional<std::string>& historyDb,
+                             const std::optional<std::string>& localHistory) {
+  if (historyDb && history::IsServerAddress(QString::fromStdString(*historyDb))) return HistoryPath(localHistory);
+  return HistoryPath(historyDb);
+}
+
+CommandJournal::CommandJournal(Context& ctx, const std::optional<std::string>& historyDb,
+                               const std::optional<std::string>& localHistory)
+    : m_ctx(ctx), m_local(LocalHistoryPath(historyDb, localHistory)) {
+  m_journal = history::OpenJournal(HistoryPath(historyDb), m_local, [this](const history::ServerNotice& n) {
+    const std::lock_guard lock(m_mutex);
+    if (!n.reachable)
+      m_notices.push_back("rkt410-cli: " + n.problem + "; the history is kept in " + m_local +
+                          " and sent when the server can be reached\n");
+    else
+      m_notices.push_back("rkt410-cli: the history server has got the " + std::to_string(n.sent) +
+                          " record(s) kept in " + m_local + "\n");
+  });
+}
+
+CommandJournal::~CommandJournal() {
+  m_journal.reset();
+  for (const std::string& notice : m_notices) m_ctx.err << notice;
 }
 
 QJsonArray ChangesJson(const std::vector<ValueChange>& changes) {
@@ -64,14 +90,16 @@ QJsonObject EntryJson(const history::HistoryEntry& e) {
           {"kind", JsonText(e.kind)},         {"before", JsonText(e.codeBefore)},
           {"after", JsonText(e.codeAfter)},   {"kept", JsonText(e.codeKept)},
           {"result", JsonText(e.result)},     {"code", e.code},
+          {"station", JsonText(e.station)},   {"uid", JsonText(e.uid)},
           {"changes", ChangesJson(ChangesOf(e))}, {"notTaken", notTaken}};
 }
 
-std::string EntryText(const history::HistoryEntry& e) {
+// plant: the records of many stations, each with its station's name.
+std::string EntryText(const history::HistoryEntry& e, bool plant) {
   char serial[16];
   std::snprintf(serial, sizeof serial, "%05d", e.serial);
   std::ostringstream out;
-  out << e.id << "  " << e.time << "  " << e.port << "  " << serial << "  Typ " << e.type << "  " << e.result;
+  out << e.id << "  " << e.time << "  " << (plant ? e.station + "  " : std::string()) << e.port << "  " << serial << "  Typ " << e.type << "  " << e.result;
   if (e.code != 0) out << " (" << e.code << ")";
   out << "  " << e.codeBefore << " → " << e.codeAfter << "\n";
   for (const ValueChange& c : ChangesOf(e)) out << "    " << c.label << " " << c.before << " → " << c.after << "\n";
@@ -111,6 +139,7 @@ int History(Context& ctx, std::span<const std::string> args) {
   if (id && serial) return UsageError(ctx, "history", "give --id or --serial, not both");
   EnsureCoreApplication();
   history::HistoryDb history(QString::fromStdString(HistoryPath(db)));
+  const bool plant = db && history::IsServerAddress(QString::fromStdString(*db));
   if (id) {
     const auto entry = history.Get(*id);
     if (!entry) {
@@ -126,7 +155,7 @@ int History(Context& ctx, std::span<const std::string> args) {
       }
       return kExitOk;
     }
-    ctx.out << (json ? JsonLine(QJsonDocument(EntryJson(*entry))) : EntryText(*entry));
+    ctx.out << (json ? JsonLine(QJsonDocument(EntryJson(*entry))) : EntryText(*entry, plant));
     return kExitOk;
   }
   const auto entries = history.List(serial);
@@ -139,15 +168,16 @@ int History(Context& ctx, std::span<const std::string> args) {
     for (const auto& e : *entries) all.append(EntryJson(e));
     ctx.out << JsonLine(QJsonDocument(all));
   } else {
-    for (const auto& e : *entries) ctx.out << EntryText(e);
+    for (const auto& e : *entries) ctx.out << EntryText(e, plant);
   }
   return kExitOk;
 }
 
 constexpr Command kHistoryCommands[] = {
-    {"history", "[--serial N | --id ID [-o FILE.RKT]] [--json] [--history-db FILE]",
+    {"history", "[--serial N | --id ID [-o FILE.RKT]] [--json] [--history-db FILE|postgresql://USER@HOST[:PORT]/DB]",
      "Lists the sensor writes, newest first, with the setting before and after each; with --id and -o saves the "
-     "setting a sensor had before that write as a parameter file.",
+     "setting a sensor had before that write as a parameter file. With a server's address, the writes of all the "
+     "stations that keep their history there.",
      History},
 };
 

@@ -144,13 +144,14 @@ struct LinkOptions {
   // whose record cannot be stored.
   bool dryRun = false;
   std::optional<std::string> historyDb;
+  std::optional<std::string> localHistory;  // the outbox when historyDb is a server
   bool requireHistory = false;
 };
 
 // Why the trace file cannot take the trace, or "" when it can. The trace
 // replaces its file, so it must never be one of the command's own files or
-// the history database (with its journal files); a FIFO or a device would
-// block the program or get bytes it does not expect.
+// the history database on this computer (with its journal files); a FIFO or
+// a device would block the program or get bytes it does not expect.
 std::string TraceProblem(const std::string& trace, const std::vector<std::string>& ownFiles,
                          const std::string& historyDb) {
   namespace fs = std::filesystem;
@@ -189,7 +190,8 @@ std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::sp
   if (readOptions) options.insert(options.end(), {{{"defaults"}}, {{"o", "output"}, true}});
   if (readOptions || command == "write" || command == "sensitivity") options.push_back({{"json"}});
   if (command == "write") options.insert(options.end(), {{{"dry-run"}}, {{"require-history"}}});
-  if (command == "write" || command == "sensitivity") options.push_back({{"history-db"}, true});
+  if (command == "write" || command == "sensitivity")
+    options.insert(options.end(), {{{"history-db"}, true}, {{"local-history"}, true}});
   CommandLine line(std::move(options), CommandLine::Arguments::NumbersToo);
   if (!line.Parse(ctx, command, args)) return std::nullopt;
   LinkOptions o;
@@ -215,8 +217,13 @@ std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::sp
   o.output = line.Value("output");
   o.dryRun = line.IsSet("dry-run");
   o.historyDb = line.Value("history-db");
+  o.localHistory = line.Value("local-history");
   o.requireHistory = line.IsSet("require-history");
   o.positional = line.Positional();
+  if (o.localHistory && !(o.historyDb && history::IsServerAddress(QString::fromStdString(*o.historyDb)))) {
+    UsageError(ctx, command, "--local-history goes with a server's address as --history-db");
+    return std::nullopt;
+  }
   if (o.simulate == o.port.has_value()) {
     UsageError(ctx, command, "give either --port PORT or --simulate");
     return std::nullopt;
@@ -225,7 +232,8 @@ std::optional<LinkOptions> Parse(Context& ctx, std::string_view command, std::sp
     std::vector<std::string> ownFiles = o.positional;
     if (o.output) ownFiles.push_back(*o.output);
     EnsureCoreApplication();  // for the history's default place
-    if (const std::string problem = TraceProblem(*o.trace, ownFiles, HistoryPath(o.historyDb)); !problem.empty()) {
+    if (const std::string problem = TraceProblem(*o.trace, ownFiles, LocalHistoryPath(o.historyDb, o.localHistory));
+        !problem.empty()) {
       UsageError(ctx, command, "cannot use the trace file " + *o.trace + ": " + problem);
       return std::nullopt;
     }
@@ -349,7 +357,7 @@ std::string ResultWord(bool ok, const link::Sensor::WriteOutcome& w) {
 
 // The write with its history record and read-back check; --dry-run stops
 // after reading the sensor and lists what would change.
-int FinishWrite(Context& ctx, Session& s, history::HistoryDb& history, const LinkOptions& o) {
+int FinishWrite(Context& ctx, Session& s, history::Journal& history, const LinkOptions& o) {
   s.Sensor().SetJournal(&history, o.requireHistory);
   s.User().dryRun = o.dryRun;
   const bool ok = s.Sensor().SensorWrite();
@@ -386,18 +394,19 @@ int Write(Context& ctx, std::span<const std::string> args) {
     return kExitFailure;
   }
   EnsureCoreApplication();
-  history::HistoryDb history(QString::fromStdString(HistoryPath(o->historyDb)));
+  CommandJournal history(ctx, o->historyDb, o->localHistory);
   // A required history is checked before the port is opened: a database
   // that cannot take the record now stops the job before the sensor hears
-  // anything. (The write checks again when it stores the record.)
-  if (o->requireHistory && !o->dryRun && !history.CheckWritable()) {
-    ctx.err << MessageDisplayText(msg::kHistoryRequired) << "\n" << history.Problem() << "\n";
+  // anything. (The write checks again when it stores the record.) For a
+  // server, the station's outbox must take it.
+  if (o->requireHistory && !o->dryRun && !history->CheckWritable()) {
+    ctx.err << MessageDisplayText(msg::kHistoryRequired) << "\n" << history->Problem() << "\n";
     return kExitFailure;
   }
   InterruptScope interrupt;
   Session s(ctx, *o, &file);
   if (!s.Open()) return kExitFailure;
-  return FinishWrite(ctx, s, history, *o);
+  return FinishWrite(ctx, s, *history, *o);
 }
 
 // The sensitivity write, after the read, with the write's history record
@@ -407,8 +416,8 @@ int FinishSensitivityWrite(Context& ctx, Session& s, const LinkOptions& o, int v
   const int before = s.Data().GetInt(ValueId::Sensitivity, kReadCopy);
   bool ok = false;
   if (read) {
-    history::HistoryDb history(QString::fromStdString(HistoryPath(o.historyDb)));
-    s.Sensor().SetJournal(&history);
+    CommandJournal history(ctx, o.historyDb, o.localHistory);
+    s.Sensor().SetJournal(&*history);
     s.User().SetSensitivity(value);
     ok = s.Sensor().WriteSensitivity();
     s.Sensor().SetJournal(nullptr);
@@ -443,7 +452,8 @@ int Sensitivity(Context& ctx, std::span<const std::string> args) {
     if (ec != std::errc() || ptr != pos[1].data() + pos[1].size() || value < 0 || value > 92)
       return UsageError(ctx, "sensitivity", "VALUE must be a whole number from 0 to 92");
   }
-  if (isRead && o->historyDb) return UsageError(ctx, "sensitivity", "--history-db goes with 'write VALUE'");
+  if (isRead && (o->historyDb || o->localHistory))
+    return UsageError(ctx, "sensitivity", "--history-db and --local-history go with 'write VALUE'");
   InterruptScope interrupt;
   Session s(ctx, *o);
   if (!s.Open()) return kExitFailure;
@@ -460,18 +470,21 @@ int Sensitivity(Context& ctx, std::span<const std::string> args) {
 
 #define RKT_LINE_OPTIONS \
   "(--port PORT | --simulate) [--noecho] [--detect-timeout MS] [--read-timeout MS] [--trace FILE]"
+#define RKT_HISTORY_OPTIONS "[--history-db FILE|postgresql://USER@HOST[:PORT]/DB [--local-history FILE]]"
 
 constexpr Command kSensorCommands[] = {
     {"ports", "", "Lists the serial ports of this computer.", Ports},
     {"test", RKT_LINE_OPTIONS, "Tests the communication with the sensor.", Test},
     {"read", RKT_LINE_OPTIONS " [--defaults] [-o FILE.RKT] [--json]",
      "Reads the sensor (its factory settings with --defaults), shows it like 'show' and with -o saves it.", Read},
-    {"write", RKT_LINE_OPTIONS " [--dry-run] [--json] [--history-db FILE] [--require-history] FILE.RKT",
+    {"write", RKT_LINE_OPTIONS " [--dry-run] [--json] " RKT_HISTORY_OPTIONS " [--require-history] FILE.RKT",
      "Writes a parameter file to the sensor after checking its lock and type, reads it back to check it, and "
      "keeps the sensor's setting before the write in the history; --dry-run only lists what would change; "
-     "--require-history fails (status 1) before anything is written when the history cannot store the record.",
+     "--require-history fails (status 1) before anything is written when the history cannot store the record. "
+     "With a PostgreSQL server's address as --history-db, the record goes first into the file --local-history "
+     "(the user's own history by default) and from there to the server, at once or when it can be reached.",
      Write},
-    {"sensitivity", RKT_LINE_OPTIONS " [--json] (read | write VALUE [--history-db FILE])",
+    {"sensitivity", RKT_LINE_OPTIONS " [--json] (read | write VALUE " RKT_HISTORY_OPTIONS ")",
      "Reads the sensor's sensitivity, or writes VALUE (0..92) and leaves the second sensitivity byte as it was; a "
      "write reads both bytes back (1040 when the sensor did not keep them) and keeps the sensor's setting before it "
      "in the history, as 'write' does.",

@@ -11,13 +11,16 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
+#include <utility>
 
 #include "cli/cli.h"
 #include "cli/describe.h"
 #include "cli/history_commands.h"
 #include "history/history_db.h"
+#include "history/plant_journal.h"
 #include "link/system_serial_line.h"
 #include "model/data_code.h"
 #include "model/parameter_file.h"
@@ -73,6 +76,29 @@ class StationSignals {
 #endif
   };
   void (*m_previous[std::size(kSignals)])(int) = {};
+};
+
+// What the ports' journals tell of the history server, once for the station.
+class ServerNotices {
+ public:
+  void Tell(const history::ServerNotice& n, const std::string& local) {
+    const std::lock_guard lock(m_mutex);
+    if (m_reachable == n.reachable) return;
+    m_reachable = n.reachable;
+    m_pending.push_back(n.reachable ? "the history server can be reached again; the records kept in " + local +
+                                          " are being sent"
+                                    : n.problem + "; the history is kept in " + local +
+                                          " and sent when the server can be reached");
+  }
+  std::vector<std::string> Take() {
+    const std::lock_guard lock(m_mutex);
+    return std::exchange(m_pending, {});
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::optional<bool> m_reachable;
+  std::vector<std::string> m_pending;
 };
 
 QJsonValue OptionalInt(const std::optional<int>& v) { return v ? QJsonValue(*v) : QJsonValue(); }
@@ -163,6 +189,7 @@ int Station(Context& ctx, std::span<const std::string> args) {
                     {{"count"}, true},
                     {{"log"}, true},
                     {{"history-db"}, true},
+                    {{"local-history"}, true},
                     {{"noecho"}},
                     {{"detect-timeout"}, true},
                     {{"read-timeout"}, true}});
@@ -196,17 +223,24 @@ int Station(Context& ctx, std::span<const std::string> args) {
   config.setting = *setting;
 
   // Every record is required: checked once before the first sensor is touched.
-  const std::string historyPath = HistoryPath(line.Value("history-db"));
-  {
-    history::HistoryDb history(QString::fromStdString(historyPath));
-    if (!history.CheckWritable()) {
-      ctx.err << MessageDisplayText(msg::kHistoryRequired) << "\n" << history.Problem() << "\n";
-      return kExitFailure;
-    }
+  const std::optional<std::string> historyDb = line.Value("history-db");
+  const std::optional<std::string> localHistory = line.Value("local-history");
+  if (localHistory && !(historyDb && history::IsServerAddress(QString::fromStdString(*historyDb))))
+    return UsageError(ctx, "station", "--local-history goes with a server's address as --history-db");
+  const std::string historyPath = HistoryPath(historyDb);
+  const std::string localPath = LocalHistoryPath(historyDb, localHistory);
+  if (const auto journal = history::OpenJournal(historyPath, localPath); !journal->CheckWritable()) {
+    ctx.err << MessageDisplayText(msg::kHistoryRequired) << "\n" << journal->Problem() << "\n";
+    return kExitFailure;
   }
+  // Every port has a journal of its own, and each tells of the server; the
+  // station says it once each time the server goes or comes back.
+  auto notices = std::make_shared<ServerNotices>();
   config.makeLine = [](const std::string&) { return link::MakeSystemSerialLine(); };
-  config.makeJournal = [historyPath](const std::string&) -> std::unique_ptr<link::WriteJournal> {
-    return std::make_unique<history::HistoryDb>(QString::fromStdString(historyPath));
+  config.makeJournal = [historyPath, localPath, notices](const std::string&) -> std::unique_ptr<link::WriteJournal> {
+    return history::OpenJournal(historyPath, localPath, [notices, localPath](const history::ServerNotice& n) {
+      notices->Tell(n, localPath);
+    });
   };
 
   std::ofstream log;
@@ -238,6 +272,10 @@ int Station(Context& ctx, std::span<const std::string> args) {
       status = handled >= 2 ? "cancelling the running writes" : "finishing the running writes (Ctrl-C again cancels them)";
       if (!table) ctx.err << "rkt410-cli: " << status << "\n";
     }
+    for (const std::string& notice : notices->Take()) {
+      if (table) status = notice;
+      else ctx.err << "rkt410-cli: " << notice << "\n";
+    }
     for (const station::SensorReport& r : st.TakeReports()) {
       if (!jsonToOut && !logPath) continue;
       lines << ReportLine(r) << std::flush;
@@ -263,8 +301,9 @@ int Station(Context& ctx, std::span<const std::string> args) {
 
 constexpr Command kStationCommands[] = {
     {"station",
-     "(FILE.RKT | --code CODE) --ports P1,P2,... [--lock] [--count N] [--log FILE.jsonl] [--history-db DB] "
-     "[--noecho] [--detect-timeout MS] [--read-timeout MS]",
+     "(FILE.RKT | --code CODE) --ports P1,P2,... [--lock] [--count N] [--log FILE.jsonl] "
+     "[--history-db FILE|postgresql://USER@HOST[:PORT]/DB [--local-history FILE]] [--noecho] [--detect-timeout MS] "
+     "[--read-timeout MS]",
      "Writes one setting into sensor after sensor on every port at once: waits for a sensor, checks its lock and "
      "type, keeps its setting in the history, writes, reads it back, reports PASS or FAIL and waits until it is "
      "pulled out. --ports takes names and patterns (/dev/serial/by-id/*); --lock switches the programming lock on; "

@@ -9,7 +9,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QThread>
+#include <QUuid>
 #include <QVariant>
 #include <atomic>
 
@@ -26,19 +28,23 @@ namespace {
 // version 3 the sensor's names, what it held after a failed check, and
 // whether the user was told of an interrupted write; version 4 the kind of
 // write (the data set or the sensitivity) and what the sensor held as a data
-// code, filled in for the records that have it (see FillKeptCodes).
-const char* const kSteps[][3] = {
+// code, filled in for the records that have it (see FillStep); version 5 the
+// record's uid (filled in), the station that wrote it, and the outbox of
+// records the plant's server has yet to get (see plant_journal.h). Written
+// for SQLite; SqlDialect::Step gives them to a server.
+const char* const kSteps[][5] = {
     {"CREATE TABLE writes (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, port TEXT NOT NULL,"
      " serial INTEGER NOT NULL, type INTEGER NOT NULL, version TEXT NOT NULL,"
      " ident_before BLOB NOT NULL, params_before BLOB NOT NULL, code_before TEXT NOT NULL,"
      " ident_after BLOB NOT NULL, params_after BLOB NOT NULL, code_after TEXT NOT NULL,"
-     " program TEXT NOT NULL, result TEXT, code INTEGER)",
-     nullptr, nullptr},
-    {"ALTER TABLE writes ADD COLUMN finished TEXT", "CREATE INDEX writes_serial ON writes (serial, id)", nullptr},
+     " program TEXT NOT NULL, result TEXT, code INTEGER)"},
+    {"ALTER TABLE writes ADD COLUMN finished TEXT", "CREATE INDEX writes_serial ON writes (serial, id)"},
     {"ALTER TABLE writes ADD COLUMN names BLOB", "ALTER TABLE writes ADD COLUMN params_held BLOB",
      "ALTER TABLE writes ADD COLUMN reported INTEGER NOT NULL DEFAULT 0"},
-    {"ALTER TABLE writes ADD COLUMN kind TEXT NOT NULL DEFAULT 'write'", "ALTER TABLE writes ADD COLUMN code_kept TEXT",
-     nullptr},
+    {"ALTER TABLE writes ADD COLUMN kind TEXT NOT NULL DEFAULT 'write'", "ALTER TABLE writes ADD COLUMN code_kept TEXT"},
+    {"ALTER TABLE writes ADD COLUMN uid TEXT", "ALTER TABLE writes ADD COLUMN station TEXT",
+     "ALTER TABLE writes ADD COLUMN outbox INTEGER", "CREATE UNIQUE INDEX writes_uid ON writes (uid)",
+     "CREATE INDEX writes_outbox ON writes (id) WHERE outbox IS NOT NULL"},
 };
 static_assert(std::size(kSteps) == HistoryDb::kSchemaVersion);
 
@@ -52,17 +58,11 @@ DataSet::Block BlockOf(const QByteArray& blob) {
   return b;
 }
 
-// The program's own reasons (section "Reasons" translates them).
-constexpr const char* kReasonLocked = "the database is locked by another program";
-constexpr const char* kReasonReadOnly = "the database is read-only";
-constexpr const char* kReasonDamaged = "the database is damaged";
-constexpr const char* kReasonCannotOpen = "the database cannot be opened";
-
 std::string Now() { return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString(); }
 
 const char* const kColumns =
     "id, time, port, serial, type, version, ident_before, params_before, ident_after, params_after, code_before,"
-    " code_after, program, result, code, names, params_held, reported, code_kept, kind";
+    " code_after, program, result, code, names, params_held, reported, code_kept, kind, finished, uid, station";
 
 QByteArray NamesBlob(const std::array<DataSet::Block, 3>& names) {
   QByteArray out;
@@ -93,6 +93,9 @@ HistoryEntry EntryOf(const QSqlQuery& q) {
   e.reported = q.value(17).toInt() != 0;
   e.codeKept = q.value(18).toString().toStdString();
   e.kind = q.value(19).toString().toStdString();
+  e.finished = q.value(20).toString().toStdString();
+  e.uid = q.value(21).toString().toStdString();
+  e.station = q.value(22).toString().toStdString();
   return e;
 }
 
@@ -109,8 +112,11 @@ QString KeptCode(const DataSet::Block& identBefore, const DataSet::Block& held) 
 }  // namespace
 
 std::vector<std::string> HistoryDbFiles(const std::string& path) {
+  if (IsServerAddress(QString::fromStdString(path))) return {};
   return {path, path + "-wal", path + "-shm", path + "-journal"};
 }
+
+std::string StationName() { return QSysInfo::machineHostName().toStdString(); }
 
 std::string ResultName(link::WriteResult result) {
   switch (result) {
@@ -122,7 +128,7 @@ std::string ResultName(link::WriteResult result) {
   return "failed";
 }
 
-HistoryDb::HistoryDb(QString path) : m_path(std::move(path)) {
+HistoryDb::HistoryDb(QString path) : m_path(std::move(path)), m_dialect(m_path) {
   static std::atomic<int> counter{0};
   m_connection = QStringLiteral("rkt-history-%1").arg(++counter);
 }
@@ -151,54 +157,40 @@ QString HistoryDb::DefaultPath() {
 bool HistoryDb::Fail(const QString& what) {
   m_locked = false;
   m_reason = what.toStdString();
-  m_error = (m_path + ": " + what).toStdString();
+  m_error = (m_dialect.Shown() + ": " + what).toStdString();
   return false;
 }
 
 bool HistoryDb::Fail(const QSqlError& error) {
-  // SQLite's primary result codes (the low byte of an extended one).
-  bool number = false;
-  const int code = error.nativeErrorCode().toInt(&number) & 0xff;
   const QString text = error.text().trimmed().isEmpty() ? QStringLiteral("unknown error") : error.text().trimmed();
   Fail(text);
-  const char* reason = nullptr;
-  switch (number ? code : -1) {
-    case 5:   // SQLITE_BUSY
-    case 6:   // SQLITE_LOCKED
-      m_locked = true;
-      reason = kReasonLocked;
-      break;
-    case 8: reason = kReasonReadOnly; break;  // SQLITE_READONLY
-    case 11:                                  // SQLITE_CORRUPT
-    case 26: reason = kReasonDamaged; break;  // SQLITE_NOTADB
-    case 13: reason = "No space left on device"; break;  // SQLITE_FULL
-    case 10: reason = "Input/output error"; break;       // SQLITE_IOERR
-    case 3:                                              // SQLITE_PERM
-    case 23: reason = "Permission denied"; break;        // SQLITE_AUTH
-    case 14: reason = kReasonCannotOpen; break;          // SQLITE_CANTOPEN
-    default: break;
-  }
-  if (reason) m_reason = reason;
+  bool locked = false;
+  if (const char* reason = m_dialect.Reason(error, locked)) m_reason = reason;
+  m_locked = locked;
+  // A server's connection that failed is opened anew by the next call
+  // (QPSQL's open closes it first, once no query of it is left).
+  if (m_dialect.Server()) m_open = false;
   return false;
 }
 
 std::string HistoryDb::Problem() const {
   if (m_reason.empty()) return {};
-  return m_path.toStdString() + ": " + ReasonText(m_reason);
+  return m_dialect.Shown().toStdString() + ": " + ReasonText(m_reason);
 }
 
 bool HistoryDb::Open() {
   if (m_open) return true;
-  if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
-    return Fail(QStringLiteral("the Qt SQLite driver (QSQLITE) is not installed"));
-  const QFileInfo info(m_path);
-  if (!QDir().mkpath(info.absolutePath())) return Fail(QStringLiteral("cannot create its folder"));
+  if (!QSqlDatabase::isDriverAvailable(m_dialect.Driver())) {
+    if (!m_dialect.Server()) return Fail(QStringLiteral("the Qt SQLite driver (QSQLITE) is not installed"));
+    Fail(QString::fromLatin1(kReasonNoDriver));
+    m_reason = kReasonNoDriver;
+    return false;
+  }
+  if (!m_dialect.Server() && !QDir().mkpath(QFileInfo(m_path).absolutePath()))
+    return Fail(QStringLiteral("cannot create its folder"));
   QSqlDatabase db = QSqlDatabase::contains(m_connection) ? QSqlDatabase::database(m_connection, false)
-                                                         : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-  db.setDatabaseName(m_path);
-  // A database another program holds is waited for briefly, never for long:
-  // the write must not hang on it.
-  db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+                                                         : QSqlDatabase::addDatabase(m_dialect.Driver(), m_connection);
+  m_dialect.Configure(db);
   if (!db.open()) return Fail(db.lastError());
   // The version first: a database of a newer program is refused before
   // anything in it or about it (its journal mode) is changed.
@@ -214,9 +206,9 @@ bool HistoryDb::Open() {
   // WAL: a write in progress never leaves a half-changed file, and a commit
   // with synchronous=FULL is on disk when it returns. The switch takes the
   // file whole for a moment and waits for no one, so while another program
-  // reads it, it is tried again.
+  // reads it, it is tried again. (A server keeps its own.)
   const QDeadlineTimer deadline(kUpdateWaitMs);
-  for (;;) {
+  for (; !m_dialect.Server();) {
     QSqlQuery q(db);
     if (q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && q.next()) {
       if (q.value(0).toString().compare(QStringLiteral("wal"), Qt::CaseInsensitive) == 0) break;
@@ -232,7 +224,7 @@ bool HistoryDb::Open() {
     }
     QThread::msleep(20);
   }
-  QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous=FULL"));
+  if (!m_dialect.Server()) QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous=FULL"));
   if (version < kSchemaVersion && !Upgrade()) {
     db.close();
     return false;
@@ -251,14 +243,14 @@ bool HistoryDb::CheckWritable() {
 
 bool HistoryDb::ReadVersion(int& version) {
   QSqlQuery q(QSqlDatabase::database(m_connection, false));
-  if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) return Fail(q.lastError());
+  if (!q.exec(m_dialect.ReadVersion()) || !q.next()) return Fail(q.lastError());
   version = q.value(0).toInt();
   return true;
 }
 
 bool HistoryDb::FailNewer(int version) {
   m_reason = "written by a newer program (schema " + std::to_string(version) + ")";
-  m_error = (m_path + ": ").toStdString() + m_reason;
+  m_error = (m_dialect.Shown() + ": ").toStdString() + m_reason;
   return false;
 }
 
@@ -266,7 +258,7 @@ bool HistoryDb::BeginWrite() {
   // IMMEDIATE: the write lock is taken (or waited for) at once, so that what
   // the transaction reads first is still true when it writes.
   QSqlQuery q(QSqlDatabase::database(m_connection, false));
-  if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) return Fail(q.lastError());
+  if (!q.exec(m_dialect.Begin())) return Fail(q.lastError());
   return true;
 }
 
@@ -286,6 +278,10 @@ bool HistoryDb::Upgrade() {
     // done instead of doing it again. Each step and its version number in
     // one transaction: an upgrade is either done or not begun.
     if (!BeginWrite()) return false;
+    if (const QString lock = m_dialect.LockSchema(); !lock.isEmpty() && !QSqlQuery(db).exec(lock)) {
+      EndWrite(false);
+      return Fail(QStringLiteral("cannot lock the schema"));
+    }
     int version = 0;
     if (!ReadVersion(version)) return EndWrite(false);
     if (version >= kSchemaVersion) {
@@ -295,10 +291,10 @@ bool HistoryDb::Upgrade() {
     QSqlQuery q(db);
     bool ok = true;
     for (const char* sql : kSteps[version])
-      if (sql && ok) ok = q.exec(QString::fromLatin1(sql));
+      if (sql && ok) ok = q.exec(m_dialect.Step(sql));
     QString keptWhy;
-    if (ok && version + 1 == 4) ok = FillKeptCodes(keptWhy);
-    if (ok) ok = q.exec(QStringLiteral("PRAGMA user_version=%1").arg(version + 1));
+    if (ok) ok = FillStep(version + 1, keptWhy);
+    if (ok) ok = q.exec(m_dialect.WriteVersion(version + 1));
     if (!ok) {
       const QSqlError why = q.lastError();
       EndWrite(false);
@@ -309,18 +305,23 @@ bool HistoryDb::Upgrade() {
   }
 }
 
-bool HistoryDb::FillKeptCodes(QString& why) {
+bool HistoryDb::FillStep(int version, QString& why) {
+  if (version != 4 && version != 5) return true;
   QSqlDatabase db = QSqlDatabase::database(m_connection, false);
   QSqlQuery read(db);
-  if (!read.exec(QStringLiteral("SELECT id, ident_before, params_held FROM writes WHERE params_held IS NOT NULL")))
+  if (!read.exec(version == 4
+                     ? QStringLiteral("SELECT id, ident_before, params_held FROM writes WHERE params_held IS NOT NULL")
+                     : QStringLiteral("SELECT id FROM writes")))
     return why = read.lastError().text(), false;
   std::vector<std::pair<qlonglong, QString>> codes;
   while (read.next())
     codes.emplace_back(read.value(0).toLongLong(),
-                       KeptCode(BlockOf(read.value(1).toByteArray()), BlockOf(read.value(2).toByteArray())));
+                       version == 4 ? KeptCode(BlockOf(read.value(1).toByteArray()), BlockOf(read.value(2).toByteArray()))
+                                    : QUuid::createUuid().toString(QUuid::WithoutBraces));
   read.finish();
   QSqlQuery write(db);
-  write.prepare(QStringLiteral("UPDATE writes SET code_kept = ? WHERE id = ?"));
+  write.prepare(version == 4 ? QStringLiteral("UPDATE writes SET code_kept = ? WHERE id = ?")
+                             : QStringLiteral("UPDATE writes SET uid = ? WHERE id = ?"));
   for (const auto& [id, code] : codes) {
     write.addBindValue(code);
     write.addBindValue(id);
@@ -336,7 +337,8 @@ std::int64_t HistoryDb::Begin(const link::WriteRecord& r) {
   QSqlQuery q(db);
   q.prepare(QStringLiteral(
       "INSERT INTO writes (time, port, serial, type, version, ident_before, params_before, code_before,"
-      " ident_after, params_after, code_after, program, names, kind) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+      " ident_after, params_after, code_after, program, names, kind, uid, station, outbox)"
+      " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
   const auto& id = r.identBefore;
   q.addBindValue(QString::fromStdString(Now()));
   q.addBindValue(QString::fromStdString(r.port));
@@ -352,6 +354,9 @@ std::int64_t HistoryDb::Begin(const link::WriteRecord& r) {
   q.addBindValue(QStringLiteral("rkt410 " RKT_VERSION_STRING));
   q.addBindValue(NamesBlob(r.names));
   q.addBindValue(r.kind == link::WriteKind::Sensitivity ? QStringLiteral("sensitivity") : QStringLiteral("write"));
+  q.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
+  q.addBindValue(QString::fromStdString(StationName()));
+  q.addBindValue(m_outbox ? QVariant(1) : QVariant(QMetaType(QMetaType::Int)));
   if (!q.exec()) {
     const QSqlError why = q.lastError();
     EndWrite(false);
@@ -367,32 +372,42 @@ bool HistoryDb::Complete(std::int64_t id, link::WriteResult result, int code) {
   return Update(QStringLiteral("UPDATE writes SET result = ?, code = ?, finished = ? WHERE id = ?"),
                 {QString::fromStdString(ResultName(result)), result == link::WriteResult::Done ? 0 : code,
                  QString::fromStdString(Now()), static_cast<qlonglong>(id)},
-                true);
+                true, true);
 }
 
-bool HistoryDb::Update(const QString& sql, const QVariantList& values, bool oneRow) {
+bool HistoryDb::Update(const QString& sql, const QVariantList& values, bool oneRow, bool change) {
+  return Update(sql, std::vector<QVariantList>{values}, oneRow, change);
+}
+
+bool HistoryDb::Update(const QString& sql, const std::vector<QVariantList>& rows, bool oneRow, bool change) {
   // A record already stored must not stay without its result because
   // another program held the database a moment longer than the busy
   // timeout: a lock is waited out a while, though never for long.
   const QDeadlineTimer deadline(kUpdateWaitMs);
   for (;;) {
-    if (UpdateOnce(sql, values, oneRow)) return true;
+    if (UpdateOnce(sql, rows, oneRow, change)) return true;
     if (!m_locked || deadline.hasExpired()) return false;
     QThread::msleep(50);
   }
 }
 
-bool HistoryDb::UpdateOnce(const QString& sql, const QVariantList& values, bool oneRow) {
+bool HistoryDb::UpdateOnce(const QString& sql, const std::vector<QVariantList>& rows, bool oneRow, bool change) {
   if (!Open()) return false;
   if (!BeginWrite()) return false;
   QSqlQuery q(QSqlDatabase::database(m_connection, false));
-  q.prepare(sql);
-  for (const QVariant& v : values) q.addBindValue(v);
-  if (!q.exec() || (oneRow && q.numRowsAffected() != 1)) {
-    const QSqlError why = q.lastError();
-    q.finish();
-    EndWrite(false);
-    return why.isValid() ? Fail(why) : Fail(QStringLiteral("record %1 not found").arg(values.back().toLongLong()));
+  QString statement = sql;
+  // The change waits in the outbox too, counted, in the same transaction.
+  if (change && m_outbox)
+    statement.replace(QStringLiteral("UPDATE writes SET "), QStringLiteral("UPDATE writes SET outbox = COALESCE(outbox, 0) + 1, "));
+  q.prepare(statement);
+  for (const QVariantList& values : rows) {
+    for (const QVariant& v : values) q.addBindValue(v);
+    if (!q.exec() || (oneRow && q.numRowsAffected() != 1)) {
+      const QSqlError why = q.lastError();
+      q.finish();
+      EndWrite(false);
+      return why.isValid() ? Fail(why) : Fail(QStringLiteral("record %1 not found").arg(values.back().toLongLong()));
+    }
   }
   q.finish();
   return EndWrite(true);
@@ -402,7 +417,7 @@ bool HistoryDb::RecordHeld(std::int64_t id, const DataSet::Block& held) {
   const auto entry = Get(id);
   if (!entry) return false;
   return Update(QStringLiteral("UPDATE writes SET params_held = ?, code_kept = ? WHERE id = ?"),
-                {BlobOf(held), KeptCode(entry->identBefore, held), static_cast<qlonglong>(id)}, true);
+                {BlobOf(held), KeptCode(entry->identBefore, held), static_cast<qlonglong>(id)}, true, true);
 }
 
 std::optional<HistoryEntry> HistoryDb::UnreportedInterruption() {
@@ -417,7 +432,7 @@ std::optional<HistoryEntry> HistoryDb::UnreportedInterruption() {
 
 bool HistoryDb::MarkReported(std::int64_t id) {
   return Update(QStringLiteral("UPDATE writes SET reported = 1 WHERE result IS NULL AND id <= ?"),
-                {static_cast<qlonglong>(id)}, false);
+                QVariantList{static_cast<qlonglong>(id)}, false);
 }
 
 std::optional<std::vector<HistoryEntry>> HistoryDb::List(std::optional<int> serial) {
@@ -425,7 +440,7 @@ std::optional<std::vector<HistoryEntry>> HistoryDb::List(std::optional<int> seri
   QSqlQuery q(QSqlDatabase::database(m_connection, false));
   QString sql = QStringLiteral("SELECT %1 FROM writes").arg(QString::fromLatin1(kColumns));
   if (serial) sql += QStringLiteral(" WHERE serial = ?");
-  sql += QStringLiteral(" ORDER BY id DESC");
+  sql += QStringLiteral(" ORDER BY ") + m_dialect.ListOrder();
   q.prepare(sql);
   if (serial) q.addBindValue(*serial);
   if (!q.exec()) return Fail(q.lastError()), std::nullopt;
@@ -446,6 +461,77 @@ std::optional<HistoryEntry> HistoryDb::Get(std::int64_t id) {
     return std::nullopt;
   }
   return EntryOf(q);
+}
+
+std::optional<std::vector<OutboxEntry>> HistoryDb::Outbox(int limit) {
+  if (!Open()) return std::nullopt;
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  q.prepare(QStringLiteral("SELECT %1, outbox FROM writes WHERE outbox IS NOT NULL ORDER BY id LIMIT ?")
+                .arg(QString::fromLatin1(kColumns)));
+  q.addBindValue(limit);
+  if (!q.exec()) return Fail(q.lastError()), std::nullopt;
+  std::vector<OutboxEntry> out;
+  while (q.next()) out.push_back({EntryOf(q), q.value(23).toLongLong()});
+  if (q.lastError().isValid()) return Fail(q.lastError()), std::nullopt;
+  return out;
+}
+
+bool HistoryDb::MarkSent(const std::vector<OutboxEntry>& sent) {
+  // A change made meanwhile has counted on: the record stays, to go again.
+  std::vector<QVariantList> rows;
+  for (const OutboxEntry& s : sent) rows.push_back({static_cast<qlonglong>(s.entry.id), static_cast<qlonglong>(s.change)});
+  return Update(QStringLiteral("UPDATE writes SET outbox = NULL WHERE id = ? AND outbox = ?"), rows, false);
+}
+
+bool HistoryDb::Store(const std::vector<HistoryEntry>& entries) {
+  if (!Open() || !BeginWrite()) return false;
+  // What a record gains after its beginning is only ever added, never taken
+  // back: a copy sent before a later one that arrives after it changes
+  // nothing.
+  QSqlQuery q(QSqlDatabase::database(m_connection, false));
+  q.prepare(QStringLiteral(
+      "INSERT INTO writes (uid, station, time, port, serial, type, version, ident_before, params_before, code_before,"
+      " ident_after, params_after, code_after, program, names, kind, result, code, finished, params_held, code_kept)"
+      " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (uid) DO UPDATE SET"
+      " result = COALESCE(excluded.result, writes.result), code = COALESCE(excluded.code, writes.code),"
+      " finished = COALESCE(excluded.finished, writes.finished),"
+      " params_held = COALESCE(excluded.params_held, writes.params_held),"
+      " code_kept = COALESCE(excluded.code_kept, writes.code_kept)"));
+  const auto text = [](const std::string& s) {
+    return s.empty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(QString::fromStdString(s));
+  };
+  for (const HistoryEntry& e : entries) {
+  const bool ended = e.result != "interrupted";
+  q.addBindValue(QString::fromStdString(e.uid));
+  q.addBindValue(text(e.station));
+  q.addBindValue(QString::fromStdString(e.time));
+  q.addBindValue(QString::fromStdString(e.port));
+  q.addBindValue(e.serial);
+  q.addBindValue(e.type);
+  q.addBindValue(QString::fromStdString(e.version));
+  q.addBindValue(BlobOf(e.identBefore));
+  q.addBindValue(BlobOf(e.paramsBefore));
+  q.addBindValue(QString::fromStdString(e.codeBefore));
+  q.addBindValue(BlobOf(e.identAfter));
+  q.addBindValue(BlobOf(e.paramsAfter));
+  q.addBindValue(QString::fromStdString(e.codeAfter));
+  q.addBindValue(QString::fromStdString(e.program));
+  q.addBindValue(NamesBlob(e.names));
+  q.addBindValue(QString::fromStdString(e.kind));
+  q.addBindValue(ended ? text(e.result) : text({}));
+  q.addBindValue(ended ? QVariant(e.code) : QVariant(QMetaType(QMetaType::Int)));
+  q.addBindValue(text(e.finished));
+  q.addBindValue(e.paramsHeld ? QVariant(BlobOf(*e.paramsHeld)) : QVariant(QMetaType(QMetaType::QByteArray)));
+  q.addBindValue(text(e.codeKept));
+  if (!q.exec()) {
+    const QSqlError why = q.lastError();
+    q.finish();
+    EndWrite(false);
+    return Fail(why);
+  }
+  }
+  q.finish();
+  return EndWrite(true);
 }
 
 DataSet SettingOf(const HistoryEntry& entry, bool before) {

@@ -51,6 +51,8 @@ constexpr std::array kReasons = {
     ReasonKey{"DbReadOnly", "die Datenbank ist schreibgeschützt", "the database is read-only", 0},
     ReasonKey{"DbDamaged", "die Datenbank ist beschädigt", "the database is damaged", 0},
     ReasonKey{"DbCannotOpen", "die Datenbank lässt sich nicht öffnen", "the database cannot be opened", 0},
+    ReasonKey{"DbNoServer", "der Datenbankserver ist nicht erreichbar", "the database server cannot be reached", 0},
+    ReasonKey{"DbNoDriver", "der PostgreSQL-Treiber ist nicht vorhanden", "the PostgreSQL driver is not available", 0},
     ReasonKey{"DbNewer", "die Datenbank stammt von einer neueren Programmversion (Schema %1)",
               "written by a newer program (schema %1)", 0},
 };

@@ -208,6 +208,7 @@ std::vector<TextKey> BuildKeys() {
   add("frmWritePreview", "btYes", "&Ja");
   add("frmWritePreview", "btNo", "&Nein");
   add("frmOptions", "chkPreview", "Änderungen vor dem Schreiben anzeigen");
+  add("frmOptions", "lblHistoryDb", "Datenbank der &Schreibhistorie (Datei oder postgresql://Benutzer@Server/Datenbank):");
   add("frmMain", "mnHistory", "&Verlauf");
   add("frmHistory", "frmHistory", "Verlauf");
   add("frmHistory", "lblSerial", "Seriennummer:");
@@ -296,6 +297,10 @@ std::vector<TextKey> BuildKeys() {
   add(m, "StatusSensWritten", "Empfindlichkeit zum Sensor übertragen");
   // A typed time or sensitivity outside its range: %1 typed, %2 to %3 allowed.
   add(m, "StatusOutOfRange", "Wert %1 nicht übernommen: erlaubt ist %2 bis %3.");
+  // The plant's history server: why it cannot be reached; how many records
+  // kept on this computer meanwhile it has got now.
+  add(m, "StatusHistoryAway", "Schreibhistorie: %1. Die Einträge bleiben auf diesem Rechner und werden später gesendet.");
+  add(m, "StatusHistoryBack", "Schreibhistorie: der Server ist wieder erreichbar, %1 aufbewahrte Einträge gesendet.");
   add("frmAbout", "btOk", "&OK");
   // Follows the © sign; the rights themselves are lblCopyright's.
   add("frmAbout", "lblNotice", "Varem electronic");

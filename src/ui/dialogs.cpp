@@ -467,6 +467,9 @@ frmOptions::frmOptions(OptionsBackend& backend, QWidget* parent) : QDialog(paren
   lblTraceFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
   lblTraceFile->setTextFormat(Qt::PlainText);
   lblTraceFile->setIndent(20);
+  lblHistoryDb = Named(new QLabel, QStringLiteral("lblHistoryDb"));
+  txtHistoryDb = Named(new QLineEdit, QStringLiteral("txtHistoryDb"));
+  lblHistoryDb->setBuddy(txtHistoryDb);
   frameSprache = Named(new QGroupBox, QStringLiteral("frameSprache"));
   cmbLanguage = Named(new QComboBox, QStringLiteral("cmbLanguage"));
   btOK = Button("btOK");
@@ -485,6 +488,8 @@ frmOptions::frmOptions(OptionsBackend& backend, QWidget* parent) : QDialog(paren
   layout->addWidget(chkTrace);
   layout->addWidget(lblTraceFile);
   layout->addWidget(chkPreview);
+  layout->addWidget(lblHistoryDb);
+  layout->addWidget(txtHistoryDb);
   layout->addWidget(frameSprache);
   layout->addLayout(ButtonRow({btOK, btCancel, btHelp}));
   SetLanguage();
@@ -500,6 +505,8 @@ frmOptions::frmOptions(OptionsBackend& backend, QWidget* parent) : QDialog(paren
   chkTrace->setChecked(m_backend.Trace());
   chkPreview->setChecked(m_backend.WritePreview());
   lblTraceFile->setText(m_backend.TraceFile());
+  txtHistoryDb->setText(m_backend.HistoryDb());
+  txtHistoryDb->setPlaceholderText(m_backend.DefaultHistoryDb());
 
   // A language is taken at once (Cancel keeps it); the dialog follows.
   connect(cmbLanguage, &QComboBox::activated, this, [this](int index) {
@@ -523,6 +530,8 @@ void frmOptions::SetLanguage() {
   chkTrace->setText(UiText("frmOptions", "chkTrace"));
   chkPreview->setText(UiText("frmOptions", "chkPreview"));
   frameSprache->setTitle(UiText("frmOptions", "frameSprache"));
+  lblHistoryDb->setText(UiText("frmOptions", "lblHistoryDb"));
+  txtHistoryDb->setAccessibleName(AccessibleText(lblHistoryDb->text()));
   btOK->setText(UiText("frmOptions", "btOK"));
   btHelp->setText(UiText("frmOptions", "btHelp"));
   btCancel->setText(UiText("frmOptions", "btCancel"));
@@ -535,6 +544,7 @@ void frmOptions::OnOk() {
   m_backend.SetOverviewShown(chkOverview->isChecked() ? 1 : 0);
   m_backend.SetTrace(chkTrace->isChecked());
   m_backend.SetWritePreview(chkPreview->isChecked());
+  m_backend.SetHistoryDb(txtHistoryDb->text().trimmed());
   accept();
 }
 

@@ -155,6 +155,11 @@ class OptionsBackend {
   // Whether a write first shows the values it changes.
   virtual bool WritePreview() const { return true; }
   virtual void SetWritePreview(bool /*on*/) {}
+  // Where the history of writes is kept: a file or a server's address
+  // (postgresql://…); "" for the user's own file, shown as the default.
+  virtual QString HistoryDb() const { return {}; }
+  virtual QString DefaultHistoryDb() const { return {}; }
+  virtual void SetHistoryDb(const QString& /*where*/) {}
 };
 
 class frmOptions : public QDialog {
@@ -167,6 +172,8 @@ class frmOptions : public QDialog {
   QCheckBox *chkSensor, *chkTooltips, *chkOverview, *chkTrace;
   QCheckBox* chkPreview;
   QLabel* lblTraceFile;
+  QLabel* lblHistoryDb;
+  QLineEdit* txtHistoryDb;
   QGroupBox* frameSprache;
   QComboBox* cmbLanguage;
   QPushButton *btOK, *btHelp, *btCancel;

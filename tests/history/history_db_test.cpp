@@ -150,10 +150,17 @@ TEST_F(HistoryDbTest, AFirstVersionDatabaseIsUpgradedInPlace) {
   ASSERT_TRUE(all && all->size() == 1u) << "the old record is kept: " << db.Error();
   EXPECT_EQ((*all)[0].codeBefore, "OLD-BEFORE");
   EXPECT_TRUE(Designation((*all)[0]).empty() && !(*all)[0].paramsHeld && !(*all)[0].reported) << "new columns, old record";
+  EXPECT_EQ((*all)[0].uid.size(), 36u) << "version 5 gives every record its uid";
+  EXPECT_TRUE((*all)[0].station.empty()) << "where an old record was written is not known";
   const std::int64_t id = db.Begin(Record(815, 3, 4));
   ASSERT_GT(id, 0) << db.Error();
   EXPECT_TRUE(db.Complete(id, link::WriteResult::Cancelled, 1030)) << "the column of the new version is there";
   EXPECT_TRUE(db.RecordHeld(id, {}) && db.MarkReported(id)) << "and those of the version after it";
+  const auto added = db.Get(id);
+  ASSERT_TRUE(added);
+  EXPECT_EQ(added->station, StationName());
+  EXPECT_NE(added->uid, (*all)[0].uid);
+  EXPECT_EQ(Exec(Path(), {"SELECT count(*) FROM writes WHERE outbox IS NOT NULL"}), "0") << "no outbox without a server";
 }
 
 QString Hex(const DataSet::Block& b) {

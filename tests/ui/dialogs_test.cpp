@@ -122,6 +122,18 @@ TEST(OptionsDialog, OpensModalToTheMainWindowAndCancelKeepsOnlyTheLanguage) {
   SetMainWindow(nullptr);
 }
 
+// The history database: the user's own file shown as the default; a server's address typed is taken with OK.
+TEST(OptionsDialog, OkTakesTheHistoryDatabase) {
+  test::FakeOptions backend;
+  frmOptions dialog(backend);
+  EXPECT_EQ(dialog.txtHistoryDb->text(), QString());
+  EXPECT_EQ(dialog.txtHistoryDb->placeholderText(), QStringLiteral("/home/u/history.sqlite"));
+  EXPECT_FALSE(dialog.lblHistoryDb->text().isEmpty());
+  dialog.txtHistoryDb->setText(QStringLiteral(" postgresql://rkt@plant-db/plant "));
+  dialog.btOK->click();
+  EXPECT_EQ(backend.historyDb, QStringLiteral("postgresql://rkt@plant-db/plant"));
+}
+
 // Dialogs and message boxes are modal to their window only, so that the help they open comes to the front and takes input.
 TEST(Help, UsableWhileADialogOrAMessageBoxIsModal) {
   QWidget main;
@@ -225,7 +237,7 @@ TEST(DialogKeyboard, TabFollowsTheReadingOrder) {
       {[&] { return new frmChanged(true); }, "btYes btCancel btHelp"},
       {[&] { return new HelpWindow; }, "btContents txtHelp"},  // back and forward wait for a page to go to
       {[&] { return new frmOptions(options); },
-       "cmbPorts chkSensor chkTooltips chkOverview chkTrace chkPreview cmbLanguage btOK btCancel btHelp"},
+       "cmbPorts chkSensor chkTooltips chkOverview chkTrace chkPreview txtHistoryDb cmbLanguage btOK btCancel btHelp"},
       {[&] { return new frmHistory(db); }, "cmbSerial tblRecords tblChanges btRestore btClose"},
       {[&] { return new frmStation(test::IdleStation(), ds); }, "txtPorts chkLock btStart btClose"},
       {[&] { return new frmWritePreview({{"Hysterese:", "standard", "groß", {}}, {"Störfilterung:", "1 kHz", "50 Hz", {}}}); },

@@ -93,6 +93,10 @@ struct FakeOptions : OptionsBackend {
   QString TraceFile() const override { return traceFile; }
   bool WritePreview() const override { return preview; }
   void SetWritePreview(bool on) override { preview = on; }
+  QString historyDb;
+  QString HistoryDb() const override { return historyDb; }
+  QString DefaultHistoryDb() const override { return QStringLiteral("/home/u/history.sqlite"); }
+  void SetHistoryDb(const QString& where) override { historyDb = where; }
 };
 
 }  // namespace rkt::test
