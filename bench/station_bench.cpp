@@ -112,6 +112,10 @@ int main(int argc, char** argv) {
   int soak = 1000;
   int byteUs = 1000;
   unsigned seed = 7;
+  bool soakOnly = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--soak-only") soakOnly = true;
+  }
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--soak") soak = std::atoi(argv[i + 1]);
@@ -122,6 +126,7 @@ int main(int argc, char** argv) {
   const QString db = dir.filePath(QStringLiteral("history.sqlite"));
 
   // 1. Eight at once against one alone, at real speed; the better of two runs each.
+  if (!soakOnly) {
   const double one = std::min(WallMs(1, db), WallMs(1, db));
   const double eight = std::min(WallMs(8, db), WallMs(8, db));
   std::printf("one sensor alone:            %7.0f ms\n", one);
@@ -145,6 +150,7 @@ int main(int argc, char** argv) {
     QThread::msleep(10000);
     const double share = (CpuSeconds() - cpu0) / (static_cast<double>(t.nsecsElapsed()) / 1e9) * 100.0;
     std::printf("CPU, 8 ports waiting:        %7.2f %% of a core (goal at most 1 %%)\n", share);
+  }
   }
 
   // 3. The soak.
@@ -215,6 +221,9 @@ int main(int argc, char** argv) {
       for (const int a : link::kParamAddresses)
         if (it->second.params[static_cast<std::size_t>(a)] != expected[static_cast<std::size_t>(a)]) {
           ++badPass;
+          std::printf("  bad PASS: %s serial %d %s after %lld ms, %d bytes stored, address %d holds %d, not %d\n",
+                      r.port.c_str(), *r.serial, r.outcome.c_str(), r.durationMs, it->second.writes, a,
+                      it->second.params[static_cast<std::size_t>(a)], expected[static_cast<std::size_t>(a)]);
           break;
         }
     } else {

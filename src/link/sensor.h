@@ -136,7 +136,7 @@ class Sensor {
   // At a production station a sensor may be pulled and the next one plugged
   // in while a write retries: with this on, a data-set write checks the
   // serial number before each retry and after its read-back, and gives up
-  // (on the sensor it began with) when another one answers.
+  // (on the sensor it began with) unless that sensor answers.
   void SetSameSensorCheck(bool on) { m_checkSameSensor = on; }
 
   bool OperationRunning() const { return m_running > 0; }
@@ -185,8 +185,8 @@ class Sensor {
   // The rest of a "PQ" that broke off before `from` (1 address, 2 data,
   // 3 confirmation), sent as meant; returns `failure`.
   int FinishWriteCommand(int from, int address, std::uint8_t value, int failure);
-  // False when the sensor answers with a serial number other than the one
-  // the write began with; true when it is the same or did not answer.
+  // True only when the sensor answers with the serial number the write
+  // began with.
   bool StillTheSameSensor();
   // After the writes failed with rc: the block read back decides.
   int CheckFailedWrite(int rc, int sensorType, bool lockAsked);

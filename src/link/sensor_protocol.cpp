@@ -356,14 +356,20 @@ int Sensor::WriteDataSet() {
 // refused and the write seems to have failed. And a byte taken wrongly may
 // have switched the lock on unasked. Reading the sensor back tells.
 bool Sensor::StillTheSameSensor() {
+  // Only a serial number read proves the sensor: one that cannot be read
+  // (three tries, so that one spoilt answer does not end the write) may
+  // belong to the next sensor going in.
   const std::optional<int> expected = std::exchange(m_sensorSerial, std::nullopt);
+  const auto read = [this](int address, std::uint8_t& value) {
+    return RunAttempts(3, Bar::None, [&] { return ReadParamByteOnce(kBlockIdent, address, value); }) == 0;
+  };
   std::uint8_t high = 0;
   std::uint8_t low = 0;
-  const bool read = ReadParamByte(false, kBlockIdent, ident::kSerialHigh - 1, high) == 0 &&
-                    ReadParamByte(false, kBlockIdent, ident::kSerialLow - 1, low) == 0;
+  const bool same = read(ident::kSerialHigh - 1, high) && read(ident::kSerialLow - 1, low) && expected &&
+                    MakeWord(high, low) == *expected;
   m_sensorSerial = expected;
-  if (read && expected && MakeWord(high, low) != *expected) m_sensorReplaced = true;
-  return !m_sensorReplaced;
+  if (!same) m_sensorReplaced = true;
+  return same;
 }
 
 int Sensor::CheckFailedWrite(int rc, int sensorType, bool lockAsked) {

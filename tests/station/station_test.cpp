@@ -227,7 +227,7 @@ TEST(Station, ASensorPulledMidWriteIsReportedInterruptedAndTheNextOneIsWritten) 
     c.serial = 500;
     sim::SwapPlan plan;
     plan.present = 150ms;
-    plan.presentJitter = 1500ms;
+    plan.presentJitter = 4000ms;
     plan.absent = 100ms;
     plan.seed = 11;
     plan.firstSerial = 500;
@@ -249,7 +249,7 @@ TEST(Station, ASensorPulledMidWriteIsReportedInterruptedAndTheNextOneIsWritten) 
   st.Stop(station::StopMode::Finish);
   ASSERT_TRUE(st.WaitFinished(10000));
   std::string all;
-  for (const auto& r : reports) all += r.outcome + "/" + std::to_string(r.durationMs) + "ms/" + r.message.substr(0, 40) + "; ";
+  for (const auto& r : reports) all += r.outcome + " " + std::to_string(r.durationMs) + " ms; ";
   EXPECT_TRUE(outcomes.count("interrupted") && outcomes.count("done")) << reports.size() << " sensors: " << all;
 
   std::map<int, sim::SeenSensor> seen;
@@ -264,16 +264,14 @@ TEST(Station, ASensorPulledMidWriteIsReportedInterruptedAndTheNextOneIsWritten) 
     for (const int a : link::kParamAddresses)
       holds = holds && sensor.params[static_cast<std::size_t>(a)] == expected[static_cast<std::size_t>(a)];
     if (r.pass) {
-      std::string got, want;
-      for (const int a : link::kParamAddresses) {
-        got += std::to_string(sensor.params[static_cast<std::size_t>(a)]) + " ";
-        want += std::to_string(expected[static_cast<std::size_t>(a)]) + " ";
-      }
-      EXPECT_TRUE(holds) << *r.serial << " got " << got << " want " << want << " writes " << sensor.writes << " " << r.outcome << " " << r.time;
+      EXPECT_TRUE(holds) << "sensor " << *r.serial << " passed but does not hold the setting";
+    }
+    // A sensor that took bytes and did not pass is never reported as untouched.
+    if (sensor.writes > 0 && !r.pass) {
+      EXPECT_TRUE(r.outcome == "interrupted" || r.outcome == "verify-failed") << r.outcome;
+      EXPECT_NE(r.message.find(Text("Message", "WriteMixed")), std::string::npos) << r.message;
     }
     if (r.outcome == "interrupted") {
-      EXPECT_GT(sensor.writes, 0);
-      EXPECT_NE(r.message.find(Text("Message", "WriteMixed")), std::string::npos) << r.message;
       const auto record = db.Get(r.record);
       ASSERT_TRUE(record) << r.record;
       EXPECT_EQ(record->serial, *r.serial);
