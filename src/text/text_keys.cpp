@@ -257,7 +257,7 @@ std::vector<TextKey> BuildKeys() {
   add("frmStation", "frmStation", "Serienbetrieb");
   add("frmStation", "lblSetting", "Daten zum Schreiben (Datencode): %1");
   add("frmStation", "lblPorts", "Schnitt&stellen:");
-  add("frmStation", "chkLock", "Parametrier&sperre einschalten");
+  add("frmStation", "chkLock", "Parametriersperre &einschalten");
   add("frmStation", "btStart", "S&tarten");
   add("frmStation", "btStop", "&Anhalten");
   add("frmStation", "btCancel", "&Abbrechen");

@@ -47,7 +47,7 @@ namespace {
 constexpr const char* kMenuItems[] = {
     "mnFile", "mnLoad", "mnSave", "mnSaveas", "mnPrint", "mnExport", "mnExit", "mnOptions", "mnSensor", "mnSensorRead",
     "mnSensorWrite", "mnExtraInfo", "mnSensorInfo", "mnSensorDefault", "mnSensorTest", "mnSensRead", "mnSensWrite",
-    "mnHistory", "mnHelp", "mnContents", "mnAbout"};
+    "mnHistory", "mnStation", "mnHelp", "mnContents", "mnAbout"};
 constexpr const char* kCodeCaption = "&Code";
 
 QString DefaultCaption(const char* name) {

@@ -183,8 +183,9 @@ TEST(Help, UsableWhileADialogOrAMessageBoxIsModal) {
   SetMainWindow(nullptr);
 }
 
-// In each shipped language: the about box names the rights once, the options help describes every switch, and
-// Qt's own dialogs speak the language (its Locale has Qt's translations).
+// In each shipped language: the about box names the rights once, the options help describes every switch and the
+// history database, the contents page the production station, and Qt's own dialogs speak the language (its Locale
+// has Qt's translations).
 TEST(ShippedTexts, AboutNamesTheRightsOnceTheOptionsHelpEverySwitchAndQtSpeaksTheLanguage) {
   FindLanguages({std::filesystem::path(RKT_SOURCE_DIR) / "resources"});
   EXPECT_EQ(LanguageCount(), 7);
@@ -210,6 +211,15 @@ TEST(ShippedTexts, AboutNamesTheRightsOnceTheOptionsHelpEverySwitchAndQtSpeaksTh
     for (const QCheckBox* box : switches)
       EXPECT_TRUE(help.contains(QString(box->text()).remove(QLatin1Char('&')))) << language << ": " << box->text().toStdString();
     EXPECT_TRUE(help.contains(options.frameSprache->title())) << language;
+    // The history database by its label up to the bracketed example, the production station by its menu entry.
+    const QString db = options.lblHistoryDb->text().remove(QLatin1Char('&')).section(QStringLiteral(" ("), 0, 0);
+    EXPECT_TRUE(help.contains(db)) << language << ": " << db.toStdString();
+    QFile contents(QLatin1Char(':') + HelpPageUrl(CurrentHelpFile(), help::kContents, {}).path());
+    ASSERT_TRUE(contents.open(QIODevice::ReadOnly)) << contents.fileName().toStdString();
+    const QString station =
+        QString::fromStdString(Text("frmMain", "mnStation")).remove(QLatin1Char('&')).remove(QStringLiteral(" ..."));
+    EXPECT_TRUE(QString::fromUtf8(contents.readAll()).contains(QStringLiteral("\u2192 ") + station))
+        << language << ": " << station.toStdString();
   }
   EXPECT_EQ(qtCancel.size(), 7u) << "Qt's Cancel in seven languages";
   FindLanguages({});
