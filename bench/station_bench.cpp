@@ -161,11 +161,12 @@ int main(int argc, char** argv) {
       [&](int i) {
         sim::SimConfig c = Sensor(byteTime);
         sim::SwapPlan plan;
-        // A write takes about 380 byte times: most sensors stay long enough,
-        // some are pulled in the middle of it.
-        const auto write = std::chrono::duration_cast<std::chrono::milliseconds>(byteTime * 380);
-        plan.present = write / 2;
-        plan.presentJitter = write * 2;
+        // A write with its waits takes about 1.5 s at 1 ms a byte: most
+        // sensors stay long enough, about one in five is pulled in the
+        // middle of it.
+        const auto write = std::chrono::duration_cast<std::chrono::milliseconds>(byteTime * 1500);
+        plan.present = write;
+        plan.presentJitter = write * 3;
         plan.absent = write / 4 + 20ms;
         plan.seed = seed + static_cast<unsigned>(i);
         plan.firstSerial = 100 + i;

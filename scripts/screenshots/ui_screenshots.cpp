@@ -9,7 +9,10 @@
 #include <QTest>
 #include <cstdio>
 
+#include "history/history_db.h"
+#include "model/parameter_file.h"
 #include "model/recent_files.h"
+#include "sim/simulated_line.h"
 #include "text/help_window.h"
 #include "text/language.h"
 #include "text/text_keys.h"
@@ -99,6 +102,46 @@ void DailyHandlingPictures(const QString& out) {
   SetHelpViewer(nullptr);
 }
 
+// The station window at work, in German and English: a sensor passed, a
+// locked one failed, one being written, an empty socket.
+void StationPictures(const QString& out) {
+  DataSet ds;
+  if (LoadParameterFileChecked(ds, test::kSample.toStdString()).status != LoadStatus::Ok) g_ok = false;
+  QTemporaryDir dir;
+  for (int index : {0, 1}) {
+    SelectLanguage(index);
+    std::vector<std::shared_ptr<sim::SensorSimulator>> sims;
+    for (int i = 0; i < 4; ++i) {
+      sim::SimConfig c;
+      c.typeCode = 5;
+      c.serial = 4711 + i;
+      c.locked = i == 1;
+      c.baudTiming = i == 2;
+      sims.push_back(std::make_shared<sim::SensorSimulator>(c));
+    }
+    sims[3]->Unplug(sim::Clock::now());
+    StationSetup setup;
+    setup.ports = {"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyUSB2", "/dev/ttyUSB3"};
+    setup.makeLine = [sims](const std::string& port) {
+      return std::make_unique<sim::SimulatedLine>(sims[static_cast<std::size_t>(port.back() - '0')]);
+    };
+    const QString db = dir.filePath(QStringLiteral("history%1.sqlite").arg(index));
+    setup.makeJournal = [db](const std::string&) { return std::make_unique<history::HistoryDb>(db); };
+    frmStation window(setup, ds);
+    window.show();
+    window.StartStation();
+    if (!QTest::qWaitFor([&] { return window.Station()->Passed() == 1 && window.Station()->Failed() == 1; }, 20000))
+      g_ok = false;
+    QTest::qWait(1500);
+    Settle();
+    Save(window.grab(), out + (index == 0 ? "/station_de.png" : "/station_en.png"));
+    window.StopStation();
+    window.StopStation();
+    if (!QTest::qWaitFor([&] { return !window.Running(); }, 20000)) g_ok = false;
+  }
+  SelectLanguage(0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,5 +157,6 @@ int main(int argc, char** argv) {
   const QString out = QString::fromLocal8Bit(argv[1]);
   VariantPictures(out);
   DailyHandlingPictures(out);
+  StationPictures(out);
   return g_ok ? 0 : 1;
 }

@@ -134,6 +134,7 @@ void frmStation::BuildTiles(const std::vector<std::string>& ports) {
   for (auto& tile : m_tiles) delete tile->frame;
   m_tiles.clear();
   const int columns = ports.size() <= 4 ? 2 : 4;
+  for (int c = 0; c < 4; ++c) m_grid->setColumnStretch(c, c < columns ? 1 : 0);
   for (std::size_t i = 0; i < ports.size(); ++i) {
     auto tile = std::make_unique<Tile>();
     tile->frame = new QFrame;
@@ -146,6 +147,7 @@ void frmStation::BuildTiles(const std::vector<std::string>& ports) {
     big.setPointSizeF(big.pointSizeF() * 2.0);
     big.setBold(true);
     tile->state->setFont(big);
+    tile->state->setWordWrap(true);
     tile->detail = new QLabel;
     tile->detail->setWordWrap(true);
     tile->progress = new QProgressBar;
