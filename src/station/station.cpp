@@ -100,10 +100,10 @@ class Station::PortRun {
     m_view.state = state;
     m_station.Publish(m_index, m_view);
   }
-  // Sleeps, but wakes for a stop.
+  // Sleeps, but wakes for a stop or once the count is reached.
   void Pause(std::chrono::milliseconds ms) const {
     const auto end = Clock::now() + ms;
-    while (!Stopping() && Clock::now() < end)
+    while (!Stopping() && !m_station.CountReached() && Clock::now() < end)
       std::this_thread::sleep_for(std::min<Clock::duration>(std::chrono::milliseconds(20), end - Clock::now()));
   }
   bool OpenPort(link::Ports& ports, bool first);
