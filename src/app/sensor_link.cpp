@@ -128,6 +128,8 @@ StationSetup SensorLink::StationSetupFor(const std::string& historyPath) {
   setup.makeJournal = [historyPath](const std::string&) -> std::unique_ptr<link::WriteJournal> {
     return history::OpenJournal(historyPath);
   };
+  // The database driver is loaded here, in the main thread, before the ports' threads use it.
+  history::OpenJournal(historyPath)->CheckWritable();
   return setup;
 }
 

@@ -80,6 +80,9 @@ struct StationConfig {
   // How often a port that cannot be opened is tried again.
   std::chrono::milliseconds reopen{2000};
   // Called in the port's thread: its line, and its history (nullptr: none).
+  // The caller loads the database driver in the main thread first (opens
+  // the history there once): under wine, a driver first loaded in a port's
+  // thread keeps the process from ending.
   std::function<std::unique_ptr<link::SerialLine>(const std::string& port)> makeLine;
   std::function<std::unique_ptr<link::WriteJournal>(const std::string& port)> makeJournal;
   // No write whose history record cannot be stored.

@@ -76,6 +76,8 @@ struct Bench {
     };
     const QString db = dir.filePath(QStringLiteral("history.sqlite"));
     config.makeJournal = [db](const std::string&) { return std::make_unique<history::HistoryDb>(db); };
+    // As the programs do: the database driver is loaded in the main thread first.
+    EXPECT_TRUE(history::HistoryDb(db).CheckWritable());
   }
 
   // Waits (without spinning the test) until `done` holds or 30 s have passed.
@@ -213,6 +215,9 @@ TEST(Station, PortPatternsFindDevicesOnceAndNameWhatMatchesNothing) {
   ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("ttyA")), dir.filePath(QStringLiteral("by-id-A"))));
   const std::string d = dir.path().toStdString();
   std::vector<std::string> unmatched;
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows matches patterns against its COM ports, not against files";
+#endif
   const auto ports = station::ExpandPorts(d + "/by-id-*, " + d + "/tty*," + d + "/none*,COM3", unmatched);
   EXPECT_EQ(ports, (std::vector<std::string>{d + "/by-id-A", d + "/ttyB", "COM3"}));
   EXPECT_EQ(unmatched, std::vector<std::string>{d + "/none*"});

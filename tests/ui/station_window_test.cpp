@@ -27,6 +27,7 @@ TEST(StationWindow, EachTileShowsItsPortsResultAndTheCountsAddUp) {
   setup.makeLine = [sims](const std::string& port) { return std::make_unique<sim::SimulatedLine>(sims.at(port)); };
   const QString db = dir.filePath(QStringLiteral("history.sqlite"));
   setup.makeJournal = [db](const std::string&) { return std::make_unique<history::HistoryDb>(db); };
+  ASSERT_TRUE(history::HistoryDb(db).CheckWritable());  // the driver loaded in the main thread, as the program does
   bool done = false;
   setup.done = [&] { done = true; };
   {
