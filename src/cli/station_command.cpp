@@ -135,14 +135,14 @@ class LiveTable {
       text.resize(std::max(text.size(), n), ' ');
       return text;
     };
-    row(pad("PORT", width) + "  " + pad("STATE", 9) + pad("SERIAL", 8) + pad("LAST", 15) + pad("PASS", 6) +
+    row(pad("PORT", width) + "  " + pad("STATE", 13) + pad("SERIAL", 8) + pad("LAST", 15) + pad("PASS", 6) +
         pad("FAIL", 6) + "MESSAGE");
     for (const auto& p : ports) {
       std::string state = station::StateName(p.state);
       if (p.state == station::PortState::Writing) state += " " + std::to_string(p.progress) + "%";
       std::string message = p.message.substr(0, p.message.find('\n'));
       if (message.size() > 60) message = message.substr(0, 57) + "...";
-      row(pad(p.port, width) + "  " + pad(state, 9) + pad(p.serial ? std::to_string(*p.serial) : "-", 8) +
+      row(pad(p.port, width) + "  " + pad(state, 13) + pad(p.serial ? std::to_string(*p.serial) : "-", 8) +
           pad(p.outcome.empty() ? "-" : p.outcome, 15) + pad(std::to_string(p.passed), 6) +
           pad(std::to_string(p.failed), 6) + message);
     }

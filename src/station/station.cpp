@@ -184,6 +184,8 @@ bool Station::PortRun::WriteOne(link::Sensor& sensor, DataSet& data, StationUser
   report.port = m_view.port;
   report.time = NowUtc();
   report.after = EncodeDataCode(Config().setting);
+  // The view names the sensor being written, not the last one.
+  m_view.serial = probed;
   m_view.progress = 0;
   Show(PortState::Writing);
   const auto start = Clock::now();
