@@ -49,6 +49,12 @@ mkdir -p "$out"/translations
 for l in de en fr it es nl pl; do
   cp /usr/share/qt6/translations/qtbase_$l.qm "$out"/translations/
 done
+# The tests that switch languages find them beside them too.
+if [ "$tests" = ON ]; then
+  find "$build_dir"/tests -name '*.exe' -printf '%h\n' | sort -u | while read -r dir; do
+    rm -rf "$dir"/translations && cp -r "$out"/translations "$dir"/
+  done
+fi
 cp "$qt"/plugins/platforms/{qwindows,qoffscreen,qminimal}.dll "$out"/platforms/
 cp "$qt"/plugins/styles/*.dll "$out"/styles/
 cp "$qt"/plugins/sqldrivers/qsqlite.dll "$out"/sqldrivers/

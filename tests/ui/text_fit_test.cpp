@@ -86,6 +86,11 @@ void ExpectTextsFit(QWidget* window, const std::string& where) {
 // The main window before and after a file, every dialog, the help window and
 // a message box in each shipped language.
 TEST(TextFit, EveryTextFitsItsWidgetInEveryLanguage) {
+#if defined(_WIN32)
+  // The widths are those of the fonts at hand: wine's stand-ins for the
+  // Windows UI fonts are wider and would say nothing about Windows.
+  GTEST_SKIP() << "measured with the Linux build's fonts; wine has no Windows UI fonts";
+#endif
   FindLanguages({std::filesystem::path(RKT_SOURCE_DIR) / "resources"});
   ASSERT_EQ(LanguageCount(), 7);
   QTemporaryDir dir;

@@ -67,8 +67,8 @@ w=$(win w5 write --port COM5 --json --history-db "$whist" "$sample") || fail "wr
 l=$(lin write --port "$work/linux5" --json --history-db "$work/linux history.db" "$sample")
 same "write" "$w" "$l"
 grep -q '"result":"done"' <<<"$w" || fail "write not done: $w"
-# The records agree but for the port and the time.
-strip() { sed -E 's/"port":"[^"]*",//; s/"time":"[^"]*",//g'; }
+# The records agree but for the port, the time and the record's own uid.
+strip() { sed -E 's/"port":"[^"]*",//; s/"time":"[^"]*",//g; s/"uid":"[^"]*"//g'; }
 w=$("$wine" "$prog/rkt410-cli.exe" history --json --history-db "$whist" | tr -d '\r' | strip)
 l=$(lin history --json --history-db "$work/linux history.db" | strip)
 same "history" "$w" "$l"
