@@ -245,8 +245,11 @@ reg_set "$settings_key" SensDetection Auto
 reg_set "$settings_key" DetectTimeout 150
 reg_set "$settings_key" InterfaceTransformer Echo
 reg_set "$settings_key" QDDebug yes
+# Without a stored language the first start speaks the system's (English
+# in wine's prefix); the checks below read the German window.
+reg_set "$settings_key" Language Deutsch
 reg query "$settings_key" | grep REG_ | show
-ok "Port, SensDetection, DetectTimeout, InterfaceTransformer, QDDebug set"
+ok "Port, SensDetection, DetectTimeout, InterfaceTransformer, QDDebug, Language set"
 
 step "   Simulated sensor (type 1, 1200 baud timing, first command unanswered) on COM5"
 start_sim --baud-timing --type 1 --faults silence@1
