@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include <cctype>
+#include <csignal>
 #include <ostream>
 
 #include <QCoreApplication>
@@ -50,6 +51,25 @@ void EnsureCoreApplication() {
   static char name[] = "rkt410-cli";
   static char* argv[] = {name, nullptr};
   static QCoreApplication app(argc, argv);
+}
+
+SignalScope::SignalScope(void (*handler)(int)) {
+  for (const int number : {SIGINT, SIGTERM,
+#ifdef SIGHUP
+                           SIGHUP,
+#endif
+#ifdef SIGQUIT
+                           SIGQUIT,
+#endif
+       }) {
+    void (*previous)(int) = std::signal(number, handler);
+    if (previous == SIG_IGN) std::signal(number, SIG_IGN);
+    m_previous.emplace_back(number, previous);
+  }
+}
+
+SignalScope::~SignalScope() {
+  for (const auto& [number, previous] : m_previous) std::signal(number, previous == SIG_ERR ? SIG_DFL : previous);
 }
 
 int UsageError(Context& ctx, std::string_view command, std::string_view problem) {

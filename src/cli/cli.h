@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // The command line for production lines and scripts: answers no questions,
@@ -42,6 +43,22 @@ std::span<const Command> StationCommands();
 // (and in share/rkt410 beside it).
 void SetProgramDir(const std::filesystem::path& dir);
 const std::filesystem::path& ProgramDir();
+
+// While it lives, the signals that end a command (Ctrl-C, and what a closed
+// terminal, a service manager's stop or the quit key send) go to handler
+// instead; one the caller ignores (nohup, a background job) stays ignored.
+// Ended at once, a write would leave the sensor half-written with nobody
+// told and its history record open.
+class SignalScope {
+ public:
+  explicit SignalScope(void (*handler)(int));
+  ~SignalScope();
+  SignalScope(const SignalScope&) = delete;
+  SignalScope& operator=(const SignalScope&) = delete;
+
+ private:
+  std::vector<std::pair<int, void (*)(int)>> m_previous;
+};
 
 // Runs one command line (without the program name).
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -48,42 +48,15 @@ void OnInterrupt(int number) {
   std::signal(number, SIG_DFL);
 }
 
-// The signals that end a command: Ctrl-C, and what a closed terminal
-// (SIGHUP), a service manager's stop or time-out (SIGTERM) and the quit key
-// (SIGQUIT) send. Ended at once, a write would leave the sensor half-written
-// with nobody told and its history record open.
-constexpr int kInterruptSignals[] = {
-    SIGINT, SIGTERM,
-#ifdef SIGHUP
-    SIGHUP,
-#endif
-#ifdef SIGQUIT
-    SIGQUIT,
-#endif
-};
-
 // One of those signals while a command runs: the first one cancels like the
 // dialog's Cancel button, at the next byte boundary, and the command says
 // what state the sensor is in; the same signal again ends the program at once.
 class InterruptScope {
  public:
-  InterruptScope() {
-    g_cancelled = 0;
-    for (std::size_t i = 0; i < std::size(kInterruptSignals); ++i) {
-      m_previous[i] = std::signal(kInterruptSignals[i], OnInterrupt);
-      // One the caller ignores (nohup, a background job) stays ignored.
-      if (m_previous[i] == SIG_IGN) std::signal(kInterruptSignals[i], SIG_IGN);
-    }
-  }
-  ~InterruptScope() {
-    for (std::size_t i = 0; i < std::size(kInterruptSignals); ++i)
-      std::signal(kInterruptSignals[i], m_previous[i] == SIG_ERR ? SIG_DFL : m_previous[i]);
-  }
-  InterruptScope(const InterruptScope&) = delete;
-  InterruptScope& operator=(const InterruptScope&) = delete;
+  InterruptScope() { g_cancelled = 0; }
 
  private:
-  void (*m_previous[std::size(kInterruptSignals)])(int) = {};
+  SignalScope m_signals{OnInterrupt};
 };
 
 class CliUser final : public link::QuietSensorUser {

@@ -52,32 +52,6 @@ void OnStationSignal(int number) {
   if (g_signals >= 2) std::signal(number, SIG_DFL);
 }
 
-class StationSignals {
- public:
-  StationSignals() {
-    g_signals = 0;
-    for (std::size_t i = 0; i < std::size(kSignals); ++i) {
-      m_previous[i] = std::signal(kSignals[i], OnStationSignal);
-      if (m_previous[i] == SIG_IGN) std::signal(kSignals[i], SIG_IGN);
-    }
-  }
-  ~StationSignals() {
-    for (std::size_t i = 0; i < std::size(kSignals); ++i)
-      std::signal(kSignals[i], m_previous[i] == SIG_ERR ? SIG_DFL : m_previous[i]);
-  }
-  StationSignals(const StationSignals&) = delete;
-  StationSignals& operator=(const StationSignals&) = delete;
-
- private:
-  static constexpr int kSignals[] = {
-      SIGINT, SIGTERM,
-#ifdef SIGHUP
-      SIGHUP,
-#endif
-  };
-  void (*m_previous[std::size(kSignals)])(int) = {};
-};
-
 // What the ports' journals tell of the history server, once for the station.
 class ServerNotices {
  public:
@@ -258,7 +232,8 @@ int Station(Context& ctx, std::span<const std::string> args) {
   const bool jsonToOut = !logPath && !terminal;
   LiveTable live(ctx.out);
 
-  StationSignals interrupts;
+  g_signals = 0;
+  SignalScope interrupts(OnStationSignal);
   station::Station st(config);
   st.Start();
   int handled = 0;
