@@ -11,7 +11,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 find_program(RKT_WINE NAMES wine64 wine PATHS /usr/lib/wine)
 if(RKT_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${RKT_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${RKT_WINE})
 endif()
 # The model library's tests are self-contained executables: wine finds no
 # MinGW runtime DLLs otherwise. The Qt program uses the runtime DLLs that Qt's

@@ -12,7 +12,7 @@ wine=${RKT_WINE:-/usr/lib/wine/wine64}
 : "${WINEPREFIX:?a wine prefix is needed}"
 work=$(mktemp -d)
 sims=()
-trap 'kill "${sims[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work" "$WINEPREFIX"/dosdevices/com{5,7,12}' EXIT
+trap 'kill "${sims[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work" "$WINEPREFIX"/dosdevices/com{5,7,12,21,22}' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 step() { echo "== $* ($SECONDS s)"; }
 
@@ -109,6 +109,44 @@ done
 w=$("$wine" "$prog/rkt410-cli.exe" ports | tr -d '\r')
 for n in 5 12; do "$wine" reg delete "$map" /v "\\Device\\RktTest$n" /f >/dev/null 2>&1 || true; done
 grep -qx COM5 <<<"$w" && grep -qx COM12 <<<"$w" || fail "the port list lacks the device map's COM5 and COM12: $w"
+
+step "station on COM21 and COM22 (matched as COM2?), two sensors each, beside Linux"
+# A worker plugs a new sensor into each socket every 10 s; the station writes
+# and verifies each once, names its port and keeps its record.
+sims_st() {  # name, link pattern
+  "$host/src/sim/rkt410-sim" --link "$2" --count 2 --baud-timing --type 5 --serial 40001 \
+    --swap-every 9000 --swap-gap 1000 >"$work/$1.pty" 2>"$work/$1.err" &
+  sims+=($!)
+  for _ in $(seq 50); do [ "$(wc -l <"$work/$1.pty")" = 2 ] && return 0; sleep 0.1; done
+  fail "the simulated sensors $1 did not start: $(cat "$work/$1.err")"
+}
+sims_st wst "$dos/com2%d"
+sims_st lst "$work/station%d"
+station_sims=("${sims[@]: -2}")
+while read -r pty; do stty -F "$pty" -inpck; done <"$work/wst.pty"
+for n in 21 22; do
+  "$wine" reg add "$map" /v "\\Device\\RktStation$n" /d "COM$n" /f >/dev/null || fail "reg add failed"
+done
+lin station "$sample" --ports "$work/station*" --count 4 --history-db "$work/linux station.db" >"$work/lst.out" 2>"$work/lst.err" &
+lpid=$!
+wrc=0
+"$wine" "$prog/rkt410-cli.exe" station "$sample" --ports 'COM2?' --count 4 --history-db "Z:${work//\//\\}\\station.db" \
+  >"$work/wst.out" 2>"$work/wst.err" || wrc=$?
+wait "$lpid" || fail "the Linux station failed: $(cat "$work/lst.out" "$work/lst.err")"
+kill "${station_sims[@]}" 2>/dev/null || true
+for n in 21 22; do "$wine" reg delete "$map" /v "\\Device\\RktStation$n" /f >/dev/null 2>&1 || true; done
+w=$(tr -d '\r' <"$work/wst.out")
+[ "$wrc" = 0 ] || fail "the station on COM ports ended with $wrc: $w $(tr -d '\r' <"$work/wst.err")"
+# Each sensor's line but for the port, the time, the duration and the record's number.
+lines() { sed -E 's/"(port|time)":"[^"]*",//g; s/"(duration_ms|record)":[0-9]+,//g' | sort; }
+same "station" "$(lines <<<"$w")" "$(lines <"$work/lst.out")"
+[ "$(grep -c '"result":"pass"' <<<"$w")" = 4 ] || fail "not four sensors passed: $w"
+for port in COM21 COM22; do
+  [ "$(grep -c "\"port\":\"$port\"" <<<"$w")" = 2 ] || fail "$port did not write two sensors: $w"
+done
+[ "$(grep -o '"serial":4000[1-4]' <<<"$w" | sort -u | wc -l)" = 4 ] || fail "not four different sensors: $w"
+h=$("$wine" "$prog/rkt410-cli.exe" history --json --history-db "Z:${work//\//\\}\\station.db" | tr -d '\r')
+[ "$(grep -o '"after":"3804-G2N2-4A4U-0W12-01S"' <<<"$h" | wc -l)" = 4 ] || fail "the station's history lacks its four records: $h"
 
 step "print to PDF, a name with umlauts"
 pdf="$work/Prüfprotokoll Süd.pdf"
