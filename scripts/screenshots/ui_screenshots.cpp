@@ -126,7 +126,9 @@ void StationPictures(const QString& out) {
       return std::make_unique<sim::SimulatedLine>(sims[static_cast<std::size_t>(port.back() - '0')]);
     };
     const QString db = dir.filePath(QStringLiteral("history%1.sqlite").arg(index));
-    setup.makeJournal = [db](const std::string&) { return std::make_unique<history::HistoryDb>(db); };
+    setup.makeJournal = [db](const std::string&, const history::ServerNoticeFn&) {
+      return std::make_unique<history::HistoryDb>(db);
+    };
     frmStation window(setup, ds);
     window.show();
     window.StartStation();

@@ -125,8 +125,9 @@ StationSetup SensorLink::StationSetupFor(const std::string& historyPath) {
     setup.ports = link::ListSerialPorts();
     setup.makeLine = [](const std::string&) { return link::MakeSystemSerialLine(); };
   }
-  setup.makeJournal = [historyPath](const std::string&) -> std::unique_ptr<link::WriteJournal> {
-    return history::OpenJournal(historyPath);
+  setup.makeJournal = [historyPath](const std::string&,
+                                    const history::ServerNoticeFn& tell) -> std::unique_ptr<link::WriteJournal> {
+    return history::OpenJournal(historyPath, {}, tell);
   };
   // The database driver is loaded here, in the main thread, before the ports' threads use it.
   history::OpenJournal(historyPath)->CheckWritable();

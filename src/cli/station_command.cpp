@@ -52,13 +52,11 @@ void OnStationSignal(int number) {
   if (g_signals >= 2) std::signal(number, SIG_DFL);
 }
 
-// What the ports' journals tell of the history server, once for the station.
+// What the history server's notices say, waiting for the output.
 class ServerNotices {
  public:
   void Tell(const history::ServerNotice& n, const std::string& local) {
     const std::lock_guard lock(m_mutex);
-    if (m_reachable == n.reachable) return;
-    m_reachable = n.reachable;
     m_pending.push_back(n.reachable ? "the history server can be reached again; the records kept in " + local +
                                           " are being sent"
                                     : n.problem + "; the history is kept in " + local +
@@ -71,7 +69,6 @@ class ServerNotices {
 
  private:
   std::mutex m_mutex;
-  std::optional<bool> m_reachable;
   std::vector<std::string> m_pending;
 };
 
@@ -210,11 +207,11 @@ int Station(Context& ctx, std::span<const std::string> args) {
   // Every port has a journal of its own, and each tells of the server; the
   // station says it once each time the server goes or comes back.
   auto notices = std::make_shared<ServerNotices>();
+  const history::ServerNoticeFn tell =
+      history::TellOnChange([notices, localPath](const history::ServerNotice& n) { notices->Tell(n, localPath); });
   config.makeLine = [](const std::string&) { return link::MakeSystemSerialLine(); };
-  config.makeJournal = [historyPath, localPath, notices](const std::string&) -> std::unique_ptr<link::WriteJournal> {
-    return history::OpenJournal(historyPath, localPath, [notices, localPath](const history::ServerNotice& n) {
-      notices->Tell(n, localPath);
-    });
+  config.makeJournal = [historyPath, localPath, tell](const std::string&) -> std::unique_ptr<link::WriteJournal> {
+    return history::OpenJournal(historyPath, localPath, tell);
   };
 
   std::ofstream log;

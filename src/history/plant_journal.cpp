@@ -1,6 +1,8 @@
 #include "history/plant_journal.h"
 
 #include <algorithm>
+#include <mutex>
+#include <optional>
 
 namespace rkt::history {
 
@@ -125,6 +127,20 @@ std::unique_ptr<Journal> OpenJournal(const std::string& where, const std::string
   if (!IsServerAddress(place)) return std::make_unique<HistoryDb>(where.empty() ? HistoryDb::DefaultPath() : place);
   return std::make_unique<PlantJournal>(
       place, localPath.empty() ? HistoryDb::DefaultPath() : QString::fromStdString(localPath), std::move(onNotice));
+}
+
+ServerNoticeFn TellOnChange(ServerNoticeFn tell) {
+  struct Last {
+    std::mutex mutex;
+    std::optional<bool> reachable;
+  };
+  return [tell = std::move(tell), last = std::make_shared<Last>()](const ServerNotice& n) {
+    // Told under the lock, so that the user hears the changes in their order.
+    const std::lock_guard lock(last->mutex);
+    if (last->reachable == n.reachable) return;
+    last->reachable = n.reachable;
+    tell(n);
+  };
 }
 
 }  // namespace rkt::history

@@ -98,6 +98,11 @@ class PlantJournal final : public Journal {
   std::thread m_thread;
 };
 
+// One teller for the journals of many ports writing to one server: each
+// finds the server gone, or back, on its own, and the user is told only
+// when that changes. Safe to call from the journals' threads.
+ServerNoticeFn TellOnChange(ServerNoticeFn tell);
+
 // The journal for a history given as --history-db or in the options: the
 // HistoryDb of a file (the user's default one when `where` is empty), or
 // for a server's address (postgresql://…) the plant journal, whose outbox

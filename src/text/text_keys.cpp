@@ -278,6 +278,8 @@ std::vector<TextKey> BuildKeys() {
       "Laufende Schreibvorgänge werden zu Ende geführt, danach hält der Serienbetrieb an. Abbrechen bricht sie ab.");
   add("frmStation", "lblCancelling", "Laufende Schreibvorgänge werden abgebrochen ...");
   add("frmStation", "lblStopped", "Der Serienbetrieb ist angehalten.");
+  add("frmStation", "lblHistoryBack",
+      "Schreibhistorie: der Server ist wieder erreichbar, die aufbewahrten Einträge werden gesendet.");
 
   // The program's help window.
   add("frmHelp", "frmHelp", "RKT410 Hilfe");

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
+#include <mutex>
 
 #include "model/data_code.h"
 #include "ui/ui_text.h"
@@ -59,8 +60,13 @@ struct frmStation::Tile {
   QString shown;  // what was drawn last, so that an unchanged tile is left alone
 };
 
+struct frmStation::Notices {
+  std::mutex mutex;
+  std::vector<history::ServerNotice> pending;
+};
+
 frmStation::frmStation(StationSetup setup, const DataSet& setting, QWidget* parent)
-    : QDialog(parent), m_setup(std::move(setup)), m_setting(setting) {
+    : QDialog(parent), m_setup(std::move(setup)), m_setting(setting), m_notices(std::make_shared<Notices>()) {
   setObjectName(QStringLiteral("frmStation"));
   setWindowTitle(Tr("frmStation"));
   auto* lblSetting = new QLabel(Tr("lblSetting").arg(QString::fromStdString(EncodeDataCode(m_setting))));
@@ -92,6 +98,11 @@ frmStation::frmStation(StationSetup setup, const DataSet& setting, QWidget* pare
   lblState = new QLabel;
   lblState->setObjectName(QStringLiteral("lblState"));
   lblState->setWordWrap(true);
+  // Whether the history server can be reached: the records are kept here meanwhile.
+  lblHistory = new QLabel;
+  lblHistory->setObjectName(QStringLiteral("lblHistory"));
+  lblHistory->setWordWrap(true);
+  lblHistory->setVisible(false);
 
   auto* portsRow = new QHBoxLayout;
   portsRow->addWidget(lblPorts);
@@ -110,6 +121,7 @@ frmStation::frmStation(StationSetup setup, const DataSet& setting, QWidget* pare
   layout->addLayout(portsRow);
   layout->addLayout(m_grid, 1);
   layout->addWidget(lblState);
+  layout->addWidget(lblHistory);
   layout->addLayout(buttons);
   BuildTiles(m_setup.ports);
 
@@ -180,12 +192,19 @@ bool frmStation::StartStation() {
   config.lock = chkLock->isChecked();
   config.settings = m_setup.settings;
   config.makeLine = m_setup.makeLine;
-  config.makeJournal = m_setup.makeJournal;
+  // Every port's journal tells of the server; the window says it once each
+  // time the server goes or comes back.
+  const history::ServerNoticeFn tell = history::TellOnChange([notices = m_notices](const history::ServerNotice& n) {
+    const std::lock_guard lock(notices->mutex);
+    notices->pending.push_back(n);
+  });
+  config.makeJournal = [make = m_setup.makeJournal, tell](const std::string& port) { return make(port, tell); };
   m_station.reset();
   BuildTiles(ports);
   m_station = std::make_unique<station::Station>(std::move(config));
   m_station->Start();
   lblState->clear();
+  lblHistory->setVisible(false);  // this run's journals tell anew
   txtPorts->setEnabled(false);
   chkLock->setEnabled(false);
   btStart->setEnabled(false);
@@ -247,6 +266,17 @@ void frmStation::Refresh() {
     tile.frame->setAccessibleDescription(detail + QLatin1Char('\n') + counts);
   }
   lblCounts->setText(Tr("lblCounts").arg(m_station->Passed()).arg(m_station->Failed()));
+  std::vector<history::ServerNotice> told;
+  {
+    const std::lock_guard lock(m_notices->mutex);
+    told.swap(m_notices->pending);
+  }
+  if (!told.empty()) {
+    const history::ServerNotice& n = told.back();
+    lblHistory->setText(n.reachable ? Tr("lblHistoryBack")
+                                    : UiText("frmMain", "StatusHistoryAway").arg(QString::fromStdString(n.problem)));
+    lblHistory->setVisible(true);
+  }
   if (!Running()) {
     m_timer->stop();
     lblState->setText(Tr("lblStopped"));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "history/plant_journal.h"
 #include "station/station.h"
 
 class QCheckBox;
@@ -24,7 +25,10 @@ struct StationSetup {
   std::vector<std::string> ports;
   link::PortSettings settings;
   std::function<std::unique_ptr<link::SerialLine>(const std::string& port)> makeLine;
-  std::function<std::unique_ptr<link::WriteJournal>(const std::string& port)> makeJournal;
+  // A port's journal; a history server's journal tells `tell` when the
+  // server goes away or comes back.
+  std::function<std::unique_ptr<link::WriteJournal>(const std::string& port, const history::ServerNoticeFn& tell)>
+      makeJournal;
   std::function<void()> done;
 };
 
@@ -64,8 +68,11 @@ class frmStation : public QDialog {
   QPushButton* btClose = nullptr;
   QLabel* lblCounts = nullptr;
   QLabel* lblState = nullptr;
+  QLabel* lblHistory = nullptr;
   QGridLayout* m_grid = nullptr;
   std::vector<std::unique_ptr<Tile>> m_tiles;
+  struct Notices;  // what the ports' journals told, waiting for the next look
+  std::shared_ptr<Notices> m_notices;
   QTimer* m_timer = nullptr;
   bool m_closeWhenDone = false;
 };

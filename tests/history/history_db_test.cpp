@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "history/history_db.h"
+#include "history/plant_journal.h"
 #include "model/data_code.h"
 
 namespace rkt::history {
@@ -348,6 +349,27 @@ TEST_F(HistoryDbTest, TheResultWaitsOutALockTakenAfterTheRecord) {
   }
   QSqlDatabase::removeDatabase("holder2");
   EXPECT_TRUE(db.CheckWritable()) << db.Error();
+}
+
+// A station's ports each have a journal that finds the server gone or back
+// on its own; the user hears each change once, and in its order, however
+// the ports' threads meet.
+TEST(ServerNotices, EachChangeIsToldOnceAndInOrderFromManyThreads) {
+  std::vector<bool> told;  // reachable, per notice passed on
+  const ServerNoticeFn tell = TellOnChange([&](const ServerNotice& n) { told.push_back(n.reachable); });
+  for (const bool reachable : {false, false, true, true, false}) tell({reachable, "s: refused", 0});
+  EXPECT_EQ(told, (std::vector<bool>{false, true, false}));
+
+  told.clear();
+  std::vector<std::thread> ports;
+  for (int p = 0; p < 8; ++p)
+    ports.emplace_back([&tell, p] {
+      for (int i = 0; i < 2000; ++i) tell({(i / (p + 1)) % 2 == 0, "s: refused", 0});
+    });
+  for (std::thread& t : ports) t.join();
+  ASSERT_GT(told.size(), 2u);
+  EXPECT_TRUE(told.front()) << "the ports' first look finds the server";
+  for (std::size_t i = 1; i < told.size(); ++i) ASSERT_NE(told[i], told[i - 1]) << "notice " << i << " repeats";
 }
 
 }  // namespace

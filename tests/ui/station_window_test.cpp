@@ -26,7 +26,11 @@ TEST(StationWindow, EachTileShowsItsPortsResultAndTheCountsAddUp) {
   setup.ports = {"P1", "P2", "P3"};
   setup.makeLine = [sims](const std::string& port) { return std::make_unique<sim::SimulatedLine>(sims.at(port)); };
   const QString db = dir.filePath(QStringLiteral("history.sqlite"));
-  setup.makeJournal = [db](const std::string&) { return std::make_unique<history::HistoryDb>(db); };
+  // Each port's journal finds the history server away, as a plant journal would.
+  setup.makeJournal = [db](const std::string&, const history::ServerNoticeFn& tell) {
+    tell({false, "plant: Connection refused", 0});
+    return std::make_unique<history::HistoryDb>(db);
+  };
   ASSERT_TRUE(history::HistoryDb(db).CheckWritable());  // the driver loaded in the main thread, as the program does
   bool done = false;
   setup.done = [&] { done = true; };
@@ -47,6 +51,11 @@ TEST(StationWindow, EachTileShowsItsPortsResultAndTheCountsAddUp) {
     EXPECT_EQ(tile(2)->text(QAccessible::Name), QStringLiteral("P2: ") + UiText("frmStation", "stFail"));
     EXPECT_TRUE(tile(2)->text(QAccessible::Description).contains(QString::fromStdString(MessageDisplayText(msg::kSensorLocked))));
     EXPECT_TRUE(tile(3)->text(QAccessible::Description).contains(UiText("frmStation", "lblSerial").arg(12345)));
+    // The server's absence is said once for the station, and read out too.
+    auto* history = window.findChild<QLabel*>(QStringLiteral("lblHistory"));
+    const QString away = UiText("frmMain", "StatusHistoryAway").arg(QStringLiteral("plant: Connection refused"));
+    EXPECT_TRUE(history->isVisible());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(history)->text(QAccessible::Name), away);
     // Stop: the focus is on it once started; the window can start again.
     EXPECT_EQ(QApplication::focusWidget(), stop);
     QTest::keyClick(stop, Qt::Key_Space);
