@@ -200,11 +200,16 @@ bool frmStation::StartStation() {
   });
   config.makeJournal = [make = m_setup.makeJournal, tell](const std::string& port) { return make(port, tell); };
   m_station.reset();
+  {
+    // The last run's journals are gone; this run's tell anew.
+    const std::lock_guard lock(m_notices->mutex);
+    m_notices->pending.clear();
+  }
+  lblHistory->setVisible(false);
   BuildTiles(ports);
   m_station = std::make_unique<station::Station>(std::move(config));
   m_station->Start();
   lblState->clear();
-  lblHistory->setVisible(false);  // this run's journals tell anew
   txtPorts->setEnabled(false);
   chkLock->setEnabled(false);
   btStart->setEnabled(false);
