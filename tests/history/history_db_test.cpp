@@ -232,6 +232,22 @@ TEST_F(HistoryDbTest, UnusableDatabasesFailWithAReasonAndChangeNothing) {
   EXPECT_EQ(FileBytes(newer), newerBytes) << "the newer database is exactly as it was";
   EXPECT_FALSE(QFile::exists(newer + "-wal")) << "not switched to WAL";
   EXPECT_EQ(Exec(newer, {"PRAGMA journal_mode"}), "delete");
+  // An upgrade whose third step fails (a column added by hand): its first steps are undone too, so that the
+  // database stays the old version the next program can upgrade once the column is gone.
+  const QString hand = m_dir.filePath("sub/hand.sqlite");
+  ASSERT_EQ(Exec(hand, {kFirstVersion, "ALTER TABLE writes ADD COLUMN finished TEXT",
+                        "ALTER TABLE writes ADD COLUMN names BLOB", "ALTER TABLE writes ADD COLUMN params_held BLOB",
+                        "ALTER TABLE writes ADD COLUMN reported INTEGER NOT NULL DEFAULT 0",
+                        "ALTER TABLE writes ADD COLUMN kind TEXT NOT NULL DEFAULT 'write'",
+                        "ALTER TABLE writes ADD COLUMN code_kept TEXT", "ALTER TABLE writes ADD COLUMN outbox INTEGER",
+                        "PRAGMA user_version=4"}), "ok");
+  {
+    HistoryDb upgrade(hand);
+    EXPECT_TRUE(!upgrade.Open() && upgrade.Error().find("outbox") != std::string::npos) << upgrade.Error();
+  }
+  EXPECT_EQ(Exec(hand, {"SELECT count(*) FROM pragma_table_info('writes') WHERE name IN ('uid', 'station')"}), "0")
+      << "the steps before the failing one are undone";
+  EXPECT_EQ(Exec(hand, {"PRAGMA user_version"}), "4");
 }
 
 // Several programs opening one new (or first-version) database at the same moment: each creates or upgrades it,
